@@ -58,3 +58,40 @@ TEST(LogFilter, ComparesLevelsAsUnsigned) {
 
 }  // namespace
 }  // namespace zandle
+
+#include "client/core/server_address.h"
+
+namespace zandle {
+namespace {
+
+TEST(ServerAddress, HostWithOptionalPort) {
+  ServerAddress a;
+  ASSERT_TRUE(ParseServerAddress(u"10.1.2.3", a));
+  EXPECT_EQ(a.host, u"10.1.2.3");
+  EXPECT_EQ(a.port, 80);
+  ASSERT_TRUE(ParseServerAddress(u"127.0.0.1:8080", a));
+  EXPECT_EQ(a.host, u"127.0.0.1");
+  EXPECT_EQ(a.port, 8080);
+  ASSERT_TRUE(ParseServerAddress(u"[::1]:65535", a));
+  EXPECT_EQ(a.host, u"::1");
+  EXPECT_EQ(a.port, 65535);
+  ASSERT_TRUE(ParseServerAddress(u"[fe80::1]", a));
+  EXPECT_EQ(a.host, u"fe80::1");
+  EXPECT_EQ(a.port, 80);
+  ASSERT_TRUE(ParseServerAddress(u"::1", a));
+  EXPECT_EQ(a.host, u"::1");
+  EXPECT_EQ(a.port, 80);
+}
+
+TEST(ServerAddress, RejectsBadPortsAndEmptyHosts) {
+  ServerAddress a;
+  a.host = u"unchanged";
+  for (const char16_t* bad : {u"", u"host:", u"host:0", u"host:65536", u"host:80x", u"host:-1", u":80",
+                              u"[::1", u"[::1]x", u"[::1]:", u"[]:80", u"host:123456"}) {
+    EXPECT_FALSE(ParseServerAddress(bad, a)) << std::string(bad, bad + std::char_traits<char16_t>::length(bad));
+  }
+  EXPECT_EQ(a.host, u"unchanged");
+}
+
+}  // namespace
+}  // namespace zandle

@@ -1,0 +1,37 @@
+// Per-socket state of the HTTP server.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "http/request_parser.h"
+
+namespace zandle::service {
+
+enum class ConnectionState {
+  Reading,     // collecting a request
+  Processing,  // a handler owns the request; the socket is not read meanwhile
+  Writing,     // reply queued, socket not yet drained
+  Lingering,   // write side shut; unread input is discarded so the reply is not reset away
+};
+
+struct Connection {
+  Connection(int socket, std::uint64_t connectionId, std::string peer, RequestLimits limits)
+      : fd(socket), id(connectionId), peerAddress(std::move(peer)), parser(limits) {}
+
+  int fd;
+  std::uint64_t id;
+  std::string peerAddress;
+  RequestParser parser;
+  ConnectionState state = ConnectionState::Reading;
+  std::string input;
+  std::string output;
+  std::size_t outputSent = 0;
+  bool keepAlive = false;
+  bool peerClosed = false;
+  std::int64_t deadline = 0;  // steady clock
+  std::uint32_t watchedEvents = 0;
+};
+
+}  // namespace zandle::service

@@ -1,0 +1,365 @@
+#include "http/http_server.h"
+
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <mutex>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+#include "common/clock.h"
+#include "common/logger.h"
+#include "http/socket_address.h"
+
+namespace zandle::service {
+
+// Replies finished on other threads, handed to the loop through an eventfd.
+// Responders keep it alive, so a late reply after shutdown is simply dropped.
+class CompletionQueue {
+ public:
+  CompletionQueue() : eventFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
+    if (eventFd < 0) throw std::runtime_error("eventfd failed");
+  }
+  ~CompletionQueue() { ::close(eventFd); }
+
+  void push(std::uint64_t id, HttpResponse response) {
+    {
+      std::lock_guard lock(mutex);
+      items.emplace_back(id, std::move(response));
+    }
+    wake();
+  }
+  void wake() const {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] auto written = ::write(eventFd, &one, sizeof one);
+  }
+  std::vector<std::pair<std::uint64_t, HttpResponse>> take() {
+    std::uint64_t count;
+    [[maybe_unused]] auto drained = ::read(eventFd, &count, sizeof count);
+    std::lock_guard lock(mutex);
+    return std::exchange(items, {});
+  }
+
+  const int eventFd;
+
+ private:
+  std::mutex mutex;
+  std::vector<std::pair<std::uint64_t, HttpResponse>> items;
+};
+
+namespace {
+
+constexpr std::uint64_t kListenerId = 0;
+constexpr std::uint64_t kWakeId = 1;
+constexpr std::uint64_t kFirstConnectionId = 2;
+constexpr int kSweepIntervalMs = 200;
+constexpr int kMaxEvents = 256;
+constexpr std::size_t kReadChunk = 16 * 1024;
+constexpr std::size_t kMaxReadPerEvent = 128 * 1024;
+constexpr std::string_view kOverloadReply =
+    "HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/plain\r\nContent-Length: 9\r\n"
+    "Connection: close\r\n\r\nOverload\n";
+
+}  // namespace
+
+HttpServer::HttpServer(ServerSettings settings, RequestHandler handler)
+    : settings_(settings),
+      handler_(std::move(handler)),
+      completions_(std::make_shared<CompletionQueue>()),
+      nextId_(kFirstConnectionId) {
+  epollFd_ = epoll_create1(EPOLL_CLOEXEC);
+  if (epollFd_ < 0) throw std::runtime_error("epoll_create1 failed");
+  epoll_event event{};
+  event.events = EPOLLIN;
+  event.data.u64 = kWakeId;
+  epoll_ctl(epollFd_, EPOLL_CTL_ADD, completions_->eventFd, &event);
+  // Held back so that accept can still take and drop a connection when descriptors run out.
+  spareFd_ = open("/dev/null", O_RDONLY | O_CLOEXEC);
+}
+
+HttpServer::~HttpServer() {
+  for (auto& [id, connection] : connections_) ::close(connection->fd);
+  if (listenFd_ >= 0) ::close(listenFd_);
+  if (spareFd_ >= 0) ::close(spareFd_);
+  ::close(epollFd_);
+}
+
+std::string HttpServer::listen(std::string_view hostAndPort) {
+  std::string bound;
+  listenFd_ = openListeningSocket(hostAndPort, bound);
+  epoll_event event{};
+  event.events = EPOLLIN;
+  event.data.u64 = kListenerId;
+  epoll_ctl(epollFd_, EPOLL_CTL_ADD, listenFd_, &event);
+  return bound;
+}
+
+void HttpServer::stop() {
+  stopRequested_ = true;
+  completions_->wake();
+}
+
+void HttpServer::run() {
+  std::vector<epoll_event> events(kMaxEvents);
+  std::int64_t lastSweep = steadyMillis();
+  for (;;) {
+    const int ready = epoll_wait(epollFd_, events.data(), kMaxEvents, kSweepIntervalMs);
+    if (ready < 0 && errno != EINTR) throw std::runtime_error("epoll_wait failed");
+    for (int i = 0; i < ready; ++i) {
+      const std::uint64_t id = events[i].data.u64;
+      if (id == kListenerId) {
+        acceptAll();
+      } else if (id == kWakeId) {
+        takeCompletions();
+      } else if (auto found = connections_.find(id); found != connections_.end()) {
+        onEvent(*found->second, events[i].events);
+      }
+    }
+    if (stopRequested_ && !stopping_) beginShutdown();
+    if (steadyMillis() - lastSweep >= kSweepIntervalMs) {
+      sweepDeadlines();
+      lastSweep = steadyMillis();
+    }
+    if (stopping_ && (connections_.empty() || steadyMillis() >= shutdownDeadline_)) break;
+  }
+  std::vector<std::uint64_t> remaining;
+  for (const auto& entry : connections_) remaining.push_back(entry.first);
+  for (std::uint64_t id : remaining) close(id);
+}
+
+void HttpServer::acceptAll() {
+  for (;;) {
+    sockaddr_storage peer{};
+    socklen_t length = sizeof peer;
+    const int fd = accept4(listenFd_, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0) {
+      if ((errno == EMFILE || errno == ENFILE) && spareFd_ >= 0) {
+        ::close(spareFd_);
+        const int dropped = accept(listenFd_, nullptr, nullptr);
+        if (dropped >= 0) ::close(dropped);
+        spareFd_ = open("/dev/null", O_RDONLY | O_CLOEXEC);
+        logWarning("out of file descriptors; connection dropped");
+        continue;
+      }
+      if (errno == EINTR || errno == ECONNABORTED) continue;
+      return;  // EAGAIN, or an error the next readiness will retry
+    }
+    if (connections_.size() >= settings_.maxConnections) {
+      rejectOverflow(fd);
+      continue;
+    }
+    const int on = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    const std::uint64_t id = nextId_++;
+    auto connection = std::make_unique<Connection>(fd, id, numericAddress(peer), settings_.requestLimits);
+    connection->deadline = steadyMillis() + settings_.requestTimeoutMs;
+    Connection& added = *connections_.emplace(id, std::move(connection)).first->second;
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.u64 = id;
+    added.watchedEvents = EPOLLIN;
+    epoll_ctl(epollFd_, EPOLL_CTL_ADD, fd, &event);
+  }
+}
+
+void HttpServer::rejectOverflow(int fd) {
+  [[maybe_unused]] auto sent = send(fd, kOverloadReply.data(), kOverloadReply.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+  ::close(fd);
+}
+
+void HttpServer::watch(Connection& connection, std::uint32_t events) {
+  if (connection.watchedEvents == events) return;
+  epoll_event event{};
+  event.events = events;
+  event.data.u64 = connection.id;
+  epoll_ctl(epollFd_, EPOLL_CTL_MOD, connection.fd, &event);
+  connection.watchedEvents = events;
+}
+
+void HttpServer::close(std::uint64_t id) {
+  auto found = connections_.find(id);
+  if (found == connections_.end()) return;
+  epoll_ctl(epollFd_, EPOLL_CTL_DEL, found->second->fd, nullptr);
+  ::close(found->second->fd);
+  connections_.erase(found);
+}
+
+void HttpServer::onEvent(Connection& connection, std::uint32_t events) {
+  const std::uint64_t id = connection.id;
+  switch (connection.state) {
+    case ConnectionState::Processing:
+      // Only errors and hang-ups arrive here; the reply has nobody to go to.
+      if (events & (EPOLLERR | EPOLLHUP)) close(id);
+      return;
+    case ConnectionState::Writing:
+      if (events & (EPOLLERR | EPOLLHUP)) return close(id);
+      writeOutput(connection);
+      return;
+    case ConnectionState::Lingering:
+    case ConnectionState::Reading:
+      readInput(connection);
+      return;
+  }
+}
+
+void HttpServer::readInput(Connection& connection) {
+  const std::uint64_t id = connection.id;
+  char chunk[kReadChunk];
+  std::size_t total = 0;
+  while (total < kMaxReadPerEvent) {
+    const ssize_t received = recv(connection.fd, chunk, sizeof chunk, 0);
+    if (received > 0) {
+      total += static_cast<std::size_t>(received);
+      if (connection.state == ConnectionState::Reading) connection.input.append(chunk, static_cast<std::size_t>(received));
+      continue;
+    }
+    if (received == 0) {
+      connection.peerClosed = true;
+    } else if (errno == EINTR) {
+      continue;
+    } else if (errno != EAGAIN && errno != EWOULDBLOCK) {
+      return close(id);
+    }
+    break;
+  }
+  if (connection.state == ConnectionState::Lingering) {
+    if (connection.peerClosed) close(id);
+    return;
+  }
+  parseInput(connection);
+}
+
+void HttpServer::parseInput(Connection& connection) {
+  switch (connection.parser.parse(connection.input)) {
+    case ParseOutcome::Complete:
+      dispatch(connection);
+      return;
+    case ParseOutcome::Failed: {
+      HttpResponse response = plainTextResponse(connection.parser.errorStatus(), connection.parser.errorMessage());
+      response.closeConnection = true;
+      sendResponse(connection, response);
+      return;
+    }
+    case ParseOutcome::NeedMore:
+      // A peer that has stopped sending will never complete the request.
+      if (connection.peerClosed) close(connection.id);
+      return;
+  }
+}
+
+void HttpServer::dispatch(Connection& connection) {
+  HttpRequest request = std::move(connection.parser.request());
+  request.peerAddress = connection.peerAddress;
+  request.arrivalMillis = nowMillis();
+  connection.keepAlive = request.keepAlive && !stopping_ && !connection.peerClosed;
+  connection.state = ConnectionState::Processing;
+  connection.deadline = steadyMillis() + settings_.processingTimeoutMs;
+  watch(connection, 0);
+
+  const std::uint64_t id = connection.id;
+  std::weak_ptr<CompletionQueue> queue = completions_;
+  Responder responder = [queue, id](HttpResponse response) {
+    if (auto alive = queue.lock()) alive->push(id, std::move(response));
+  };
+  try {
+    handler_(std::move(request), responder);
+  } catch (const std::exception& error) {
+    logError(std::string("request handler failed: ") + error.what());
+    responder(plainTextResponse(500, "Internal error"));
+  }
+}
+
+void HttpServer::takeCompletions() {
+  for (auto& [id, response] : completions_->take()) {
+    auto found = connections_.find(id);
+    if (found == connections_.end() || found->second->state != ConnectionState::Processing) continue;
+    sendResponse(*found->second, response);
+  }
+}
+
+void HttpServer::sendResponse(Connection& connection, const HttpResponse& response) {
+  if (response.closeConnection || stopping_) connection.keepAlive = false;
+  connection.output = serializeResponse(response, connection.keepAlive);
+  connection.outputSent = 0;
+  connection.state = ConnectionState::Writing;
+  connection.deadline = steadyMillis() + settings_.requestTimeoutMs;
+  writeOutput(connection);
+}
+
+void HttpServer::writeOutput(Connection& connection) {
+  while (connection.outputSent < connection.output.size()) {
+    const ssize_t sent = send(connection.fd, connection.output.data() + connection.outputSent,
+                              connection.output.size() - connection.outputSent, MSG_NOSIGNAL);
+    if (sent > 0) {
+      connection.outputSent += static_cast<std::size_t>(sent);
+    } else if (sent < 0 && errno == EINTR) {
+      continue;
+    } else if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      watch(connection, EPOLLOUT);
+      return;
+    } else {
+      return close(connection.id);
+    }
+  }
+  afterReply(connection);
+}
+
+void HttpServer::afterReply(Connection& connection) {
+  connection.output.clear();
+  if (!connection.keepAlive) return linger(connection);
+  connection.state = ConnectionState::Reading;
+  connection.parser.reset();
+  connection.deadline = steadyMillis() + settings_.requestTimeoutMs;
+  watch(connection, EPOLLIN);
+  if (!connection.input.empty()) parseInput(connection);
+}
+
+void HttpServer::linger(Connection& connection) {
+  shutdown(connection.fd, SHUT_WR);
+  if (connection.peerClosed) return close(connection.id);
+  connection.state = ConnectionState::Lingering;
+  connection.input.clear();
+  connection.deadline = steadyMillis() + settings_.lingerMs;
+  watch(connection, EPOLLIN);
+}
+
+void HttpServer::sweepDeadlines() {
+  const std::int64_t now = steadyMillis();
+  std::vector<std::uint64_t> expired;
+  for (const auto& [id, connection] : connections_) {
+    if (now >= connection->deadline) expired.push_back(id);
+  }
+  for (std::uint64_t id : expired) {
+    Connection& connection = *connections_.at(id);
+    if (connection.state == ConnectionState::Reading && !connection.input.empty()) {
+      const std::string timeout = serializeResponse(plainTextResponse(408, "Request timeout"), false);
+      [[maybe_unused]] auto sent = send(connection.fd, timeout.data(), timeout.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    }
+    close(id);
+  }
+}
+
+void HttpServer::beginShutdown() {
+  stopping_ = true;
+  shutdownDeadline_ = steadyMillis() + settings_.shutdownGraceMs;
+  if (listenFd_ >= 0) {
+    epoll_ctl(epollFd_, EPOLL_CTL_DEL, listenFd_, nullptr);
+    ::close(listenFd_);
+    listenFd_ = -1;
+  }
+  std::vector<std::uint64_t> idle;
+  for (const auto& [id, connection] : connections_) {
+    const bool waiting = connection->state == ConnectionState::Reading && connection->input.empty();
+    if (waiting || connection->state == ConnectionState::Lingering) idle.push_back(id);
+  }
+  for (std::uint64_t id : idle) close(id);
+}
+
+}  // namespace zandle::service

@@ -1,0 +1,79 @@
+// Single-threaded epoll HTTP/1.x server. Handlers answer asynchronously
+// through a Responder, which any thread may call once.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "http/connection.h"
+#include "http/http_request.h"
+#include "http/http_response.h"
+
+namespace zandle::service {
+
+struct ServerSettings {
+  RequestLimits requestLimits;
+  int requestTimeoutMs = 10'000;     // whole request, counted from accept or from the previous reply
+  int processingTimeoutMs = 60'000;  // a handler that never answers
+  int lingerMs = 2'000;
+  int shutdownGraceMs = 10'000;
+  std::size_t maxConnections = 10'000;
+};
+
+using Responder = std::function<void(HttpResponse)>;
+using RequestHandler = std::function<void(HttpRequest&&, Responder)>;
+
+class CompletionQueue;
+
+class HttpServer {
+ public:
+  HttpServer(ServerSettings settings, RequestHandler handler);
+  ~HttpServer();
+  HttpServer(const HttpServer&) = delete;
+  HttpServer& operator=(const HttpServer&) = delete;
+
+  // "host:port"; port 0 picks a free one. Returns the bound "address:port".
+  std::string listen(std::string_view hostAndPort);
+
+  // Serves until stop(); then answers the requests in hand and returns.
+  void run();
+
+  // Safe from any thread.
+  void stop();
+
+ private:
+  void acceptAll();
+  void rejectOverflow(int fd);
+  void onEvent(Connection& connection, std::uint32_t events);
+  void readInput(Connection& connection);
+  void parseInput(Connection& connection);
+  void dispatch(Connection& connection);
+  void sendResponse(Connection& connection, const HttpResponse& response);
+  void writeOutput(Connection& connection);
+  void afterReply(Connection& connection);
+  void linger(Connection& connection);
+  void watch(Connection& connection, std::uint32_t events);
+  void close(std::uint64_t id);
+  void takeCompletions();
+  void sweepDeadlines();
+  void beginShutdown();
+
+  ServerSettings settings_;
+  RequestHandler handler_;
+  std::shared_ptr<CompletionQueue> completions_;
+  int epollFd_ = -1;
+  int listenFd_ = -1;
+  int spareFd_ = -1;
+  std::unordered_map<std::uint64_t, std::unique_ptr<Connection>> connections_;
+  std::uint64_t nextId_;
+  std::atomic<bool> stopRequested_{false};
+  bool stopping_ = false;
+  std::int64_t shutdownDeadline_ = 0;
+};
+
+}  // namespace zandle::service

@@ -1,0 +1,57 @@
+// One connection's worth of storage operations. Each instance is used by one
+// thread at a time; writes happen between begin() and commit().
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/records.h"
+
+namespace zandle::service {
+
+class StoreError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class Database {
+ public:
+  virtual ~Database() = default;
+
+  virtual void begin() = 0;
+  virtual void commit() = 0;
+  virtual void rollback() = 0;
+  // Re-establishes a broken connection; false while the store stays out of reach.
+  virtual bool recover() { return true; }
+
+  // Writes.
+  virtual void recordToolSighting(const ToolSighting& sighting) = 0;
+  virtual std::int32_t openSession(const SessionOpening& session) = 0;
+  // False when no session has that id. An already closed session keeps its first closing.
+  virtual bool closeSession(const SessionClosing& closing) = 0;
+  virtual void insertLogLine(const LogLine& line) = 0;
+  virtual void insertSatisfaction(const SatisfactionReport& report) = 0;
+  virtual void saveToolConfig(const ToolConfig& config) = 0;
+  virtual bool deleteToolConfig(std::string_view model) = 0;
+  // Deletes at most `limit` lines; returns how many went.
+  virtual std::int64_t deleteLogLinesBefore(std::int64_t millis, std::int64_t limit) = 0;
+
+  // Reads.
+  // A model some tool has asked its configuration for, or one that has a configuration.
+  virtual bool isKnownModel(std::string_view model) = 0;
+  virtual std::optional<ToolConfig> toolConfig(std::string_view model) = 0;
+  virtual std::vector<ToolConfig> toolConfigs() = 0;
+  virtual std::vector<std::string> modelsSeen() = 0;
+  virtual std::int64_t openSessionCount() = 0;
+  virtual std::vector<DailySessions> dailySessions(const TimeRange& range) = 0;
+  virtual std::vector<SatisfactionCount> satisfactionCounts(const TimeRange& range) = 0;
+  virtual std::vector<StoredLogLine> logLines(const LogQuery& query) = 0;
+  virtual std::vector<StoredSession> sessions(const TimeRange& range, std::size_t limit) = 0;
+  virtual std::vector<StoredSatisfaction> satisfactionReports(const TimeRange& range, std::size_t limit) = 0;
+};
+
+}  // namespace zandle::service

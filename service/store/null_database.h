@@ -1,0 +1,43 @@
+// "--store none": answers like a store but keeps nothing. Used to measure
+// what durable storage costs.
+#pragma once
+
+#include <atomic>
+
+#include "store/database.h"
+
+namespace zandle::service {
+
+class NullDatabase final : public Database {
+ public:
+  void begin() override {}
+  void commit() override {}
+  void rollback() override {}
+
+  void recordToolSighting(const ToolSighting&) override {}
+  std::int32_t openSession(const SessionOpening&) override { return ++lastSessionId_; }
+  bool closeSession(const SessionClosing& closing) override {
+    return closing.sessionId > 0 && closing.sessionId <= lastSessionId_;
+  }
+  void insertLogLine(const LogLine&) override {}
+  void insertSatisfaction(const SatisfactionReport&) override {}
+  void saveToolConfig(const ToolConfig&) override {}
+  bool deleteToolConfig(std::string_view) override { return false; }
+  std::int64_t deleteLogLinesBefore(std::int64_t, std::int64_t) override { return 0; }
+
+  bool isKnownModel(std::string_view) override { return false; }
+  std::optional<ToolConfig> toolConfig(std::string_view) override { return std::nullopt; }
+  std::vector<ToolConfig> toolConfigs() override { return {}; }
+  std::vector<std::string> modelsSeen() override { return {}; }
+  std::int64_t openSessionCount() override { return 0; }
+  std::vector<DailySessions> dailySessions(const TimeRange&) override { return {}; }
+  std::vector<SatisfactionCount> satisfactionCounts(const TimeRange&) override { return {}; }
+  std::vector<StoredLogLine> logLines(const LogQuery&) override { return {}; }
+  std::vector<StoredSession> sessions(const TimeRange&, std::size_t) override { return {}; }
+  std::vector<StoredSatisfaction> satisfactionReports(const TimeRange&, std::size_t) override { return {}; }
+
+ private:
+  std::atomic<std::int32_t> lastSessionId_{0};
+};
+
+}  // namespace zandle::service

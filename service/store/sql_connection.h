@@ -1,0 +1,38 @@
+// The little a SQL backend has to offer: parameterised statements with text
+// results. Statements use "?" placeholders whatever the backend.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace zandle::service {
+
+struct SqlBlob {
+  std::string bytes;
+};
+
+using SqlValue = std::variant<std::monostate, std::int64_t, std::string, SqlBlob>;
+
+struct SqlResult {
+  std::vector<std::vector<std::optional<std::string>>> rows;
+  std::int64_t changedRows = 0;
+};
+
+enum class SqlDialect { Sqlite, Postgres };
+
+class SqlConnection {
+ public:
+  virtual ~SqlConnection() = default;
+  virtual SqlDialect dialect() const = 0;
+  // Prepared once per statement text, then reused. Throws StoreError.
+  virtual SqlResult run(std::string_view sql, const std::vector<SqlValue>& parameters = {}) = 0;
+  // Several statements without parameters, for schema set-up.
+  virtual void runScript(std::string_view sql) = 0;
+  virtual bool reconnect() { return true; }
+};
+
+}  // namespace zandle::service

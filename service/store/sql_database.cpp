@@ -1,0 +1,276 @@
+#include "store/sql_database.h"
+
+#include <algorithm>
+#include <charconv>
+#include <climits>
+
+#include "common/clock.h"
+#include "store/sql_schema.h"
+
+namespace zandle::service {
+namespace {
+
+using Row = std::vector<std::optional<std::string>>;
+
+std::int64_t integerAt(const Row& row, std::size_t column) {
+  if (!row.at(column)) return 0;
+  const std::string& text = *row[column];
+  std::int64_t value = 0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
+}
+
+std::string textAt(const Row& row, std::size_t column) { return row.at(column).value_or(std::string()); }
+
+std::string joinFunctions(const std::vector<std::string>& functions) {
+  std::string joined;
+  for (const auto& name : functions) {
+    if (!joined.empty()) joined += ',';
+    joined += name;
+  }
+  return joined;
+}
+
+std::vector<std::string> splitFunctions(const std::string& joined) {
+  std::vector<std::string> names;
+  std::size_t start = 0;
+  while (!joined.empty() && start <= joined.size()) {
+    std::size_t comma = joined.find(',', start);
+    if (comma == std::string::npos) comma = joined.size();
+    names.push_back(joined.substr(start, comma - start));
+    start = comma + 1;
+  }
+  return names;
+}
+
+std::int64_t limitValue(std::size_t limit) {
+  return static_cast<std::int64_t>(std::min<std::size_t>(limit, INT64_MAX));
+}
+
+}  // namespace
+
+SqlDatabase::SqlDatabase(std::unique_ptr<SqlConnection> connection, bool createSchema) : sql_(std::move(connection)) {
+  if (createSchema) sql_->runScript(schemaScript(sql_->dialect()));
+}
+
+void SqlDatabase::begin() {
+  // IMMEDIATE takes SQLite's write lock up front, so a busy database is waited
+  // for instead of failing half-way through the batch.
+  sql_->runScript(sql_->dialect() == SqlDialect::Sqlite ? "BEGIN IMMEDIATE" : "BEGIN");
+}
+void SqlDatabase::commit() { sql_->runScript("COMMIT"); }
+void SqlDatabase::rollback() {
+  try {
+    sql_->runScript("ROLLBACK");
+  } catch (const StoreError&) {
+    // Nothing open, or the connection is gone; either way nothing is kept.
+  }
+}
+bool SqlDatabase::recover() { return sql_->reconnect(); }
+
+void SqlDatabase::recordToolSighting(const ToolSighting& sighting) {
+  sql_->run(
+      "INSERT INTO tools (model, last_version, first_seen_ms, last_seen_ms, last_uin, last_address) "
+      "VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT (model) DO UPDATE SET last_version = excluded.last_version, "
+      "last_seen_ms = excluded.last_seen_ms, last_uin = excluded.last_uin, last_address = excluded.last_address",
+      {sighting.model, sighting.version, sighting.arrival.millis, sighting.arrival.millis,
+       std::int64_t{sighting.uin}, sighting.arrival.address});
+}
+
+std::int32_t SqlDatabase::openSession(const SessionOpening& session) {
+  const SqlResult result = sql_->run(
+      "INSERT INTO sessions (uin, model, extra, version, raw_model_name_ver, entered_ms, enter_address) "
+      "VALUES (?, ?, ?, ?, ?, ?, ?) RETURNING id",
+      {std::int64_t{session.uin}, session.model,
+       session.extra ? SqlValue(*session.extra) : SqlValue(std::monostate{}), session.version,
+       SqlBlob{session.rawModelNameVer}, session.arrival.millis, session.arrival.address});
+  const std::int64_t id = result.rows.empty() ? 0 : integerAt(result.rows.front(), 0);
+  // The client reads the id as a signed 32-bit number.
+  if (id <= 0 || id > INT32_MAX) throw StoreError("session ids exhausted");
+  return static_cast<std::int32_t>(id);
+}
+
+bool SqlDatabase::closeSession(const SessionClosing& closing) {
+  const SqlResult updated = sql_->run(
+      "UPDATE sessions SET left_ms = ?, leave_address = ? WHERE id = ? AND left_ms IS NULL",
+      {closing.arrival.millis, closing.arrival.address, std::int64_t{closing.sessionId}});
+  if (updated.changedRows > 0) return true;
+  return !sql_->run("SELECT 1 FROM sessions WHERE id = ?", {std::int64_t{closing.sessionId}}).rows.empty();
+}
+
+void SqlDatabase::insertLogLine(const LogLine& line) {
+  sql_->run(
+      "INSERT INTO log_lines (uin, level, model, version, text, raw_log_info, received_ms, address) "
+      "VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
+      {std::int64_t{line.uin}, std::int64_t{line.level}, line.model, line.version, line.text,
+       SqlBlob{line.rawLogInfo}, line.arrival.millis, line.arrival.address});
+}
+
+void SqlDatabase::insertSatisfaction(const SatisfactionReport& report) {
+  sql_->run(
+      "INSERT INTO satisfaction (uin, level, model, version, function, raw_model_name_ver, satis_info, "
+      "received_ms, address) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
+      {std::int64_t{report.uin}, std::int64_t{report.level}, report.model, report.version, report.function,
+       SqlBlob{report.rawModelNameVer}, report.satisInfo, report.arrival.millis, report.arrival.address});
+}
+
+void SqlDatabase::saveToolConfig(const ToolConfig& config) {
+  sql_->run(
+      "INSERT INTO tool_config (model, warning_level, functions, updated_ms) VALUES (?, ?, ?, ?) "
+      "ON CONFLICT (model) DO UPDATE SET warning_level = excluded.warning_level, "
+      "functions = excluded.functions, updated_ms = excluded.updated_ms",
+      {config.model, std::int64_t{config.warningLevel}, joinFunctions(config.functions), nowMillis()});
+}
+
+bool SqlDatabase::deleteToolConfig(std::string_view model) {
+  return sql_->run("DELETE FROM tool_config WHERE model = ?", {std::string(model)}).changedRows > 0;
+}
+
+std::int64_t SqlDatabase::deleteLogLinesBefore(std::int64_t millis, std::int64_t limit) {
+  return sql_
+      ->run("DELETE FROM log_lines WHERE id IN (SELECT id FROM log_lines WHERE received_ms < ? ORDER BY id LIMIT ?)",
+            {millis, limit})
+      .changedRows;
+}
+
+bool SqlDatabase::isKnownModel(std::string_view model) {
+  const std::string name(model);
+  return !sql_->run("SELECT 1 FROM tools WHERE model = ? UNION ALL SELECT 1 FROM tool_config WHERE model = ?",
+                    {name, name})
+              .rows.empty();
+}
+
+std::optional<ToolConfig> SqlDatabase::toolConfig(std::string_view model) {
+  const SqlResult result =
+      sql_->run("SELECT model, warning_level, functions FROM tool_config WHERE model = ?", {std::string(model)});
+  if (result.rows.empty()) return std::nullopt;
+  const Row& row = result.rows.front();
+  return ToolConfig{textAt(row, 0), static_cast<std::int32_t>(integerAt(row, 1)), splitFunctions(textAt(row, 2))};
+}
+
+std::vector<ToolConfig> SqlDatabase::toolConfigs() {
+  std::vector<ToolConfig> configs;
+  for (const Row& row : sql_->run("SELECT model, warning_level, functions FROM tool_config ORDER BY model").rows) {
+    configs.push_back({textAt(row, 0), static_cast<std::int32_t>(integerAt(row, 1)), splitFunctions(textAt(row, 2))});
+  }
+  return configs;
+}
+
+std::vector<std::string> SqlDatabase::modelsSeen() {
+  std::vector<std::string> models;
+  for (const Row& row : sql_->run("SELECT model FROM tools UNION SELECT model FROM tool_config ORDER BY 1").rows) {
+    models.push_back(textAt(row, 0));
+  }
+  return models;
+}
+
+std::int64_t SqlDatabase::openSessionCount() {
+  return integerAt(sql_->run("SELECT COUNT(*) FROM sessions WHERE left_ms IS NULL").rows.at(0), 0);
+}
+
+std::vector<DailySessions> SqlDatabase::dailySessions(const TimeRange& range) {
+  std::vector<DailySessions> days;
+  for (const Row& row : sql_->run("SELECT entered_ms / 86400000 AS day, COUNT(*), COUNT(DISTINCT uin) FROM sessions "
+                                  "WHERE entered_ms >= ? AND entered_ms < ? GROUP BY day ORDER BY day",
+                                  {range.fromMillis, range.toMillis})
+                             .rows) {
+    days.push_back({integerAt(row, 0), integerAt(row, 1), integerAt(row, 2), {}});
+  }
+  const SqlResult durations = sql_->run(
+      "SELECT entered_ms / 86400000 AS day, left_ms - entered_ms FROM sessions "
+      "WHERE left_ms IS NOT NULL AND entered_ms >= ? AND entered_ms < ? ORDER BY day, 2",
+      {range.fromMillis, range.toMillis});
+  auto day = days.begin();
+  for (const Row& row : durations.rows) {
+    const std::int64_t dayNumber = integerAt(row, 0);
+    while (day != days.end() && day->day < dayNumber) ++day;
+    if (day == days.end()) break;
+    // Clocks of several instances may disagree by a little.
+    if (day->day == dayNumber) day->closedDurationsMillis.push_back(std::max<std::int64_t>(0, integerAt(row, 1)));
+  }
+  for (auto& entry : days) std::sort(entry.closedDurationsMillis.begin(), entry.closedDurationsMillis.end());
+  return days;
+}
+
+std::vector<SatisfactionCount> SqlDatabase::satisfactionCounts(const TimeRange& range) {
+  std::vector<SatisfactionCount> counts;
+  for (const Row& row : sql_->run("SELECT model, function, level, COUNT(*) FROM satisfaction "
+                                  "WHERE received_ms >= ? AND received_ms < ? GROUP BY model, function, level "
+                                  "ORDER BY model, function, level",
+                                  {range.fromMillis, range.toMillis})
+                             .rows) {
+    counts.push_back({textAt(row, 0), textAt(row, 1), static_cast<std::int32_t>(integerAt(row, 2)),
+                      integerAt(row, 3)});
+  }
+  return counts;
+}
+
+std::vector<StoredLogLine> SqlDatabase::logLines(const LogQuery& query) {
+  std::string sql =
+      "SELECT id, uin, level, model, version, text, received_ms, address FROM log_lines "
+      "WHERE received_ms >= ? AND received_ms < ?";
+  std::vector<SqlValue> parameters{query.range.fromMillis, query.range.toMillis};
+  if (query.level) {
+    sql += " AND level = ?";
+    parameters.emplace_back(std::int64_t{*query.level});
+  }
+  if (query.model) {
+    sql += " AND model = ?";
+    parameters.emplace_back(*query.model);
+  }
+  sql += " ORDER BY id DESC LIMIT ?";
+  parameters.emplace_back(limitValue(query.limit));
+  std::vector<StoredLogLine> lines;
+  for (const Row& row : sql_->run(sql, parameters).rows) {
+    StoredLogLine& stored = lines.emplace_back();
+    stored.id = integerAt(row, 0);
+    stored.line.uin = static_cast<std::int32_t>(integerAt(row, 1));
+    stored.line.level = static_cast<std::int32_t>(integerAt(row, 2));
+    stored.line.model = textAt(row, 3);
+    stored.line.version = textAt(row, 4);
+    stored.line.text = textAt(row, 5);
+    stored.line.arrival = {integerAt(row, 6), textAt(row, 7)};
+  }
+  return lines;
+}
+
+std::vector<StoredSession> SqlDatabase::sessions(const TimeRange& range, std::size_t limit) {
+  std::vector<StoredSession> sessions;
+  for (const Row& row : sql_->run("SELECT id, uin, model, extra, version, entered_ms, enter_address, left_ms, "
+                                  "leave_address FROM sessions WHERE entered_ms >= ? AND entered_ms < ? "
+                                  "ORDER BY id LIMIT ?",
+                                  {range.fromMillis, range.toMillis, limitValue(limit)})
+                             .rows) {
+    StoredSession& session = sessions.emplace_back();
+    session.id = integerAt(row, 0);
+    session.uin = static_cast<std::int32_t>(integerAt(row, 1));
+    session.model = textAt(row, 2);
+    session.extra = row.at(3);
+    session.version = textAt(row, 4);
+    session.entered = {integerAt(row, 5), textAt(row, 6)};
+    if (row.at(7)) session.left = Arrival{integerAt(row, 7), textAt(row, 8)};
+  }
+  return sessions;
+}
+
+std::vector<StoredSatisfaction> SqlDatabase::satisfactionReports(const TimeRange& range, std::size_t limit) {
+  std::vector<StoredSatisfaction> reports;
+  for (const Row& row : sql_->run("SELECT id, uin, level, model, version, function, satis_info, received_ms, "
+                                  "address FROM satisfaction WHERE received_ms >= ? AND received_ms < ? "
+                                  "ORDER BY id LIMIT ?",
+                                  {range.fromMillis, range.toMillis, limitValue(limit)})
+                             .rows) {
+    StoredSatisfaction& stored = reports.emplace_back();
+    stored.id = integerAt(row, 0);
+    stored.report.uin = static_cast<std::int32_t>(integerAt(row, 1));
+    stored.report.level = static_cast<std::int32_t>(integerAt(row, 2));
+    stored.report.model = textAt(row, 3);
+    stored.report.version = textAt(row, 4);
+    stored.report.function = textAt(row, 5);
+    stored.report.satisInfo = textAt(row, 6);
+    stored.report.arrival = {integerAt(row, 7), textAt(row, 8)};
+  }
+  return reports;
+}
+
+}  // namespace zandle::service

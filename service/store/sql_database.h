@@ -1,0 +1,45 @@
+// Database operations in SQL common to SQLite and PostgreSQL.
+#pragma once
+
+#include <memory>
+
+#include "store/database.h"
+#include "store/sql_connection.h"
+
+namespace zandle::service {
+
+class SqlDatabase final : public Database {
+ public:
+  // Creates the schema when `createSchema` is set.
+  SqlDatabase(std::unique_ptr<SqlConnection> connection, bool createSchema);
+
+  void begin() override;
+  void commit() override;
+  void rollback() override;
+  bool recover() override;
+
+  void recordToolSighting(const ToolSighting& sighting) override;
+  std::int32_t openSession(const SessionOpening& session) override;
+  bool closeSession(const SessionClosing& closing) override;
+  void insertLogLine(const LogLine& line) override;
+  void insertSatisfaction(const SatisfactionReport& report) override;
+  void saveToolConfig(const ToolConfig& config) override;
+  bool deleteToolConfig(std::string_view model) override;
+  std::int64_t deleteLogLinesBefore(std::int64_t millis, std::int64_t limit) override;
+
+  bool isKnownModel(std::string_view model) override;
+  std::optional<ToolConfig> toolConfig(std::string_view model) override;
+  std::vector<ToolConfig> toolConfigs() override;
+  std::vector<std::string> modelsSeen() override;
+  std::int64_t openSessionCount() override;
+  std::vector<DailySessions> dailySessions(const TimeRange& range) override;
+  std::vector<SatisfactionCount> satisfactionCounts(const TimeRange& range) override;
+  std::vector<StoredLogLine> logLines(const LogQuery& query) override;
+  std::vector<StoredSession> sessions(const TimeRange& range, std::size_t limit) override;
+  std::vector<StoredSatisfaction> satisfactionReports(const TimeRange& range, std::size_t limit) override;
+
+ private:
+  std::unique_ptr<SqlConnection> sql_;
+};
+
+}  // namespace zandle::service

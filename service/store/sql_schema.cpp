@@ -1,0 +1,89 @@
+#include "store/sql_schema.h"
+
+#include <string_view>
+
+namespace zandle::service {
+namespace {
+
+// {ID32}, {ID64} and {BLOB} stand for the dialect's types.
+constexpr std::string_view kSchemaTemplate = R"SQL(
+CREATE TABLE IF NOT EXISTS tools (
+  model TEXT PRIMARY KEY,
+  last_version TEXT NOT NULL,
+  first_seen_ms BIGINT NOT NULL,
+  last_seen_ms BIGINT NOT NULL,
+  last_uin INTEGER NOT NULL,
+  last_address TEXT NOT NULL
+);
+CREATE TABLE IF NOT EXISTS tool_config (
+  model TEXT PRIMARY KEY,
+  warning_level INTEGER NOT NULL,
+  functions TEXT NOT NULL,
+  updated_ms BIGINT NOT NULL
+);
+CREATE TABLE IF NOT EXISTS sessions (
+  id {ID32},
+  uin INTEGER NOT NULL,
+  model TEXT NOT NULL,
+  extra TEXT,
+  version TEXT NOT NULL,
+  raw_model_name_ver {BLOB} NOT NULL,
+  entered_ms BIGINT NOT NULL,
+  enter_address TEXT NOT NULL,
+  left_ms BIGINT,
+  leave_address TEXT
+);
+CREATE INDEX IF NOT EXISTS sessions_by_entry ON sessions (entered_ms);
+CREATE INDEX IF NOT EXISTS sessions_open ON sessions (id) WHERE left_ms IS NULL;
+CREATE TABLE IF NOT EXISTS log_lines (
+  id {ID64},
+  uin INTEGER NOT NULL,
+  level INTEGER NOT NULL,
+  model TEXT NOT NULL,
+  version TEXT NOT NULL,
+  text TEXT NOT NULL,
+  raw_log_info {BLOB} NOT NULL,
+  received_ms BIGINT NOT NULL,
+  address TEXT NOT NULL
+);
+CREATE INDEX IF NOT EXISTS log_lines_by_arrival ON log_lines (received_ms);
+CREATE TABLE IF NOT EXISTS satisfaction (
+  id {ID64},
+  uin INTEGER NOT NULL,
+  level INTEGER NOT NULL,
+  model TEXT NOT NULL,
+  version TEXT NOT NULL,
+  function TEXT NOT NULL,
+  raw_model_name_ver {BLOB} NOT NULL,
+  satis_info TEXT NOT NULL,
+  received_ms BIGINT NOT NULL,
+  address TEXT NOT NULL
+);
+CREATE INDEX IF NOT EXISTS satisfaction_by_arrival ON satisfaction (received_ms);
+)SQL";
+
+void replaceAll(std::string& text, std::string_view from, std::string_view to) {
+  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+}
+
+}  // namespace
+
+std::string schemaScript(SqlDialect dialect) {
+  std::string script(kSchemaTemplate);
+  if (dialect == SqlDialect::Sqlite) {
+    // AUTOINCREMENT: ids are never handed out twice, even after deletions.
+    replaceAll(script, "{ID32}", "INTEGER PRIMARY KEY AUTOINCREMENT");
+    replaceAll(script, "{ID64}", "INTEGER PRIMARY KEY AUTOINCREMENT");
+    replaceAll(script, "{BLOB}", "BLOB");
+    return script;
+  }
+  replaceAll(script, "{ID32}", "INTEGER GENERATED ALWAYS AS IDENTITY PRIMARY KEY");
+  replaceAll(script, "{ID64}", "BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY");
+  replaceAll(script, "{BLOB}", "BYTEA");
+  // Instances starting together would otherwise race on CREATE ... IF NOT EXISTS.
+  return "SELECT pg_advisory_lock(7243110);" + script + "SELECT pg_advisory_unlock(7243110);";
+}
+
+}  // namespace zandle::service

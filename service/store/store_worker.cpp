@@ -1,0 +1,151 @@
+#include "store/store_worker.h"
+
+#include "common/logger.h"
+
+namespace zandle::service {
+namespace {
+
+constexpr std::size_t kMaxBatchJobs = 1024;
+constexpr std::size_t kMaxBacklog = 100'000;
+constexpr std::chrono::milliseconds kPeriodicRetry{1000};
+
+}  // namespace
+
+StoreWorker::StoreWorker(std::unique_ptr<Database> database, StoreWorkerMode mode, std::string name)
+    : database_(std::move(database)), mode_(mode), name_(std::move(name)) {
+  thread_ = std::thread([this] { loop(); });
+}
+
+StoreWorker::~StoreWorker() { stop(); }
+
+bool StoreWorker::submit(StoreJob job) {
+  {
+    std::lock_guard lock(mutex_);
+    if (stopping_ || queue_.size() >= kMaxBacklog) return false;
+    queue_.push_back(std::move(job));
+  }
+  wake_.notify_one();
+  return true;
+}
+
+void StoreWorker::setPeriodicTask(std::chrono::milliseconds interval, std::function<bool(Database&)> task) {
+  {
+    std::lock_guard lock(mutex_);
+    periodicInterval_ = interval;
+    periodicTask_ = std::move(task);
+    nextPeriodicRun_ = std::chrono::steady_clock::now();
+  }
+  wake_.notify_one();
+}
+
+void StoreWorker::stop() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  wake_.notify_one();
+  if (thread_.joinable()) thread_.join();
+}
+
+StoreWorkerStats StoreWorker::stats() const {
+  std::lock_guard lock(mutex_);
+  return stats_;
+}
+
+void StoreWorker::loop() {
+  for (;;) {
+    std::vector<StoreJob> jobs;
+    bool periodicDue = false;
+    {
+      std::unique_lock lock(mutex_);
+      const auto ready = [this] { return !queue_.empty() || stopping_; };
+      if (periodicTask_) {
+        wake_.wait_until(lock, nextPeriodicRun_, ready);
+        periodicDue = std::chrono::steady_clock::now() >= nextPeriodicRun_;
+      } else {
+        wake_.wait(lock, ready);
+      }
+      if (queue_.empty() && stopping_) return;
+      while (!queue_.empty() && jobs.size() < kMaxBatchJobs) {
+        jobs.push_back(std::move(queue_.front()));
+        queue_.pop_front();
+      }
+    }
+    if (periodicDue) runPeriodicTask();
+    if (jobs.empty()) continue;
+    if (mode_ == StoreWorkerMode::GroupCommit) {
+      runGroup(jobs);
+    } else {
+      runOneByOne(jobs);
+    }
+  }
+}
+
+bool StoreWorker::runInTransaction(std::vector<StoreJob>& jobs, std::size_t first, std::size_t count) {
+  try {
+    database_->begin();
+    for (std::size_t i = first; i < first + count; ++i) jobs[i].apply(*database_);
+    database_->commit();
+    return true;
+  } catch (const std::exception& error) {
+    logError(name_ + ": transaction of " + std::to_string(count) + " job(s) failed: " + error.what());
+    database_->rollback();
+    database_->recover();
+    return false;
+  }
+}
+
+void StoreWorker::runGroup(std::vector<StoreJob>& jobs) {
+  std::vector<bool> succeeded(jobs.size(), false);
+  std::uint64_t transactions = 1;
+  if (runInTransaction(jobs, 0, jobs.size())) {
+    succeeded.assign(jobs.size(), true);
+  } else if (jobs.size() > 1) {
+    // One bad job must not cost the others their records.
+    for (std::size_t i = 0; i < jobs.size(); ++i) succeeded[i] = runInTransaction(jobs, i, 1);
+    transactions += jobs.size();
+  }
+  std::uint64_t failures = 0;
+  for (std::size_t i = 0; i < jobs.size(); ++i) {
+    failures += !succeeded[i];
+    jobs[i].finish(succeeded[i]);
+  }
+  std::lock_guard lock(mutex_);
+  stats_.jobs += jobs.size();
+  stats_.transactions += transactions;
+  stats_.failures += failures;
+}
+
+void StoreWorker::runOneByOne(std::vector<StoreJob>& jobs) {
+  std::uint64_t failures = 0;
+  for (StoreJob& job : jobs) {
+    bool succeeded = false;
+    try {
+      job.apply(*database_);
+      succeeded = true;
+    } catch (const std::exception& error) {
+      logError(name_ + ": " + error.what());
+      database_->recover();
+    }
+    failures += !succeeded;
+    job.finish(succeeded);
+  }
+  std::lock_guard lock(mutex_);
+  stats_.jobs += jobs.size();
+  stats_.failures += failures;
+}
+
+void StoreWorker::runPeriodicTask() {
+  bool moreWork = false;
+  try {
+    moreWork = periodicTask_(*database_);
+  } catch (const std::exception& error) {
+    logError(name_ + ": periodic task failed: " + error.what());
+    database_->rollback();
+    database_->recover();
+  }
+  std::lock_guard lock(mutex_);
+  nextPeriodicRun_ = std::chrono::steady_clock::now() + (moreWork ? kPeriodicRetry : periodicInterval_);
+}
+
+}  // namespace zandle::service

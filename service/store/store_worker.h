@@ -1,0 +1,76 @@
+// A thread that owns one database connection and runs jobs for the rest of
+// the service. In group-commit mode every job waiting when the thread comes
+// round shares one transaction, so one disk sync serves many replies.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "store/database.h"
+
+namespace zandle::service {
+
+struct StoreJob {
+  // May run twice: a batch that fails is retried one job at a time.
+  std::function<void(Database&)> apply;
+  // Called once, after the commit (true) or after the job has failed (false).
+  std::function<void(bool succeeded)> finish;
+};
+
+enum class StoreWorkerMode { GroupCommit, OneByOne };
+
+struct StoreWorkerStats {
+  std::uint64_t jobs = 0;
+  std::uint64_t transactions = 0;
+  std::uint64_t failures = 0;
+};
+
+class StoreWorker {
+ public:
+  StoreWorker(std::unique_ptr<Database> database, StoreWorkerMode mode, std::string name);
+  ~StoreWorker();
+  StoreWorker(const StoreWorker&) = delete;
+  StoreWorker& operator=(const StoreWorker&) = delete;
+
+  // False once stopping or when the backlog is full; the job is then not run.
+  bool submit(StoreJob job);
+
+  // Runs `task` outside any transaction every `interval`, between batches,
+  // and again soon while the task reports more work.
+  void setPeriodicTask(std::chrono::milliseconds interval, std::function<bool(Database&)> task);
+
+  // Finishes every job already submitted, then ends the thread.
+  void stop();
+
+  StoreWorkerStats stats() const;
+
+ private:
+  void loop();
+  void runGroup(std::vector<StoreJob>& jobs);
+  void runOneByOne(std::vector<StoreJob>& jobs);
+  bool runInTransaction(std::vector<StoreJob>& jobs, std::size_t first, std::size_t count);
+  void runPeriodicTask();
+
+  std::unique_ptr<Database> database_;
+  const StoreWorkerMode mode_;
+  const std::string name_;
+  mutable std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<StoreJob> queue_;
+  bool stopping_ = false;
+  std::chrono::milliseconds periodicInterval_{0};
+  std::function<bool(Database&)> periodicTask_;
+  std::chrono::steady_clock::time_point nextPeriodicRun_;
+  StoreWorkerStats stats_;
+  std::thread thread_;
+};
+
+}  // namespace zandle::service

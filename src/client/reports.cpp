@@ -1,0 +1,193 @@
+#include "client/reports.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <memory>
+
+#include "client/core/form_body.h"
+#include "client/core/utf8.h"
+#include "client/core/wire_protocol.h"
+#include "client/identity_lookup.h"
+#include "client/web_service.h"
+#include "client/zandle_app.h"
+#include "framework/code_page.h"
+#include "survey/survey_client.h"
+#include "survey/zandle_demo_dlg.h"
+
+namespace zandle::client {
+namespace {
+
+char g_utf8Scratch[3][kUtf8ScratchBytes];
+unsigned g_utf8ScratchIndex = 0;
+
+// The echoed status lines of the survey trigger are the library's own texts, sent as
+// UTF-8 whatever the local code page can represent.
+constexpr char kSurveyShownLine[] = "\xE5\xBC\xB9\xE5\x87\xBA\xE6\xBB\xA1\xE6\x84\x8F\xE5\xBA\xA6\xE8\xB0\x83"
+                                    "\xE6\x9F\xA5\xE4\xBF\xA1\xE6\x81\xAF\xE6\xA1\x86";  // 弹出满意度调查信息框
+constexpr char kSurveyBlockedLine[] =
+    "\xE7\xBD\x91\xE7\xBB\x9C\xE6\x9C\x89\xE9\x94\x99,\xE4\xB8\x8D\xE8\x83\xBD\xE5\xBC\xB9\xE5\x87\xBA\xE6\xBB"
+    "\xA1\xE6\x84\x8F\xE5\xBA\xA6\xE8\xB0\x83\xE6\x9F\xA5\xE4\xBF\xA1\xE6\x81\xAF\xE6\xA1\x86";  // 网络有错,不能弹出满意度调查信息框
+
+FormText Utf8Value(const char* utf8) { return FormText{utf8, Utf8CharLength}; }
+FormText LocalValue(const char* text) { return FormText{text, fw::AnsiCharLength}; }
+
+std::string Utf8Of(const char* text) {
+  if (!text || !*text) return {};
+  std::string utf8 = EncodeUtf8(fw::AsU16(fw::Widen(text, CP_ACP)));
+  utf8.resize(FitPrefix(utf8, kUtf8ValueMaxBytes, Utf8CharLength));
+  return utf8;
+}
+
+std::int32_t WriteLogUtf8(std::int32_t loginUin, std::int32_t logLevel, std::string_view textUtf8) {
+  if (!PassesLogFilter(theApp.m_nWarningLevel, logLevel)) return 0;
+  loginUin = ResolveLoginUin(loginUin);
+  const std::string body = BuildWriteLogBody(loginUin, Utf8Value(ToUtf8(theApp.m_szModelName)),
+                                             LocalValue(theApp.m_szModelVer), {textUtf8, Utf8CharLength}, logLevel);
+  std::int32_t ignored = 0;
+  return CallIntMethod(wire::kMethodWriteLog, body, ignored) ? 1 : 0;
+}
+
+void Echo(std::int32_t loginUin, std::string_view textUtf8) {
+  if (EchoEnabled()) WriteLogUtf8(loginUin, 0, textUtf8);
+}
+
+// The model version is sent in the local code page; the echoed copy of a body carries
+// it in UTF-8 like the rest of the log line.
+std::string VersionUtf8() { return Utf8Of(theApp.m_szModelVer); }
+
+class ClientForSurvey final : public survey::SurveyClient {
+ public:
+  const char* ModelName() const noexcept override { return theApp.m_szModelName; }
+  const char* SatisfactionFunctionName() const noexcept override { return theApp.m_szSatisFunName; }
+  const std::wstring& SatisfactionLink() const noexcept override { return theApp.m_strSatisLink; }
+  int ReportSatisfaction(int level) noexcept override { return client::ReportSatisfaction(level); }
+};
+
+std::unique_ptr<survey::CZandleDemoDlg>& SurveyHostSlot() {
+  // Constructed on the first survey, destroyed at unload before the state it reads.
+  static ClientForSurvey client;
+  static std::unique_ptr<survey::CZandleDemoDlg> host;
+  if (!host) host = std::make_unique<survey::CZandleDemoDlg>(client);
+  return host;
+}
+
+}  // namespace
+
+const char* ToUtf8(const char* text) noexcept {
+  char* buffer = g_utf8Scratch[g_utf8ScratchIndex];
+  g_utf8ScratchIndex = (g_utf8ScratchIndex + 1) % 3;
+  std::memset(buffer, 0, kUtf8ScratchBytes);
+  try {
+    const std::string utf8 = Utf8Of(text);
+    std::memcpy(buffer, utf8.data(), utf8.size());
+  } catch (...) {
+  }
+  return buffer;
+}
+
+const wchar_t* DoGetAppInfo(const char* modelName, const char* modelVersion, std::int32_t loginUin) noexcept {
+  try {
+    loginUin = ResolveLoginUin(loginUin);
+    fw::CopyAnsiTruncated(theApp.m_szModelName, kNarrowFieldBytes, modelName ? modelName : "");
+    fw::CopyAnsiTruncated(theApp.m_szModelVer, kNarrowFieldBytes, modelVersion ? modelVersion : "");
+    if (theApp.m_szAppInfo[0] != 0) return theApp.m_szAppInfo;
+
+    const std::string body = BuildGetAppInfoBody(loginUin, Utf8Value(ToUtf8(theApp.m_szModelName)),
+                                                 Utf8Value(ToUtf8(theApp.m_szModelVer)));
+    Echo(loginUin, body);
+
+    std::u16string text;
+    if (!CallGetAppInfo(body, text)) return nullptr;
+
+    const std::size_t kept = FitPrefix(text, kAppInfoMaxChars);
+    std::memset(theApp.m_szAppInfo, 0, sizeof(theApp.m_szAppInfo));
+    std::memcpy(theApp.m_szAppInfo, text.data(), kept * sizeof(char16_t));
+
+    std::string echoed = EncodeUtf8(text);
+    echoed.resize(FitPrefix(echoed, kUtf8ValueMaxBytes, Utf8CharLength));
+    Echo(loginUin, echoed);
+
+    ApplyAppInfo(fw::AsU16(theApp.m_szAppInfo), theApp.m_nWarningLevel, theApp.m_mapFunName);
+    return theApp.m_szAppInfo;
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+std::int32_t DoUserEnter(std::int32_t loginUin, const char* extraText) noexcept {
+  try {
+    loginUin = ResolveLoginUin(loginUin);
+    const char* model = ToUtf8(theApp.m_szModelName);
+    const char* extra = extraText ? ToUtf8(extraText) : nullptr;
+    const FormText extraValue = Utf8Value(extra ? extra : "");
+    const FormText* extraPtr = extra ? &extraValue : nullptr;
+    const std::string body = BuildUserEnterBody(loginUin, Utf8Value(model), extraPtr, LocalValue(theApp.m_szModelVer));
+    const std::string version = VersionUtf8();
+    Echo(loginUin, BuildUserEnterBody(loginUin, Utf8Value(model), extraPtr, Utf8Value(version.c_str())));
+
+    std::int32_t detailId = -1;
+    return CallIntMethod(wire::kMethodUserEnter, body, detailId) ? detailId : -1;
+  } catch (...) {
+    return -1;
+  }
+}
+
+std::int32_t DoUserLeave(std::int32_t loginDetailId) noexcept {
+  try {
+    const std::string body = BuildUserLeaveBody(loginDetailId);
+    Echo(theApp.m_nLoginUIN, body);
+    std::int32_t ignored = 0;
+    return CallIntMethod(wire::kMethodUserLeave, body, ignored) ? 1 : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+std::int32_t DoWriteLog(std::int32_t loginUin, std::int32_t logLevel, const char* logText) noexcept {
+  try {
+    return WriteLogUtf8(loginUin, logLevel, ToUtf8(logText));
+  } catch (...) {
+    return 0;
+  }
+}
+
+std::int32_t DoSatisfaction(std::int32_t loginUin, const char* functionName, const std::wstring& surveyLink,
+                            int* levelOut) noexcept {
+  try {
+    if (!functionName) return 0;
+    const std::u16string wideName(fw::AsU16(fw::Widen(functionName, CP_THREAD_ACP)));
+    if (!theApp.m_mapFunName.contains(wideName) && std::strcmp(functionName, theApp.m_szModelName) != 0) return 0;
+
+    loginUin = ResolveLoginUin(loginUin);
+    fw::CopyAnsiTruncated(theApp.m_szSatisFunName, kNarrowFieldBytes, functionName);
+    theApp.m_strSatisLink = surveyLink;
+
+    survey::CZandleDemoDlg& host = *SurveyHostSlot();
+    if (!host.HasWindow()) host.Create();
+
+    if (!g_bNetError) {
+      Echo(loginUin, kSurveyShownLine);
+      host.ShowSurveyPopup(levelOut);
+    } else {
+      Echo(loginUin, kSurveyBlockedLine);
+    }
+  } catch (...) {
+  }
+  return 0;
+}
+
+std::int32_t ReportSatisfaction(std::int32_t level) noexcept {
+  try {
+    const char* model = ToUtf8(theApp.m_szModelName);
+    const char* function = ToUtf8(theApp.m_szSatisFunName);
+    const std::string body = BuildSatisfactionBody(theApp.m_nLoginUIN, Utf8Value(model),
+                                                   LocalValue(theApp.m_szModelVer), Utf8Value(function), level);
+    std::int32_t ignored = 0;
+    return CallIntMethod(wire::kMethodSatisfaction, body, ignored) ? 1 : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+}  // namespace zandle::client

@@ -1,0 +1,18 @@
+// One synchronous form POST over WinINet.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zandle::client {
+
+inline constexpr unsigned kTimeoutMs = 5000;
+inline constexpr unsigned kPauseAfterSendMs = 10;
+inline constexpr unsigned kPauseAfterChunkMs = 1;
+inline constexpr std::size_t kReadChunkBytes = 4096;
+
+// Returns the reply bytes received (possibly none). An error inside the exchange
+// sets g_bNetError and returns what had arrived; nothing is thrown.
+std::string PostForm(std::wstring_view server, std::wstring_view objectPath, std::string_view body) noexcept;
+
+}  // namespace zandle::client

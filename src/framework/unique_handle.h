@@ -1,0 +1,59 @@
+// RAII owner for one kind of handle, defined by its close function and invalid value.
+// Every kind keeps a live count, cheap enough for release builds, so that tests can
+// see leaks where the platform cannot (GetGuiResources is a stub under Wine).
+#pragma once
+
+#include <atomic>
+#include <utility>
+
+namespace zandle::fw {
+
+template <typename Traits>
+class UniqueHandle {
+ public:
+  using pointer = typename Traits::Type;
+
+  UniqueHandle() noexcept = default;
+  explicit UniqueHandle(pointer value) noexcept : value_(value) { Track(+1); }
+  UniqueHandle(const UniqueHandle&) = delete;
+  UniqueHandle& operator=(const UniqueHandle&) = delete;
+  UniqueHandle(UniqueHandle&& other) noexcept : value_(other.release()) { Track(+1); }
+  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
+  ~UniqueHandle() { reset(); }
+
+  pointer get() const noexcept { return value_; }
+  explicit operator bool() const noexcept { return value_ != Traits::Invalid(); }
+
+  void reset(pointer value = Traits::Invalid()) noexcept {
+    if (value_ != Traits::Invalid()) {
+      Traits::Close(value_);
+      Track(-1);
+    }
+    value_ = value;
+    Track(+1);
+  }
+
+  // Gives up ownership; the caller closes.
+  pointer release() noexcept {
+    pointer value = value_;
+    if (value_ != Traits::Invalid()) Track(-1);
+    value_ = Traits::Invalid();
+    return value;
+  }
+
+  // Number of handles of this kind owned right now, process-wide.
+  static int LiveCount() noexcept { return live_.load(std::memory_order_relaxed); }
+
+ private:
+  void Track(int delta) noexcept {
+    if (value_ != Traits::Invalid()) live_.fetch_add(delta, std::memory_order_relaxed);
+  }
+
+  pointer value_ = Traits::Invalid();
+  static inline std::atomic<int> live_{0};
+};
+
+}  // namespace zandle::fw

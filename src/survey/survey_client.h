@@ -1,0 +1,19 @@
+// What the survey host needs from the statistics client: the texts a survey shows
+// and the way a picked level is reported.
+#pragma once
+
+#include <string>
+
+namespace zandle::survey {
+
+class SurveyClient {
+ public:
+  virtual ~SurveyClient() = default;
+  virtual const char* ModelName() const noexcept = 0;               // local code page
+  virtual const char* SatisfactionFunctionName() const noexcept = 0;  // local code page
+  virtual const std::wstring& SatisfactionLink() const noexcept = 0;
+  // Sends the level to the service; 1 when it answered, else 0.
+  virtual int ReportSatisfaction(int level) noexcept = 0;
+};
+
+}  // namespace zandle::survey

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine for the tests: the project's prefix, quiet Wine,
+# the code page the test asks for (ZANDLE_CODEPAGE=936 runs under zh_CN.UTF-8).
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export WINEPREFIX=${WINEPREFIX:-$here/build/wineprefix}
+export WINEARCH=win32
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+case "${ZANDLE_CODEPAGE:-1252}" in
+  936) export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 ;;
+  *)   export LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 ;;
+esac
+export DISPLAY=${DISPLAY:-:99}
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  mkdir -p "$WINEPREFIX"
+  flock "$WINEPREFIX/.init.lock" bash -c '[ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1; wineserver -w'
+fi
+exec wine "$@"
