@@ -1,0 +1,138 @@
+// zandle-service: the statistics web service, its dashboard and its store.
+#include <pthread.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <thread>
+
+#include "app/service_options.h"
+#include "app/service_router.h"
+#include "common/clock.h"
+#include "common/logger.h"
+#include "dashboard/dashboard_handler.h"
+#include "http/http_server.h"
+#include "ingest/ingestion_handler.h"
+#include "ingest/rate_limiter.h"
+#include "store/store_location.h"
+#include "store/store_worker.h"
+
+namespace zandle::service {
+namespace {
+
+constexpr std::int64_t kRetentionChunk = 5'000;
+constexpr std::chrono::minutes kRetentionInterval{10};
+constexpr std::size_t kDescriptorsKeptBack = 64;
+
+std::string readTokenFile(const std::string& path) {
+  std::ifstream file(path);
+  std::string token;
+  if (!file || !std::getline(file, token) || token.empty()) throw std::invalid_argument("no token in " + path);
+  if (token.back() == '\r') token.pop_back();
+  return token;
+}
+
+// Thousands of connections need thousands of descriptors.
+std::size_t raiseDescriptorLimit() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return 1024;
+  limit.rlim_cur = limit.rlim_max;
+  setrlimit(RLIMIT_NOFILE, &limit);
+  getrlimit(RLIMIT_NOFILE, &limit);
+  return static_cast<std::size_t>(limit.rlim_cur);
+}
+
+void scheduleRetention(StoreWorker& writer, int retainDays) {
+  if (retainDays <= 0) return;
+  writer.setPeriodicTask(kRetentionInterval, [retainDays](Database& database) {
+    const std::int64_t cutoff = nowMillis() - retainDays * kMillisPerDay;
+    database.begin();
+    const std::int64_t deleted = database.deleteLogLinesBefore(cutoff, kRetentionChunk);
+    database.commit();
+    if (deleted > 0) logInfo("retention: deleted " + std::to_string(deleted) + " old log lines");
+    return deleted == kRetentionChunk;
+  });
+}
+
+int serve(const ServiceOptions& options) {
+  std::string token;
+  if (options.token) {
+    token = *options.token;
+  } else if (options.tokenFile) {
+    token = readTokenFile(*options.tokenFile);
+  } else {
+    token = AccessToken::generate();
+    logInfo("dashboard token: " + token);
+  }
+  const StoreLocation location = StoreLocation::parse(options.store);
+
+  // Signals are taken by one thread with sigwait; every other thread inherits the mask.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+
+  const std::size_t descriptors = raiseDescriptorLimit();
+  StoreWorker writer(location.open(true), StoreWorkerMode::GroupCommit, "store writer");
+  StoreWorker reader(location.open(false), StoreWorkerMode::OneByOne, "store reader");
+  scheduleRetention(writer, options.retainLogDays);
+
+  IngestionHandler ingestion(writer);
+  DashboardHandler dashboard(reader, writer, AccessToken(token), DashboardLimits{});
+  const double burst = options.rateBurst > 0 ? options.rateBurst : std::max(10.0, options.rateLimit * 2);
+  RateLimiter limiter(options.rateLimit, burst);
+  ServiceRouter router(ingestion, dashboard, limiter);
+
+  ServerSettings settings;
+  settings.requestLimits.maxBodyBytes = options.maxBodyBytes;
+  settings.requestTimeoutMs = options.requestTimeoutMs;
+  settings.maxConnections =
+      std::min(options.maxConnections, descriptors > kDescriptorsKeptBack ? descriptors - kDescriptorsKeptBack : 1);
+  HttpServer server(settings, [&router](HttpRequest&& request, Responder respond) {
+    router.handle(std::move(request), respond);
+  });
+  const std::string bound = server.listen(options.listen);
+  logInfo("store: " + location.describe() + "; serving at most " + std::to_string(settings.maxConnections) +
+          " connections");
+  std::cout << "listening on " << bound << std::endl;
+
+  std::thread signalWaiter([&server, stopSignals] {
+    int received = 0;
+    sigwait(&stopSignals, &received);
+    logInfo(std::string("stopping on ") + (received == SIGTERM ? "SIGTERM" : "SIGINT"));
+    server.stop();
+  });
+  server.run();
+  signalWaiter.join();
+  writer.stop();
+  reader.stop();
+  const StoreWorkerStats stats = writer.stats();
+  logInfo("stopped; " + std::to_string(stats.jobs) + " writes in " + std::to_string(stats.transactions) +
+          " transactions, " + std::to_string(stats.failures) + " failed");
+  return 0;
+}
+
+}  // namespace
+}  // namespace zandle::service
+
+int main(int argc, char** argv) {
+  using namespace zandle::service;
+  try {
+    const ServiceOptions options = ServiceOptions::parse(std::vector<std::string>(argv + 1, argv + argc));
+    if (options.help) {
+      std::cout << ServiceOptions::usage();
+      return 0;
+    }
+    return serve(options);
+  } catch (const std::invalid_argument& error) {
+    std::cerr << "zandle-service: " << error.what() << "\n" << ServiceOptions::usage();
+    return 2;
+  } catch (const std::exception& error) {
+    logError(error.what());
+    return 1;
+  }
+}

@@ -1,0 +1,74 @@
+#include "app/service_options.h"
+
+#include <charconv>
+#include <stdexcept>
+
+namespace zandle::service {
+namespace {
+
+template <typename Number>
+Number numberArgument(const std::string& flag, const std::string& text, Number lowest, Number highest) {
+  Number value{};
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || value < lowest || value > highest) {
+    throw std::invalid_argument(flag + " takes a number from " + std::to_string(lowest) + " to " +
+                                std::to_string(highest));
+  }
+  return value;
+}
+
+}  // namespace
+
+const char* ServiceOptions::usage() {
+  return "usage: zandle-service [options]\n"
+         "  --listen HOST:PORT        address to serve on (default 127.0.0.1:8080; port 0 picks one)\n"
+         "  --store STORE             sqlite:PATH (default sqlite:zandle.db), postgresql://..., or none\n"
+         "  --token TOKEN             dashboard token (default: a random one, printed on stderr)\n"
+         "  --token-file PATH         read the dashboard token from the first line of a file\n"
+         "  --max-body BYTES          largest request body accepted (default 65536)\n"
+         "  --max-connections N       open connections at most (default 10000)\n"
+         "  --request-timeout-ms MS   time a client has to send a whole request (default 10000)\n"
+         "  --rate-limit N            requests per second per client address to the web methods (default 0: off)\n"
+         "  --rate-burst N            requests a client may send at once (default: twice the rate, at least 10)\n"
+         "  --retain-logs-days N      delete log lines older than N days (default 0: keep)\n";
+}
+
+ServiceOptions ServiceOptions::parse(const std::vector<std::string>& arguments) {
+  ServiceOptions options;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& flag = arguments[i];
+    if (flag == "--help" || flag == "-h") {
+      options.help = true;
+      continue;
+    }
+    if (i + 1 >= arguments.size()) throw std::invalid_argument(flag + " needs a value, or is unknown");
+    const std::string& value = arguments[++i];
+    if (flag == "--listen") {
+      options.listen = value;
+    } else if (flag == "--store") {
+      options.store = value;
+    } else if (flag == "--token") {
+      if (value.empty()) throw std::invalid_argument("--token may not be empty");
+      options.token = value;
+    } else if (flag == "--token-file") {
+      options.tokenFile = value;
+    } else if (flag == "--max-body") {
+      options.maxBodyBytes = numberArgument<std::size_t>(flag, value, 1, 64 * 1024 * 1024);
+    } else if (flag == "--max-connections") {
+      options.maxConnections = numberArgument<std::size_t>(flag, value, 1, 1'000'000);
+    } else if (flag == "--request-timeout-ms") {
+      options.requestTimeoutMs = numberArgument<int>(flag, value, 100, 3'600'000);
+    } else if (flag == "--rate-limit") {
+      options.rateLimit = numberArgument<double>(flag, value, 0, 1e9);
+    } else if (flag == "--rate-burst") {
+      options.rateBurst = numberArgument<double>(flag, value, 0, 1e9);
+    } else if (flag == "--retain-logs-days") {
+      options.retainLogDays = numberArgument<int>(flag, value, 0, 100'000);
+    } else {
+      throw std::invalid_argument("unknown option " + flag);
+    }
+  }
+  return options;
+}
+
+}  // namespace zandle::service

@@ -1,0 +1,29 @@
+// Command line of zandle-service.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zandle::service {
+
+struct ServiceOptions {
+  std::string listen = "127.0.0.1:8080";
+  std::string store = "sqlite:zandle.db";
+  std::optional<std::string> token;
+  std::optional<std::string> tokenFile;
+  std::size_t maxBodyBytes = 64 * 1024;
+  std::size_t maxConnections = 10'000;
+  int requestTimeoutMs = 10'000;
+  double rateLimit = 0;  // requests per second per client address; 0 is unlimited
+  double rateBurst = 0;  // 0: twice the rate, at least 10
+  int retainLogDays = 0;  // 0 keeps log lines for ever
+  bool help = false;
+
+  // Throws std::invalid_argument with a message for the user.
+  static ServiceOptions parse(const std::vector<std::string>& arguments);
+  static const char* usage();
+};
+
+}  // namespace zandle::service

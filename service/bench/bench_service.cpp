@@ -1,0 +1,164 @@
+// zandle-bench-service: WriteLog reports per second and latency with durable
+// commits, side by side with the same service storing nothing, in one run.
+// Each report is one HTTP/1.0 exchange on a new connection, as the client makes it.
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "client/core/wire_protocol.h"
+#include "testkit/raw_http.h"
+#include "testkit/service_process.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using zandle::testkit::ServiceProcess;
+
+constexpr std::size_t kMaxReportsPerRun = 2'000'000;
+
+struct Settings {
+  std::string serviceBinary;
+  int connections = 32;
+  double seconds = 4;
+  int rounds = 3;
+  std::string postgresUrl;
+};
+
+struct Measurement {
+  std::uint64_t succeeded = 0;
+  std::uint64_t failed = 0;
+  double elapsedSeconds = 0;
+  std::vector<double> latenciesMs;
+
+  double perSecond() const { return elapsedSeconds > 0 ? static_cast<double>(succeeded) / elapsedSeconds : 0; }
+  double percentile(double fraction) {
+    if (latenciesMs.empty()) return 0;
+    std::sort(latenciesMs.begin(), latenciesMs.end());
+    const auto index = static_cast<std::size_t>(fraction * static_cast<double>(latenciesMs.size() - 1));
+    return latenciesMs[index];
+  }
+};
+
+struct Target {
+  std::string name;
+  std::vector<std::string> arguments;
+  std::unique_ptr<ServiceProcess> process;
+  Measurement total;
+};
+
+Measurement runLoad(std::uint16_t port, const Settings& settings) {
+  const std::string expected = std::string(zandle::wire::kIntStartTag) + "1</int>";
+  std::atomic<std::uint64_t> issued{0};
+  std::vector<Measurement> perThread(static_cast<std::size_t>(settings.connections));
+  const auto start = Clock::now();
+  const auto end = start + std::chrono::duration<double>(settings.seconds);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < settings.connections; ++t) {
+    threads.emplace_back([&, t] {
+      Measurement& mine = perThread[static_cast<std::size_t>(t)];
+      while (Clock::now() < end && issued.fetch_add(1) < kMaxReportsPerRun) {
+        const std::string body = "strLoginUIN=" + std::to_string(1000 + t) +
+                                 "&strLogInfo=BenchTool,1.0[benchmark line from client " + std::to_string(t) +
+                                 "]&nLogLevel=1";
+        const auto sent = Clock::now();
+        const auto reply = zandle::testkit::callWebMethod(port, zandle::wire::kMethodWriteLog, body);
+        const double ms = std::chrono::duration<double, std::milli>(Clock::now() - sent).count();
+        if (reply.status == 200 && reply.body.find(expected) != std::string::npos) {
+          ++mine.succeeded;
+          mine.latenciesMs.push_back(ms);
+        } else {
+          ++mine.failed;
+        }
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  Measurement merged;
+  merged.elapsedSeconds = std::chrono::duration<double>(Clock::now() - start).count();
+  for (auto& part : perThread) {
+    merged.succeeded += part.succeeded;
+    merged.failed += part.failed;
+    merged.latenciesMs.insert(merged.latenciesMs.end(), part.latenciesMs.begin(), part.latenciesMs.end());
+  }
+  return merged;
+}
+
+void add(Measurement& into, const Measurement& part) {
+  into.succeeded += part.succeeded;
+  into.failed += part.failed;
+  into.elapsedSeconds += part.elapsedSeconds;
+  into.latenciesMs.insert(into.latenciesMs.end(), part.latenciesMs.begin(), part.latenciesMs.end());
+}
+
+std::string defaultServiceBinary(const char* self) {
+  return (std::filesystem::absolute(self).parent_path() / "zandle-service").string();
+}
+
+Settings parseSettings(int argc, char** argv) {
+  Settings settings;
+  settings.serviceBinary = defaultServiceBinary(argv[0]);
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string flag = argv[i], value = argv[i + 1];
+    if (flag == "--service") settings.serviceBinary = value;
+    else if (flag == "--connections") settings.connections = std::clamp(std::stoi(value), 1, 512);
+    else if (flag == "--seconds") settings.seconds = std::clamp(std::stod(value), 0.2, 60.0);
+    else if (flag == "--rounds") settings.rounds = std::clamp(std::stoi(value), 1, 20);
+    else if (flag == "--postgres") settings.postgresUrl = value;
+    else throw std::invalid_argument("unknown option " + flag);
+  }
+  return settings;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    const Settings settings = parseSettings(argc, argv);
+    zandle::testkit::TemporaryDirectory directory;
+    std::vector<Target> targets;
+    targets.push_back({"none (answers, stores nothing)", {"--store", "none"}, nullptr, {}});
+    targets.push_back({"sqlite (WAL, synchronous FULL)", {"--store", "sqlite:" + directory.path() + "/bench.db"},
+                       nullptr, {}});
+    if (!settings.postgresUrl.empty()) {
+      targets.push_back({"postgresql (synchronous_commit on)", {"--store", settings.postgresUrl}, nullptr, {}});
+    }
+    for (auto& target : targets) {
+      target.arguments.insert(target.arguments.end(), {"--token", "bench"});
+      target.process = ServiceProcess::start(settings.serviceBinary, target.arguments);
+      runLoad(target.process->port(), Settings{settings.serviceBinary, settings.connections, 0.3, 1, ""});  // warm-up
+    }
+    // Rounds alternate between the stores so that drift of the machine hits both alike.
+    for (int round = 0; round < settings.rounds; ++round) {
+      for (auto& target : targets) add(target.total, runLoad(target.process->port(), settings));
+    }
+    for (auto& target : targets) target.process->terminate();
+
+    std::printf("WriteLog over HTTP/1.0, one connection per report, %d concurrent clients, %d rounds of %.1f s per store\n",
+                settings.connections, settings.rounds, settings.seconds);
+    std::printf("%-36s %12s %9s %9s %8s\n", "store", "reports/s", "p50 ms", "p99 ms", "failed");
+    std::vector<double> rates, p99s;
+    for (auto& target : targets) {
+      rates.push_back(target.total.perSecond());
+      const double p50 = target.total.percentile(0.50);
+      p99s.push_back(target.total.percentile(0.99));
+      std::printf("%-36s %12.0f %9.2f %9.2f %8llu\n", target.name.c_str(), rates.back(), p50, p99s.back(),
+                  static_cast<unsigned long long>(target.total.failed));
+    }
+    for (std::size_t i = 1; i < targets.size(); ++i) {
+      std::printf("ratio %s / none: reports/s %.2f, p99 latency %.2fx\n", targets[i].name.substr(0, targets[i].name.find(' ')).c_str(),
+                  rates[0] > 0 ? rates[i] / rates[0] : 0.0, p99s[0] > 0 ? p99s[i] / p99s[0] : 0.0);
+    }
+    return 0;
+  } catch (const std::exception& error) {
+    std::cerr << "zandle-bench-service: " << error.what() << "\n";
+    return 1;
+  }
+}

@@ -1,0 +1,39 @@
+// Everything outside the web-service path: the dashboard, its sign-in, the
+// exports and the configuration editor, all behind the access token.
+#pragma once
+
+#include <cstddef>
+
+#include "dashboard/access_token.h"
+#include "http/http_request.h"
+#include "http/http_server.h"
+#include "store/store_worker.h"
+
+namespace zandle::service {
+
+struct DashboardLimits {
+  std::size_t logLinesShown = 200;
+  std::size_t defaultExportRows = 100'000;
+  std::size_t maxExportRows = 1'000'000;
+};
+
+class DashboardHandler {
+ public:
+  DashboardHandler(StoreWorker& reader, StoreWorker& writer, AccessToken token, DashboardLimits limits)
+      : reader_(reader), writer_(writer), token_(std::move(token)), limits_(limits) {}
+
+  void handle(const HttpRequest& request, const Responder& respond);
+
+ private:
+  void showDashboard(const HttpRequest& request, const Responder& respond);
+  void exportFile(const HttpRequest& request, const Responder& respond);
+  void signIn(const HttpRequest& request, const Responder& respond);
+  void changeConfig(const HttpRequest& request, const Responder& respond);
+
+  StoreWorker& reader_;
+  StoreWorker& writer_;
+  AccessToken token_;
+  DashboardLimits limits_;
+};
+
+}  // namespace zandle::service
