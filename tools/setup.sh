@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-14-dev
   libcpp-httplib-dev libsqlite3-dev sqlite3 libpq-dev postgresql
   chromium wrk python3 curl
+  nlohmann-json3-dev
 )
 
 sudo_cmd=()

@@ -162,7 +162,10 @@ std::string configForm(std::string_view formToken, const ToolConfig* config, std
          "\"></label>";
   out += "<button type=\"submit\" name=\"action\" value=\"save\">Save</button>";
   if (config && !isNew) out += "<button type=\"submit\" name=\"action\" value=\"delete\">Remove</button>";
-  if (!config && !isNew) out += "<span class=\"muted\">uses the default</span>";
+  if (!config && !isNew) {
+    out += model.empty() ? "<span class=\"muted\">built in: level 0, no functions</span>"
+                         : "<span class=\"muted\">uses the default</span>";
+  }
   return out + "</form></td></tr>";
 }
 

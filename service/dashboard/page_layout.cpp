@@ -21,7 +21,7 @@ label { font-size: 12px; display: flex; flex-direction: column; gap: 2px; }
 input, select, button { font: inherit; font-size: 13px; padding: 3px 6px; }
 .figures { display: flex; gap: 24px; }
 .figure b { display: block; font-size: 24px; }
-.chart { max-width: 100%; height: auto; }
+.chart { width: 100%; max-width: 100%; height: auto; }
 .chart text { font-size: 11px; fill: #3b4754; }
 .axis-line { stroke: #9aa5b1; }
 .muted { color: #6b7785; font-size: 12px; }

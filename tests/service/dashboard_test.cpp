@@ -1,0 +1,177 @@
+// Dashboard, exports and configuration: guarded by the token, escaping
+// everything clients sent, and counting right.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <chrono>
+#include <thread>
+
+#include "common/text_escape.h"
+#include "service_test_support.h"
+
+namespace zandle::servicetest {
+namespace {
+
+using testkit::HttpReply;
+
+constexpr std::string_view kScript = "<script>alert(1)</script>";
+constexpr std::string_view kImage = "\"><img src=x onerror=alert(2)>";
+
+std::size_t occurrences(const std::string& text, std::string_view needle) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++count;
+  return count;
+}
+
+class DashboardTest : public testing::Test {
+ protected:
+  void SetUp() override { service_ = std::make_unique<RunningService>(Backend::Sqlite); }
+  HttpReply withCookie(std::string_view method, std::string_view target, std::string_view body = "") {
+    std::string request = std::string(method) + " " + std::string(target) + " HTTP/1.1\r\nHost: x\r\n";
+    request += "Cookie: other=1; zandle_token=" + std::string(kToken) + "\r\nConnection: close\r\n";
+    if (method == "POST") {
+      request += "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " + std::to_string(body.size()) +
+                 "\r\n";
+    }
+    return testkit::exchange(service_->port(), request + "\r\n" + std::string(body));
+  }
+  void log(std::string_view tool, int level, std::string_view text) {
+    ASSERT_EQ(intResult(service_->call("WriteLog", "strLoginUIN=9&strLogInfo=" + clientEncode(std::string(tool) +
+                                                                                                ",1.0[" + std::string(text) + "]") +
+                                                       "&nLogLevel=" + std::to_string(level))),
+              1);
+  }
+  std::unique_ptr<RunningService> service_;
+};
+
+TEST_F(DashboardTest, EverythingButTheWebMethodsNeedsTheToken) {
+  const HttpReply page = testkit::getWithToken(service_->port(), "/", "");
+  EXPECT_EQ(page.status, 401);
+  EXPECT_NE(page.body.find("name=\"token\""), std::string::npos);  // a sign-in form
+  EXPECT_EQ(testkit::getWithToken(service_->port(), "/export/logs.json", "").status, 401);
+  EXPECT_EQ(testkit::getWithToken(service_->port(), "/export/logs.json", "wrong").status, 401);
+  EXPECT_EQ(testkit::getWithToken(service_->port(), "/export/logs.json?token=wrong", "").status, 401);
+  EXPECT_EQ(testkit::postForm(service_->port(), "/config", "model=A&warningLevel=1&action=save", "").status, 401);
+  EXPECT_EQ(testkit::postForm(service_->port(), "/login", "token=wrong", "").status, 401);
+  EXPECT_EQ(intResult(service_->call("UserEnter", "strLoginUIN=1&strModelNameVer=T,1")), 1);
+
+  const HttpReply signIn = testkit::postForm(service_->port(), "/login", "token=" + std::string(kToken), "");
+  EXPECT_EQ(signIn.status, 303);
+  EXPECT_NE(signIn.header("Set-Cookie").find("HttpOnly; SameSite=Strict"), std::string::npos);
+  const HttpReply viaQuery = testkit::getWithToken(service_->port(), "/?token=" + std::string(kToken), "");
+  EXPECT_EQ(viaQuery.status, 303);
+  EXPECT_EQ(viaQuery.header("Location"), "/");
+  EXPECT_EQ(withCookie("GET", "/").status, 200);
+  EXPECT_EQ(service_->get("/export/nothing.json").status, 404);
+}
+
+TEST_F(DashboardTest, ConfigurationFormsFromACookieSessionMustCarryTheFormToken) {
+  EXPECT_EQ(withCookie("POST", "/config", "action=save&model=A&warningLevel=1&functions=F").status, 403);
+  EXPECT_TRUE(service_->exportJson("config.json").empty());
+  const HttpReply saved =
+      withCookie("POST", "/config", "csrf=" + std::string(kToken) + "&action=save&model=A&warningLevel=1&functions=F");
+  EXPECT_EQ(saved.status, 303);
+  EXPECT_EQ(service_->exportJson("config.json").size(), 1u);
+  EXPECT_EQ(withCookie("POST", "/config", "csrf=" + std::string(kToken) + "&action=delete&model=A").status, 303);
+  EXPECT_TRUE(service_->exportJson("config.json").empty());
+}
+
+TEST_F(DashboardTest, ClientTextIsEscapedEverywhereOnThePage) {
+  const std::string tool = std::string("Evil") + std::string(kImage);
+  ASSERT_TRUE(stringResult(service_->call("GetAppInfo", "strLoginUIN=1&strModelNameVer=" + clientEncode(tool) + ",1")));
+  log(tool, 1, kScript);
+  ASSERT_EQ(intResult(service_->call("Satisfaction", "strLoginUIN=1&strModelNameVer=" +
+                                                         clientEncode(tool + "-1," + std::string(kScript)) +
+                                                         "&nSatisLevel=1")),
+            1);
+  const HttpReply page = service_->get("/");
+  ASSERT_EQ(page.status, 200);
+  EXPECT_EQ(page.body.find("<script"), std::string::npos);
+  EXPECT_EQ(page.body.find("<img"), std::string::npos);
+  EXPECT_GE(occurrences(page.body, service::escapeHtml(kScript)), 2u);  // log line and function
+  EXPECT_GE(occurrences(page.body, service::escapeHtml(kImage)), 2u);
+  EXPECT_NE(page.header("Content-Security-Policy").find("default-src 'none'"), std::string::npos);
+  EXPECT_EQ(page.header("Cache-Control"), "no-store");
+}
+
+TEST_F(DashboardTest, CsvCellsAreQuotedAndCannotBecomeFormulas) {
+  log("Tool", 1, "=HYPERLINK(\"http://x\"),\"quoted\"\nnext");
+  const HttpReply csv = service_->get("/export/logs.csv");
+  EXPECT_EQ(csv.header("Content-Type"), "text/csv; charset=utf-8");
+  EXPECT_NE(csv.body.find(",\"'=HYPERLINK(\"\"http://x\"\"),\"\"quoted\"\"\nnext\"\r\n"), std::string::npos) << csv.body;
+}
+
+TEST_F(DashboardTest, SummaryCountsSessionsUsersMedianAndSatisfaction) {
+  std::vector<long long> ids;
+  for (int uin : {1, 1, 2, 3}) {
+    ids.push_back(*intResult(service_->call("UserEnter", "strLoginUIN=" + std::to_string(uin) +
+                                                             "&strModelNameVer=Tool,1.0")));
+  }
+  for (std::size_t i = 0; i < 3; ++i) {
+    ASSERT_EQ(intResult(service_->call("UserLeave", "nLoginDetailID=" + std::to_string(ids[i]))), 1);
+  }
+  ASSERT_TRUE(stringResult(service_->call("GetAppInfo", "strLoginUIN=1&strModelNameVer=Tool,1.0")));
+  for (int level : {1, 1, 2, 3, 5}) {
+    ASSERT_EQ(intResult(service_->call("Satisfaction", "strLoginUIN=1&strModelNameVer=Tool-1.0,Save&nSatisLevel=" +
+                                                           std::to_string(level))),
+              1);
+  }
+  ASSERT_EQ(intResult(service_->call("Satisfaction", "strLoginUIN=1&strModelNameVer=Tool-1.0,Print&nSatisLevel=3")), 1);
+
+  const auto summary = service_->exportJson("summary.json");
+  EXPECT_EQ(summary["openSessions"], 1);
+  EXPECT_EQ(summary["sessionsInPeriod"], 4);
+  EXPECT_FALSE(summary["medianSessionSeconds"].is_null());
+  const auto& today = summary["days"].back();
+  EXPECT_EQ(today["sessions"], 4);
+  EXPECT_EQ(today["distinctUsers"], 3);
+  ASSERT_EQ(summary["functions"].size(), 2u);
+  const auto& save = summary["functions"][0];
+  EXPECT_EQ(save["function"], "Save");
+  EXPECT_EQ(save["reports"], 5);
+  EXPECT_EQ(save["levels"], nlohmann::json({{"1", 2}, {"2", 1}, {"3", 1}}));
+  EXPECT_EQ(save["otherLevels"], 1);
+}
+
+TEST_F(DashboardTest, LogLinesFilterByLevelToolAndTime) {
+  log("Alpha", 1, "alpha one");
+  log("Alpha", 2, "alpha two");
+  log("Beta", 2, "beta two");
+  EXPECT_EQ(service_->exportJson("logs.json", "level=2").size(), 2u);
+  EXPECT_EQ(service_->exportJson("logs.json", "tool=Alpha").size(), 2u);
+  const auto both = service_->exportJson("logs.json", "tool=Alpha&level=2");
+  ASSERT_EQ(both.size(), 1u);
+  EXPECT_EQ(both[0]["text"], "alpha two");
+  EXPECT_TRUE(service_->exportJson("logs.json", "from=2001-01-01&to=2001-01-31").empty());
+
+  const HttpReply page = service_->get("/?tool=Beta&level=2");
+  EXPECT_EQ(occurrences(page.body, "class=\"log-line\""), 1u);
+  EXPECT_NE(page.body.find("beta two"), std::string::npos);
+}
+
+TEST_F(DashboardTest, LogLinesPastTheRetentionAreDeleted) {
+  log("Tool", 1, "recent");
+  service_->terminate();
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(service_->store().substr(std::string_view("sqlite:").size()).c_str(), &db), SQLITE_OK);
+  const std::string old = "INSERT INTO log_lines (uin, level, model, version, text, raw_log_info, received_ms, "
+                          "address) VALUES (1, 1, 'Tool', '1.0', 'ancient', x'', 1000, '127.0.0.1')";
+  ASSERT_EQ(sqlite3_exec(db, old.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(db);
+  constexpr std::string_view kFirstDay = "from=1970-01-01&to=1970-01-01";
+
+  service_->restart();
+  ASSERT_EQ(service_->exportJson("logs.json", kFirstDay).size(), 1u);
+  service_->restart({"--retain-logs-days", "30"});
+  // Retention runs as the service starts, beside the requests; wait for it a bounded while.
+  for (int attempt = 0; attempt < 100 && !service_->exportJson("logs.json", kFirstDay).empty(); ++attempt) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_TRUE(service_->exportJson("logs.json", kFirstDay).empty());
+  const auto recent = service_->exportJson("logs.json");
+  ASSERT_EQ(recent.size(), 1u);
+  EXPECT_EQ(recent[0]["text"], "recent");
+}
+
+}  // namespace
+}  // namespace zandle::servicetest
