@@ -1,0 +1,87 @@
+// Device-context scope objects: each selects or creates on construction and puts back
+// or deletes on destruction. None is copyable.
+#pragma once
+
+#include <windows.h>
+
+#include "drawing/color_functions.h"
+#include "framework/gdi_handles.h"
+
+namespace zandle::drawing {
+
+// Off-screen buffer of the target's format; destruction copies `rect` to the target.
+// When the memory context cannot be made, painting goes nowhere and nothing is copied.
+class CBufferDC {
+ public:
+  CBufferDC(HDC target, const RECT& rect) noexcept;
+  CBufferDC(const CBufferDC&) = delete;
+  CBufferDC& operator=(const CBufferDC&) = delete;
+  virtual ~CBufferDC();
+
+  HDC GetSafeHdc() const noexcept { return memory_.get(); }
+  operator HDC() const noexcept { return memory_.get(); }
+
+ private:
+  HDC target_;
+  RECT rect_;
+  fw::UniqueMemoryDC memory_;
+  fw::UniqueBitmap bitmap_;
+  HGDIOBJ previousBitmap_ = nullptr;
+};
+
+class CCompatibleDC {
+ public:
+  CCompatibleDC(HDC reference, HBITMAP bitmap) noexcept;
+  CCompatibleDC(const CCompatibleDC&) = delete;
+  CCompatibleDC& operator=(const CCompatibleDC&) = delete;
+  virtual ~CCompatibleDC();
+
+  HDC GetSafeHdc() const noexcept { return memory_.get(); }
+  operator HDC() const noexcept { return memory_.get(); }
+
+ private:
+  fw::UniqueMemoryDC memory_;
+  HGDIOBJ previous_ = nullptr;
+};
+
+class CFontDC {
+ public:
+  CFontDC(HDC dc, HFONT font) noexcept;
+  CFontDC(const CFontDC&) = delete;
+  CFontDC& operator=(const CFontDC&) = delete;
+  virtual ~CFontDC();
+
+ private:
+  HDC dc_;
+  HGDIOBJ previous_ = nullptr;
+};
+
+class CPenDC {
+ public:
+  CPenDC(HDC dc, Color color) noexcept;
+  CPenDC(const CPenDC&) = delete;
+  CPenDC& operator=(const CPenDC&) = delete;
+  virtual ~CPenDC();
+
+ private:
+  HDC dc_;
+  fw::UniquePen pen_;
+  HGDIOBJ previous_ = nullptr;
+};
+
+class CBrushDC {
+ public:
+  CBrushDC(HDC dc, Color color) noexcept;
+  CBrushDC(const CBrushDC&) = delete;
+  CBrushDC& operator=(const CBrushDC&) = delete;
+  virtual ~CBrushDC();
+
+ private:
+  HDC dc_;
+  fw::UniqueBrush brush_;
+  HGDIOBJ previous_ = nullptr;
+};
+
+void DrawTriangle(HDC dc, POINT p0, POINT p1, POINT p2, Color color) noexcept;
+
+}  // namespace zandle::drawing

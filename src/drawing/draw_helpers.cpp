@@ -1,0 +1,174 @@
+#include "drawing/draw_helpers.h"
+
+#include <algorithm>
+
+#include "drawing/color_manager.h"
+#include "drawing/paint_manager_color.h"
+
+namespace zandle::drawing {
+namespace {
+
+constexpr int kVertexChannelShift = 8;  // TRIVERTEX channels are 16 bits wide
+
+COLOR16 VertexChannel(int channel) noexcept { return static_cast<COLOR16>(channel << kVertexChannelShift); }
+
+bool IsEmpty(const RECT& r) noexcept { return r.right <= r.left || r.bottom <= r.top; }
+
+}  // namespace
+
+CDrawHelpers::CDrawHelpers() noexcept {
+  const ImageLibraryEntries entries = LoadImageLibraryEntries();
+  imageLibrary = entries.module;
+  pfnGradientFill = entries.gradientFill;
+  pfnAlphaBlend = entries.alphaBlend;
+}
+
+AlphaBlendFn CDrawHelpers::AlphaBlendEntry() const noexcept {
+  return IsEntryForcedAbsent(OptionalEntry::AlphaBlend) ? nullptr : pfnAlphaBlend;
+}
+
+GradientFillFn CDrawHelpers::GradientFillEntry() const noexcept {
+  return IsEntryForcedAbsent(OptionalEntry::GradientFill) ? nullptr : pfnGradientFill;
+}
+
+CDrawHelpers& GetDrawHelpers() noexcept {
+  static CDrawHelpers helpers;
+  return helpers;
+}
+
+bool CDrawHelpers::IsMirroredDC(HDC dc) noexcept {
+  // GetLayout answers GDI_ERROR for a bad device context, which is not a layout.
+  const DWORD layout = drawing::GetLayout(dc);
+  return layout != 0 && layout != GDI_ERROR;
+}
+
+void FillSolidRect(HDC dc, const RECT& rect, Color color) noexcept {
+  const COLORREF previous = ::SetBkColor(dc, color);
+  ::ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rect, nullptr, 0, nullptr);
+  ::SetBkColor(dc, previous);
+}
+
+void FillGradientBands(HDC dc, const RECT& rect, Color from, Color to, bool horizontal) noexcept {
+  const int width = std::max(1, static_cast<int>(rect.right - rect.left));
+  const int height = std::max(1, static_cast<int>(rect.bottom - rect.top));
+  RECT clip{};
+  RECT k = rect;
+  if (::GetClipBox(dc, &clip) != ERROR && !IsEmpty(clip) && !::IntersectRect(&k, &clip, &rect)) return;
+  const COLORREF previous = ::GetBkColor(dc);
+  if (horizontal) {
+    for (LONG x = k.left; x < k.right; ++x) {
+      const RECT band{x, k.top, x + 1, k.bottom};
+      ::SetBkColor(dc, MixColors(from, to, 1.0 - static_cast<double>(x - rect.left) / width));
+      ::ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &band, nullptr, 0, nullptr);
+    }
+  } else {
+    for (LONG y = k.top; y < k.bottom; ++y) {
+      const RECT band{k.left, y, k.right, y + 1};
+      ::SetBkColor(dc, MixColors(from, to, 1.0 - static_cast<double>(y - rect.top) / height));
+      ::ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &band, nullptr, 0, nullptr);
+    }
+  }
+  ::SetBkColor(dc, previous);
+}
+
+bool FillGradientSystem(HDC dc, const RECT& rect, Color from, Color to, bool horizontal) noexcept {
+  const GradientFillFn gradientFill = GetDrawHelpers().GradientFillEntry();
+  if (!gradientFill) return false;
+  TRIVERTEX vertices[2] = {
+      {rect.left, rect.top, VertexChannel(RedOf(from)), VertexChannel(GreenOf(from)), VertexChannel(BlueOf(from)), 0},
+      {rect.right, rect.bottom, VertexChannel(RedOf(to)), VertexChannel(GreenOf(to)), VertexChannel(BlueOf(to)), 0},
+  };
+  GRADIENT_RECT mesh{0, 1};
+  return gradientFill(dc, vertices, 2, &mesh, 1, horizontal ? GRADIENT_FILL_RECT_H : GRADIENT_FILL_RECT_V) != FALSE;
+}
+
+void CDrawHelpers::FillGradient(HDC dc, const RECT* rect, Color from, Color to, bool horizontal) const noexcept {
+  if (!dc || !rect || IsEmpty(*rect)) return;
+  if (IsLowColorDisplay(dc) || from == to) {
+    FillSolidRect(dc, *rect, from);
+    return;
+  }
+  // Windows 95/98 GradientFill draws mirrored contexts the wrong way round.
+  if (!GradientFillEntry() || (IsMirroredDC(dc) && IsWindows9x())) {
+    FillGradientBands(dc, *rect, from, to, horizontal);
+    return;
+  }
+  FillGradientSystem(dc, *rect, from, to, horizontal);
+}
+
+void CDrawHelpers::FillGradient(HDC dc, const RECT* rect, const CPaintManagerColorGradient& gradient,
+                                bool horizontal) const noexcept {
+  if (!rect) return;
+  const Color start = gradient.startColor.Effective();
+  const Color end = gradient.endColor.Effective();
+  if (gradient.middleWeight == CPaintManagerColorGradient::kEvenWeight) {
+    FillGradient(dc, rect, start, end, horizontal);
+    return;
+  }
+  const Color middle = MixColors(start, end, gradient.middleWeight);
+  RECT first = *rect, second = *rect;
+  if (horizontal) {
+    first.right = rect->right - (rect->right - rect->left) / 2;
+    second.left = first.right;
+  } else {
+    first.bottom = rect->bottom - (rect->bottom - rect->top) / 2;
+    second.top = first.bottom;
+  }
+  FillGradient(dc, &first, start, middle, horizontal);
+  FillGradient(dc, &second, middle, end, horizontal);
+}
+
+DWORD GetLayout(HDC dc) noexcept {
+  const GetLayoutFn getLayout = BoundGetLayout();
+  return getLayout ? getLayout(dc) : 0;
+}
+
+DWORD SetLayout(HDC dc, DWORD layout) noexcept {
+  const SetLayoutFn setLayout = BoundSetLayout();
+  return setLayout ? setLayout(dc, layout) : 0;
+}
+
+RECT GetWindowRectSafe(HWND window) noexcept {
+  RECT r{};
+  if (window && ::IsWindow(window) && !::GetWindowRect(window, &r)) r = RECT{};
+  return r;
+}
+
+RECT GetClientRectSafe(HWND window) noexcept {
+  RECT r{};
+  if (window && ::IsWindow(window) && !::GetClientRect(window, &r)) r = RECT{};
+  return r;
+}
+
+namespace {
+
+RECT WorkAreaOf(HMONITOR monitor) noexcept {
+  const WorkAreaEntries& entries = BoundWorkAreaEntries();
+  if (monitor && entries.getMonitorInfo) {
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    if (entries.getMonitorInfo(monitor, &info)) return info.rcWork;
+  }
+  RECT primary{};
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &primary, 0);
+  return primary;
+}
+
+}  // namespace
+
+RECT GetMonitorWorkArea(POINT point) noexcept {
+  const WorkAreaEntries& e = BoundWorkAreaEntries();
+  return WorkAreaOf(e.monitorFromPoint ? e.monitorFromPoint(point, MONITOR_DEFAULTTONULL) : nullptr);
+}
+
+RECT GetMonitorWorkArea(const RECT& rect) noexcept {
+  const WorkAreaEntries& e = BoundWorkAreaEntries();
+  return WorkAreaOf(e.monitorFromRect ? e.monitorFromRect(&rect, MONITOR_DEFAULTTONULL) : nullptr);
+}
+
+RECT GetMonitorWorkArea(HWND window) noexcept {
+  const WorkAreaEntries& e = BoundWorkAreaEntries();
+  return WorkAreaOf(e.monitorFromWindow ? e.monitorFromWindow(window, MONITOR_DEFAULTTONULL) : nullptr);
+}
+
+}  // namespace zandle::drawing

@@ -1,0 +1,69 @@
+#include "drawing/themed_button.h"
+
+#include <commctrl.h>
+
+#include "drawing/color_manager.h"
+
+namespace zandle::drawing {
+namespace {
+
+constexpr UINT_PTR kSubclassId = 1;
+constexpr int kSysColorBtnHighlight = 20;
+constexpr int kSysColorDarkShadow = 21;
+
+}  // namespace
+
+void CThemedButtonTheme::RefreshMetrics(HWND button) {
+  buttonTheme.OpenThemeData(button, L"BUTTON");
+  colors_.RefreshColors();
+  faceColor = colors_.GetColor(kSysColorBtnFace);
+  textColor = colors_.GetColor(kSysColorBtnText);
+  shadowColor = colors_.GetColor(kSysColorBtnShadow);
+  highlightColor = colors_.GetColor(kSysColorBtnHighlight);
+  borderColor = colors_.GetColor(kSysColorDarkShadow);
+  ++refreshCount;
+}
+
+CThemedButton::CThemedButton(CColorManager& colors) : theme_(colors) {}
+
+CThemedButton::~CThemedButton() { Unsubclass(); }
+
+bool CThemedButton::SubclassDlgItem(UINT id, HWND dialog) noexcept {
+  const HWND control = dialog ? ::GetDlgItem(dialog, static_cast<int>(id)) : nullptr;
+  if (!control || window_) return false;
+  if (!::SetWindowSubclass(control, &CThemedButton::SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this)))
+    return false;
+  window_ = control;
+  try {
+    theme_.RefreshMetrics(window_);
+  } catch (...) {
+  }
+  return true;
+}
+
+void CThemedButton::Unsubclass() noexcept {
+  if (window_) ::RemoveWindowSubclass(window_, &CThemedButton::SubclassProc, kSubclassId);
+  window_ = nullptr;
+}
+
+LRESULT CALLBACK CThemedButton::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                             DWORD_PTR self) noexcept {
+  auto* button = reinterpret_cast<CThemedButton*>(self);
+  switch (message) {
+    case WM_SYSCOLORCHANGE:
+      try {
+        button->theme_.RefreshMetrics(window);
+      } catch (...) {
+      }
+      ::InvalidateRect(window, nullptr, TRUE);
+      break;
+    case WM_NCDESTROY:
+      button->Unsubclass();
+      break;
+    default:
+      break;
+  }
+  return ::DefSubclassProc(window, message, wParam, lParam);
+}
+
+}  // namespace zandle::drawing
