@@ -139,7 +139,13 @@ int main(int argc, char** argv) {
     for (int round = 0; round < settings.rounds; ++round) {
       for (auto& target : targets) add(target.total, runLoad(target.process->port(), settings));
     }
-    for (auto& target : targets) target.process->terminate();
+    std::vector<std::string> commitLines;
+    for (auto& target : targets) {
+      target.process->terminate();
+      const std::string log = target.process->log();
+      const std::size_t at = log.rfind("stopped; ");
+      commitLines.push_back(at == std::string::npos ? "" : log.substr(at + 9, log.find('\n', at) - at - 9));
+    }
 
     std::printf("WriteLog over HTTP/1.0, one connection per report, %d concurrent clients, %d rounds of %.1f s per store\n",
                 settings.connections, settings.rounds, settings.seconds);
@@ -151,6 +157,10 @@ int main(int argc, char** argv) {
       p99s.push_back(target.total.percentile(0.99));
       std::printf("%-36s %12.0f %9.2f %9.2f %8llu\n", target.name.c_str(), rates.back(), p50, p99s.back(),
                   static_cast<unsigned long long>(target.total.failed));
+    }
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+      std::printf("group commit, %s: %s\n", targets[i].name.substr(0, targets[i].name.find(' ')).c_str(),
+                  commitLines[i].c_str());
     }
     for (std::size_t i = 1; i < targets.size(); ++i) {
       std::printf("ratio %s / none: reports/s %.2f, p99 latency %.2fx\n", targets[i].name.substr(0, targets[i].name.find(' ')).c_str(),

@@ -299,6 +299,8 @@ void HttpServer::writeOutput(Connection& connection) {
                               connection.output.size() - connection.outputSent, MSG_NOSIGNAL);
     if (sent > 0) {
       connection.outputSent += static_cast<std::size_t>(sent);
+      // Large exports may take a while; only a reader that stops reading is cut off.
+      connection.deadline = steadyMillis() + settings_.requestTimeoutMs;
     } else if (sent < 0 && errno == EINTR) {
       continue;
     } else if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {

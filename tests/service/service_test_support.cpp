@@ -62,6 +62,14 @@ RunningService::RunningService(Backend backend, std::vector<std::string> extraAr
   process_ = testkit::ServiceProcess::start(ZANDLE_SERVICE_BINARY, arguments_);
 }
 
+std::unique_ptr<RunningService> RunningService::sharingStoreWith(const RunningService& other) {
+  std::unique_ptr<RunningService> second(new RunningService);
+  second->store_ = other.store_;
+  second->arguments_ = other.arguments_;
+  second->process_ = testkit::ServiceProcess::start(ZANDLE_SERVICE_BINARY, second->arguments_);
+  return second;
+}
+
 RunningService::~RunningService() {
   if (process_) process_->terminate();
 }

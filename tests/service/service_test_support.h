@@ -25,6 +25,8 @@ class RunningService {
  public:
   // GTEST_SKIP()s the caller when the backend cannot be had: check skipped() after.
   explicit RunningService(Backend backend, std::vector<std::string> extraArguments = {});
+  // A second instance on the same store as `other`.
+  static std::unique_ptr<RunningService> sharingStoreWith(const RunningService& other);
   ~RunningService();
 
   bool skipped() const { return !process_; }
@@ -45,6 +47,7 @@ class RunningService {
   testkit::HttpReply configure(std::string_view model, int warningLevel, std::string_view functions) const;
 
  private:
+  RunningService() = default;
   std::unique_ptr<testkit::TemporaryDirectory> directory_;
   std::vector<std::string> arguments_;
   std::string store_;

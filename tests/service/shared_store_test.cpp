@@ -1,0 +1,66 @@
+// Several service instances on one PostgreSQL database act as one service.
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "service_test_support.h"
+
+namespace zandle::servicetest {
+namespace {
+
+constexpr int kReportsPerInstance = 150;
+constexpr int kClientsPerInstance = 4;
+
+class SharedStoreTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    first_ = std::make_unique<RunningService>(Backend::Postgres);
+    if (first_->skipped()) GTEST_SKIP() << "no PostgreSQL server for this run";
+    second_ = RunningService::sharingStoreWith(*first_);
+  }
+  std::unique_ptr<RunningService> first_;
+  std::unique_ptr<RunningService> second_;
+};
+
+TEST_F(SharedStoreTest, SessionsAndConfigurationCrossInstances) {
+  ASSERT_EQ(first_->configure("Painter", 3, "Print").status, 303);
+  EXPECT_EQ(stringResult(second_->call("GetAppInfo", "strLoginUIN=1&strModelNameVer=Painter,1.0")),
+            "&lt;AppInfo&gt;&lt;WarningLevel&gt;3&lt;/WarningLevel&gt;&lt;FunName&gt;Print&lt;/FunName&gt;"
+            "&lt;/AppInfo&gt;");
+  const auto session = intResult(first_->call("UserEnter", "strLoginUIN=1&strModelNameVer=Painter-Demo,1.0"));
+  ASSERT_TRUE(session);
+  EXPECT_EQ(intResult(second_->call("UserLeave", "nLoginDetailID=" + std::to_string(*session))), 1);
+  EXPECT_EQ(second_->exportJson("sessions.json")[0]["extra"], "Demo");
+  EXPECT_EQ(second_->get("/").status, 200);
+}
+
+TEST_F(SharedStoreTest, ConcurrentWritesThroughBothInstancesAreAllKeptWithDistinctIds) {
+  std::vector<std::thread> clients;
+  std::mutex mutex;
+  std::set<long long> sessionIds;
+  int failures = 0;
+  for (RunningService* instance : {first_.get(), second_.get()}) {
+    for (int c = 0; c < kClientsPerInstance; ++c) {
+      clients.emplace_back([&, instance] {
+        for (int i = 0; i < kReportsPerInstance / kClientsPerInstance; ++i) {
+          const auto id = intResult(instance->call("UserEnter", "strLoginUIN=2&strModelNameVer=Tool,1.0"));
+          const auto logged = intResult(instance->call("WriteLog", "strLoginUIN=2&strLogInfo=Tool,1.0[x]&nLogLevel=0"));
+          std::lock_guard lock(mutex);
+          if (id) sessionIds.insert(*id);
+          failures += !id || logged != 1;
+        }
+      });
+    }
+  }
+  for (auto& client : clients) client.join();
+  const std::size_t expected = 2 * kClientsPerInstance * (kReportsPerInstance / kClientsPerInstance);
+  EXPECT_EQ(failures, 0);
+  EXPECT_EQ(sessionIds.size(), expected);
+  EXPECT_EQ(first_->exportJson("logs.json").size(), expected);
+  EXPECT_EQ(second_->exportJson("summary.json")["openSessions"], static_cast<int>(expected));
+}
+
+}  // namespace
+}  // namespace zandle::servicetest
