@@ -34,6 +34,7 @@ void StoreWorker::setPeriodicTask(std::chrono::milliseconds interval, std::funct
     periodicInterval_ = interval;
     periodicTask_ = std::move(task);
     nextPeriodicRun_ = std::chrono::steady_clock::now();
+    periodicRescheduled_ = true;  // a thread already waiting must take up the new schedule
   }
   wake_.notify_one();
 }
@@ -58,13 +59,14 @@ void StoreWorker::loop() {
     bool periodicDue = false;
     {
       std::unique_lock lock(mutex_);
-      const auto ready = [this] { return !queue_.empty() || stopping_; };
+      const auto ready = [this] { return !queue_.empty() || stopping_ || periodicRescheduled_; };
       if (periodicTask_) {
         wake_.wait_until(lock, nextPeriodicRun_, ready);
-        periodicDue = std::chrono::steady_clock::now() >= nextPeriodicRun_;
       } else {
         wake_.wait(lock, ready);
       }
+      periodicRescheduled_ = false;
+      periodicDue = periodicTask_ && std::chrono::steady_clock::now() >= nextPeriodicRun_;
       if (queue_.empty() && stopping_) return;
       while (!queue_.empty() && jobs.size() < kMaxBatchJobs) {
         jobs.push_back(std::move(queue_.front()));

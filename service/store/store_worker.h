@@ -69,6 +69,7 @@ class StoreWorker {
   std::chrono::milliseconds periodicInterval_{0};
   std::function<bool(Database&)> periodicTask_;
   std::chrono::steady_clock::time_point nextPeriodicRun_;
+  bool periodicRescheduled_ = false;
   StoreWorkerStats stats_;
   std::thread thread_;
 };
