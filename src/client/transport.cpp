@@ -24,12 +24,15 @@ std::wstring AgentName() {
   return fw::ModuleBaseName(module);
 }
 
-void SetTimeouts(HINTERNET root) noexcept {
+// Set on the root handle, from which Windows hands them down to every child handle.
+// Wine does not hand them down (a silent server then blocks forever), so they are set
+// again on the connection and on the request; on Windows that changes nothing.
+void SetTimeouts(HINTERNET handle) noexcept {
   DWORD timeout = kTimeoutMs;
   for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
                        INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_SEND_TIMEOUT,
                        INTERNET_OPTION_DATA_RECEIVE_TIMEOUT}) {
-    ::InternetSetOptionW(root, option, &timeout, sizeof(timeout));
+    ::InternetSetOptionW(handle, option, &timeout, sizeof(timeout));
   }
 }
 
@@ -61,12 +64,14 @@ void Exchange(const ServerAddress& address, std::wstring_view objectPath, std::s
   fw::UniqueInternetHandle connection(::InternetConnectW(root.get(), host.c_str(), address.port, nullptr, nullptr,
                                                          INTERNET_SERVICE_HTTP, 0, kContext));
   if (!connection) return SetNetError();
+  SetTimeouts(connection.get());
 
   const std::wstring path(objectPath);
   const std::wstring version(wire::kHttpVersion.begin(), wire::kHttpVersion.end());
   fw::UniqueInternetHandle request(::HttpOpenRequestW(connection.get(), L"POST", path.c_str(), version.c_str(),
                                                       nullptr, nullptr, INTERNET_FLAG_EXISTING_CONNECT, kContext));
   if (!request) return;  // not an exchange error: nothing was attempted
+  SetTimeouts(request.get());
   if (!PreSendStatusAllows(request.get())) return;
 
   const std::wstring header(wire::kContentTypeHeader.begin(), wire::kContentTypeHeader.end());

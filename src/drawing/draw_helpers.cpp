@@ -48,6 +48,14 @@ void FillSolidRect(HDC dc, const RECT& rect, Color color) noexcept {
   ::SetBkColor(dc, previous);
 }
 
+void Draw3dRect(HDC dc, const RECT& r, Color topLeft, Color bottomRight) noexcept {
+  if (r.right <= r.left || r.bottom <= r.top) return;
+  FillSolidRect(dc, {r.left, r.top, r.right - 1, r.top + 1}, topLeft);
+  FillSolidRect(dc, {r.left, r.top, r.left + 1, r.bottom - 1}, topLeft);
+  FillSolidRect(dc, {r.right - 1, r.top, r.right, r.bottom}, bottomRight);
+  FillSolidRect(dc, {r.left, r.bottom - 1, r.right, r.bottom}, bottomRight);
+}
+
 void FillGradientBands(HDC dc, const RECT& rect, Color from, Color to, bool horizontal) noexcept {
   const int width = std::max(1, static_cast<int>(rect.right - rect.left));
   const int height = std::max(1, static_cast<int>(rect.bottom - rect.top));

@@ -38,6 +38,9 @@ CDrawHelpers& GetDrawHelpers() noexcept;
 
 // Solid fill without a brush object.
 void FillSolidRect(HDC dc, const RECT& rect, Color color) noexcept;
+// One-pixel frame: top and left edges in `topLeft`, right and bottom edges in
+// `bottomRight`, which also owns the top-right and bottom-left corners.
+void Draw3dRect(HDC dc, const RECT& rect, Color topLeft, Color bottomRight) noexcept;
 // One-pixel bands, painted only inside the clip box, coloured for the whole `rect`.
 void FillGradientBands(HDC dc, const RECT& rect, Color from, Color to, bool horizontal) noexcept;
 // The system's GradientFill; false when it is absent or fails.

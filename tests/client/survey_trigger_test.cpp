@@ -1,0 +1,108 @@
+// Which survey requests are shown, what they log, and the hidden host window.
+#include "client_fixture.h"
+
+namespace zandle::test {
+namespace {
+
+const std::string kShownLine = "\xE5\xBC\xB9\xE5\x87\xBA\xE6\xBB\xA1\xE6\x84\x8F\xE5\xBA\xA6\xE8\xB0\x83\xE6\x9F\xA5"
+                               "\xE4\xBF\xA1\xE6\x81\xAF\xE6\xA1\x86";
+
+BOOL CALLBACK FindDialog(HWND hwnd, LPARAM out) {
+  wchar_t cls[64] = {};
+  GetClassNameW(hwnd, cls, 64);
+  if (std::wstring(cls) != L"#32770") return TRUE;
+  *reinterpret_cast<HWND*>(out) = hwnd;
+  return FALSE;
+}
+
+HWND HostWindowOfThisThread() {
+  HWND found = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+class SurveyTest : public ClientTest {
+ protected:
+  void ConfigureFunctions(const std::string& names) {
+    server.SetResponder([names](const HttpRequest& r) {
+      HttpReply reply = LoopbackServer::DefaultReply(r);
+      if (r.Method() == "GetAppInfo") reply.body = AppInfoReplyBody(-1, names);
+      return reply;
+    });
+    NameTool("Tool", "1.0", 7);
+    dll.SetServerW(nullptr, 1);  // echo shows each decision
+  }
+  std::vector<std::string> LogTexts() {
+    std::vector<std::string> texts;
+    for (const auto& r : server.Requests()) texts.push_back(r.body.substr(0, r.body.rfind("]&")).substr(r.body.find('[') + 1));
+    return texts;
+  }
+};
+
+TEST_F(SurveyTest, ShownOnlyForConfiguredFunctionsOrTheModelName) {
+  ConfigureFunctions("Print,Save");
+  int level = 0;
+  EXPECT_EQ(dll.SatisfactionA(0, "Save", "http://x.invalid/", &level), 0);
+  EXPECT_EQ(dll.SatisfactionA(0, "save", "", &level), 0);     // case matters
+  EXPECT_EQ(dll.SatisfactionA(0, "Export", "", &level), 0);   // not configured
+  EXPECT_EQ(dll.SatisfactionW(0, L"Tool", L"", &level), 0);   // the model name itself
+  EXPECT_EQ(dll.SatisfactionW(0, L"Print", L"", nullptr), 0);
+  EXPECT_EQ(LogTexts(), (std::vector<std::string>{kShownLine, kShownLine, kShownLine}));
+  EXPECT_EQ(level, 0);  // written only when the user picks a level
+}
+
+TEST_F(SurveyTest, AnEmptyFunNameElementConfiguresTheEmptyName) {
+  ConfigureFunctions("");
+  EXPECT_EQ(dll.SatisfactionA(0, "", "", nullptr), 0);
+  EXPECT_EQ(dll.SatisfactionA(0, "Print", "", nullptr), 0);
+  EXPECT_EQ(LogTexts(), std::vector<std::string>{kShownLine});
+}
+
+TEST_F(SurveyTest, TheHostWindowIsCreatedOnceHiddenAndRecreatedWhenGone) {
+  ConfigureFunctions("Print");
+  EXPECT_EQ(HostWindowOfThisThread(), nullptr);
+  dll.SatisfactionA(0, "Print", "", nullptr);
+  const HWND host = HostWindowOfThisThread();
+  ASSERT_NE(host, nullptr);
+  EXPECT_FALSE(IsWindowVisible(host));
+  EXPECT_EQ(GetParent(host), nullptr);
+  EXPECT_NE(GetDlgItem(host, 1006), nullptr);  // the template's trackbar
+
+  dll.SatisfactionA(0, "Print", "", nullptr);
+  EXPECT_EQ(HostWindowOfThisThread(), host);
+
+  DestroyWindow(host);
+  dll.SatisfactionA(0, "Print", "", nullptr);
+  EXPECT_NE(HostWindowOfThisThread(), nullptr);
+}
+
+TEST_F(SurveyTest, AfterANetworkErrorNoSurveyIsShown) {
+  ConfigureFunctions("Print");
+  std::wstring dead;
+  {
+    LoopbackServer closed;
+    dead = closed.Address();
+  }
+  dll.SetServerW(dead.c_str(), 1);
+  EXPECT_EQ(dll.WriteLogA(7, 0, "x"), 0);  // sets the flag
+  dll.SetServerW(server.Address().c_str(), 1);
+  server.ClearRequests();
+  int level = 0;
+  EXPECT_EQ(dll.SatisfactionA(0, "Print", "", &level), 0);
+  EXPECT_TRUE(server.Requests().empty());
+}
+
+TEST(SurveyUnload, UnloadingTheLibraryTakesItsHostWindowAlong) {
+  LoopbackServer server;
+  {
+    ZandleDll dll;
+    dll.SetServerW(server.Address().c_str(), 0);
+    ASSERT_NE(dll.getAppInfoA(7, "Tool", "1.0"), nullptr);
+    dll.SatisfactionA(0, "Print", "", nullptr);
+    ASSERT_NE(HostWindowOfThisThread(), nullptr);
+  }
+  EXPECT_EQ(HostWindowOfThisThread(), nullptr);
+}
+
+}  // namespace
+}  // namespace zandle::test

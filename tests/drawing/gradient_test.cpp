@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <vector>
+
+#include "drawing/draw_helpers.h"
+#include "drawing/entry_points.h"
+#include "drawing/paint_manager_color.h"
+#include "surface.h"
+
+namespace zandle::drawing {
+namespace {
+
+using testing::MaxChannelDifference;
+using testing::Surface;
+
+constexpr Color kFrom = RGB(200, 40, 0);
+constexpr Color kTo = RGB(0, 120, 255);
+
+TEST(FillGradient, HandDrawnBandsFollowMixColors) {
+  test::ScopedAbsentEntry noGradientFill(OptionalEntry::GradientFill);
+  Surface s(100, 10);
+  const RECT r{0, 0, 100, 10};
+  GetDrawHelpers().FillGradient(s.dc(), &r, kFrom, kTo, true);
+  for (int x : {0, 1, 37, 50, 99}) {
+    EXPECT_EQ(s.Pixel(x, 0), MixColors(kFrom, kTo, 1.0 - x / 100.0)) << x;
+    EXPECT_EQ(s.Pixel(x, 9), s.Pixel(x, 0));
+  }
+  Surface v(4, 64);
+  const RECT rv{0, 0, 4, 64};
+  GetDrawHelpers().FillGradient(v.dc(), &rv, kFrom, kTo, false);
+  for (int y : {0, 21, 63}) EXPECT_EQ(v.Pixel(3, y), MixColors(kFrom, kTo, 1.0 - y / 64.0)) << y;
+}
+
+TEST(FillGradient, SystemGradientFillAgreesWithBands) {
+  ASSERT_NE(GetDrawHelpers().GradientFillEntry(), nullptr);
+  Surface system(120, 6), bands(120, 6);
+  const RECT r{0, 0, 120, 6};
+  GetDrawHelpers().FillGradient(system.dc(), &r, kFrom, kTo, true);
+  {
+    test::ScopedAbsentEntry noGradientFill(OptionalEntry::GradientFill);
+    GetDrawHelpers().FillGradient(bands.dc(), &r, kFrom, kTo, true);
+  }
+  EXPECT_EQ(system.Pixel(0, 0), kFrom);
+  for (int x = 0; x < 120; ++x) EXPECT_LE(MaxChannelDifference(system.Pixel(x, 3), bands.Pixel(x, 3)), 3) << x;
+}
+
+TEST(FillGradient, EqualColoursAreOneSolidFill) {
+  const HDC recorder = ::CreateEnhMetaFileW(nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(recorder, nullptr);
+  const RECT r{0, 0, 50, 20};
+  GetDrawHelpers().FillGradient(recorder, &r, kFrom, kFrom, true);
+  const HENHMETAFILE emf = ::CloseEnhMetaFile(recorder);
+  std::pair<DWORD, int> gradients{EMR_GRADIENTFILL, 0}, fills{EMR_EXTTEXTOUTW, 0};
+  auto count = [&](std::pair<DWORD, int>& c) {
+    ::EnumEnhMetaFile(
+        nullptr, emf,
+        [](HDC, HANDLETABLE*, const ENHMETARECORD* record, int, LPARAM context) -> int {
+          auto* p = reinterpret_cast<std::pair<DWORD, int>*>(context);
+          if (record->iType == p->first) ++p->second;
+          return 1;
+        },
+        &c, nullptr);
+  };
+  count(gradients);
+  count(fills);
+  ::DeleteEnhMetaFile(emf);
+  EXPECT_EQ(gradients.second, 0);
+  EXPECT_EQ(fills.second, 1);
+}
+
+TEST(FillGradient, WeightedGradientSplitsAtTheMiddleColour) {
+  test::ScopedAbsentEntry noGradientFill(OptionalEntry::GradientFill);
+  CPaintManagerColorGradient g;
+  g.SetStandardColors(RGB(0, 0, 0), RGB(240, 120, 60), 0.75f);
+  const Color m = MixColors(RGB(0, 0, 0), RGB(240, 120, 60), 0.75);
+  ASSERT_EQ(m, RGB(60, 30, 15));
+  Surface s(5, 1);
+  const RECT r{0, 0, 5, 1};
+  GetDrawHelpers().FillGradient(s.dc(), &r, g, true);
+  EXPECT_EQ(s.Pixel(0, 0), RGB(0, 0, 0));
+  EXPECT_EQ(s.Pixel(1, 0), MixColors(RGB(0, 0, 0), m, 1 - 1 / 3.0));
+  EXPECT_EQ(s.Pixel(2, 0), MixColors(RGB(0, 0, 0), m, 1 - 2 / 3.0));
+  EXPECT_EQ(s.Pixel(3, 0), m);
+  EXPECT_EQ(s.Pixel(4, 0), MixColors(m, RGB(240, 120, 60), 0.5));
+}
+
+TEST(FillGradient, BandsUnderAClipBoxKeepTheFullRectanglesColours) {
+  test::ScopedAbsentEntry noGradientFill(OptionalEntry::GradientFill);
+  Surface s(100, 20, RGB(1, 2, 3));
+  ::IntersectClipRect(s.dc(), 30, 5, 40, 15);
+  const RECT r{0, 0, 100, 20};
+  GetDrawHelpers().FillGradient(s.dc(), &r, kFrom, kTo, true);
+  EXPECT_EQ(s.Pixel(29, 10), RGB(1, 2, 3));
+  EXPECT_EQ(s.Pixel(40, 10), RGB(1, 2, 3));
+  EXPECT_EQ(s.Pixel(35, 4), RGB(1, 2, 3));
+  EXPECT_EQ(s.Pixel(30, 5), MixColors(kFrom, kTo, 1 - 30 / 100.0));
+  EXPECT_EQ(s.Pixel(39, 14), MixColors(kFrom, kTo, 1 - 39 / 100.0));
+}
+
+TEST(FillGradient, DegenerateInputPaintsNothing) {
+  Surface s(10, 10, RGB(7, 7, 7));
+  const std::uint32_t before = s.Hash();
+  const RECT empty{5, 5, 5, 9}, inverted{8, 8, 2, 2};
+  GetDrawHelpers().FillGradient(s.dc(), &empty, kFrom, kTo, true);
+  GetDrawHelpers().FillGradient(s.dc(), &inverted, kFrom, kTo, false);
+  GetDrawHelpers().FillGradient(s.dc(), nullptr, kFrom, kTo, false);
+  GetDrawHelpers().FillGradient(nullptr, &empty, kFrom, kTo, false);
+  CPaintManagerColorGradient g;
+  GetDrawHelpers().FillGradient(s.dc(), nullptr, g, true);
+  EXPECT_EQ(s.Hash(), before);
+}
+
+TEST(FillGradient, MirroredContextOnWindows9xIsDrawnByHand) {
+  const RECT r{0, 0, 64, 4};
+  Surface byHand(64, 4), on9x(64, 4);
+  SetLayout(byHand.dc(), LAYOUT_RTL);
+  SetLayout(on9x.dc(), LAYOUT_RTL);
+  {
+    test::ScopedAbsentEntry noGradientFill(OptionalEntry::GradientFill);
+    GetDrawHelpers().FillGradient(byHand.dc(), &r, kFrom, kTo, true);
+  }
+  {
+    test::ScopedOsVersion windows98(1, 4, 10);
+    GetDrawHelpers().FillGradient(on9x.dc(), &r, kFrom, kTo, true);
+  }
+  EXPECT_EQ(on9x.Hash(), byHand.Hash());
+  EXPECT_EQ(byHand.Pixel(63, 0), kFrom);  // logical left is the physical right
+}
+
+TEST(Draw3dRect, EdgesAndCorners) {
+  Surface s(6, 5, RGB(9, 9, 9));
+  Draw3dRect(s.dc(), {1, 1, 5, 4}, RGB(255, 0, 0), RGB(0, 0, 255));
+  EXPECT_EQ(s.Pixel(1, 1), RGB(255, 0, 0));
+  EXPECT_EQ(s.Pixel(3, 1), RGB(255, 0, 0));
+  EXPECT_EQ(s.Pixel(4, 1), RGB(0, 0, 255));  // top-right corner
+  EXPECT_EQ(s.Pixel(1, 3), RGB(0, 0, 255));  // bottom-left corner
+  EXPECT_EQ(s.Pixel(1, 2), RGB(255, 0, 0));
+  EXPECT_EQ(s.Pixel(4, 3), RGB(0, 0, 255));
+  EXPECT_EQ(s.Pixel(2, 2), RGB(9, 9, 9));
+  EXPECT_EQ(s.Pixel(5, 1), RGB(9, 9, 9));
+}
+
+TEST(Layout, BoundAndForcedAbsent) {
+  Surface s(4, 4);
+  EXPECT_FALSE(CDrawHelpers::IsMirroredDC(s.dc()));
+  EXPECT_FALSE(CDrawHelpers::IsMirroredDC(nullptr));
+  SetLayout(s.dc(), LAYOUT_RTL);
+  EXPECT_TRUE(CDrawHelpers::IsMirroredDC(s.dc()));
+  {
+    test::ScopedAbsentEntry noLayout(OptionalEntry::Layout);
+    EXPECT_EQ(GetLayout(s.dc()), 0u);
+    EXPECT_FALSE(CDrawHelpers::IsMirroredDC(s.dc()));
+    EXPECT_EQ(SetLayout(s.dc(), 0), 0u);
+  }
+  EXPECT_TRUE(CDrawHelpers::IsMirroredDC(s.dc()));  // the absent SetLayout changed nothing
+}
+
+}  // namespace
+}  // namespace zandle::drawing
