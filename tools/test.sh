@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Every test: installs what is missing, builds both trees, then runs the native tests
+# and the Windows tests under Wine (one wineserver and one X display for the whole run).
+set -uo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+bash tools/setup.sh || exit 1
+bash tools/build.sh || exit 1
+
+export WINEPREFIX=$root/build/wineprefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+run_all() {
+  set -uo pipefail
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "test: initialising the Wine prefix" >&2
+    wineboot -i >/dev/null 2>&1
+  fi
+  wineserver -p  # one server, kept alive for the whole run
+  status=0
+  ctest --test-dir build/native --output-on-failure -j 2 || status=1
+  ctest --test-dir build/win32 --output-on-failure -j 2 || status=1
+  wineserver -k 2>/dev/null
+  return $status
+}
+export -f run_all
+xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" bash -c run_all
