@@ -17,6 +17,8 @@ using testkit::HttpReply;
 
 constexpr std::string_view kRequestTimeoutMs = "1000";
 constexpr int kWellPastTimeoutMs = 8000;
+// The start of a TLS handshake, NUL bytes included, sent to the plain-HTTP port.
+constexpr char kTlsHello[] = "\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03\r\n\r\n";
 const std::string kValidLog = "strLoginUIN=1&strLogInfo=Tool,1.0[fine]&nLogLevel=0";
 
 bool sendAll(int fd, std::string_view bytes) {
@@ -97,7 +99,7 @@ TEST_F(RobustnessTest, MalformedRequestsGetErrorsNotCrashes) {
       {"POST /WriteLogWeb/WriteLogWeb.asmx/WriteLog HTTP/1.0\r\nContent-Length: 5\r\nContent-Length: 6\r\n\r\n", 400},
       {"POST /WriteLogWeb/WriteLogWeb.asmx/WriteLog HTTP/1.0\r\nContent-Length: -5\r\n\r\n", 400},
       {"GET / HTTP/1.0\r\nX: " + std::string(20'000, 'a') + "\r\n\r\n", 431},
-      {std::string("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03\r\n\r\n", 17), 400},
+      {std::string(kTlsHello, sizeof kTlsHello - 1), 400},
   };
   for (const auto& [request, status] : cases) {
     EXPECT_EQ(testkit::exchange(service_->port(), request).status, status) << request.substr(0, 80);

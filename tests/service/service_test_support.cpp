@@ -42,6 +42,12 @@ std::optional<std::string> freshPostgresDatabase() {
   return url;
 }
 
+// The sanitized build when the test run names one, else the ordinary service.
+std::string serviceBinary() {
+  const char* chosen = std::getenv("ZANDLE_SERVICE_UNDER_TEST");
+  return chosen && *chosen ? chosen : ZANDLE_SERVICE_BINARY;
+}
+
 }  // namespace
 
 std::string backendName(const testing::TestParamInfo<Backend>& info) {
@@ -59,14 +65,14 @@ RunningService::RunningService(Backend backend, std::vector<std::string> extraAr
   }
   arguments_ = {"--store", store_, "--token", std::string(kToken)};
   arguments_.insert(arguments_.end(), extraArguments.begin(), extraArguments.end());
-  process_ = testkit::ServiceProcess::start(ZANDLE_SERVICE_BINARY, arguments_);
+  process_ = testkit::ServiceProcess::start(serviceBinary(), arguments_);
 }
 
 std::unique_ptr<RunningService> RunningService::sharingStoreWith(const RunningService& other) {
   std::unique_ptr<RunningService> second(new RunningService);
   second->store_ = other.store_;
   second->arguments_ = other.arguments_;
-  second->process_ = testkit::ServiceProcess::start(ZANDLE_SERVICE_BINARY, second->arguments_);
+  second->process_ = testkit::ServiceProcess::start(serviceBinary(), second->arguments_);
   return second;
 }
 
@@ -78,7 +84,7 @@ void RunningService::restart(const std::vector<std::string>& moreArguments) {
   if (process_) process_->terminate();
   std::vector<std::string> arguments = arguments_;
   arguments.insert(arguments.end(), moreArguments.begin(), moreArguments.end());
-  process_ = testkit::ServiceProcess::start(ZANDLE_SERVICE_BINARY, arguments);
+  process_ = testkit::ServiceProcess::start(serviceBinary(), arguments);
 }
 
 testkit::HttpReply RunningService::call(std::string_view method, std::string_view body) const {
