@@ -157,7 +157,9 @@ class Runner {
       const wchar_t* text = TextArg(args[i + 2]);
       const int result = narrow_ ? e_.WriteLogA(static_cast<int>(a), static_cast<int>(b), NarrowArg(text).get())
                                  : e_.WriteLogW(static_cast<int>(a), static_cast<int>(b), text);
-      Report(L"WriteLog", std::to_wstring(result), result == 1);
+      Report(L"WriteLog", std::to_wstring(result) + (result == 1 ? L"" : L"   (filtered by the warning level, or not answered)"),
+             true);
+      allSucceeded_ = allSucceeded_ && result == 1;
       i += 3;
     } else if (command == L"satisfaction" && need(3) && ParseInt(args[i], a)) {
       const wchar_t* function = TextArg(args[i + 1]);
