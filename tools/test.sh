@@ -4,22 +4,21 @@
 set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
-bash tools/setup.sh || exit 1
-bash tools/build.sh || exit 1
-
 export WINEPREFIX=$root/build/wineprefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-run_all() {
-  set -uo pipefail
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "test: initialising the Wine prefix" >&2
-    wineboot -i >/dev/null 2>&1
-  fi
-  wineserver -p  # one server, kept alive for the whole run
-  status=0
-  ctest --test-dir build/native --output-on-failure -j 2 || status=1
-  ctest --test-dir build/win32 --output-on-failure -j 2 || status=1
-  wineserver -k 2>/dev/null
-  return $status
-}
-export -f run_all
-xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" bash -c run_all
+
+if [ "${1:-}" != --under-display ]; then
+  bash tools/setup.sh || exit 1
+  bash tools/build.sh || exit 1
+  exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" bash "$0" --under-display
+fi
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "test: initialising the Wine prefix" >&2
+  wineboot -i >/dev/null 2>&1
+fi
+wineserver -p  # one server, kept alive for the whole run
+status=0
+ctest --test-dir build/native --output-on-failure -j 2 || status=1
+ctest --test-dir build/win32 --output-on-failure -j 2 || status=1
+wineserver -k 2>/dev/null
+exit $status
