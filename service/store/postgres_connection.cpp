@@ -11,6 +11,8 @@ namespace {
 
 using ResultHandle = std::unique_ptr<PGresult, decltype(&PQclear)>;
 
+constexpr const char* kDefaultConnectTimeoutSeconds = "10";
+
 // "?" placeholders become "$1", "$2", ...; the statements never hold "?" elsewhere.
 std::string numberedPlaceholders(std::string_view sql) {
   std::string out;
@@ -28,7 +30,11 @@ std::string numberedPlaceholders(std::string_view sql) {
 }  // namespace
 
 PostgresConnection::PostgresConnection(std::string url) : url_(std::move(url)) {
-  conn_ = PQconnectdb(url_.c_str());
+  // Without a connect timeout a reconnect to an unreachable host would stall
+  // the writer for good. Settings in the URL come later and win.
+  const char* keywords[] = {"connect_timeout", "dbname", nullptr};
+  const char* values[] = {kDefaultConnectTimeoutSeconds, url_.c_str(), nullptr};
+  conn_ = PQconnectdbParams(keywords, values, 1);
   if (PQstatus(conn_) != CONNECTION_OK) {
     const std::string message = PQerrorMessage(conn_);
     PQfinish(conn_);

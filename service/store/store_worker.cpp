@@ -73,6 +73,8 @@ void StoreWorker::loop() {
         queue_.pop_front();
       }
     }
+    // A connection lost while idle (a database restart) is re-made before it fails a job.
+    database_->recover();
     if (periodicDue) runPeriodicTask();
     if (jobs.empty()) continue;
     if (mode_ == StoreWorkerMode::GroupCommit) {
@@ -122,12 +124,16 @@ void StoreWorker::runOneByOne(std::vector<StoreJob>& jobs) {
   std::uint64_t failures = 0;
   for (StoreJob& job : jobs) {
     bool succeeded = false;
-    try {
-      job.apply(*database_);
-      succeeded = true;
-    } catch (const std::exception& error) {
-      logError(name_ + ": " + error.what());
-      database_->recover();
+    // Reads may be repeated: the second try goes over a fresh connection when
+    // the first found the old one dead.
+    for (int attempt = 0; attempt < 2 && !succeeded; ++attempt) {
+      try {
+        job.apply(*database_);
+        succeeded = true;
+      } catch (const std::exception& error) {
+        logError(name_ + ": " + error.what());
+        database_->recover();
+      }
     }
     failures += !succeeded;
     job.finish(succeeded);

@@ -25,6 +25,7 @@ struct StoreJob {
   std::function<void(bool succeeded)> finish;
 };
 
+// OneByOne is for reads: each job alone, outside transactions, tried twice.
 enum class StoreWorkerMode { GroupCommit, OneByOne };
 
 struct StoreWorkerStats {

@@ -3,7 +3,8 @@
 # on a Unix socket only. On success "start" writes the server's connection URL to
 # URL_FILE; when no server can be started the file stays absent and the
 # PostgreSQL cases skip.
-#   postgres_fixture.sh start|stop URL_FILE
+#   postgres_fixture.sh start|stop|pause|resume URL_FILE
+# pause and resume stop and restart the server on the same data, as an outage would.
 set -uo pipefail
 
 action=${1:?start or stop}
@@ -24,6 +25,11 @@ stop_server() {
   rm -rf "$dir" "$state_file" "$url_file"
 }
 
+start_server() {
+  as_server_user "$bin/pg_ctl" -D "$1/data" -l "$1/server.log" -w -t 60 \
+    -o "-c listen_addresses='' -k $1 -c max_connections=200" start >/dev/null 2>&1
+}
+
 case "$action" in
   start)
     stop_server
@@ -38,8 +44,7 @@ case "$action" in
     if ! as_server_user "$bin/initdb" -D "$dir/data" -U postgres -A trust -E UTF8 --no-locale >"$dir/initdb.log" 2>&1; then
       echo "initdb failed; PostgreSQL cases will skip"; cat "$dir/initdb.log"; exit 0
     fi
-    if ! as_server_user "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
-        -o "-c listen_addresses='' -k $dir -c max_connections=200" start >/dev/null 2>&1; then
+    if ! start_server "$dir"; then
       echo "PostgreSQL did not start; PostgreSQL cases will skip"; cat "$dir/server.log"; exit 0
     fi
     echo "postgresql://postgres@/postgres?host=$dir" > "$url_file"
@@ -48,8 +53,14 @@ case "$action" in
   stop)
     stop_server
     ;;
+  pause)
+    as_server_user "$bin/pg_ctl" -D "$(cat "$state_file")/data" -m fast -w stop >/dev/null
+    ;;
+  resume)
+    start_server "$(cat "$state_file")"
+    ;;
   *)
-    echo "usage: $0 start|stop URL_FILE" >&2
+    echo "usage: $0 start|stop|pause|resume URL_FILE" >&2
     exit 2
     ;;
 esac
