@@ -1,5 +1,6 @@
 #include "drawing/alpha_blend.h"
 
+#include "drawing/dib_access.h"
 #include "drawing/draw_helpers.h"
 #include "drawing/gdi_objects.h"
 #include "drawing/pixel_math.h"
@@ -25,11 +26,30 @@ bool IsUsableDib(HBITMAP bitmap, int width, int height) noexcept {
          dib.dsBm.bmPlanes == 1 && dib.dsBm.bmBits != nullptr;
 }
 
+// Unscaled blend between two DIB sections, straight through their memory: the same
+// arithmetic as below without the three intermediate bitmaps.
+bool BlendDirect(HDC destDC, const RECT& destRect, HDC srcDC, const RECT& srcRect) noexcept {
+  if (Width(srcRect) != Width(destRect) || Height(srcRect) != Height(destRect)) return false;
+  DirectPixels source, dest;
+  if (!GetDirectPixels(srcDC, srcRect, source) || !GetDirectPixels(destDC, destRect, dest) || source.bits == dest.bits)
+    return false;
+  const int w = Width(destRect), h = Height(destRect);
+  for (int y = 0; y < h; ++y) {
+    const auto* s = reinterpret_cast<const std::uint8_t*>(source.Row(srcRect.top + source.origin.y + y) +
+                                                           srcRect.left + source.origin.x);
+    auto* d = reinterpret_cast<std::uint8_t*>(dest.Row(destRect.top + dest.origin.y + y) + destRect.left +
+                                              dest.origin.x);
+    BlendPremultipliedRow(s, false, d, false, d, w);
+  }
+  return true;
+}
+
 }  // namespace
 
 bool BlendAlphaBitmapEmulated(HDC destDC, const RECT& destRect, HDC srcDC, const RECT& srcRect) noexcept {
   const int w = Width(destRect), h = Height(destRect);
   if (!destDC || !srcDC || w <= 0 || h <= 0) return false;
+  if (BlendDirect(destDC, destRect, srcDC, srcRect)) return true;
   const bool sourceMirrored = CDrawHelpers::IsMirroredDC(srcDC);
   const bool destMirrored = CDrawHelpers::IsMirroredDC(destDC);
 

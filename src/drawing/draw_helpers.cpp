@@ -1,8 +1,12 @@
 #include "drawing/draw_helpers.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
+#include <cstring>
 
 #include "drawing/color_manager.h"
+#include "drawing/dib_access.h"
 #include "drawing/paint_manager_color.h"
 
 namespace zandle::drawing {
@@ -13,6 +17,40 @@ constexpr int kVertexChannelShift = 8;  // TRIVERTEX channels are 16 bits wide
 COLOR16 VertexChannel(int channel) noexcept { return static_cast<COLOR16>(channel << kVertexChannelShift); }
 
 bool IsEmpty(const RECT& r) noexcept { return r.right <= r.left || r.bottom <= r.top; }
+
+std::uint32_t DibPixel(Color c) noexcept {
+  return (static_cast<std::uint32_t>(RedOf(c)) << 16) | (GreenOf(c) << 8) | BlueOf(c);
+}
+
+// Sixteen-byte stores: one store per pixel is several times slower than GradientFill.
+void FillPixels(std::uint32_t* p, int count, std::uint32_t value) noexcept {
+  const __m128i four = _mm_set1_epi32(static_cast<int>(value));
+  int i = 0;
+  for (; i + 4 <= count; i += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), four);
+  for (; i < count; ++i) p[i] = value;
+}
+
+// The bands written straight into a DIB section: a GDI call per band costs a hundred
+// times GradientFill. The pixels are what a one-pixel solid fill leaves in a 32-bit
+// bitmap: the colour with alpha 0.
+bool FillBandsDirect(HDC dc, const RECT& rect, const RECT& visible, Color from, Color to, bool horizontal, int width,
+                     int height) noexcept {
+  DirectPixels px;
+  if (!GetDirectPixels(dc, visible, px)) return false;
+  const int left = visible.left + px.origin.x, top = visible.top + px.origin.y;
+  const int columns = visible.right - visible.left, rows = visible.bottom - visible.top;
+  if (horizontal) {
+    std::uint32_t* first = px.Row(top) + left;
+    for (int i = 0; i < columns; ++i)
+      first[i] = DibPixel(MixColors(from, to, 1.0 - static_cast<double>(visible.left + i - rect.left) / width));
+    for (int y = 1; y < rows; ++y) std::memcpy(px.Row(top + y) + left, first, static_cast<size_t>(columns) * 4);
+  } else {
+    for (int y = 0; y < rows; ++y)
+      FillPixels(px.Row(top + y) + left, columns,
+                 DibPixel(MixColors(from, to, 1.0 - static_cast<double>(visible.top + y - rect.top) / height)));
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -61,7 +99,9 @@ void FillGradientBands(HDC dc, const RECT& rect, Color from, Color to, bool hori
   const int height = std::max(1, static_cast<int>(rect.bottom - rect.top));
   RECT clip{};
   RECT k = rect;
-  if (::GetClipBox(dc, &clip) != ERROR && !IsEmpty(clip) && !::IntersectRect(&k, &clip, &rect)) return;
+  const int clipKind = ::GetClipBox(dc, &clip);
+  if (clipKind != ERROR && !IsEmpty(clip) && !::IntersectRect(&k, &clip, &rect)) return;
+  if (clipKind == SIMPLEREGION && FillBandsDirect(dc, rect, k, from, to, horizontal, width, height)) return;
   const COLORREF previous = ::GetBkColor(dc);
   if (horizontal) {
     for (LONG x = k.left; x < k.right; ++x) {

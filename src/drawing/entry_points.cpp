@@ -152,7 +152,10 @@ DWORD CommonControlsVersion() noexcept {
     DWORD cbSize, dwMajorVersion, dwMinorVersion, dwBuildNumber, dwPlatformID;
   };
   using DllGetVersionFn = HRESULT(CALLBACK*)(DllVersionInfo*);
-  const HMODULE module = ::LoadLibraryW(L"comctl32.dll");
+  // Found by name within the caller's activation context. Once loaded it stays, like
+  // the other libraries bound here: a load and unload per call costs milliseconds.
+  HMODULE module = ::GetModuleHandleW(L"comctl32.dll");
+  if (!module) module = ::LoadLibraryW(L"comctl32.dll");
   if (!module) return kCommonControlsUnreadable;
   DWORD packed = kCommonControlsUnreadable;
   if (const auto getVersion = Bind<DllGetVersionFn>(module, "DllGetVersion")) {
@@ -160,7 +163,6 @@ DWORD CommonControlsVersion() noexcept {
     info.cbSize = sizeof(info);
     if (SUCCEEDED(getVersion(&info))) packed = (info.dwMajorVersion << 16) | (info.dwMinorVersion & 0xFFFF);
   }
-  ::FreeLibrary(module);
   return packed;
 }
 

@@ -96,6 +96,29 @@ TEST(FillGradient, BandsUnderAClipBoxKeepTheFullRectanglesColours) {
   EXPECT_EQ(s.Pixel(39, 14), MixColors(kFrom, kTo, 1 - 39 / 100.0));
 }
 
+// Bands written straight into a DIB section are the pixels GDI would have written,
+// alpha bytes included; a clip of more than one rectangle takes the GDI path.
+TEST(FillGradient, DirectAndGdiBandsAreTheSamePixels) {
+  test::ScopedAbsentEntry noGradientFill(OptionalEntry::GradientFill);
+  for (int variant = 0; variant < 4; ++variant) {
+    const bool horizontal = variant & 1, bottomUp = variant & 2;
+    Surface direct(70, 40, RGB(1, 2, 3), bottomUp), viaGdi(70, 40, RGB(1, 2, 3), bottomUp);
+    ::SetViewportOrgEx(direct.dc(), 3, 2, nullptr);
+    ::SetViewportOrgEx(viaGdi.dc(), 3, 2, nullptr);
+    ::ExcludeClipRect(viaGdi.dc(), -3, -2, -2, -1);  // device pixel (0, 0) only
+    const RECT r{-1, 0, 60, 35};
+    GetDrawHelpers().FillGradient(direct.dc(), &r, kFrom, kTo, horizontal);
+    GetDrawHelpers().FillGradient(viaGdi.dc(), &r, kFrom, kTo, horizontal);
+    for (int y = 0; y < 40; ++y)
+      for (int x = 0; x < 70; ++x)
+        if (x || y) {
+          ASSERT_EQ(direct.Row(y)[x], viaGdi.Row(y)[x]) << x << "," << y << " variant " << variant;
+        }
+    EXPECT_EQ(direct.Pixel(2, 2), kFrom);
+    EXPECT_EQ(direct.Pixel(63, 37), RGB(1, 2, 3));
+  }
+}
+
 TEST(FillGradient, DegenerateInputPaintsNothing) {
   Surface s(10, 10, RGB(7, 7, 7));
   const std::uint32_t before = s.Hash();

@@ -367,6 +367,16 @@ TEST(AlphaBlending, PlatformAndEmulationAgree) {
     EXPECT_LE(worst, 1);
     EXPECT_NE(platform.Pixel(20, 10), RGB(255, 255, 255));
   }
+  // The emulation through temporary bitmaps (a clip of several rectangles) gives the
+  // same pixels as the one straight through DIB memory.
+  Surface throughMemory(40, 30, RGB(255, 255, 255), true), throughBitmaps(40, 30);
+  ::ExcludeClipRect(throughBitmaps.dc(), 39, 29, 40, 30);
+  for (Surface* s : {&throughMemory, &throughBitmaps}) {
+    test::ScopedAbsentEntry noAlphaBlend(OptionalEntry::AlphaBlend);
+    paint(*s, {1, 2, 38, 25}, {0, 0, 37, 23});
+  }
+  for (int y = 0; y < 29; ++y)
+    for (int x = 0; x < 39; ++x) ASSERT_EQ(throughMemory.Row(y)[x], throughBitmaps.Row(y)[x]) << x << "," << y;
   // Before Windows 2000 an offset source goes to the emulation as well.
   Surface old2000(40, 30), reference(40, 30);
   {

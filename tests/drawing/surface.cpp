@@ -4,9 +4,10 @@
 
 namespace zandle::drawing::testing {
 
-Surface::Surface(int width, int height, COLORREF fill) : width_(width), height_(height) {
+Surface::Surface(int width, int height, COLORREF fill, bool bottomUp)
+    : width_(width), height_(height), bottomUp_(bottomUp) {
   BITMAPINFO info{};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, bottomUp ? height : -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   void* bits = nullptr;
   dc_ = ::CreateCompatibleDC(nullptr);
   bitmap_ = ::CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
@@ -29,7 +30,7 @@ void Surface::Fill(COLORREF color) {
 
 std::uint32_t* Surface::Row(int y) const {
   ::GdiFlush();
-  return bits_ + static_cast<size_t>(y) * width_;
+  return bits_ + static_cast<size_t>(bottomUp_ ? height_ - 1 - y : y) * width_;
 }
 
 COLORREF Surface::Pixel(int x, int y) const {
@@ -41,9 +42,9 @@ BYTE Surface::Alpha(int x, int y) const { return static_cast<BYTE>(Row(y)[x] >> 
 
 std::uint32_t Surface::Hash() const {
   std::uint32_t h = 2166136261u;
-  const std::uint32_t* p = Row(0);
-  for (int i = 0; i < width_ * height_; ++i) {
-    h = (h ^ (p[i] & 0x00FFFFFF)) * 16777619u;
+  for (int y = 0; y < height_; ++y) {
+    const std::uint32_t* p = Row(y);
+    for (int x = 0; x < width_; ++x) h = (h ^ (p[x] & 0x00FFFFFF)) * 16777619u;
   }
   return h;
 }

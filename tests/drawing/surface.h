@@ -13,7 +13,7 @@ namespace zandle::drawing::testing {
 
 class Surface {
  public:
-  Surface(int width, int height, COLORREF fill = RGB(255, 255, 255));
+  Surface(int width, int height, COLORREF fill = RGB(255, 255, 255), bool bottomUp = false);
   Surface(const Surface&) = delete;
   Surface& operator=(const Surface&) = delete;
   ~Surface();
@@ -30,6 +30,7 @@ class Surface {
 
  private:
   int width_, height_;
+  bool bottomUp_;
   HDC dc_;
   HBITMAP bitmap_;
   HGDIOBJ previous_;
