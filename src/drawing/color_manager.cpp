@@ -37,6 +37,8 @@ class SystemEnvironment final : public ColorEnvironment {
     const fw::UniqueWindowDC screen = fw::GetWindowDC(::GetDesktopWindow());
     return screen ? ::GetDeviceCaps(screen.get().dc, BITSPIXEL) : 0;
   }
+  // Wine may answer that a visual style is active with a theme file of its own; only
+  // the Windows file names below name a scheme, whatever the answer.
   bool IsThemeActive() const override { return CWinThemeWrapper().IsThemeActive(); }
   bool CurrentThemeName(std::wstring& fileName, std::wstring& colorName) const override {
     wchar_t file[kThemeNameLength] = {}, color[kThemeNameLength] = {}, size[kThemeNameLength] = {};

@@ -130,6 +130,9 @@ FARPROC VisualStylesEntryPoint(VisualStylesEntry entry) noexcept {
 
 HMODULE BoundVisualStylesModule() noexcept { return VisualStylesTable().visualStylesModule; }
 
+// Wine answers 6.1 and Windows 8.1 and later 6.2 to a module without a compatibility
+// manifest; only the platform id and majors 4 and 5 are ever tested, which every NT
+// answer passes the same way.
 const OSVERSIONINFOW& OsVersion() noexcept {
   EntryTable& t = Table();
   if (!t.versionRead) {

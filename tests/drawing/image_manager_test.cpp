@@ -388,6 +388,19 @@ TEST(AlphaBlending, PlatformAndEmulationAgree) {
     paint(reference, {3, 3, 20, 13}, {5, 4, 22, 14});
   }
   EXPECT_EQ(old2000.Hash(), reference.Hash());
+  // Windows 95/98 blend right-to-left destinations by emulation, mirrored row by row.
+  Surface on9x(40, 30), emulatedRtl(40, 30);
+  for (Surface* s : {&on9x, &emulatedRtl}) drawing::SetLayout(s->dc(), LAYOUT_RTL);
+  {
+    test::ScopedOsVersion windows98(1, 4, 10);
+    paint(on9x, {1, 2, 38, 25}, {0, 0, 37, 23});
+  }
+  {
+    test::ScopedAbsentEntry noAlphaBlend(OptionalEntry::AlphaBlend);
+    test::ScopedAbsentEntry noGradientFill(OptionalEntry::GradientFill);  // the 9x background
+    paint(emulatedRtl, {1, 2, 38, 25}, {0, 0, 37, 23});
+  }
+  EXPECT_EQ(on9x.Hash(), emulatedRtl.Hash());
   ::SelectObject(source, old);
   ::DeleteDC(source);
   ::DeleteObject(picture);
