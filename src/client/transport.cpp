@@ -55,6 +55,7 @@ void SetNetError() noexcept { g_bNetError = 1; }
 
 void Exchange(const ServerAddress& address, std::wstring_view objectPath, std::string_view body,
               std::string& reply) {
+  const ULONGLONG started = ::GetTickCount64();
   fw::UniqueInternetHandle root(
       ::InternetOpenW(AgentName().c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!root) return SetNetError();
@@ -81,12 +82,20 @@ void Exchange(const ServerAddress& address, std::wstring_view objectPath, std::s
   }
   ::Sleep(kPauseAfterSendMs);
 
+  // InternetReadFile blocks until its buffer is full, so a service that sends a byte now
+  // and then could hold it for ever: read only what has arrived, and watch the deadline.
   char chunk[kReadChunkBytes];
   for (;;) {
+    DWORD available = 0;
+    if (!::InternetQueryDataAvailable(request.get(), &available, 0, 0)) return SetNetError();
+    if (available == 0) break;
     DWORD read = 0;
-    if (!::InternetReadFile(request.get(), chunk, sizeof(chunk), &read)) return SetNetError();
+    if (!::InternetReadFile(request.get(), chunk, available < sizeof(chunk) ? available : sizeof(chunk), &read)) {
+      return SetNetError();
+    }
     if (read < 1) break;
     reply.append(chunk, read);
+    if (reply.size() >= kMaxReplyBytes || ::GetTickCount64() - started >= kExchangeDeadlineMs) return SetNetError();
     ::Sleep(kPauseAfterChunkMs);
   }
 }

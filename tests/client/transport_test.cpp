@@ -151,3 +151,36 @@ TEST(ServerSetting, EmptyServerFailsAndNullKeepsTheServer) {
 
 }  // namespace
 }  // namespace zandle::test
+
+namespace zandle::test {
+namespace {
+
+HttpReply Endless(HttpReply::Kind kind) {
+  HttpReply reply;
+  reply.kind = kind;
+  reply.body = IntReplyBody(6);
+  return reply;
+}
+
+TEST(EndlessReplies, AFloodStopsAtTheReplyLimitAndIsReadAsAReplyCutShort) {
+  LoopbackServer server;
+  server.SetResponder([](const HttpRequest&) { return Endless(HttpReply::Kind::Flood); });
+  ZandleDll dll;
+  dll.SetServerW(server.Address().c_str(), 0);
+  EXPECT_EQ(dll.UserEnterA(7, nullptr), 6);
+  EXPECT_EQ(dll.UserEnterA(7, nullptr), -1);  // a failed read sets the network flag
+  EXPECT_EQ(server.ConnectionCount(), 1);
+}
+
+TEST(EndlessReplies, ATrickleEndsAtTheExchangeDeadline) {
+  LoopbackServer server;
+  server.SetResponder([](const HttpRequest&) { return Endless(HttpReply::Kind::Trickle); });
+  ZandleDll dll;
+  dll.SetServerW(server.Address().c_str(), 0);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(dll.UserEnterA(7, nullptr), 6);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(40));
+}
+
+}  // namespace
+}  // namespace zandle::test

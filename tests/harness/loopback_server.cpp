@@ -214,6 +214,15 @@ void LoopbackServer::Serve(std::uintptr_t socketValue) {
       while (!stopping_) {
         if (WaitReadable(s, 100) && recv(s, sink, sizeof(sink), 0) <= 0) break;
       }
+    } else if (reply.kind == HttpReply::Kind::Trickle || reply.kind == HttpReply::Kind::Flood) {
+      const bool flood = reply.kind == HttpReply::Kind::Flood;
+      const std::string filler = flood ? std::string(64 * 1024, ' ') : std::string(" ");
+      std::string head = "HTTP/1.0 200 OK\r\nContent-Type: " + reply.contentType + "\r\n\r\n" + reply.body;
+      bool open = SendAll(s, head);
+      while (open && !stopping_) {
+        if (!flood) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        open = SendAll(s, filler);
+      }
     } else if (reply.kind == HttpReply::Kind::Answer || reply.kind == HttpReply::Kind::CutAfter) {
       std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + StatusText(reply.status) + "\r\n";
       head += "Content-Type: " + reply.contentType + "\r\n";

@@ -23,7 +23,9 @@ struct HttpRequest {
 };
 
 struct HttpReply {
-  enum class Kind { Answer, NeverAnswer, CloseWithoutAnswer, CutAfter };
+  // Trickle and Flood send the body, then keep sending filler (a space every 200 ms, or
+  // 64 KiB blocks) until the client goes away; no Content-Length.
+  enum class Kind { Answer, NeverAnswer, CloseWithoutAnswer, CutAfter, Trickle, Flood };
   Kind kind = Kind::Answer;
   int status = 200;
   std::string contentType = "text/xml; charset=utf-8";
