@@ -13,9 +13,13 @@ HANDLE ModuleActivationContext() noexcept {
   // Created on first use and released at unload; INVALID_HANDLE_VALUE when the module
   // has no manifest, in which case the host's context stays in force.
   static UniqueActCtx context = [] {
+    // Older Windows versions want the image path even when the module handle is given.
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(ThisModule(), path, MAX_PATH);
     ACTCTXW request{};
     request.cbSize = sizeof(request);
     request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID | ACTCTX_FLAG_HMODULE_VALID;
+    request.lpSource = path;
     request.hModule = ThisModule();
     request.lpResourceName = MAKEINTRESOURCEW(kModuleManifestResource);
     return UniqueActCtx(::CreateActCtxW(&request));
