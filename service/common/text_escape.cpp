@@ -4,7 +4,9 @@
 
 namespace zandle::service {
 
-std::string escapeXmlText(std::string_view text) {
+namespace {
+
+std::string escapeMarkup(std::string_view text, bool quotes) {
   std::string out;
   out.reserve(text.size());
   for (char c : text) {
@@ -12,27 +14,19 @@ std::string escapeXmlText(std::string_view text) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;
       case '>': out += "&gt;"; break;
+      case '"': out += quotes ? "&quot;" : "\""; break;
+      case '\'': out += quotes ? "&#39;" : "'"; break;
       default: out += c;
     }
   }
   return out;
 }
 
-std::string escapeHtml(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
+}  // namespace
+
+std::string escapeXmlText(std::string_view text) { return escapeMarkup(text, false); }
+
+std::string escapeHtml(std::string_view text) { return escapeMarkup(text, true); }
 
 std::string jsonString(std::string_view text) {
   std::string out = "\"";
