@@ -11,6 +11,8 @@ case "${ZANDLE_CODEPAGE:-1252}" in
   *)   export LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 ;;
 esac
 export DISPLAY=${DISPLAY:-:99}
+# Wine honours http_proxy for pre-configured access; the tests talk to loopback only.
+unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$WINEPREFIX"
   flock "$WINEPREFIX/.init.lock" bash -c '[ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1; wineserver -w'
