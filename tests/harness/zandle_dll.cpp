@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "framework/code_page.h"
+
 namespace zandle::test {
 namespace {
 
@@ -41,18 +43,8 @@ ZandleDll::~ZandleDll() {
   if (module) ::FreeLibrary(module);
 }
 
-std::string Ansi(const std::wstring& text) {
-  const int n = ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string out(n > 0 ? n - 1 : 0, '\0');
-  if (n > 1) ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, out.data(), n, nullptr, nullptr);
-  return out;
-}
+std::string Ansi(const std::wstring& text) { return fw::Narrow(text, CP_ACP); }
 
-std::string Utf8(const std::wstring& text) {
-  const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string out(n > 0 ? n - 1 : 0, '\0');
-  if (n > 1) ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), n, nullptr, nullptr);
-  return out;
-}
+std::string Utf8(const std::wstring& text) { return fw::Narrow(text, CP_UTF8); }
 
 }  // namespace zandle::test

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "framework/code_page.h"
+
 namespace {
 
 constexpr wchar_t kUsage[] =
@@ -66,21 +68,9 @@ void Print(const std::wstring& text) {
   ::WriteFile(out, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
 }
 
-std::string Ansi(const wchar_t* text) {
-  if (!text) return {};
-  const int n = ::WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(n > 0 ? n - 1 : 0), '\0');
-  if (n > 1) ::WideCharToMultiByte(CP_ACP, 0, text, -1, out.data(), n, nullptr, nullptr);
-  return out;
-}
+std::string Ansi(const wchar_t* text) { return text ? zandle::fw::Narrow(text, CP_ACP) : std::string(); }
 
-std::wstring Wide(const char* text) {
-  if (!text) return {};
-  const int n = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(n > 0 ? n - 1 : 0), L'\0');
-  if (n > 1) ::MultiByteToWideChar(CP_ACP, 0, text, -1, out.data(), n);
-  return out;
-}
+std::wstring Wide(const char* text) { return text ? zandle::fw::Widen(text, CP_ACP) : std::wstring(); }
 
 const wchar_t* TextArg(const wchar_t* arg) { return std::wcscmp(arg, L"-") == 0 ? nullptr : arg; }
 
