@@ -85,7 +85,7 @@ int DetectLunaTheme(const ColorEnvironment& environment) {
   return kLunaNone;
 }
 
-CColorManager::CColorManager(const ColorEnvironment& environment) : environment_(environment) {
+CColorManager::CColorManager(const ColorEnvironment& environment) : environment_(&environment) {
   std::fill(std::begin(userColors), std::end(userColors), kNoColor);
   RefreshColors();
 }
@@ -97,10 +97,10 @@ Color CColorManager::GetColor(int index) const noexcept {
 }
 
 void CColorManager::RefreshColors() {
-  lunaTheme = DetectLunaTheme(environment_);
+  lunaTheme = DetectLunaTheme(*environment_);
 
   standardColors[0] = kBlack;
-  for (int i = kFirstSysColor; i <= kLastSysColor; ++i) standardColors[i] = environment_.SysColor(i);
+  for (int i = kFirstSysColor; i <= kLastSysColor; ++i) standardColors[i] = environment_->SysColor(i);
   Color* c = standardColors;
   const Color face = c[kSysColorBtnFace], window = c[kSysColorWindow], highlight = c[kSysColorHighlight];
   const Color buttonText = c[kSysColorBtnText];
@@ -110,7 +110,7 @@ void CColorManager::RefreshColors() {
   c[EXT_COLOR_HALF_HIGHLIGHT] = highlight;
   c[EXT_COLOR_THEME_FRAME] = c[kSysColorBtnShadow];
 
-  const bool lowColor = IsLowColorDepth(environment_.ScreenBitsPerPixel());
+  const bool lowColor = IsLowColorDepth(environment_->ScreenBitsPerPixel());
   if (lowColor) {
     SetSchemeGradients(true);
     return;
@@ -173,5 +173,20 @@ CColorManager& GetColorManager() {
   static CColorManager manager;
   return manager;
 }
+
+namespace test {
+
+ScopedColorEnvironment::ScopedColorEnvironment(const ColorEnvironment& environment)
+    : saved_(GetColorManager().environment_) {
+  GetColorManager().environment_ = &environment;
+  GetColorManager().RefreshColors();
+}
+
+ScopedColorEnvironment::~ScopedColorEnvironment() {
+  GetColorManager().environment_ = saved_;
+  GetColorManager().RefreshColors();
+}
+
+}  // namespace test
 
 }  // namespace zandle::drawing

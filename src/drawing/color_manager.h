@@ -11,6 +11,10 @@ struct HDC__;
 
 namespace zandle::drawing {
 
+namespace test {
+class ScopedColorEnvironment;
+}
+
 // What the colour manager asks of the system; tests supply their own answers.
 class ColorEnvironment {
  public:
@@ -62,9 +66,27 @@ class CColorManager {
  private:
   void SetSchemeGradients(bool lowColor);
 
-  const ColorEnvironment& environment_;
+  friend class test::ScopedColorEnvironment;
+  const ColorEnvironment* environment_;
 };
 
 CColorManager& GetColorManager();
+
+namespace test {
+
+// Makes the process-wide colour manager read `environment` and refreshes it; the
+// system's answers come back (refreshed again) when the scope ends.
+class ScopedColorEnvironment {
+ public:
+  explicit ScopedColorEnvironment(const ColorEnvironment& environment);
+  ScopedColorEnvironment(const ScopedColorEnvironment&) = delete;
+  ScopedColorEnvironment& operator=(const ScopedColorEnvironment&) = delete;
+  ~ScopedColorEnvironment();
+
+ private:
+  const ColorEnvironment* saved_;
+};
+
+}  // namespace test
 
 }  // namespace zandle::drawing

@@ -61,6 +61,11 @@ fw::UniqueIcon CreateIconChecked(ICONINFO& info) noexcept {
   return fw::UniqueIcon(::CreateIconIndirect(&info));
 }
 
+fw::UniqueFont CreateFontChecked(const LOGFONTW& description) noexcept {
+  if (InjectedFailure()) return {};
+  return fw::UniqueFont(::CreateFontIndirectW(&description));
+}
+
 fw::UniqueIcon CopyIconChecked(HICON icon) noexcept {
   if (!icon || InjectedFailure()) return {};
   return fw::UniqueIcon(::CopyIcon(icon));

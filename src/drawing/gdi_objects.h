@@ -15,6 +15,7 @@ fw::UniqueBitmap Create32BppDIBSection(HDC dc, int width, int height, BYTE** bit
 fw::UniqueBitmap CreateMonochromeBitmap(int width, int height) noexcept;
 fw::UniqueBitmap CreateCompatibleBitmapChecked(HDC dc, int width, int height) noexcept;
 fw::UniqueIcon CreateIconChecked(ICONINFO& info) noexcept;
+fw::UniqueFont CreateFontChecked(const LOGFONTW& description) noexcept;
 fw::UniqueIcon CopyIconChecked(HICON icon) noexcept;
 
 namespace test {
