@@ -1,0 +1,68 @@
+#include "popup/popup_control.h"
+
+#include <stdexcept>
+
+#include "popup/popup_item.h"
+#include "popup/popup_themes.h"
+
+namespace zandle::popup {
+
+CPopupControl::CPopupControl()
+    : paintManager_(std::make_unique<CPopupThemeOffice2000>()), imageManager_(new drawing::CImageManager) {
+  paintManager_->RefreshTheme();
+}
+
+CPopupControl::~CPopupControl() { RemoveAllItems(); }
+
+CPopupItem* CPopupControl::AddItem(CPopupItem* item) {
+  if (!item) return nullptr;
+  items_.push_back(item);
+  item->index = static_cast<int>(items_.size()) - 1;
+  item->owner = this;
+  item->OnInserted();
+  return item;
+}
+
+void CPopupControl::RemoveAllItems() noexcept {
+  hotItem_ = pressedItem_ = nullptr;
+  std::vector<CPopupItem*> items;
+  items.swap(items_);
+  for (CPopupItem* item : items) {
+    item->owner = nullptr;
+    item->InternalRelease();
+  }
+}
+
+CPopupItem* CPopupControl::GetItem(int index) const {
+  if (index < 0 || index >= GetItemCount()) throw std::invalid_argument("popup item index out of range");
+  return items_[static_cast<size_t>(index)];
+}
+
+CPopupItem* CPopupControl::HitTest(POINT point) const noexcept {
+  for (auto it = items_.rbegin(); it != items_.rend(); ++it)
+    if (::PtInRect(&(*it)->itemRect, point)) return *it;
+  return nullptr;
+}
+
+void CPopupControl::SetPaintManager(std::unique_ptr<CPopupPaintManager> manager) noexcept {
+  if (!manager) return;
+  paintManager_ = std::move(manager);
+  paintManager_->RefreshTheme();
+  RedrawControl();
+}
+
+void CPopupControl::SetTheme(int theme) noexcept {
+  SetPaintManager(CreatePaintManager(theme));
+  themeIndex_ = theme;
+}
+
+void CPopupControl::PaintPopup(HDC dc, SIZE size) noexcept {
+  paintManager_->DrawPopupBackground(dc, this, RECT{0, 0, size.cx, size.cy});
+  for (CPopupItem* item : items_) item->Draw(dc);
+}
+
+void CPopupControl::RedrawControl() noexcept {
+  if (hwnd_ && ::IsWindow(hwnd_)) ::InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+}  // namespace zandle::popup

@@ -1,0 +1,102 @@
+// Items of a popup: rectangles in its client area with a caption, colours, a font and
+// an icon of up to three state pictures. Hot and pressed states belong to the popup.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "drawing/color_functions.h"
+#include "framework/gdi_handles.h"
+#include "framework/ref_counted.h"
+
+namespace zandle::drawing {
+class CImageManagerIcon;
+}
+
+namespace zandle::popup {
+
+class CPopupControl;
+
+class CPopupItem : public fw::RefCounted {
+ public:
+  // Born with one reference, which CPopupControl::AddItem takes over.
+  CPopupItem(const RECT& rect, const wchar_t* caption, drawing::Color backgroundColor,
+             drawing::Color borderColor);
+
+  virtual void Draw(HDC dc) noexcept;
+  virtual HFONT GetTextFont() const noexcept;
+  virtual void OnInserted() noexcept {}
+
+  bool IsHot() const noexcept;
+  bool IsPressed() const noexcept;
+  void RedrawItem() noexcept;
+
+  void SetTextFont(const LOGFONTW& logFont) noexcept;
+  // state 1 normal, 2 hot, anything else the pressed (checked) picture. The image
+  // manager keeps its own copy of `icon`.
+  bool SetIcon(HICON icon, int state) noexcept;
+  // Cuts bitmap resource `bitmapId` of this module into one frame per state bit
+  // (1 normal, 2 hot, 4 pressed); false when the resource is missing.
+  bool SetIcons(UINT bitmapId, COLORREF maskColor, int states) noexcept;
+  drawing::CImageManagerIcon* GetImage() const noexcept;
+  void CenterIcon() noexcept;
+  void FitHeight() noexcept;
+  void FitWidth() noexcept;
+
+  // The icon store key: iconId, or the index when iconId is -1.
+  UINT IconKey() const noexcept { return static_cast<UINT>(iconId == -1 ? index : iconId); }
+  // Id 0, no button, and nothing clickable in its caption: pressing it drags the popup.
+  bool IsInert() const noexcept { return id == 0 && !isButton && (caption.empty() || !hyperlink); }
+  bool HasOwnFont() const noexcept { return static_cast<bool>(captionFont); }
+
+  // Set directly by the layouts; the popup sets owner and index in AddItem.
+  BOOL isButton = FALSE;
+  int id = 0;
+  RECT itemRect{};
+  CPopupControl* owner = nullptr;
+  fw::UniqueFont captionFont;
+  BOOL hyperlink = TRUE;
+  std::wstring caption;
+  UINT textFormat = 0;
+  BOOL bold = FALSE;
+  drawing::Color captionColor = drawing::kNoColor;
+  drawing::Color backgroundColor = drawing::kNoColor;
+  drawing::Color borderColor = drawing::kNoColor;
+  POINT iconOffset{};
+  int index = 0;
+  int iconId = -1;
+
+ protected:
+  ~CPopupItem() override = default;
+
+ private:
+  // Width of the caption (format without word break) or its height (with the width fixed).
+  SIZE MeasureCaption(const RECT& bounds) const noexcept;
+};
+
+class CHyperLinkPopupItem : public CPopupItem {
+ public:
+  using CPopupItem::CPopupItem;
+
+  std::wstring linkAddress;
+
+ protected:
+  ~CHyperLinkPopupItem() override = default;
+};
+
+// The font an item draws or measures its caption with: its own or the paint manager's,
+// or a temporary copy with the underline and weight changed. Selected while in scope.
+class CaptionFont {
+ public:
+  CaptionFont(HFONT base, bool underline, bool bold, bool adjust) noexcept;
+  CaptionFont(const CaptionFont&) = delete;
+  CaptionFont& operator=(const CaptionFont&) = delete;
+  HFONT get() const noexcept { return temporary_ ? temporary_.get() : base_; }
+
+ private:
+  HFONT base_;
+  fw::UniqueFont temporary_;
+};
+
+}  // namespace zandle::popup
