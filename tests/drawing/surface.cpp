@@ -87,7 +87,8 @@ HICON MakeIcon(int width, int height, COLORREF color, BYTE alpha, bool halfTrans
 
 GdiCounts GdiCounts::Now() {
   return {fw::UniqueBitmap::LiveCount(), fw::UniqueMemoryDC::LiveCount(), fw::UniqueIcon::LiveCount(),
-          fw::UniqueBrush::LiveCount(),  fw::UniquePen::LiveCount(),      fw::UniqueWindowDC::LiveCount()};
+          fw::UniqueBrush::LiveCount(),  fw::UniquePen::LiveCount(),      fw::UniqueWindowDC::LiveCount(),
+          fw::UniqueFont::LiveCount(),   fw::UniqueImageList::LiveCount()};
 }
 
 int MaxChannelDifference(COLORREF a, COLORREF b) {
