@@ -65,7 +65,15 @@ const ColorEnvironment& SystemColorEnvironment() {
 }
 
 bool IsLowColorDisplay(HDC dc) {
-  if (dc) return IsLowColorDepth(::GetDeviceCaps(dc, BITSPIXEL));
+  if (dc) {
+    // A memory context's own bitmap decides what it can hold; asking the device costs
+    // Wine a display query of ~50 us, at every gradient of every paint.
+    BITMAP selected{};
+    const HGDIOBJ bitmap = ::GetObjectType(dc) == OBJ_MEMDC ? ::GetCurrentObject(dc, OBJ_BITMAP) : nullptr;
+    if (bitmap && ::GetObjectW(bitmap, sizeof(selected), &selected) && selected.bmBitsPixel > 1)
+      return IsLowColorDepth(selected.bmBitsPixel);
+    return IsLowColorDepth(::GetDeviceCaps(dc, BITSPIXEL));
+  }
   return IsLowColorDepth(SystemColorEnvironment().ScreenBitsPerPixel());
 }
 

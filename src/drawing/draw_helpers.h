@@ -38,11 +38,20 @@ CDrawHelpers& GetDrawHelpers() noexcept;
 
 // Solid fill without a brush object.
 void FillSolidRect(HDC dc, const RECT& rect, Color color) noexcept;
+// Several solid fills, later ones over earlier ones: straight into a 32-bit DIB section
+// when the context holds one (Wine takes ~4 us per GDI fill), else one fill each.
+struct SolidFill {
+  RECT rect;
+  Color color;
+};
+void FillSolidRects(HDC dc, const SolidFill* fills, size_t count) noexcept;
 // One-pixel frame: top and left edges in `topLeft`, right and bottom edges in
 // `bottomRight`, which also owns the top-right and bottom-left corners.
 void Draw3dRect(HDC dc, const RECT& rect, Color topLeft, Color bottomRight) noexcept;
 // One-pixel bands, painted only inside the clip box, coloured for the whole `rect`.
 void FillGradientBands(HDC dc, const RECT& rect, Color from, Color to, bool horizontal) noexcept;
+// The bands written straight into a 32-bit DIB section; false when `dc` holds none.
+bool FillGradientDirect(HDC dc, const RECT& rect, Color from, Color to, bool horizontal) noexcept;
 // The system's GradientFill; false when it is absent or fails.
 bool FillGradientSystem(HDC dc, const RECT& rect, Color from, Color to, bool horizontal) noexcept;
 

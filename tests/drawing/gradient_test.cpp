@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -37,7 +38,7 @@ TEST(FillGradient, SystemGradientFillAgreesWithBands) {
   ASSERT_NE(GetDrawHelpers().GradientFillEntry(), nullptr);
   Surface system(120, 6), bands(120, 6);
   const RECT r{0, 0, 120, 6};
-  GetDrawHelpers().FillGradient(system.dc(), &r, kFrom, kTo, true);
+  ASSERT_TRUE(FillGradientSystem(system.dc(), r, kFrom, kTo, true));
   {
     test::ScopedAbsentEntry noGradientFill(OptionalEntry::GradientFill);
     GetDrawHelpers().FillGradient(bands.dc(), &r, kFrom, kTo, true);
@@ -177,6 +178,34 @@ TEST(Layout, BoundAndForcedAbsent) {
     EXPECT_EQ(drawing::SetLayout(s.dc(), 0), 0u);
   }
   EXPECT_TRUE(CDrawHelpers::IsMirroredDC(s.dc()));  // the absent SetLayout changed nothing
+}
+
+}  // namespace
+}  // namespace zandle::drawing
+
+namespace zandle::drawing {
+namespace {
+
+TEST(FillSolidRects, DirectWritesMatchGdiFillsAndKeepTheirOrder) {
+  const SolidFill fills[] = {{{2, 2, 12, 8}, RGB(10, 20, 30)},
+                             {{5, 4, 9, 10}, RGB(200, 100, 0)},
+                             {{9, 9, 9, 12}, RGB(1, 1, 1)},  // empty: nothing
+                             {{0, 0, 1, 1}, RGB(0, 0, 255)}};
+  Surface direct(16, 12, RGB(255, 255, 255)), throughGdi(16, 12, RGB(255, 255, 255));
+  ::ExcludeClipRect(throughGdi.dc(), 15, 11, 16, 12);  // two clip rectangles: no direct access
+  FillSolidRects(direct.dc(), fills, std::size(fills));
+  FillSolidRects(throughGdi.dc(), fills, std::size(fills));
+  for (int y = 0; y < 11; ++y)
+    for (int x = 0; x < 15; ++x) ASSERT_EQ(direct.Row(y)[x], throughGdi.Row(y)[x]) << x << "," << y;
+  EXPECT_EQ(direct.Pixel(6, 5), RGB(200, 100, 0));
+  EXPECT_EQ(direct.Pixel(3, 3), RGB(10, 20, 30));
+  EXPECT_EQ(direct.Pixel(0, 0), RGB(0, 0, 255));
+  EXPECT_EQ(direct.Pixel(9, 10), RGB(255, 255, 255));
+  // Partly outside the bitmap: GDI clips, nothing is written out of bounds.
+  const SolidFill outside[] = {{{-4, -4, 3, 3}, RGB(9, 9, 9)}, {{14, 10, 40, 40}, RGB(8, 8, 8)}};
+  FillSolidRects(direct.dc(), outside, std::size(outside));
+  EXPECT_EQ(direct.Pixel(2, 2), RGB(9, 9, 9));
+  EXPECT_EQ(direct.Pixel(15, 11), RGB(8, 8, 8));
 }
 
 }  // namespace

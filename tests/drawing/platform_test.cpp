@@ -32,6 +32,37 @@ TEST(DeviceContextScopes, BufferCopiesItsRectangleOnly) {
   EXPECT_EQ(GdiCounts::Now(), before);
 }
 
+TEST(DeviceContextScopes, KeptBufferIsReusedAndGrows) {
+  Surface target(40, 30, RGB(0, 0, 0));
+  const GdiCounts before = GdiCounts::Now();
+  {
+    COffscreenBuffer kept;
+    HDC first = nullptr;
+    {
+      CBufferDC paint(target.dc(), {0, 0, 20, 10}, kept);
+      first = paint.GetSafeHdc();
+      ASSERT_NE(first, nullptr);
+      FillSolidRect(paint, {0, 0, 20, 10}, RGB(0, 255, 0));
+    }
+    EXPECT_EQ(target.Pixel(19, 9), RGB(0, 255, 0));
+    const GdiCounts held = GdiCounts::Now();
+    EXPECT_EQ(held.memoryDCs, before.memoryDCs + 1);
+    EXPECT_EQ(held.bitmaps, before.bitmaps + 1);
+    {
+      CBufferDC paint(target.dc(), {0, 0, 10, 5}, kept);  // smaller: the same buffer
+      EXPECT_EQ(paint.GetSafeHdc(), first);
+    }
+    EXPECT_EQ(GdiCounts::Now(), held);
+    {
+      CBufferDC paint(target.dc(), {0, 0, 40, 30}, kept);  // larger: a new one, the old freed
+      FillSolidRect(paint, {0, 0, 40, 30}, RGB(0, 0, 255));
+    }
+    EXPECT_EQ(target.Pixel(39, 29), RGB(0, 0, 255));
+    EXPECT_EQ(GdiCounts::Now(), held);
+  }
+  EXPECT_EQ(GdiCounts::Now(), before);
+}
+
 TEST(DeviceContextScopes, BufferWithoutMemoryContextPaintsNothing) {
   Surface target(8, 8, RGB(3, 3, 3));
   const GdiCounts before = GdiCounts::Now();
