@@ -7,6 +7,7 @@
 #include "drawing/image_manager.h"
 #include "popup/popup_themes.h"
 #include "popup_test_support.h"
+#include "survey/survey_layout.h"
 
 namespace zandle::popup {
 namespace {
@@ -356,7 +357,7 @@ TEST_F(ItemTest, ReplacedPaintManagerLeavesOwnFontsAlone) {
 TEST_F(ItemTest, BadInputPaintsWithoutLeaks) {
   {
     CPopupControl warmUp;  // singletons and strips made on first use are not leaks
-    testing::AddSurveyItems(warmUp, L"warm-up");
+    survey::LayoutSurvey(warmUp, L"warm-up", L"");
     warmUp.SetTheme(4);
     Paint();
   }
@@ -373,7 +374,7 @@ TEST_F(ItemTest, BadInputPaintsWithoutLeaks) {
     empty->CenterIcon();
     AddItem(popup, {0, 0, 0, 0}, nullptr)->SetIcons(160, RGB(255, 0, 255), 0);
     EXPECT_FALSE(AddItem(popup, {0, 0, 0, 0})->SetIcon(nullptr, 1));
-    testing::AddSurveyItems(popup, L"");
+    survey::LayoutSurvey(popup, L"", L"");
     popup.AddItem(inverted);  // listed twice: released once per listing
     inverted->InternalAddRef();
     for (int theme = 0; theme < 6; ++theme) {

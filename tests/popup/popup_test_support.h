@@ -1,5 +1,5 @@
-// Shared by the popup tests: a colour environment with known answers, popups filled
-// with the survey's items, and handle counts.
+// Shared by the popup tests: a colour environment with known answers, items, and
+// handle counts.
 #pragma once
 
 #include <windows.h>
@@ -49,11 +49,6 @@ class ScopedKnownColors {
 
 CHyperLinkPopupItem* AddItem(CPopupControl& popup, RECT rect, const wchar_t* caption = nullptr,
                              COLORREF background = drawing::kNoColor, COLORREF border = drawing::kNoColor);
-
-// The seven items of the satisfaction survey (329 x 128), as the host lays them out.
-void AddSurveyItems(CPopupControl& popup, const std::wstring& title);
-
-inline constexpr SIZE kSurveySize{329, 128};
 
 // Live handle counts of every kind the popup owns through the framework's owners.
 using drawing::testing::GdiCounts;

@@ -5,6 +5,7 @@
 #include "picture_file.h"
 #include "popup/popup_themes.h"
 #include "popup_test_support.h"
+#include "survey/survey_layout.h"
 
 namespace zandle::popup {
 namespace {
@@ -276,14 +277,14 @@ namespace {
 
 TEST_F(ThemeTest, SurveyPicturesWithTheOffice2003And2007Looks) {
   UseScheme(L"NormalColor");
-  testing::AddSurveyItems(popup_, L"ZandleDemo-Print");
+  survey::LayoutSurvey(popup_, L"ZandleDemo-Print", L"https://example.com/survey");
   ASSERT_EQ(popup_.GetItemCount(), 7);
   EXPECT_EQ(popup_.HitTest({316, 22})->id, -1);
   popup_.SetHotItem(popup_.GetItem(3));
-  Paint(2, testing::kSurveySize, "survey-theme2-office2003");
+  Paint(2, {survey::kSurveyWidth, survey::kSurveyHeight}, "survey-theme2-office2003");
   EXPECT_EQ(At(118, 82), RGB(255, 238, 194));  // the hot level button's fill, beside its picture
   popup_.SetHotItem(nullptr);
-  Paint(4, testing::kSurveySize, "survey-theme4-office2007");
+  Paint(4, {survey::kSurveyWidth, survey::kSurveyHeight}, "survey-theme4-office2007");
   EXPECT_EQ(At(0, 0), RGB(55, 100, 160));
 }
 

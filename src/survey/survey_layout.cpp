@@ -1,0 +1,88 @@
+#include "survey/survey_layout.h"
+
+#include <windows.h>
+
+#include "framework/code_page.h"
+#include "framework/gdi_handles.h"
+#include "framework/module.h"
+#include "popup/popup_control.h"
+#include "popup/popup_item.h"
+
+namespace zandle::survey {
+namespace {
+
+using popup::CHyperLinkPopupItem;
+
+constexpr COLORREF kNone = drawing::kNoColor;
+constexpr UINT kCentredLine = DT_SINGLELINE | DT_VCENTER | DT_CENTER;
+constexpr COLORREF kLinkColor = RGB(32, 32, 255);
+constexpr COLORREF kMagenta = RGB(255, 0, 255);
+constexpr UINT kFirstLevelBitmap = 160;
+constexpr UINT kCloseIcon = 156;
+constexpr int kCloseIconSize = 16;
+constexpr int kNormalState = 1;
+constexpr int kThemeOffice2003 = 2;
+constexpr int kThemeOffice2007 = 4;
+
+// Two ideographic spaces open the first line.
+constexpr wchar_t kRequest[] =
+    L"\u3000\u3000\u4e3a\u4e86\u4fc3\u8fdb\u6211\u4eec\u5bf9\u5de5\u5177\u7cfb\u7edf\u7684\u5f00\u53d1\u548c\u5b8c"
+    L"\u5584\n\u66f4\u597d\u5730\u4e3a\u60a8\u670d\u52a1\uff0c\u8bf7\u70b9\u51fb\u4e0b\u9762\u7684\u9009\u9879\uff1a";
+constexpr wchar_t kMoreInformation[] = L"[\u66f4\u591a\u4fe1\u606f\u2026\u2026]";
+
+CHyperLinkPopupItem* Add(popup::CPopupControl& popup, RECT rect, const wchar_t* caption = nullptr) {
+  return static_cast<CHyperLinkPopupItem*>(popup.AddItem(new CHyperLinkPopupItem(rect, caption, kNone, kNone)));
+}
+
+}  // namespace
+
+std::wstring SurveyTitle(const char* modelName, const char* functionName) {
+  return fw::Widen(modelName ? modelName : "", CP_ACP) + L"-" + fw::Widen(functionName ? functionName : "", CP_ACP);
+}
+
+void LayoutSurvey(popup::CPopupControl& popup, const std::wstring& title, const std::wstring& link, bool office2007) {
+  popup.RemoveAllItems();
+
+  CHyperLinkPopupItem* heading = Add(popup, {46, 12, 309, 38}, title.c_str());
+  heading->bold = TRUE;
+  heading->hyperlink = FALSE;
+  heading->textFormat = kCentredLine;
+
+  // One unit larger than the initial theme's font, whichever sign its height has.
+  CHyperLinkPopupItem* request = Add(popup, {46, 41, 306, 70}, kRequest);
+  request->hyperlink = FALSE;
+  LOGFONTW font{};
+  if (::GetObjectW(request->GetTextFont(), sizeof(font), &font) == sizeof(font)) {
+    font.lfHeight += font.lfHeight > 0 ? 1 : -1;
+    request->SetTextFont(font);
+  }
+
+  CHyperLinkPopupItem* more = Add(popup, {226, 105, 309, 129}, kMoreInformation);
+  more->id = kLinkItemId;
+  more->captionColor = kLinkColor;
+  more->linkAddress = link;
+
+  for (int n = 0; n < 3; ++n) {
+    const LONG right = 121 + 85 * n;
+    CHyperLinkPopupItem* level = Add(popup, {right - 71, 74, right, 90});
+    level->SetIcons(kFirstLevelBitmap + n, kMagenta, kNormalState);
+    level->id = kLevelIds[n];
+    level->isButton = TRUE;
+  }
+
+  CHyperLinkPopupItem* close = Add(popup, {308, 14, 324, 30});
+  const fw::UniqueIcon icon(static_cast<HICON>(
+      ::LoadImageW(fw::ThisModule(), MAKEINTRESOURCEW(kCloseIcon), IMAGE_ICON, kCloseIconSize, kCloseIconSize, 0)));
+  close->SetIcon(icon.get(), kNormalState);
+  close->id = kCloseItemId;
+  close->isButton = TRUE;
+
+  popup.SetTheme(kThemeOffice2003);
+  popup.RedrawControl();
+  if (office2007) {
+    popup.SetTheme(kThemeOffice2007);
+    popup.RedrawControl();
+  }
+}
+
+}  // namespace zandle::survey

@@ -1,0 +1,26 @@
+// The survey's items: title, request, the three level buttons, the link to further
+// information and the close button, with the Office 2003 look (or Office 2007).
+#pragma once
+
+#include <string>
+
+namespace zandle::popup {
+class CPopupControl;
+}
+
+namespace zandle::survey {
+
+inline constexpr int kSurveyWidth = 329;
+inline constexpr int kSurveyHeight = 128;
+inline constexpr int kLevelIds[3] = {-3, -4, -5};
+inline constexpr int kLinkItemId = -2;
+inline constexpr int kCloseItemId = -1;
+
+// Model name, "-" and function name, each from the local code page.
+std::wstring SurveyTitle(const char* modelName, const char* functionName);
+
+// Replaces the popup's items; `office2007` installs theme 4 after theme 2.
+void LayoutSurvey(popup::CPopupControl& popup, const std::wstring& title, const std::wstring& link,
+                  bool office2007 = false);
+
+}  // namespace zandle::survey
