@@ -91,6 +91,12 @@ SetLayoutFn BoundSetLayout() noexcept {
   return Forced(OptionalEntry::Layout) ? nullptr : Table().setLayout;
 }
 
+SetLayeredWindowAttributesFn BoundSetLayeredWindowAttributes() noexcept {
+  static const SetLayeredWindowAttributesFn bound =
+      Bind<SetLayeredWindowAttributesFn>(::GetModuleHandleA("USER32"), "SetLayeredWindowAttributes");
+  return Forced(OptionalEntry::LayeredWindows) ? nullptr : bound;
+}
+
 const WorkAreaEntries& BoundWorkAreaEntries() noexcept {
   static const WorkAreaEntries bound = [] {
     WorkAreaEntries e;

@@ -13,6 +13,7 @@ enum class OptionalEntry {
   Layout,            // gdi32 GetLayout/SetLayout
   VisualStyles,      // UXTHEME.DLL, every function
   MonitorFunctions,  // user32 multi-monitor functions
+  LayeredWindows,    // user32 SetLayeredWindowAttributes
   Count
 };
 
@@ -30,6 +31,10 @@ struct ImageLibraryEntries {
 ImageLibraryEntries LoadImageLibraryEntries() noexcept;
 
 GetLayoutFn BoundGetLayout() noexcept;
+
+// "SetLayeredWindowAttributes" of the already loaded user32; null before Windows 2000.
+using SetLayeredWindowAttributesFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
+SetLayeredWindowAttributesFn BoundSetLayeredWindowAttributes() noexcept;
 SetLayoutFn BoundSetLayout() noexcept;
 
 // The multi-monitor functions of user32; all null when any one is missing.

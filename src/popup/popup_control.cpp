@@ -8,11 +8,17 @@
 namespace zandle::popup {
 
 CPopupControl::CPopupControl()
-    : paintManager_(std::make_unique<CPopupThemeOffice2000>()), imageManager_(new drawing::CImageManager) {
+    : paintManager_(std::make_unique<CPopupThemeOffice2000>()),
+      imageManager_(new drawing::CImageManager),
+      setLayeredAttributes_(drawing::BoundSetLayeredWindowAttributes()) {
   paintManager_->RefreshTheme();
 }
 
-CPopupControl::~CPopupControl() { RemoveAllItems(); }
+CPopupControl::~CPopupControl() {
+  destroying_ = true;
+  Close();
+  RemoveAllItems();
+}
 
 CPopupItem* CPopupControl::AddItem(CPopupItem* item) {
   if (!item) return nullptr;

@@ -1,5 +1,7 @@
-// The popup: an ordered list of items, the hot and pressed item, the paint manager
-// and the image manager its items share.
+// The popup: a borderless topmost tool window that animates in beside the taskbar,
+// stays for its show delay and animates out; it holds the items, the hot and pressed
+// item, the paint manager and the image manager its items share, and reports clicks,
+// state changes and moves to its owner window.
 #pragma once
 
 #include <windows.h>
@@ -7,20 +9,42 @@
 #include <memory>
 #include <vector>
 
+#include "drawing/dc_scopes.h"
+#include "drawing/entry_points.h"
 #include "drawing/image_manager.h"
 #include "framework/ref_counted.h"
+#include "popup/core/popup_machine.h"
 #include "popup/popup_paint_manager.h"
+#include "popup/popup_screen.h"
 
 namespace zandle::popup {
 
 class CPopupItem;
+
+// Sent to the owner with SendMessage: wParam = code, lParam = item or popup.
+inline constexpr UINT PopupNotifyMessage = 0x274D;
+enum PopupNotifyCode : WPARAM { ItemClicked = 1, StateChanged = 2, PositionChanged = 3 };
 
 class CPopupControl {
  public:
   CPopupControl();
   CPopupControl(const CPopupControl&) = delete;
   CPopupControl& operator=(const CPopupControl&) = delete;
+  // Closes the window without notifying: the owner is the one destroying it.
   virtual ~CPopupControl();
+
+  // The window, created hidden; true when it exists.
+  virtual BOOL Create(HWND parent) noexcept;
+  BOOL Show(HWND parent) noexcept;
+  // Destroys the window, then reports the closed state; false without a window.
+  BOOL Close() noexcept;
+  virtual void OnItemClick(CPopupItem* item) noexcept;
+  virtual void BeginExpanding(BOOL restart) noexcept;
+  virtual void BeginCollapsing() noexcept;
+  virtual void BeginShowing() noexcept;
+  virtual void Notify(WPARAM code, LPARAM data) noexcept;
+  BOOL SetLayeredAlpha(int alpha) noexcept;
+  POINT GetAnchorPoint() noexcept;
 
   // Takes over the reference the item was born with; returns the item.
   CPopupItem* AddItem(CPopupItem* item);
@@ -41,7 +65,6 @@ class CPopupControl {
   CPopupPaintManager& GetPaintManager() const noexcept { return *paintManager_; }
   void SetTheme(int theme) noexcept;
   int GetTheme() const noexcept { return themeIndex_; }
-
   drawing::CImageManager& GetImageManager() const noexcept { return *imageManager_.get(); }
 
   // Background, then every item in order, into `dc` at (0, 0).
@@ -50,16 +73,60 @@ class CPopupControl {
   void RedrawControl() noexcept;
   HWND GetSafeHwnd() const noexcept { return hwnd_; }
 
+  // Settings; they take effect at the next Show (transparency and the animation kind
+  // also decide the window's layered style at creation).
+  void SetAnimation(int kind) noexcept { machine_.SetAnimationKind(static_cast<AnimationKind>(kind)); }
+  void SetShowDelay(unsigned ms) noexcept { machine_.SetShowDelay(ms); }
+  void SetAnimationDelay(unsigned ms) noexcept { machine_.SetAnimationDelay(ms); }
+  void SetStepInterval(unsigned ms) noexcept { machine_.SetStepInterval(ms); }
+  void SetTransparency(int alpha) noexcept { machine_.SetTransparency(alpha); }
+  void SetPopupSize(SIZE size) noexcept { machine_.SetPopupSize({size.cx, size.cy}); }
+  void SetPopupPos(POINT pos) noexcept { machine_.SetPopupPos({pos.x, pos.y}); }
+  void AllowMove(BOOL allow) noexcept { allowMove_ = allow; }
+
+  int GetPopupState() const noexcept { return static_cast<int>(machine_.popupState()); }
+  SIZE GetPopupSize() const noexcept { return {machine_.popupSize().cx, machine_.popupSize().cy}; }
+  POINT GetPopupPos() const noexcept { return {machine_.popupPos().x, machine_.popupPos().y}; }
+  int GetTransparency() const noexcept { return machine_.transparency(); }
+  BOOL IsMoveAllowed() const noexcept { return allowMove_; }
+  BOOL IsHovered() const noexcept { return machine_.hovered(); }
+  const PopupMachine& GetMachine() const noexcept { return machine_; }
+  HWND GetNotifyWindow() const noexcept { return notifyWindow_; }
+
  protected:
-  HWND hwnd_ = nullptr;
+  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+  void OnPaint() noexcept;
+  void OnLButtonDown(POINT point) noexcept;
+  void OnLButtonUp(POINT point) noexcept;
+  void OnCaptureChanged() noexcept;
+  void OnMouseMove(POINT point) noexcept;
+  void OnTimer(UINT_PTR id) noexcept;
 
  private:
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+  // Carries out the machine's effects in order; false once this object is gone.
+  bool Run(const Effects& effects) noexcept;
+  void ApplyFrame(const Effect& effect) noexcept;
+  void SetPopupStateClosed() noexcept;
+  // The drag loop; false when the popup was destroyed during it.
+  bool DragLoop() noexcept;
+
+  HWND hwnd_ = nullptr;
+  HWND notifyWindow_ = nullptr;
   std::unique_ptr<CPopupPaintManager> paintManager_;
   std::vector<CPopupItem*> items_;
   CPopupItem* hotItem_ = nullptr;
   CPopupItem* pressedItem_ = nullptr;
   int themeIndex_ = 0;
+  BOOL allowMove_ = FALSE;
+  PopupScreen screen_;
+  PopupMachine machine_{screen_};
   fw::RefHolder<drawing::CImageManager> imageManager_;
+  drawing::SetLayeredWindowAttributesFn setLayeredAttributes_;
+  drawing::COffscreenBuffer buffer_;
+  bool destroying_ = false;
+  // Expires with the object: code that sent a notification checks it before going on.
+  std::shared_ptr<char> life_ = std::make_shared<char>();
 };
 
 }  // namespace zandle::popup

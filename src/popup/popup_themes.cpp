@@ -1,5 +1,6 @@
 #include "popup/popup_themes.h"
 
+#include <iterator>
 #include <new>
 
 #include "drawing/color_manager.h"
@@ -143,12 +144,14 @@ void CPopupThemeOffice2003::DrawPopupBackground(HDC dc, CPopupControl*, RECT r) 
   // The dots use client x coordinates, not offsets from the band's left edge.
   int x0 = (caption.right - caption.left - kGripperWidth) / 2;
   if (x0 < kGripperMinLeft) x0 = kGripperMinLeft;
+  drawing::SolidFill dots[kGripperDots * 3];
   for (int k = 0; k < kGripperDots; ++k) {
-    const int x = x0 + kGripperPitch * k, y = caption.top;
-    FillSolid(dc, RECT{x, y + 1, x + 2, y + 3}, kGripperShadow);
-    FillSolid(dc, RECT{x + 1, y + 2, x + 3, y + 4}, kGripperLight);
-    FillSolid(dc, RECT{x + 1, y + 2, x + 2, y + 3}, kGripperCore);
+    const LONG x = x0 + kGripperPitch * k, y = caption.top;
+    dots[3 * k] = {{x, y + 1, x + 2, y + 3}, kGripperShadow};
+    dots[3 * k + 1] = {{x + 1, y + 2, x + 3, y + 4}, kGripperLight};
+    dots[3 * k + 2] = {{x + 1, y + 2, x + 2, y + 3}, kGripperCore};
   }
+  drawing::FillSolidRects(dc, dots, std::size(dots));
 }
 
 void CPopupThemeOffice2007::RefreshTheme() noexcept {

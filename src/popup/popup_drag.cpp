@@ -1,0 +1,56 @@
+// Dragging a popup by its empty areas: a modal loop that runs until the button is
+// released, Escape is pressed or the capture is lost.
+#include <windows.h>
+
+#include "popup/core/drag.h"
+#include "popup/popup_control.h"
+
+namespace zandle::popup {
+namespace {
+
+Rect FromRECT(const RECT& r) noexcept { return {r.left, r.top, r.right, r.bottom}; }
+
+}  // namespace
+
+bool CPopupControl::DragLoop() noexcept {
+  const HWND window = hwnd_;
+  const std::weak_ptr<char> alive = life_;
+  ::SetCapture(window);
+  POINT start{};
+  ::GetCursorPos(&start);
+  RECT startRect{};
+  ::GetWindowRect(window, &startRect);
+
+  MSG msg{};
+  while (::GetCapture() == window) {
+    // Paint first, so the window keeps up with the moves.
+    while (::PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) ::DispatchMessageW(&msg);
+    if (!::GetMessageW(&msg, nullptr, 0, 0)) {
+      ::PostQuitMessage(static_cast<int>(msg.wParam));  // the host's loop must still see it
+      break;
+    }
+    if (msg.message == WM_LBUTTONUP) break;
+    if (msg.message == WM_MOUSEMOVE) {
+      const Point cursor{msg.pt.x, msg.pt.y};
+      const Rect area = screen_.WorkAreaFromPoint(cursor);
+      const Rect moved = DragRect(FromRECT(startRect), {start.x, start.y}, cursor, area);
+      ::MoveWindow(window, moved.left, moved.top, moved.right - moved.left, moved.bottom - moved.top, TRUE);
+      continue;
+    }
+    if (msg.message == WM_KEYDOWN) {
+      if (msg.wParam == VK_ESCAPE) break;
+      continue;
+    }
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+    if (alive.expired()) return false;  // the owner destroyed the popup meanwhile
+  }
+  if (::GetCapture() == window) ::ReleaseCapture();
+  if (alive.expired() || !hwnd_) return !alive.expired();
+
+  RECT now{};
+  ::GetWindowRect(hwnd_, &now);
+  return Run(machine_.DragEnded(FromRECT(now)));
+}
+
+}  // namespace zandle::popup

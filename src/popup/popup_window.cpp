@@ -1,0 +1,251 @@
+// The popup's window: creation, the message handlers, and the effects of its state
+// machine carried out on the window.
+#include <windows.h>
+#include <windowsx.h>
+
+#include "framework/module.h"
+#include "popup/popup_control.h"
+#include "popup/popup_item.h"
+#include "popup/popup_window_class.h"
+
+namespace zandle::popup {
+namespace {
+
+constexpr DWORD kToolTopmost = WS_EX_TOOLWINDOW | WS_EX_TOPMOST;  // 0x88
+// No z-order change, no activation, show, no owner z-order, no WM_WINDOWPOSCHANGING.
+constexpr UINT kApplyFlags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW | SWP_NOOWNERZORDER | SWP_NOSENDCHANGING;
+static_assert(kApplyFlags == 0x654);
+
+POINT PointOf(LPARAM lParam) noexcept { return {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}; }
+
+}  // namespace
+
+BOOL CPopupControl::Create(HWND parent) noexcept {
+  if (hwnd_ && ::IsWindow(hwnd_)) return TRUE;
+  const bool layered = setLayeredAttributes_ && machine_.NeedsLayeredStyle();
+  const ATOM windowClass = PopupWindowClass(&CPopupControl::WindowProc);
+  if (!windowClass) return FALSE;
+  const HWND window = ::CreateWindowExW(kToolTopmost | (layered ? WS_EX_LAYERED : 0), MAKEINTATOM(windowClass), L"",
+                                        WS_POPUP, 0, 0, 0, 0, parent, nullptr, fw::ThisModule(), this);
+  if (!window) return FALSE;
+  machine_.Created(layered);
+  notifyWindow_ = parent;
+  ::SetWindowRgn(window, nullptr, FALSE);
+  return TRUE;
+}
+
+BOOL CPopupControl::Show(HWND parent) noexcept {
+  if (!Create(parent) || machine_.popupState() != PopupState::Closed) return FALSE;
+  BeginExpanding(TRUE);
+  return TRUE;
+}
+
+BOOL CPopupControl::Close() noexcept {
+  hotItem_ = pressedItem_ = nullptr;
+  const bool hadWindow = hwnd_ && ::IsWindow(hwnd_);
+  const BOOL destroyed = hadWindow ? ::DestroyWindow(hwnd_) : FALSE;
+  const Effects closed = machine_.Closed(hadWindow);
+  if (!destroying_) Run(closed);  // the last thing Close does: the owner may delete us here
+  return hadWindow ? destroyed : FALSE;
+}
+
+void CPopupControl::BeginExpanding(BOOL restart) noexcept { Run(machine_.BeginExpanding(restart != FALSE)); }
+void CPopupControl::BeginCollapsing() noexcept { Run(machine_.BeginCollapsing()); }
+void CPopupControl::BeginShowing() noexcept { Run(machine_.BeginShowing()); }
+
+void CPopupControl::OnItemClick(CPopupItem* item) noexcept {
+  if (!item) return;
+  if (item->id == -1) {
+    Close();
+  } else {
+    Notify(ItemClicked, reinterpret_cast<LPARAM>(item));
+  }
+}
+
+void CPopupControl::Notify(WPARAM code, LPARAM data) noexcept {
+  if (notifyWindow_ && ::IsWindow(notifyWindow_)) ::SendMessageW(notifyWindow_, PopupNotifyMessage, code, data);
+}
+
+BOOL CPopupControl::SetLayeredAlpha(int alpha) noexcept {
+  const int before = machine_.appliedAlpha();
+  const Effects effects = machine_.SetLayeredAlpha(alpha);
+  if (!effects.empty()) {
+    Run(effects);
+    return TRUE;
+  }
+  // Unchanged is success; a change that reached no layered window is not.
+  return machine_.appliedAlpha() == before && (alpha >= 255 ? 255 : alpha < 0 ? 0 : alpha) == before;
+}
+
+POINT CPopupControl::GetAnchorPoint() noexcept {
+  const Point anchor = machine_.GetAnchorPoint();
+  return {anchor.x, anchor.y};
+}
+
+bool CPopupControl::Run(const Effects& effects) noexcept {
+  const std::weak_ptr<char> alive = life_;
+  for (const Effect& effect : effects) {
+    switch (effect.kind) {
+      case EffectKind::StateChanged:
+        Notify(StateChanged, reinterpret_cast<LPARAM>(this));
+        if (alive.expired()) return false;
+        break;
+      case EffectKind::PositionChanged:
+        Notify(PositionChanged, reinterpret_cast<LPARAM>(this));
+        if (alive.expired()) return false;
+        break;
+      case EffectKind::StartTimer:
+        if (hwnd_) ::SetTimer(hwnd_, static_cast<UINT_PTR>(effect.value), effect.period, nullptr);
+        break;
+      case EffectKind::KillTimer:
+        if (hwnd_) ::KillTimer(hwnd_, static_cast<UINT_PTR>(effect.value));
+        break;
+      case EffectKind::ApplyCurrentState:
+        ApplyFrame(effect);
+        break;
+      case EffectKind::SetAlpha:
+        if (hwnd_ && setLayeredAttributes_)
+          setLayeredAttributes_(hwnd_, 0, static_cast<BYTE>(effect.value), LWA_ALPHA);
+        break;
+      case EffectKind::TrackLeave:
+        if (hwnd_) {
+          TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, hwnd_, 0};
+          ::TrackMouseEvent(&track);
+        }
+        break;
+      case EffectKind::Close:
+        Close();
+        return !alive.expired();
+    }
+  }
+  return true;
+}
+
+void CPopupControl::ApplyFrame(const Effect& effect) noexcept {
+  if (!hwnd_) return;
+  const Rect& r = effect.rect;
+  ::SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, kApplyFlags);
+  ::InvalidateRect(hwnd_, nullptr, FALSE);
+  if (effect.value != kKeepAlpha && setLayeredAttributes_ && (::GetWindowLongW(hwnd_, GWL_EXSTYLE) & WS_EX_LAYERED))
+    setLayeredAttributes_(hwnd_, 0, static_cast<BYTE>(effect.value), LWA_ALPHA);
+  ::UpdateWindow(hwnd_);
+}
+
+LRESULT CALLBACK CPopupControl::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+  CPopupControl* self = nullptr;
+  if (message == WM_NCCREATE) {
+    self = static_cast<CPopupControl*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    self->hwnd_ = hwnd;
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  } else {
+    self = reinterpret_cast<CPopupControl*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  }
+  if (!self) return ::DefWindowProcW(hwnd, message, wParam, lParam);
+  if (message == WM_NCDESTROY) {
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    self->hwnd_ = nullptr;
+    return ::DefWindowProcW(hwnd, message, wParam, lParam);
+  }
+  try {
+    return self->OnMessage(message, wParam, lParam);
+  } catch (...) {
+    return 0;  // a host's message loop must never see an exception
+  }
+}
+
+LRESULT CPopupControl::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+  const HWND hwnd = hwnd_;  // the handlers may delete this object
+  switch (message) {
+    case WM_ERASEBKGND:
+      return TRUE;
+    case WM_PAINT:
+      OnPaint();
+      return 0;
+    case WM_LBUTTONDOWN:
+      OnLButtonDown(PointOf(lParam));
+      break;
+    case WM_LBUTTONUP:
+      OnLButtonUp(PointOf(lParam));
+      return 0;
+    case WM_CAPTURECHANGED:
+      OnCaptureChanged();
+      break;
+    case WM_MOUSEMOVE:
+      OnMouseMove(PointOf(lParam));
+      break;
+    case WM_MOUSELEAVE:
+      OnMouseMove(POINT{-1, -1});
+      return 0;
+    case WM_TIMER:
+      ::DefWindowProcW(hwnd, message, wParam, lParam);
+      OnTimer(wParam);
+      return 0;
+    case WM_MOUSEACTIVATE:
+      return MA_NOACTIVATE;
+    default:
+      break;
+  }
+  return ::IsWindow(hwnd) ? ::DefWindowProcW(hwnd, message, wParam, lParam) : 0;
+}
+
+void CPopupControl::OnPaint() noexcept {
+  PAINTSTRUCT paint{};
+  const HDC dc = ::BeginPaint(hwnd_, &paint);
+  if (dc) {
+    const SIZE size = GetPopupSize();
+    {
+      drawing::CBufferDC buffer(dc, RECT{0, 0, size.cx, size.cy}, buffer_);
+      PaintPopup(buffer, size);
+    }
+  }
+  ::EndPaint(hwnd_, &paint);
+}
+
+void CPopupControl::OnTimer(UINT_PTR id) noexcept { Run(machine_.OnTimer(static_cast<unsigned>(id))); }
+
+void CPopupControl::OnMouseMove(POINT point) noexcept {
+  RECT client{};
+  ::GetClientRect(hwnd_, &client);
+  const bool inside = ::PtInRect(&client, point) || pressedItem_;
+  if (!Run(machine_.MouseMoved(inside))) return;
+  CPopupItem* hit = HitTest(point);
+  if (hit == hotItem_) return;
+  if (pressedItem_ && hit && hit != pressedItem_) hit = nullptr;
+  if (hit == hotItem_) return;
+  hotItem_ = hit;
+  RedrawControl();
+}
+
+void CPopupControl::OnLButtonDown(POINT point) noexcept {
+  if (!Run(machine_.ButtonPressed())) return;
+  CPopupItem* hit = HitTest(point);
+  if (allowMove_ && (!hit || hit->IsInert())) {
+    DragLoop();
+    return;
+  }
+  if (!hit || !hwnd_) return;
+  pressedItem_ = hit;
+  ::SetCapture(hwnd_);
+  RedrawControl();
+}
+
+void CPopupControl::OnLButtonUp(POINT point) noexcept {
+  CPopupItem* item = pressedItem_;
+  if (!item) return;
+  pressedItem_ = nullptr;
+  ::ReleaseCapture();
+  RedrawControl();
+  if (item == hotItem_) {
+    OnItemClick(item);
+  } else {
+    OnMouseMove(point);
+  }
+}
+
+void CPopupControl::OnCaptureChanged() noexcept {
+  if (!pressedItem_) return;
+  pressedItem_ = nullptr;
+  RedrawControl();
+}
+
+}  // namespace zandle::popup
