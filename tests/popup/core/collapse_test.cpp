@@ -9,14 +9,6 @@ namespace {
 
 using namespace test;
 
-// Anchor (1920, 1040) as in the expanding tests; the popup is brought to the showing
-// state by a press during its expansion, then its show delay runs out.
-void ShowAtOnce(PopupMachine& m) {
-  m.BeginExpanding(true);
-  m.ButtonPressed();
-  ASSERT_EQ(m.popupState(), PopupState::Showing);
-}
-
 TEST(Collapsing, FadeLowersAlphaWithTheRectangleKeptThenCloses) {
   FakeScreen screen;
   PopupMachine m(screen);

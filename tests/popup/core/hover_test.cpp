@@ -9,12 +9,6 @@ namespace {
 
 using namespace test;
 
-void ShowAtOnce(PopupMachine& m) {
-  m.BeginExpanding(true);
-  m.ButtonPressed();
-  ASSERT_EQ(m.popupState(), PopupState::Showing);
-}
-
 TEST(Hover, MakesThePopupOpaqueUntilTheMouseLeaves) {
   FakeScreen screen;
   PopupMachine m(screen);

@@ -70,6 +70,14 @@ inline void Configure(PopupMachine& m, AnimationKind kind, unsigned delay, int t
   m.Created(m.NeedsLayeredStyle());
 }
 
+// Brought to the showing state at once by a press during the expansion (anchor
+// (1920, 1040) on the fake screen).
+inline void ShowAtOnce(PopupMachine& m) {
+  m.BeginExpanding(true);
+  m.ButtonPressed();
+  ASSERT_EQ(m.popupState(), PopupState::Showing);
+}
+
 // Ticks `timer` once per expected frame, checking the frame shown after each tick;
 // every tick but the last only applies it. Returns the last tick's effects.
 // `layered`: the window gets each new alpha; otherwise it keeps its alpha.
