@@ -3,24 +3,19 @@
 #include <windows.h>
 
 #include "framework/code_page.h"
-#include "framework/gdi_handles.h"
-#include "framework/module.h"
-#include "popup/popup_control.h"
-#include "popup/popup_item.h"
+#include "survey/layout_items.h"
 
 namespace zandle::survey {
 namespace {
 
+using layout::Add;
 using popup::CHyperLinkPopupItem;
 
-constexpr COLORREF kNone = drawing::kNoColor;
 constexpr UINT kCentredLine = DT_SINGLELINE | DT_VCENTER | DT_CENTER;
 constexpr COLORREF kLinkColor = RGB(32, 32, 255);
-constexpr COLORREF kMagenta = RGB(255, 0, 255);
 constexpr UINT kFirstLevelBitmap = 160;
 constexpr UINT kCloseIcon = 156;
 constexpr int kCloseIconSize = 16;
-constexpr int kNormalState = 1;
 constexpr int kThemeOffice2003 = 2;
 constexpr int kThemeOffice2007 = 4;
 
@@ -29,10 +24,6 @@ constexpr wchar_t kRequest[] =
     L"\u3000\u3000\u4e3a\u4e86\u4fc3\u8fdb\u6211\u4eec\u5bf9\u5de5\u5177\u7cfb\u7edf\u7684\u5f00\u53d1\u548c\u5b8c"
     L"\u5584\n\u66f4\u597d\u5730\u4e3a\u60a8\u670d\u52a1\uff0c\u8bf7\u70b9\u51fb\u4e0b\u9762\u7684\u9009\u9879\uff1a";
 constexpr wchar_t kMoreInformation[] = L"[\u66f4\u591a\u4fe1\u606f\u2026\u2026]";
-
-CHyperLinkPopupItem* Add(popup::CPopupControl& popup, RECT rect, const wchar_t* caption = nullptr) {
-  return static_cast<CHyperLinkPopupItem*>(popup.AddItem(new CHyperLinkPopupItem(rect, caption, kNone, kNone)));
-}
 
 }  // namespace
 
@@ -65,15 +56,13 @@ void LayoutSurvey(popup::CPopupControl& popup, const std::wstring& title, const 
   for (int n = 0; n < 3; ++n) {
     const LONG right = 121 + 85 * n;
     CHyperLinkPopupItem* level = Add(popup, {right - 71, 74, right, 90});
-    level->SetIcons(kFirstLevelBitmap + n, kMagenta, kNormalState);
+    level->SetIcons(kFirstLevelBitmap + n, layout::kMagentaMask, layout::kNormalState);
     level->id = kLevelIds[n];
     level->isButton = TRUE;
   }
 
   CHyperLinkPopupItem* close = Add(popup, {308, 14, 324, 30});
-  const fw::UniqueIcon icon(static_cast<HICON>(
-      ::LoadImageW(fw::ThisModule(), MAKEINTRESOURCEW(kCloseIcon), IMAGE_ICON, kCloseIconSize, kCloseIconSize, 0)));
-  close->SetIcon(icon.get(), kNormalState);
+  layout::GiveIcon(*close, kCloseIcon, kCloseIconSize);
   close->id = kCloseItemId;
   close->isButton = TRUE;
 
