@@ -1,12 +1,83 @@
 #include "survey/zandle_demo_dlg.h"
 
-#include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
+#include <algorithm>
+#include <iterator>
+
+#include "drawing/color_manager.h"
 #include "framework/module.h"
+#include "popup/core/stacking.h"
+#include "popup/popup_item.h"
+#include "survey/demo_layouts.h"
 #include "survey/survey_client.h"
+#include "survey/survey_layout.h"
+#include "survey/zandle_ex.h"
 
 namespace zandle::survey {
+namespace {
+
+enum Control : WORD {
+  kAnimationCombo = 1002,
+  kShowDelayEdit = 1003,
+  kAnimationDelayEdit = 1004,
+  kLayoutCombo = 1005,
+  kTransparencySlider = 1006,
+  kAllowMoveCheck = 1007,
+  kMoreButton = 1008,
+};
+constexpr WORD kMoreMenu = 159;
+constexpr WORD kAboutString = 101;
+constexpr WORD kAppIcon = 128;
+constexpr UINT kAboutCommand = 0x10;
+constexpr UINT kSystemCommandMask = 0xFFF0;
+constexpr UINT kDropDownNotification = 7;
+constexpr unsigned kMaxAnimationDelay = 60000;
+constexpr unsigned kMaxShowDelay = 600000;
+constexpr int kInitialTransparency = 200;
+constexpr int kLevelTable[] = {-3, -4, -5, -6, -7, -8};  // levels 1 to 6
+
+constexpr const wchar_t* kAnimationNames[] = {L"None", L"Fade", L"Slide", L"Unfold"};
+constexpr const wchar_t* kLayoutNames[] = {
+    L"Office 2000 Popup Theme", L"Office XP Popup Theme",   L"Office 2003 PopupTheme", L"MSN Messenger PopupTheme",
+    L"Office 2007 PopupTheme",  L"Custom Blue PopupTheme",  L"Custom Black PopupTheme", L"Custom Green PopupTheme",
+    L"Custom Red PopupTheme",   L"Tooltip PopupTheme"};
+
+struct Preset {
+  int animationKind;
+  unsigned animationDelay;
+  int transparency;
+  unsigned showDelay;
+};
+constexpr Preset kFadeOpaque{1, 500, 255, 3000}, kFadeSurvey{1, 500, 200, 3000}, kSlide{2, 350, 255, 3000},
+    kUnfold{3, 500, 255, 3000};
+constexpr Preset kPresets[kLayoutCount] = {kFadeOpaque, kFadeOpaque, kFadeSurvey, kSlide, kFadeSurvey,
+                                           kSlide,      kSlide,      kSlide,      kSlide, kUnfold};
+
+void FillCombo(HWND combo, const wchar_t* const* names, size_t count) noexcept {
+  if (::SendMessageW(combo, CB_GETCOUNT, 0, 0) > 0) return;
+  for (size_t i = 0; i < count; ++i) ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(names[i]));
+}
+
+}  // namespace
+
+CZandleDemoDlg::CZandleDemoDlg(SurveyClient& client)
+    : client_(client),
+      moreButton_(drawing::GetColorManager()),
+      icon_(::LoadIconW(fw::ThisModule(), MAKEINTRESOURCEW(kAppIcon))) {}
+
+CZandleDemoDlg::~CZandleDemoDlg() {
+  // A popup that still has a window closes quietly while it is destroyed: no report
+  // comes back for an object that is already off the list.
+  while (!popups.empty()) {
+    CZandleEx* popup = popups.back();
+    popups.pop_back();
+    delete popup;
+  }
+  activePopup = nullptr;
+  DestroyWindow();
+}
 
 bool CZandleDemoDlg::Create() noexcept {
   // The template holds a trackbar: its class must be registered first.
@@ -15,10 +86,213 @@ bool CZandleDemoDlg::Create() noexcept {
   return CreateModeless(fw::ThisModule(), kHostDialogTemplate, nullptr);
 }
 
-void CZandleDemoDlg::ShowSurveyPopup(int* /*levelOut*/) noexcept {
-  // The popup window arrives with the popup component; until then a survey is
-  // decided and logged but not drawn.
-  (void)client_;
+BOOL CZandleDemoDlg::OnInitDialog() noexcept {
+  FillCombo(::GetDlgItem(hwnd(), kAnimationCombo), kAnimationNames, std::size(kAnimationNames));
+  FillCombo(::GetDlgItem(hwnd(), kLayoutCombo), kLayoutNames, std::size(kLayoutNames));
+  UpdateData(false);
+  wchar_t about[128] = {};
+  if (::LoadStringW(fw::ThisModule(), kAboutString, about, static_cast<int>(std::size(about))) > 0) {
+    if (const HMENU system = ::GetSystemMenu(hwnd(), FALSE)) {
+      ::AppendMenuW(system, MF_SEPARATOR, 0, nullptr);
+      ::AppendMenuW(system, MF_STRING, kAboutCommand, about);
+    }
+  }
+  ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+  ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+  moreButton_.SubclassDlgItem(kMoreButton, hwnd());
+  const HWND slider = ::GetDlgItem(hwnd(), kTransparencySlider);
+  ::SendMessageW(slider, TBM_SETRANGE, TRUE, MAKELPARAM(0, 255));
+  SetSliderPosition(kInitialTransparency);
+  UpdateData(true);
+  ApplyLayoutPreset();
+  return TRUE;
+}
+
+void CZandleDemoDlg::UpdateData(bool fromControls) noexcept {
+  const HWND dialog = hwnd();
+  if (!dialog) return;
+  if (fromControls) {
+    const LRESULT layout = ::SendDlgItemMessageW(dialog, kLayoutCombo, CB_GETCURSEL, 0, 0);
+    const LRESULT kind = ::SendDlgItemMessageW(dialog, kAnimationCombo, CB_GETCURSEL, 0, 0);
+    layoutIndex = static_cast<int>(layout);
+    animationKind = static_cast<int>(kind);
+    // A value out of range keeps the member as it was: nobody could be asked to fix it.
+    BOOL ok = FALSE;
+    const UINT delay = ::GetDlgItemInt(dialog, kAnimationDelayEdit, &ok, FALSE);
+    if (ok && delay <= kMaxAnimationDelay) animationDelay = delay;
+    const UINT show = ::GetDlgItemInt(dialog, kShowDelayEdit, &ok, FALSE);
+    if (ok && show <= kMaxShowDelay) showDelay = show;
+    allowMove = ::IsDlgButtonChecked(dialog, kAllowMoveCheck) == BST_CHECKED;
+  } else {
+    ::SendDlgItemMessageW(dialog, kLayoutCombo, CB_SETCURSEL, static_cast<WPARAM>(layoutIndex), 0);
+    ::SendDlgItemMessageW(dialog, kAnimationCombo, CB_SETCURSEL, static_cast<WPARAM>(animationKind), 0);
+    ::SetDlgItemInt(dialog, kAnimationDelayEdit, animationDelay, FALSE);
+    ::SetDlgItemInt(dialog, kShowDelayEdit, showDelay, FALSE);
+    ::CheckDlgButton(dialog, kAllowMoveCheck, allowMove ? BST_CHECKED : BST_UNCHECKED);
+  }
+}
+
+int CZandleDemoDlg::SliderPosition() const noexcept {
+  if (!hwnd()) return kInitialTransparency;  // no window to ask: the survey's preset
+  return static_cast<int>(::SendDlgItemMessageW(hwnd(), kTransparencySlider, TBM_GETPOS, 0, 0));
+}
+
+void CZandleDemoDlg::SetSliderPosition(int position) noexcept {
+  ::SendDlgItemMessageW(hwnd(), kTransparencySlider, TBM_SETPOS, TRUE, position);
+}
+
+void CZandleDemoDlg::ApplyLayoutPreset() noexcept {
+  if (layoutIndex >= 0 && layoutIndex < kLayoutCount) {
+    const Preset& preset = kPresets[layoutIndex];
+    animationKind = preset.animationKind;
+    animationDelay = preset.animationDelay;
+    SetSliderPosition(preset.transparency);
+    showDelay = preset.showDelay;
+  }
+  UpdateData(false);
+}
+
+void CZandleDemoDlg::BuildLayout() {
+  if (!activePopup) return;
+  const std::wstring title = SurveyTitle(client_.ModelName(), client_.SatisfactionFunctionName());
+  survey::BuildLayout(*activePopup, layoutIndex, title, client_.SatisfactionLink());
+}
+
+void CZandleDemoDlg::ShowSurveyPopup(int* levelOut) {
+  auto popup = std::make_unique<CZandleEx>();
+  popup->levelOut = levelOut;
+  activePopup = popup.get();
+  UpdateData(true);
+  const SIZE size = LayoutSize(layoutIndex);
+  BuildLayout();
+  popup->SetAnimation(animationKind);
+  popup->SetShowDelay(showDelay);
+  popup->SetAnimationDelay(animationDelay);
+  popup->SetTransparency(SliderPosition() & 0xFF);
+  popup->SetPopupSize(size);
+  PlacePopup(size.cx, size.cy);
+  popup->AllowMove(allowMove);
+  popup->Show(hwnd());
+  popups.push_back(popup.get());
+  popup.release();
+  EnableControls(false);
+}
+
+void CZandleDemoDlg::PlacePopup(int width, int height) noexcept {
+  if (!activePopup) return;
+  if (popupAnchor.x != -1 || popupAnchor.y != -1) activePopup->SetPopupPos(popupAnchor);
+  const POINT anchor = activePopup->GetAnchorPoint();
+  std::vector<popup::StackedPopup> onScreen;
+  try {
+    for (CZandleEx* p : popups) {
+      const POINT a = p->GetAnchorPoint();
+      const SIZE s = p->GetPopupSize();
+      onScreen.push_back({{a.x, a.y}, {s.cx, s.cy}});
+    }
+  } catch (...) {
+    onScreen.clear();  // out of memory: placed at its own anchor
+  }
+  const popup::Point placed = popup::StackAbove({anchor.x, anchor.y}, {width, height}, onScreen);
+  activePopup->SetPopupPos({placed.x, placed.y});
+}
+
+void CZandleDemoDlg::EnableControls(bool enable) noexcept {
+  for (HWND child = ::GetWindow(hwnd(), GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+    ::EnableWindow(child, enable ? TRUE : FALSE);
+}
+
+LRESULT CZandleDemoDlg::OnPopupNotify(WPARAM code, LPARAM sender) noexcept {
+  if (code == popup::ItemClicked) {
+    auto* item = reinterpret_cast<popup::CPopupItem*>(sender);
+    auto* owner = static_cast<CZandleEx*>(item->owner);
+    if (!owner) return 1;
+    if (item->id == kLinkItemId) {
+      const std::wstring& link = static_cast<popup::CHyperLinkPopupItem*>(item)->linkAddress;
+      ::ShellExecuteW(nullptr, L"open", link.c_str(), nullptr, nullptr, SW_SHOW);
+    } else {
+      const auto* level = std::find(std::begin(kLevelTable), std::end(kLevelTable), item->id);
+      if (level != std::end(kLevelTable)) {
+        const int n = static_cast<int>(level - std::begin(kLevelTable)) + 1;
+        client_.ReportSatisfaction(n);
+        if (owner->levelOut) *owner->levelOut = n;
+      }
+    }
+    owner->Close();  // reports the closed state, in which the popup is destroyed
+  } else if (code == popup::StateChanged) {
+    auto* popup = reinterpret_cast<CZandleEx*>(sender);
+    if (popup->GetPopupState() != 0) return 1;
+    const auto found = std::find(popups.begin(), popups.end(), popup);
+    if (found == popups.end()) return 1;  // not ours, or already being destroyed
+    popups.erase(found);
+    activePopup = nullptr;
+    if (popups.empty()) EnableControls(true);
+    delete popup;
+  } else if (code == popup::PositionChanged) {
+    popupAnchor = reinterpret_cast<CZandleEx*>(sender)->GetAnchorPoint();
+  }
+  return 1;
+}
+
+INT_PTR CZandleDemoDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+  switch (message) {
+    case popup::PopupNotifyMessage:
+      ::SetWindowLongPtrW(hwnd(), DWLP_MSGRESULT, OnPopupNotify(wParam, lParam));
+      return TRUE;
+    case WM_SYSCOMMAND:
+      return (wParam & kSystemCommandMask) == kAboutCommand;
+    case WM_PAINT:
+      return ::IsIconic(hwnd()) && OnPaintIconic();
+    case WM_QUERYDRAGICON:
+      return reinterpret_cast<INT_PTR>(icon_);
+    case WM_COMMAND:
+      OnCommand(LOWORD(wParam), HIWORD(wParam));
+      return TRUE;
+    case WM_NOTIFY:
+      return lParam ? OnNotify(*reinterpret_cast<const NMHDR*>(lParam)) : FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+void CZandleDemoDlg::OnCommand(WORD id, WORD code) noexcept {
+  if (id == kLayoutCombo && code == CBN_SELCHANGE) {
+    UpdateData(true);
+    ApplyLayoutPreset();
+  } else if ((id == kAnimationCombo && code == CBN_SELCHANGE) ||
+             ((id == kAnimationDelayEdit || id == kShowDelayEdit) && code == EN_CHANGE) ||
+             (id == kAllowMoveCheck && code == BN_CLICKED)) {
+    UpdateData(true);
+  }
+}
+
+INT_PTR CZandleDemoDlg::OnNotify(const NMHDR& header) noexcept {
+  if (header.idFrom == kTransparencySlider && header.code == NM_RELEASEDCAPTURE) {
+    ::SetWindowLongPtrW(hwnd(), DWLP_MSGRESULT, 0);
+    return TRUE;
+  }
+  if (header.idFrom == kMoreButton && header.code == kDropDownNotification) {
+    const HMENU menu = ::LoadMenuW(fw::ThisModule(), MAKEINTRESOURCEW(kMoreMenu));
+    RECT button{};
+    ::GetWindowRect(header.hwndFrom, &button);
+    if (menu) {
+      ::TrackPopupMenu(::GetSubMenu(menu, 0), TPM_LEFTBUTTON, button.left, button.bottom, 0, hwnd(), nullptr);
+      ::DestroyMenu(menu);
+    }
+    return TRUE;
+  }
+  return FALSE;
+}
+
+bool CZandleDemoDlg::OnPaintIconic() noexcept {
+  PAINTSTRUCT paint{};
+  const HDC dc = ::BeginPaint(hwnd(), &paint);
+  ::SendMessageW(hwnd(), WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+  RECT client{};
+  ::GetClientRect(hwnd(), &client);
+  const int cx = ::GetSystemMetrics(SM_CXICON), cy = ::GetSystemMetrics(SM_CYICON);
+  ::DrawIcon(dc, (client.right - cx + 1) / 2, (client.bottom - cy + 1) / 2, icon_);
+  ::EndPaint(hwnd(), &paint);
+  return true;
 }
 
 }  // namespace zandle::survey

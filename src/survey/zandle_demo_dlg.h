@@ -1,27 +1,69 @@
-// The hidden host dialog that owns the survey popups.
+// The hidden host dialog that owns the survey popups: it builds one popup per survey
+// request, stacks it above the popups still on screen, turns a level click into a
+// satisfaction report and destroys each popup once it has closed. Its controls are the
+// storage through which the popup options pass; nobody sees them.
 #pragma once
 
+#include <windows.h>
+
+#include <list>
+#include <memory>
+
+#include "drawing/themed_button.h"
 #include "framework/dialog.h"
+#include "framework/gdi_handles.h"
 
 namespace zandle::survey {
 
+class CZandleEx;
 class SurveyClient;
 
 inline constexpr unsigned short kHostDialogTemplate = 102;
 
 class CZandleDemoDlg : public fw::Dialog {
  public:
-  explicit CZandleDemoDlg(SurveyClient& client) noexcept : client_(client) {}
+  explicit CZandleDemoDlg(SurveyClient& client);
+  // Destroys the popups still open, newest first, then the window.
+  ~CZandleDemoDlg() override;
 
   // Creates the (never shown) window from its template, with no parent.
   bool Create() noexcept;
 
-  // Adds one survey popup and returns at once. `levelOut` receives the level the
-  // user picks, after the survey export has returned.
-  void ShowSurveyPopup(int* levelOut) noexcept;
+  // Adds one popup and returns at once. `levelOut` receives the level the user picks,
+  // after the survey export has returned.
+  void ShowSurveyPopup(int* levelOut);
+  void PlacePopup(int width, int height) noexcept;
+  void ApplyLayoutPreset() noexcept;
+  void BuildLayout();
+  void EnableControls(bool enable) noexcept;
+  LRESULT OnPopupNotify(WPARAM code, LPARAM sender) noexcept;
+  // Control values into the members (`fromControls`) or the members into the controls.
+  void UpdateData(bool fromControls) noexcept;
+
+  // Members the controls exchange with, and the state of the open popups.
+  int layoutIndex = 2;
+  int animationKind = 1;
+  unsigned animationDelay = 500;
+  unsigned showDelay = 3000;
+  BOOL allowMove = TRUE;
+  POINT popupAnchor{-1, -1};
+  std::list<CZandleEx*> popups;
+  CZandleEx* activePopup = nullptr;
+
+ protected:
+  BOOL OnInitDialog() noexcept override;
+  INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept override;
 
  private:
+  void OnCommand(WORD id, WORD code) noexcept;
+  INT_PTR OnNotify(const NMHDR& header) noexcept;
+  bool OnPaintIconic() noexcept;
+  int SliderPosition() const noexcept;
+  void SetSliderPosition(int position) noexcept;
+
   SurveyClient& client_;
+  drawing::CThemedButton moreButton_;
+  HICON icon_ = nullptr;
 };
 
 }  // namespace zandle::survey
