@@ -110,7 +110,10 @@ BOOL CZandleDemoDlg::OnInitDialog() noexcept {
 
 void CZandleDemoDlg::UpdateData(bool fromControls) noexcept {
   const HWND dialog = hwnd();
-  if (!dialog) return;
+  if (!dialog || exchanging_) return;
+  // Setting an edit's text sends EN_CHANGE, whose exchange from the controls would read
+  // the controls not yet written back into the members.
+  exchanging_ = true;
   if (fromControls) {
     const LRESULT layout = ::SendDlgItemMessageW(dialog, kLayoutCombo, CB_GETCURSEL, 0, 0);
     const LRESULT kind = ::SendDlgItemMessageW(dialog, kAnimationCombo, CB_GETCURSEL, 0, 0);
@@ -130,6 +133,7 @@ void CZandleDemoDlg::UpdateData(bool fromControls) noexcept {
     ::SetDlgItemInt(dialog, kShowDelayEdit, showDelay, FALSE);
     ::CheckDlgButton(dialog, kAllowMoveCheck, allowMove ? BST_CHECKED : BST_UNCHECKED);
   }
+  exchanging_ = false;
 }
 
 int CZandleDemoDlg::SliderPosition() const noexcept {

@@ -64,6 +64,7 @@ class CZandleDemoDlg : public fw::Dialog {
   SurveyClient& client_;
   drawing::CThemedButton moreButton_;
   HICON icon_ = nullptr;
+  bool exchanging_ = false;
 };
 
 }  // namespace zandle::survey

@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <vector>
+
+#include "popup/popup_item.h"
+#include "popup/popup_screen.h"
+#include "survey/survey_client.h"
+#include "survey/zandle_demo_dlg.h"
+#include "survey/zandle_ex.h"
+
+namespace zandle::survey {
+namespace {
+
+class FakeClient : public SurveyClient {
+ public:
+  const char* ModelName() const noexcept override { return "Bridge"; }
+  const char* SatisfactionFunctionName() const noexcept override { return "Print"; }
+  const std::wstring& SatisfactionLink() const noexcept override { return link; }
+  int ReportSatisfaction(int level) noexcept override {
+    reported.push_back(level);
+    return 1;
+  }
+  std::wstring link = L"https://example.com/survey";
+  std::vector<int> reported;
+};
+
+struct Screen : popup::ScreenQueries {
+  bool TaskbarRect(popup::Rect& out) override {
+    out = {0, 994, 1280, 1024};
+    return true;
+  }
+  popup::Rect WorkAreaFromRect(const popup::Rect&) override { return {0, 0, 1280, 994}; }
+  popup::Rect PrimaryWorkArea() override { return {0, 0, 1280, 994}; }
+};
+
+class HostTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(host_.Create()); }
+  CZandleEx* Show(int* levelOut = nullptr) {
+    host_.ShowSurveyPopup(levelOut);
+    return host_.popups.back();
+  }
+  static RECT Rect(CZandleEx* popup) {
+    RECT r{};
+    ::GetWindowRect(popup->GetSafeHwnd(), &r);
+    return r;
+  }
+  static void Click(CZandleEx* popup, int x, int y) {
+    const HWND window = popup->GetSafeHwnd();
+    ::SendMessageW(window, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+    ::SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    ::SendMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+  }
+  bool ControlsEnabled() const { return ::IsWindowEnabled(::GetDlgItem(host_.hwnd(), 1005)) != FALSE; }
+
+  Screen screen_;
+  popup::test::ScopedScreenQueries screenScope_{screen_};
+  FakeClient client_;
+  CZandleDemoDlg host_{client_};
+};
+
+TEST_F(HostTest, HiddenWindowWithTheSurveyPreset) {
+  EXPECT_FALSE(::IsWindowVisible(host_.hwnd()));
+  EXPECT_EQ(host_.layoutIndex, 2);
+  EXPECT_EQ(host_.animationKind, 1);
+  EXPECT_EQ(host_.animationDelay, 500u);
+  EXPECT_EQ(host_.showDelay, 3000u);
+  EXPECT_TRUE(host_.allowMove);
+  EXPECT_EQ(::SendDlgItemMessageW(host_.hwnd(), 1006, TBM_GETPOS, 0, 0), 200);
+  EXPECT_EQ(::SendDlgItemMessageW(host_.hwnd(), 1005, CB_GETCOUNT, 0, 0), 10);
+  EXPECT_EQ(::SendDlgItemMessageW(host_.hwnd(), 1002, CB_GETCURSEL, 0, 0), 1);
+  // The about entry is swallowed; the preset selector applies its row.
+  EXPECT_EQ(::SendMessageW(host_.hwnd(), WM_SYSCOMMAND, 0x10, 0), 0);
+  ::SendDlgItemMessageW(host_.hwnd(), 1005, CB_SETCURSEL, 3, 0);
+  ::SendMessageW(host_.hwnd(), WM_COMMAND, MAKEWPARAM(1005, CBN_SELCHANGE), 0);
+  EXPECT_EQ(host_.layoutIndex, 3);
+  EXPECT_EQ(host_.animationKind, 2);
+  EXPECT_EQ(host_.animationDelay, 350u);
+  EXPECT_EQ(::SendDlgItemMessageW(host_.hwnd(), 1006, TBM_GETPOS, 0, 0), 255);
+}
+
+TEST_F(HostTest, SurveyPopupTakesItsOptionsAndDisablesTheControls) {
+  CZandleEx* popup = Show();
+  EXPECT_EQ(popup->GetPopupSize().cx, 329);
+  EXPECT_EQ(popup->GetPopupSize().cy, 128);
+  EXPECT_EQ(popup->GetTransparency(), 200);
+  EXPECT_EQ(popup->GetMachine().animationKind(), popup::AnimationKind::Fade);
+  EXPECT_EQ(popup->GetMachine().animationDelay(), 500u);
+  EXPECT_EQ(popup->GetMachine().showDelay(), 3000u);
+  EXPECT_TRUE(popup->IsMoveAllowed());
+  EXPECT_EQ(popup->GetNotifyWindow(), host_.hwnd());
+  EXPECT_EQ(popup->GetItemCount(), 7);
+  EXPECT_EQ(popup->GetPopupState(), 1);
+  const RECT r = Rect(popup);
+  EXPECT_EQ(r.right, 1280);
+  EXPECT_EQ(r.bottom, 994);
+  EXPECT_FALSE(ControlsEnabled());
+}
+
+TEST_F(HostTest, SecondSurveyStacksOnTheFirst) {
+  CZandleEx* first = Show();
+  CZandleEx* second = Show();
+  EXPECT_EQ(second->GetAnchorPoint().x, 1280);
+  EXPECT_EQ(second->GetAnchorPoint().y, 994 - 128);
+  EXPECT_EQ(Rect(second).bottom, Rect(first).top);
+  EXPECT_EQ(host_.popups.size(), 2u);
+}
+
+TEST_F(HostTest, LevelClickReportsWritesAndCloses) {
+  int levels[3] = {0, 0, 0};
+  const int centres[3] = {85, 170, 255};
+  for (int n = 0; n < 3; ++n) {
+    CZandleEx* popup = Show(&levels[n]);
+    const HWND window = popup->GetSafeHwnd();
+    Click(popup, centres[n], 82);
+    EXPECT_EQ(levels[n], n + 1);
+    EXPECT_FALSE(::IsWindow(window));
+    EXPECT_TRUE(host_.popups.empty());
+    EXPECT_TRUE(ControlsEnabled());
+  }
+  EXPECT_EQ(client_.reported, (std::vector<int>{1, 2, 3}));
+}
+
+TEST_F(HostTest, CloseButtonAndTimeOutReportNothing) {
+  int level = 0;
+  CZandleEx* popup = Show(&level);
+  Click(popup, 316, 22);
+  EXPECT_TRUE(host_.popups.empty());
+
+  popup = Show(&level);
+  const HWND window = popup->GetSafeHwnd();
+  for (int i = 0; i < 40 && ::IsWindow(window); ++i) ::SendMessageW(window, WM_TIMER, 296, 0);
+  ::SendMessageW(window, WM_TIMER, 304, 0);
+  for (int i = 0; i < 40 && ::IsWindow(window); ++i) ::SendMessageW(window, WM_TIMER, 297, 0);
+  EXPECT_FALSE(::IsWindow(window));
+  EXPECT_TRUE(host_.popups.empty());
+  EXPECT_EQ(level, 0);
+  EXPECT_TRUE(client_.reported.empty());
+}
+
+TEST_F(HostTest, DraggedSurveySetsTheNextAnchor) {
+  CZandleEx* first = Show();
+  ::PostMessageW(first->GetSafeHwnd(), WM_LBUTTONUP, 0, MAKELPARAM(20, 110));
+  ::SendMessageW(first->GetSafeHwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 110));  // inert area
+  EXPECT_EQ(host_.popupAnchor.x, 1280);
+  EXPECT_EQ(host_.popupAnchor.y, 994);
+  // Pretend the drag went elsewhere: the next survey starts there.
+  host_.popupAnchor = POINT{700, 500};
+  CZandleEx* second = Show();
+  EXPECT_EQ(second->GetAnchorPoint().x, 700);
+  EXPECT_EQ(second->GetAnchorPoint().y, 500);
+}
+
+TEST_F(HostTest, LinkClosesWithoutAReport) {
+  client_.link = L"";  // the shell is asked to open an empty name, as the caller gave
+  int level = 0;
+  CZandleEx* popup = Show(&level);
+  Click(popup, 250, 110);
+  EXPECT_TRUE(host_.popups.empty());
+  EXPECT_EQ(level, 0);
+  EXPECT_TRUE(client_.reported.empty());
+}
+
+TEST(HostLifetime, DestroyedWithPopupsStillOpen) {
+  Screen screen;
+  popup::test::ScopedScreenQueries scope(screen);
+  FakeClient client;
+  std::vector<HWND> windows;
+  {
+    CZandleDemoDlg host(client);
+    ASSERT_TRUE(host.Create());
+    for (int i = 0; i < 3; ++i) {
+      host.ShowSurveyPopup(nullptr);
+      windows.push_back(host.popups.back()->GetSafeHwnd());
+    }
+  }
+  for (HWND w : windows) EXPECT_FALSE(::IsWindow(w));
+}
+
+}  // namespace
+}  // namespace zandle::survey
