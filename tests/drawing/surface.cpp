@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "drawing/win_theme_wrapper.h"
+
 namespace zandle::drawing::testing {
 
 Surface::Surface(int width, int height, COLORREF fill, bool bottomUp)
@@ -88,7 +90,8 @@ HICON MakeIcon(int width, int height, COLORREF color, BYTE alpha, bool halfTrans
 GdiCounts GdiCounts::Now() {
   return {fw::UniqueBitmap::LiveCount(), fw::UniqueMemoryDC::LiveCount(), fw::UniqueIcon::LiveCount(),
           fw::UniqueBrush::LiveCount(),  fw::UniquePen::LiveCount(),      fw::UniqueWindowDC::LiveCount(),
-          fw::UniqueFont::LiveCount(),   fw::UniqueImageList::LiveCount()};
+          fw::UniqueFont::LiveCount(),   fw::UniqueImageList::LiveCount(), fw::UniqueRegion::LiveCount(),
+          UniqueTheme::LiveCount()};
 }
 
 int MaxChannelDifference(COLORREF a, COLORREF b) {

@@ -47,7 +47,7 @@ HBITMAP MakeSolidArgbBitmap(int width, int height, std::uint32_t argb);
 HICON MakeIcon(int width, int height, COLORREF color, BYTE alpha, bool halfTransparent);
 
 struct GdiCounts {
-  int bitmaps, memoryDCs, icons, brushes, pens, windowDCs, fonts, imageLists;
+  int bitmaps, memoryDCs, icons, brushes, pens, windowDCs, fonts, imageLists, regions, themes;
   static GdiCounts Now();
   bool operator==(const GdiCounts&) const = default;
 };
