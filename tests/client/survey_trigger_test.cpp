@@ -7,19 +7,29 @@ namespace {
 const std::string kShownLine = "\xE5\xBC\xB9\xE5\x87\xBA\xE6\xBB\xA1\xE6\x84\x8F\xE5\xBA\xA6\xE8\xB0\x83\xE6\x9F\xA5"
                                "\xE4\xBF\xA1\xE6\x81\xAF\xE6\xA1\x86";
 
-BOOL CALLBACK FindDialog(HWND hwnd, LPARAM out) {
+// The first top-level window of this thread with the class name; other processes on
+// the display (tests run side by side) have windows of the same classes.
+struct WindowSearch {
+  const wchar_t* className;
+  HWND found;
+};
+
+BOOL CALLBACK MatchClass(HWND hwnd, LPARAM context) {
+  auto* search = reinterpret_cast<WindowSearch*>(context);
   wchar_t cls[64] = {};
   GetClassNameW(hwnd, cls, 64);
-  if (std::wstring(cls) != L"#32770") return TRUE;
-  *reinterpret_cast<HWND*>(out) = hwnd;
+  if (std::wstring(cls) != search->className) return TRUE;
+  search->found = hwnd;
   return FALSE;
 }
 
-HWND HostWindowOfThisThread() {
-  HWND found = nullptr;
-  EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&found));
-  return found;
+HWND WindowOfThisThread(const wchar_t* className) {
+  WindowSearch search{className, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), MatchClass, reinterpret_cast<LPARAM>(&search));
+  return search.found;
 }
+
+HWND HostWindowOfThisThread() { return WindowOfThisThread(L"#32770"); }
 
 class SurveyTest : public ClientTest {
  protected:
@@ -102,6 +112,81 @@ TEST(SurveyUnload, UnloadingTheLibraryTakesItsHostWindowAlong) {
     ASSERT_NE(HostWindowOfThisThread(), nullptr);
   }
   EXPECT_EQ(HostWindowOfThisThread(), nullptr);
+}
+
+// The survey popup of this thread, as the user would click it.
+HWND SurveyPopup() { return WindowOfThisThread(L"ZandlePopupWindow"); }
+
+void ClickAt(HWND popup, int x, int y) {
+  SendMessageW(popup, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+  SendMessageW(popup, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+  SendMessageW(popup, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+}
+
+void PumpFor(DWORD milliseconds) {
+  const DWORD start = GetTickCount();
+  MSG msg;
+  while (GetTickCount() - start < milliseconds) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    Sleep(5);
+  }
+}
+
+TEST_F(SurveyTest, ALevelClickReportsOnceAndWritesTheHostsInt) {
+  ConfigureFunctions("Print");
+  dll.SetServerW(nullptr, 0);
+  int level = 0;
+  EXPECT_EQ(dll.SatisfactionW(0, L"Print", L"", &level), 0);
+  const HWND popup = SurveyPopup();
+  ASSERT_NE(popup, nullptr);
+  EXPECT_EQ(level, 0);  // nothing before the user picks
+  server.ClearRequests();
+  ClickAt(popup, 170, 82);  // the second level button
+  EXPECT_EQ(level, 2);
+  EXPECT_FALSE(IsWindow(popup));
+  const HttpRequest report = OnlyRequest();
+  EXPECT_EQ(report.Method(), "Satisfaction");
+  EXPECT_NE(report.body.find("&nSatisLevel=2"), std::string::npos) << report.body;
+}
+
+TEST_F(SurveyTest, AFailedReportStillClosesThePopupAndWritesTheLevel) {
+  ConfigureFunctions("Print");
+  int level = 0;
+  dll.SatisfactionW(0, L"Print", L"", &level);
+  const HWND popup = SurveyPopup();
+  ASSERT_NE(popup, nullptr);
+  server.SetResponder([](const HttpRequest&) { return HttpReply{HttpReply::Kind::CloseWithoutAnswer}; });
+  ClickAt(popup, 255, 82);
+  EXPECT_EQ(level, 3);
+  EXPECT_FALSE(IsWindow(popup));
+}
+
+TEST(SurveyUnload, UnloadingWithSurveysOnScreenLeavesNothingRunning) {
+  LoopbackServer server;
+  server.SetResponder([](const HttpRequest& r) {
+    HttpReply reply = LoopbackServer::DefaultReply(r);
+    if (r.Method() == "GetAppInfo") reply.body = AppInfoReplyBody(-1, "Print");
+    return reply;
+  });
+  int level = 0;
+  HINSTANCE unloaded = nullptr;
+  {
+    ZandleDll dll;
+    unloaded = dll.module;
+    dll.SetServerW(server.Address().c_str(), 0);
+    ASSERT_NE(dll.getAppInfoA(7, "Tool", "1.0"), nullptr);
+    dll.SatisfactionA(0, "Print", "", &level);
+    dll.SatisfactionA(0, "Print", "", &level);
+    PumpFor(100);  // mid-fade: timers running
+    ASSERT_NE(SurveyPopup(), nullptr);
+    WNDCLASSEXW info{sizeof(info)};
+    ASSERT_TRUE(GetClassInfoExW(unloaded, L"ZandlePopupWindow", &info));
+  }
+  EXPECT_EQ(SurveyPopup(), nullptr);
+  PumpFor(300);  // a timer left behind would call into the unloaded code here
+  WNDCLASSEXW info{sizeof(info)};
+  EXPECT_FALSE(GetClassInfoExW(unloaded, L"ZandlePopupWindow", &info));
+  EXPECT_EQ(level, 0);
 }
 
 }  // namespace
