@@ -36,7 +36,10 @@ class Registration {
 
  private:
   static BOOL CALLBACK DestroyIfPopup(HWND window, LPARAM atom) noexcept {
-    if (::GetClassLongPtrW(window, GCW_ATOM) == static_cast<ULONG_PTR>(atom)) ::DestroyWindow(window);
+    // Same-named classes of other modules share the atom: the module tells them apart.
+    if (::GetClassLongPtrW(window, GCW_ATOM) == static_cast<ULONG_PTR>(atom) &&
+        ::GetClassLongPtrW(window, GCLP_HMODULE) == reinterpret_cast<ULONG_PTR>(fw::ThisModule()))
+      ::DestroyWindow(window);
     return TRUE;
   }
 
