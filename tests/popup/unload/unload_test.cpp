@@ -1,6 +1,7 @@
 // A host that loads a module, lets it show popups, and frees it on the same thread while
 // they are on screen and animating: no popup window and no class of the freed module may
-// remain, and the host's message loop must go on as if nothing had been there.
+// remain, the host's message loop must go on as if nothing had been there, and windows
+// of another module's class of the same name must stay.
 // The popup objects themselves leak (the host never deleted them); that is accepted.
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -105,6 +106,43 @@ void RunLoop(int ms, const std::vector<PopupWindow>& spots = {}) {
       ::DispatchMessageW(&msg);
     }
   }
+}
+
+// A window of the host's own class of the same name, as a host with its own copy of the
+// popup code would have.
+class HostPopup {
+ public:
+  explicit HostPopup(HWND owner) {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = ::DefWindowProcW;
+    windowClass.hInstance = ::GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = kPopupClass;
+    ::RegisterClassW(&windowClass);
+    window_ = ::CreateWindowExW(WS_EX_TOOLWINDOW, kPopupClass, L"", WS_POPUP, 0, 0, 10, 10, owner, nullptr,
+                                windowClass.hInstance, nullptr);
+  }
+  ~HostPopup() {
+    ::DestroyWindow(window_);
+    ::UnregisterClassW(kPopupClass, ::GetModuleHandleW(nullptr));
+  }
+  HWND window() const { return window_; }
+
+ private:
+  HWND window_ = nullptr;
+};
+
+TEST(PopupUnload, FreeingTheModuleLeavesOtherModulesPopupsOfTheSameName) {
+  Host host;
+  HostPopup own(host.window());
+  ASSERT_TRUE(own.window());
+  const HMODULE module = ::LoadLibraryW(kModule);
+  ASSERT_TRUE(module);
+  const auto show = Export<ShowPopupsFn>(module, "ShowPopups");
+  ASSERT_TRUE(show);
+  EXPECT_EQ(show(host.window(), 2), 2);
+  ASSERT_TRUE(::FreeLibrary(module));
+  EXPECT_TRUE(::IsWindow(own.window())) << "the freed module destroyed a window of the host's class";
+  EXPECT_EQ(PopupWindowsOfThisThread().size(), 1u);
 }
 
 TEST(PopupUnload, FreeLibraryWithPopupsOnScreenLeavesNoWindowNorClass) {
