@@ -107,6 +107,7 @@ class CPopupControl {
   // Carries out the machine's effects in order; false once this object is gone.
   bool Run(const Effects& effects) noexcept;
   void ApplyFrame(const Effect& effect) noexcept;
+  void TrackMouseLeave() noexcept;
   void SetPopupStateClosed() noexcept;
   // The drag loop; false when the popup was destroyed during it.
   bool DragLoop() noexcept;

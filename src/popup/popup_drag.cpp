@@ -16,8 +16,10 @@ bool CPopupControl::DragLoop() noexcept {
   const HWND window = hwnd_;
   const std::weak_ptr<char> alive = life_;
   ::SetCapture(window);
-  POINT start{};
-  ::GetCursorPos(&start);
+  // Where the button went down, not where the pointer is now: moves may already be
+  // queued behind the press on a busy thread.
+  const DWORD pressedAt = ::GetMessagePos();
+  const POINT start{static_cast<short>(LOWORD(pressedAt)), static_cast<short>(HIWORD(pressedAt))};
   RECT startRect{};
   ::GetWindowRect(window, &startRect);
 

@@ -108,10 +108,7 @@ bool CPopupControl::Run(const Effects& effects) noexcept {
           setLayeredAttributes_(hwnd_, 0, static_cast<BYTE>(effect.value), LWA_ALPHA);
         break;
       case EffectKind::TrackLeave:
-        if (hwnd_) {
-          TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, hwnd_, 0};
-          ::TrackMouseEvent(&track);
-        }
+        TrackMouseLeave();
         break;
       case EffectKind::Close:
         Close();
@@ -119,6 +116,12 @@ bool CPopupControl::Run(const Effects& effects) noexcept {
     }
   }
   return true;
+}
+
+void CPopupControl::TrackMouseLeave() noexcept {
+  if (!hwnd_) return;
+  TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, hwnd_, 0};
+  ::TrackMouseEvent(&track);
 }
 
 void CPopupControl::ApplyFrame(const Effect& effect) noexcept {
@@ -235,6 +238,9 @@ void CPopupControl::OnLButtonUp(POINT point) noexcept {
   pressedItem_ = nullptr;
   ::ReleaseCapture();
   RedrawControl();
+  // Wine sends the one mouse-leave message while the button is held; without a new
+  // request the popup would stay hovered, and never collapse, once the pointer left.
+  if (machine_.hovered()) TrackMouseLeave();
   if (item == hotItem_) {
     OnItemClick(item);
   } else {
