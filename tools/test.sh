@@ -12,9 +12,10 @@ if [ "${1:-}" != --under-display ]; then
   exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" bash "$0" --under-display
 fi
 
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
+if [ ! -f "$WINEPREFIX/.zandle-fonts" ]; then
   echo "test: initialising the Wine prefix" >&2
-  wineboot -i >/dev/null 2>&1
+  mkdir -p "$WINEPREFIX"
+  bash tools/wine-init.sh
 fi
 wineserver -p  # one server, kept alive for the whole run
 status=0

@@ -13,8 +13,8 @@ esac
 export DISPLAY=${DISPLAY:-:99}
 # Wine honours http_proxy for pre-configured access; the tests talk to loopback only.
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
+if [ ! -f "$WINEPREFIX/.zandle-fonts" ]; then
   mkdir -p "$WINEPREFIX"
-  flock "$WINEPREFIX/.init.lock" bash -c '[ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1; wineserver -w'
+  flock "$WINEPREFIX/.init.lock" bash "$here/tools/wine-init.sh"
 fi
 exec wine "$@"
