@@ -16,13 +16,11 @@ using namespace zandle::client;
 
 namespace {
 
-constexpr std::size_t kConversionBufferBytes = 1024;
+constexpr std::size_t kConversionBufferBytes = kExportBufferBytes;
 
 char g_appInfoResult[kConversionBufferBytes];
 char g_modelNameBuffer[kConversionBufferBytes];
 char g_versionBuffer[kConversionBufferBytes];
-char g_userEnterBuffer[kConversionBufferBytes];
-char g_logTextBuffer[kConversionBufferBytes];
 char g_surveyFunctionBuffer[kConversionBufferBytes];
 
 // Null stays null; anything else is converted (cut at a character boundary) into `buffer`.
@@ -82,16 +80,18 @@ const char* __stdcall getAppInfoA(int loginUin, const char* modelName, const cha
 const wchar_t* __stdcall getAppInfoW(int loginUin, const wchar_t* modelName, const wchar_t* modelVersion) noexcept {
   return Guarded<const wchar_t*>(nullptr, [&] {
     return DoGetAppInfo(NarrowInto(g_modelNameBuffer, modelName), NarrowInto(g_versionBuffer, modelVersion),
-                        loginUin);
+                        loginUin, modelName);
   });
 }
 
 int __stdcall UserEnterA(int loginUin, const char* extraText) noexcept {
-  return Guarded(-1, [&] { return DoUserEnter(loginUin, extraText); });
+  return Guarded(-1, [&] { return DoUserEnter(loginUin, extraText ? ToUtf8(extraText) : nullptr); });
 }
 
 int __stdcall UserEnterW(int loginUin, const wchar_t* extraText) noexcept {
-  return Guarded(-1, [&] { return DoUserEnter(loginUin, NarrowInto(g_userEnterBuffer, extraText)); });
+  // Wide texts go to the service as UTF-8 straight from UTF-16: nothing the local code
+  // page lacks is lost.
+  return Guarded(-1, [&] { return DoUserEnter(loginUin, extraText ? WideToUtf8(extraText) : nullptr); });
 }
 
 int __stdcall UserLeave(int loginDetailId) noexcept {
@@ -99,17 +99,17 @@ int __stdcall UserLeave(int loginDetailId) noexcept {
 }
 
 int __stdcall WriteLogA(int loginUin, int logLevel, const char* logText) noexcept {
-  return Guarded(0, [&] { return DoWriteLog(loginUin, logLevel, logText); });
+  return Guarded(0, [&] { return DoWriteLog(loginUin, logLevel, ToUtf8(logText)); });
 }
 
 int __stdcall WriteLogW(int loginUin, int logLevel, const wchar_t* logText) noexcept {
-  return Guarded(0, [&] { return DoWriteLog(loginUin, logLevel, NarrowInto(g_logTextBuffer, logText)); });
+  return Guarded(0, [&] { return DoWriteLog(loginUin, logLevel, WideToUtf8(logText)); });
 }
 
 int __stdcall SatisfactionA(int loginUin, const char* functionName, const char* surveyLink, int* levelOut) noexcept {
   return Guarded(0, [&] {
     const std::wstring link = surveyLink ? fw::Widen(surveyLink, CP_THREAD_ACP) : std::wstring();
-    return DoSatisfaction(loginUin, functionName, link, levelOut);
+    return DoSatisfaction(loginUin, functionName, nullptr, link, levelOut);
   });
 }
 
@@ -117,7 +117,7 @@ int __stdcall SatisfactionW(int loginUin, const wchar_t* functionName, const wch
                             int* levelOut) noexcept {
   return Guarded(0, [&] {
     const std::wstring link = surveyLink ? std::wstring(surveyLink) : std::wstring();
-    return DoSatisfaction(loginUin, NarrowInto(g_surveyFunctionBuffer, functionName), link, levelOut);
+    return DoSatisfaction(loginUin, NarrowInto(g_surveyFunctionBuffer, functionName), functionName, link, levelOut);
   });
 }
 

@@ -39,11 +39,26 @@ std::string Utf8Of(const char* text) {
   return utf8;
 }
 
+std::string Utf8OfWide(std::wstring_view text) {
+  std::string utf8 = EncodeUtf8(fw::AsU16(text));
+  utf8.resize(FitPrefix(utf8, kUtf8ValueMaxBytes, Utf8CharLength));
+  return utf8;
+}
+
+// The part of a wide name that fits where its narrowed form is kept.
+std::wstring KeptName(const wchar_t* name) {
+  const std::wstring_view whole(name);
+  return std::wstring(whole.substr(0, fw::FitWideToAnsi(whole, ContentOf(kNarrowFieldBytes))));
+}
+
+std::string ModelUtf8() { return Utf8OfWide(theApp.m_strModelNameW); }
+
 std::int32_t WriteLogUtf8(std::int32_t loginUin, std::int32_t logLevel, std::string_view textUtf8) {
   if (!PassesLogFilter(theApp.m_nWarningLevel, logLevel)) return 0;
   loginUin = ResolveLoginUin(loginUin);
-  const std::string body = BuildWriteLogBody(loginUin, Utf8Value(ToUtf8(theApp.m_szModelName)),
-                                             LocalValue(theApp.m_szModelVer), {textUtf8, Utf8CharLength}, logLevel);
+  const std::string model = ModelUtf8();
+  const std::string body = BuildWriteLogBody(loginUin, Utf8Value(model.c_str()), LocalValue(theApp.m_szModelVer),
+                                             {textUtf8, Utf8CharLength}, logLevel);
   std::int32_t ignored = 0;
   return CallIntMethod(wire::kMethodWriteLog, body, ignored) ? 1 : 0;
 }
@@ -58,8 +73,8 @@ std::string VersionUtf8() { return Utf8Of(theApp.m_szModelVer); }
 
 class ClientForSurvey final : public survey::SurveyClient {
  public:
-  const char* ModelName() const noexcept override { return theApp.m_szModelName; }
-  const char* SatisfactionFunctionName() const noexcept override { return theApp.m_szSatisFunName; }
+  const std::wstring& ModelName() const noexcept override { return theApp.m_strModelNameW; }
+  const std::wstring& SatisfactionFunctionName() const noexcept override { return theApp.m_strSatisFunNameW; }
   const std::wstring& SatisfactionLink() const noexcept override { return theApp.m_strSatisLink; }
   int ReportSatisfaction(int level) noexcept override { return client::ReportSatisfaction(level); }
 };
@@ -74,27 +89,47 @@ std::unique_ptr<survey::CZandleDemoDlg>& SurveyHostSlot() {
 
 }  // namespace
 
-const char* ToUtf8(const char* text) noexcept {
+namespace {
+
+template <typename Convert>
+const char* IntoScratch(Convert convert) noexcept {
   char* buffer = g_utf8Scratch[g_utf8ScratchIndex];
   g_utf8ScratchIndex = (g_utf8ScratchIndex + 1) % 3;
   std::memset(buffer, 0, kUtf8ScratchBytes);
   try {
-    const std::string utf8 = Utf8Of(text);
+    const std::string utf8 = convert();
     std::memcpy(buffer, utf8.data(), utf8.size());
   } catch (...) {
   }
   return buffer;
 }
 
-const wchar_t* DoGetAppInfo(const char* modelName, const char* modelVersion, std::int32_t loginUin) noexcept {
+}  // namespace
+
+const char* ToUtf8(const char* text) noexcept {
+  return IntoScratch([text] { return Utf8Of(text); });
+}
+
+const char* WideToUtf8(const wchar_t* text) noexcept {
+  return IntoScratch([text] {
+    if (!text) return std::string();
+    const std::wstring_view whole(text);
+    return Utf8OfWide(whole.substr(0, fw::FitWideToAnsi(whole, ContentOf(kExportBufferBytes))));
+  });
+}
+
+const wchar_t* DoGetAppInfo(const char* modelName, const char* modelVersion, std::int32_t loginUin,
+                            const wchar_t* modelNameW) noexcept {
   try {
     loginUin = ResolveLoginUin(loginUin);
     fw::CopyAnsiTruncated(theApp.m_szModelName, kNarrowFieldBytes, modelName ? modelName : "");
     fw::CopyAnsiTruncated(theApp.m_szModelVer, kNarrowFieldBytes, modelVersion ? modelVersion : "");
+    theApp.m_strModelNameW = modelNameW ? KeptName(modelNameW) : fw::Widen(theApp.m_szModelName, CP_ACP);
     if (theApp.m_szAppInfo[0] != 0) return theApp.m_szAppInfo;
 
-    const std::string body = BuildGetAppInfoBody(loginUin, Utf8Value(ToUtf8(theApp.m_szModelName)),
-                                                 Utf8Value(ToUtf8(theApp.m_szModelVer)));
+    const std::string model = ModelUtf8();
+    const std::string body =
+        BuildGetAppInfoBody(loginUin, Utf8Value(model.c_str()), Utf8Value(ToUtf8(theApp.m_szModelVer)));
     Echo(loginUin, body);
 
     std::u16string text;
@@ -115,16 +150,16 @@ const wchar_t* DoGetAppInfo(const char* modelName, const char* modelVersion, std
   }
 }
 
-std::int32_t DoUserEnter(std::int32_t loginUin, const char* extraText) noexcept {
+std::int32_t DoUserEnter(std::int32_t loginUin, const char* extraUtf8) noexcept {
   try {
     loginUin = ResolveLoginUin(loginUin);
-    const char* model = ToUtf8(theApp.m_szModelName);
-    const char* extra = extraText ? ToUtf8(extraText) : nullptr;
-    const FormText extraValue = Utf8Value(extra ? extra : "");
-    const FormText* extraPtr = extra ? &extraValue : nullptr;
-    const std::string body = BuildUserEnterBody(loginUin, Utf8Value(model), extraPtr, LocalValue(theApp.m_szModelVer));
+    const std::string model = ModelUtf8();
+    const FormText extraValue = Utf8Value(extraUtf8 ? extraUtf8 : "");
+    const FormText* extraPtr = extraUtf8 ? &extraValue : nullptr;
+    const std::string body =
+        BuildUserEnterBody(loginUin, Utf8Value(model.c_str()), extraPtr, LocalValue(theApp.m_szModelVer));
     const std::string version = VersionUtf8();
-    Echo(loginUin, BuildUserEnterBody(loginUin, Utf8Value(model), extraPtr, Utf8Value(version.c_str())));
+    Echo(loginUin, BuildUserEnterBody(loginUin, Utf8Value(model.c_str()), extraPtr, Utf8Value(version.c_str())));
 
     std::int32_t detailId = -1;
     return CallIntMethod(wire::kMethodUserEnter, body, detailId) ? detailId : -1;
@@ -144,23 +179,32 @@ std::int32_t DoUserLeave(std::int32_t loginDetailId) noexcept {
   }
 }
 
-std::int32_t DoWriteLog(std::int32_t loginUin, std::int32_t logLevel, const char* logText) noexcept {
+std::int32_t DoWriteLog(std::int32_t loginUin, std::int32_t logLevel, const char* textUtf8) noexcept {
   try {
-    return WriteLogUtf8(loginUin, logLevel, ToUtf8(logText));
+    return WriteLogUtf8(loginUin, logLevel, textUtf8 ? textUtf8 : "");
   } catch (...) {
     return 0;
   }
 }
 
-std::int32_t DoSatisfaction(std::int32_t loginUin, const char* functionName, const std::wstring& surveyLink,
-                            int* levelOut) noexcept {
+std::int32_t DoSatisfaction(std::int32_t loginUin, const char* functionName, const wchar_t* functionNameW,
+                            const std::wstring& surveyLink, int* levelOut) noexcept {
   try {
     if (!functionName) return 0;
-    const std::u16string wideName(fw::AsU16(fw::Widen(functionName, CP_THREAD_ACP)));
-    if (!theApp.m_mapFunName.contains(wideName) && std::strcmp(functionName, theApp.m_szModelName) != 0) return 0;
+    if (functionNameW) {
+      // The name as given: one the local code page lacks still matches its configuration.
+      const std::wstring_view whole(functionNameW);
+      const std::wstring_view name = whole.substr(0, fw::FitWideToAnsi(whole, ContentOf(kExportBufferBytes)));
+      if (!theApp.m_mapFunName.contains(std::u16string(fw::AsU16(name))) && name != theApp.m_strModelNameW) return 0;
+    } else {
+      const std::u16string wideName(fw::AsU16(fw::Widen(functionName, CP_THREAD_ACP)));
+      if (!theApp.m_mapFunName.contains(wideName) && std::strcmp(functionName, theApp.m_szModelName) != 0) return 0;
+    }
 
     loginUin = ResolveLoginUin(loginUin);
     fw::CopyAnsiTruncated(theApp.m_szSatisFunName, kNarrowFieldBytes, functionName);
+    theApp.m_strSatisFunNameW =
+        functionNameW ? KeptName(functionNameW) : fw::Widen(theApp.m_szSatisFunName, CP_ACP);
     theApp.m_strSatisLink = surveyLink;
 
     survey::CZandleDemoDlg& host = *SurveyHostSlot();
@@ -179,10 +223,10 @@ std::int32_t DoSatisfaction(std::int32_t loginUin, const char* functionName, con
 
 std::int32_t ReportSatisfaction(std::int32_t level) noexcept {
   try {
-    const char* model = ToUtf8(theApp.m_szModelName);
-    const char* function = ToUtf8(theApp.m_szSatisFunName);
-    const std::string body = BuildSatisfactionBody(theApp.m_nLoginUIN, Utf8Value(model),
-                                                   LocalValue(theApp.m_szModelVer), Utf8Value(function), level);
+    const std::string model = ModelUtf8();
+    const std::string function = Utf8OfWide(theApp.m_strSatisFunNameW);
+    const std::string body = BuildSatisfactionBody(theApp.m_nLoginUIN, Utf8Value(model.c_str()),
+                                                   LocalValue(theApp.m_szModelVer), Utf8Value(function.c_str()), level);
     std::int32_t ignored = 0;
     return CallIntMethod(wire::kMethodSatisfaction, body, ignored) ? 1 : 0;
   } catch (...) {

@@ -28,6 +28,11 @@ class CZandleApp {
   char m_szModelVer[kNarrowFieldBytes];
   char m_szSatisFunName[kNarrowFieldBytes];
   std::wstring m_strSatisLink;
+  // The model and survey function names as the host gave them: what a wide export was
+  // given, or the local-code-page names widened. Bodies and the survey title use these,
+  // so that characters the local code page lacks are not lost.
+  std::wstring m_strModelNameW;
+  std::wstring m_strSatisFunNameW;
 };
 
 extern CZandleApp theApp;

@@ -33,6 +33,27 @@ std::string Narrow(std::wstring_view text, unsigned codePage, unsigned flags) {
   return out;
 }
 
+std::size_t FitWideToAnsi(std::wstring_view text, std::size_t maxBytes) {
+  if (text.empty()) return 0;
+  const int whole = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                          nullptr, nullptr);
+  if (whole > 0 && static_cast<std::size_t>(whole) <= maxBytes) return text.size();
+  std::size_t used = 0, units = 0;
+  while (units < text.size()) {
+    const wchar_t c = text[units];
+    const bool pair = c >= 0xD800 && c <= 0xDBFF && units + 1 < text.size() && text[units + 1] >= 0xDC00 &&
+                      text[units + 1] <= 0xDFFF;
+    const int width = pair ? 2 : 1;
+    const int bytes =
+        ::WideCharToMultiByte(CP_ACP, 0, text.data() + units, width, nullptr, 0, nullptr, nullptr);
+    const std::size_t cost = bytes > 0 ? static_cast<std::size_t>(bytes) : 1;
+    if (used + cost > maxBytes) break;
+    used += cost;
+    units += static_cast<std::size_t>(width);
+  }
+  return units;
+}
+
 void CopyAnsiTruncated(char* buffer, std::size_t size, std::string_view text) noexcept {
   if (size == 0) return;
   const std::size_t n = FitPrefix(text, size - 1, AnsiCharLength);

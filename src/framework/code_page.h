@@ -15,6 +15,12 @@ std::size_t AnsiCharLength(std::string_view rest) noexcept;
 std::wstring Widen(std::string_view text, unsigned codePage);
 std::string Narrow(std::wstring_view text, unsigned codePage, unsigned flags = 0);
 
+// Length in UTF-16 units of the longest prefix of `text` (no surrogate pair split) whose
+// conversion to the process code page takes at most `maxBytes` bytes: where narrowing it
+// into a buffer of maxBytes + 1 bytes would cut it. Characters the code page lacks
+// count as what the conversion puts in their place.
+std::size_t FitWideToAnsi(std::wstring_view text, std::size_t maxBytes);
+
 // Copies into a zero-terminated buffer of `size` bytes, cut at a character boundary.
 void CopyAnsiTruncated(char* buffer, std::size_t size, std::string_view text) noexcept;
 

@@ -9,8 +9,9 @@ namespace zandle::survey {
 class SurveyClient {
  public:
   virtual ~SurveyClient() = default;
-  virtual const char* ModelName() const noexcept = 0;               // local code page
-  virtual const char* SatisfactionFunctionName() const noexcept = 0;  // local code page
+  // As the host gave them (a wide export's text, or the local-code-page text widened).
+  virtual const std::wstring& ModelName() const noexcept = 0;
+  virtual const std::wstring& SatisfactionFunctionName() const noexcept = 0;
   virtual const std::wstring& SatisfactionLink() const noexcept = 0;
   // Sends the level to the service; 1 when it answered, else 0.
   virtual int ReportSatisfaction(int level) noexcept = 0;

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include "framework/code_page.h"
 #include "survey/layout_items.h"
 
 namespace zandle::survey {
@@ -27,8 +26,11 @@ constexpr wchar_t kMoreInformation[] = L"[\u66f4\u591a\u4fe1\u606f\u2026\u2026]"
 
 }  // namespace
 
-std::wstring SurveyTitle(const char* modelName, const char* functionName) {
-  return fw::Widen(modelName ? modelName : "", CP_ACP) + L"-" + fw::Widen(functionName ? functionName : "", CP_ACP);
+std::wstring SurveyTitle(std::wstring_view modelName, std::wstring_view functionName) {
+  std::wstring title(modelName);
+  title += L'-';
+  title += functionName;
+  return title;
 }
 
 void LayoutSurvey(popup::CPopupControl& popup, const std::wstring& title, const std::wstring& link, bool office2007) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace zandle::popup {
 class CPopupControl;
@@ -16,8 +17,8 @@ inline constexpr int kLevelIds[3] = {-3, -4, -5};
 inline constexpr int kLinkItemId = -2;
 inline constexpr int kCloseItemId = -1;
 
-// Model name, "-" and function name, each from the local code page.
-std::wstring SurveyTitle(const char* modelName, const char* functionName);
+// Model name, "-" and function name.
+std::wstring SurveyTitle(std::wstring_view modelName, std::wstring_view functionName);
 
 // Replaces the popup's items; `office2007` installs theme 4 after theme 2.
 void LayoutSurvey(popup::CPopupControl& popup, const std::wstring& title, const std::wstring& link,

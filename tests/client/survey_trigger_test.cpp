@@ -7,28 +7,6 @@ namespace {
 const std::string kShownLine = "\xE5\xBC\xB9\xE5\x87\xBA\xE6\xBB\xA1\xE6\x84\x8F\xE5\xBA\xA6\xE8\xB0\x83\xE6\x9F\xA5"
                                "\xE4\xBF\xA1\xE6\x81\xAF\xE6\xA1\x86";
 
-// The first top-level window of this thread with the class name; other processes on
-// the display (tests run side by side) have windows of the same classes.
-struct WindowSearch {
-  const wchar_t* className;
-  HWND found;
-};
-
-BOOL CALLBACK MatchClass(HWND hwnd, LPARAM context) {
-  auto* search = reinterpret_cast<WindowSearch*>(context);
-  wchar_t cls[64] = {};
-  GetClassNameW(hwnd, cls, 64);
-  if (std::wstring(cls) != search->className) return TRUE;
-  search->found = hwnd;
-  return FALSE;
-}
-
-HWND WindowOfThisThread(const wchar_t* className) {
-  WindowSearch search{className, nullptr};
-  EnumThreadWindows(GetCurrentThreadId(), MatchClass, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
 HWND HostWindowOfThisThread() { return WindowOfThisThread(L"#32770"); }
 
 class SurveyTest : public ClientTest {
@@ -112,15 +90,6 @@ TEST(SurveyUnload, UnloadingTheLibraryTakesItsHostWindowAlong) {
     ASSERT_NE(HostWindowOfThisThread(), nullptr);
   }
   EXPECT_EQ(HostWindowOfThisThread(), nullptr);
-}
-
-// The survey popup of this thread, as the user would click it.
-HWND SurveyPopup() { return WindowOfThisThread(L"ZandlePopupWindow"); }
-
-void ClickAt(HWND popup, int x, int y) {
-  SendMessageW(popup, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
-  SendMessageW(popup, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
-  SendMessageW(popup, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
 }
 
 void PumpFor(DWORD milliseconds) {

@@ -15,13 +15,14 @@ namespace {
 
 class FakeClient : public SurveyClient {
  public:
-  const char* ModelName() const noexcept override { return "Bridge"; }
-  const char* SatisfactionFunctionName() const noexcept override { return "Print"; }
+  const std::wstring& ModelName() const noexcept override { return model; }
+  const std::wstring& SatisfactionFunctionName() const noexcept override { return function; }
   const std::wstring& SatisfactionLink() const noexcept override { return link; }
   int ReportSatisfaction(int level) noexcept override {
     reported.push_back(level);
     return 1;
   }
+  std::wstring model = L"Bridge", function = L"Print";
   std::wstring link = L"https://example.com/survey";
   std::vector<int> reported;
 };
@@ -92,6 +93,8 @@ TEST_F(HostTest, SurveyPopupTakesItsOptionsAndDisablesTheControls) {
   EXPECT_TRUE(popup->IsMoveAllowed());
   EXPECT_EQ(popup->GetNotifyWindow(), host_.hwnd());
   EXPECT_EQ(popup->GetItemCount(), 7);
+  EXPECT_EQ(popup->GetItem(0)->caption, L"Bridge-Print");
+  EXPECT_EQ(static_cast<popup::CHyperLinkPopupItem*>(popup->GetItem(2))->linkAddress, client_.link);
   EXPECT_EQ(popup->GetPopupState(), 1);
   const RECT r = Rect(popup);
   EXPECT_EQ(r.right, 1280);

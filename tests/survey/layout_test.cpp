@@ -35,7 +35,7 @@ LONG FontHeight(HFONT font) {
 TEST(SurveyLayout, SevenItemsInTheTableOrder) {
   CPopupControl popup;
   const LONG initialHeight = FontHeight(popup.GetPaintManager().textFont.get());
-  LayoutSurvey(popup, SurveyTitle("Bridge", "Print"), L"https://example.com/s?q=1");
+  LayoutSurvey(popup, SurveyTitle(L"Bridge", L"Print"), L"https://example.com/s?q=1");
   ASSERT_EQ(popup.GetItemCount(), 7);
   const int ids[] = {0, 0, -2, -3, -4, -5, -1};
   for (int i = 0; i < 7; ++i) EXPECT_EQ(Item(popup, i)->id, ids[i]) << i;
@@ -61,7 +61,7 @@ TEST(SurveyLayout, SevenItemsInTheTableOrder) {
   // One unit larger in magnitude than the initial theme's font, kept under theme 2 and 4.
   const LONG expected = initialHeight + (initialHeight > 0 ? 1 : -1);
   EXPECT_EQ(FontHeight(Item(popup, 1)->GetTextFont()), expected);
-  LayoutSurvey(popup, SurveyTitle("", ""), L"", true);
+  LayoutSurvey(popup, SurveyTitle(L"", L""), L"", true);
   EXPECT_EQ(popup.GetTheme(), 4);
   EXPECT_NE(dynamic_cast<popup::CPopupThemeOffice2007*>(&popup.GetPaintManager()), nullptr);
   EXPECT_EQ(popup.GetItemCount(), 7);
@@ -70,10 +70,10 @@ TEST(SurveyLayout, SevenItemsInTheTableOrder) {
                                                            (initialHeight > 0 ? 1 : -1));
 }
 
-TEST(SurveyLayout, TitleFromTheLocalCodePage) {
-  EXPECT_EQ(SurveyTitle("", ""), L"-");
-  EXPECT_EQ(SurveyTitle(nullptr, "Print"), L"-Print");
-  if (::GetACP() == 936) EXPECT_EQ(SurveyTitle("\xc7\xc5", "Print"), L"\u6865-Print");  // 桥 in GBK
+TEST(SurveyLayout, TitleJoinsTheNamesAsGiven) {
+  EXPECT_EQ(SurveyTitle(L"", L""), L"-");
+  EXPECT_EQ(SurveyTitle(L"", L"Print"), L"-Print");
+  EXPECT_EQ(SurveyTitle(L"\u6865\u6881", L"\U0001F5A8"), L"\u6865\u6881-\U0001F5A8");
 }
 
 TEST(DemoLayouts, SizesAndThemes) {
@@ -145,7 +145,7 @@ TEST(DemoLayouts, ItemTablesWhereThePicturesAndFittingShow) {
 TEST(DemoLayouts, PicturesOfEveryLayout) {
   for (int index = 0; index < kLayoutCount; ++index) {
     CPopupControl popup;
-    BuildLayout(popup, index, SurveyTitle("ZandleDemo", "Print"), L"");
+    BuildLayout(popup, index, SurveyTitle(L"ZandleDemo", L"Print"), L"");
     const SIZE size = LayoutSize(index);
     drawing::testing::Surface surface(size.cx, size.cy);
     popup.PaintPopup(surface.dc(), size);
