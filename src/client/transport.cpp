@@ -55,7 +55,8 @@ void SetNetError() noexcept { g_bNetError = 1; }
 
 void Exchange(const ServerAddress& address, std::wstring_view objectPath, std::string_view body,
               std::string& reply) {
-  const ULONGLONG started = ::GetTickCount64();
+  // The 32-bit count (GetTickCount64 is Vista's): unsigned differences survive its wrap.
+  const DWORD started = ::GetTickCount();
   fw::UniqueInternetHandle root(
       ::InternetOpenW(AgentName().c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!root) return SetNetError();
@@ -95,7 +96,7 @@ void Exchange(const ServerAddress& address, std::wstring_view objectPath, std::s
     }
     if (read < 1) break;
     reply.append(chunk, read);
-    if (reply.size() >= kMaxReplyBytes || ::GetTickCount64() - started >= kExchangeDeadlineMs) return SetNetError();
+    if (reply.size() >= kMaxReplyBytes || static_cast<DWORD>(::GetTickCount() - started) >= kExchangeDeadlineMs) return SetNetError();
     ::Sleep(kPauseAfterChunkMs);
   }
 }

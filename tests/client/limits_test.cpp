@@ -125,34 +125,5 @@ TEST_F(ClientTest, AppInfoTextIsCutAt1021CharactersWithoutSplittingAPair) {
   EXPECT_LE(std::string(narrow).size(), 1023u);
 }
 
-TEST(DllShape, ElevenExportsByNameAndOrdinalAndOnlySystemImports) {
-  ZandleDll dll;
-  const char* names[] = {"SetServerA", "SetServerW", "getAppInfoA", "getAppInfoW", "UserEnterA", "UserEnterW",
-                         "UserLeave",  "WriteLogA",  "WriteLogW",   "SatisfactionA", "SatisfactionW"};
-  for (int ordinal = 1; ordinal <= 11; ++ordinal) {
-    EXPECT_EQ(reinterpret_cast<void*>(GetProcAddress(dll.module, names[ordinal - 1])),
-              reinterpret_cast<void*>(GetProcAddress(dll.module, MAKEINTRESOURCEA(ordinal))))
-        << names[ordinal - 1];
-  }
-  auto* base = reinterpret_cast<const BYTE*>(dll.module);
-  auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-  EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
-  const auto& exportDir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
-  auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + exportDir.VirtualAddress);
-  EXPECT_EQ(exports->Base, 1u);
-  EXPECT_EQ(exports->NumberOfFunctions, 11u);
-  EXPECT_EQ(exports->NumberOfNames, 11u);
-
-  const auto& importDir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-  const std::vector<std::string> system = {"kernel32.dll", "user32.dll", "gdi32.dll", "wininet.dll", "ole32.dll",
-                                           "oleaut32.dll", "comctl32.dll", "msvcrt.dll", "shell32.dll",
-                                           "advapi32.dll", "msimg32.dll", "uxtheme.dll"};
-  for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + importDir.VirtualAddress); d->Name; ++d) {
-    std::string name = reinterpret_cast<const char*>(base + d->Name);
-    for (auto& c : name) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    EXPECT_NE(std::find(system.begin(), system.end(), name), system.end()) << name;
-  }
-}
-
 }  // namespace
 }  // namespace zandle::test
