@@ -7,6 +7,7 @@
 #
 #   bash tools/demo.sh             # on a virtual display (Xvfb)
 #   bash tools/demo.sh --display   # on $DISPLAY: watch it, or click the survey yourself
+#   bash tools/demo.sh --keep      # keep the service up for the dashboard until Ctrl-C
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -49,6 +50,9 @@ if [ "${1:-}" = --session ]; then
 
   echo "== pressing \"Print\": the tool does its work, then asks for a rating"
   click_at $((X + 157)) $((Y + 50))
+  echo "   SatisfactionW returned 0 at once, as it always does: the popup runs on the tool's own" \
+       "message loop, and the rating reaches the tool later, when the user clicks"
+
   if ! popup=$(wait_line '^popup 1 rect .* alpha 200 ' 15); then
     echo "   no survey appeared; the tool said:"; sed 's/^/     /' "$host"; exit 1
   fi
@@ -79,8 +83,14 @@ if [ "${1:-}" = --session ]; then
   exit 0
 fi
 
-display_mode=
-[ "${1:-}" = --display ] && display_mode=1
+display_mode= keep=
+for arg in "$@"; do
+  case $arg in
+    --display) display_mode=1 ;;
+    --keep) keep=1 ;;
+    *) echo "demo: unknown option \"$arg\" (use --display or --keep)" >&2; exit 2 ;;
+  esac
+done
 if [ -n "$display_mode" ] && [ -z "${DISPLAY:-}" ]; then
   echo "--display needs an X display in \$DISPLAY" >&2
   exit 2
@@ -89,8 +99,18 @@ fi
 rm -rf "$demo" && mkdir -p "$demo"
 # ZANDLE_DEMO_BUILT=1 skips this when both trees are known to be up to date.
 if [ -z "${ZANDLE_DEMO_BUILT:-}" ]; then
-  echo "== installing what is missing and building (log: $demo/build.log)"
-  if ! { bash tools/setup.sh && bash tools/build.sh; } >"$demo/build.log" 2>&1; then
+  echo "== installing what is missing and building the library, the sample tool and the service (log: $demo/build.log)"
+  # Only what the demo runs: the tests and benchmarks are left to tools/test.sh.
+  build() {
+    bash tools/setup.sh &&
+      { [ -f build/win32/build.ninja ] || cmake -S . -B build/win32 -G Ninja \
+          -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo; } &&
+      { [ -f build/native/build.ninja ] || cmake -S . -B build/native -G Ninja -DCMAKE_C_COMPILER=clang \
+          -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo; } &&
+      cmake --build build/win32 --target Zandle zandle-sample-host &&
+      cmake --build build/native --target zandle-service
+  }
+  if ! build >"$demo/build.log" 2>&1; then
     tail -n 40 "$demo/build.log"
     echo "the build failed; the whole log is $demo/build.log"
     exit 1
@@ -101,7 +121,11 @@ token=$(od -An -N12 -tx1 /dev/urandom | tr -d ' \n')
 build/native/bin/zandle-service --listen "127.0.0.1:${ZANDLE_DEMO_PORT:-0}" --store "sqlite:$demo/zandle.db" \
   --token "$token" > "$demo/service.out" 2> "$demo/service.log" &
 service=$!
-trap 'kill $service 2>/dev/null; wait $service 2>/dev/null' EXIT
+stop_service() {
+  kill $service 2>/dev/null && wait $service 2>/dev/null
+  echo "== the service has stopped (its store stays in $demo/zandle.db)"
+}
+trap stop_service EXIT
 for _ in $(seq 100); do grep -q '^listening on ' "$demo/service.out" && break; sleep 0.1; done
 address=$(sed -n 's/^listening on //p' "$demo/service.out")
 [ -n "$address" ] || { echo "the service did not start:"; cat "$demo/service.log"; exit 1; }
@@ -140,6 +164,10 @@ if not rows:
     print("   no Satisfaction record")'
 [ -f "$demo/survey.png" ] && echo "== the survey as the user saw it: $demo/survey.png"
 echo "== dashboard: http://$address/?token=$token"
-if [ -t 0 ] && [ -z "${CI:-}" ]; then
-  read -r -p "The service keeps running for the dashboard; press Enter to stop it. " _
+if [ -n "$keep" ]; then
+  echo "   the service keeps running for the dashboard until Ctrl-C"
+  trap 'exit 0' INT TERM
+  while kill -0 $service 2>/dev/null; do sleep 1; done
+elif [ -t 0 ] && [ -z "${CI:-}" ]; then
+  read -r -p "   the service keeps running for the dashboard; press Enter to stop it. " _
 fi
