@@ -96,7 +96,8 @@ void Exchange(const ServerAddress& address, std::wstring_view objectPath, std::s
     }
     if (read < 1) break;
     reply.append(chunk, read);
-    if (reply.size() >= kMaxReplyBytes || static_cast<DWORD>(::GetTickCount() - started) >= kExchangeDeadlineMs) return SetNetError();
+    const DWORD elapsed = ::GetTickCount() - started;
+    if (reply.size() >= kMaxReplyBytes || elapsed >= kExchangeDeadlineMs) return SetNetError();
     ::Sleep(kPauseAfterChunkMs);
   }
 }
