@@ -1,5 +1,6 @@
 #include "ingest/app_info.h"
 
+#include <cstdint>
 #include <set>
 #include <string_view>
 
@@ -19,6 +20,42 @@ constexpr std::size_t kMaxModelNameBytes = 255;
 // unescaping; line breaks are stripped by it.
 constexpr std::string_view kForbiddenInFunctionName = ",<>&\r\n";
 
+// Code point of the valid UTF-8 sequence at text[i]; `length` gets its size.
+char32_t codePointAt(std::string_view text, std::size_t i, std::size_t& length) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char lead = byte(i);
+  if (lead < 0x80) {
+    length = 1;
+    return lead;
+  }
+  length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+  char32_t value = lead & (0x7F >> length);
+  for (std::size_t k = 1; k < length; ++k) value = (value << 6) | (byte(i + k) & 0x3F);
+  return value;
+}
+
+// Control characters break the reply (XML 1.0 allows none below U+0020 but
+// tab and line breaks) or the client's reading of it; U+FFFE and U+FFFF are
+// not XML characters at all, and the other noncharacters go with them.
+bool isRefusedCodePoint(char32_t c) {
+  if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return true;
+  if (c >= 0xFDD0 && c <= 0xFDEF) return true;
+  return (c & 0xFFFE) == 0xFFFE;
+}
+
+bool hasRefusedCodePoint(std::string_view name) {
+  for (std::size_t i = 0, length = 0; i < name.size(); i += length) {
+    if (isRefusedCodePoint(codePointAt(name, i, length))) return true;
+  }
+  return false;
+}
+
+// What the reply may carry: stores written before these rules may hold anything.
+bool isSendableFunctionName(std::string_view name) {
+  return !name.empty() && name.find_first_of(kForbiddenInFunctionName) == std::string_view::npos &&
+         isValidUtf8(name) && !hasRefusedCodePoint(name);
+}
+
 }  // namespace
 
 ToolConfig defaultToolConfig() { return ToolConfig{"", 0, {}}; }
@@ -27,7 +64,7 @@ std::string appInfoDocument(const ToolConfig& config) {
   std::string document = "<AppInfo><WarningLevel>" + std::to_string(config.warningLevel) + "</WarningLevel>";
   std::string names;
   for (const auto& name : config.functions) {
-    if (name.empty() || name.find_first_of(kForbiddenInFunctionName) != std::string::npos) continue;
+    if (!isSendableFunctionName(name)) continue;
     if (!names.empty()) names += ',';
     names += name;
   }
@@ -45,6 +82,9 @@ std::optional<std::string> configProblem(const ToolConfig& config) {
     if (!isValidUtf8(name)) return "A function name is not valid UTF-8.";
     if (name.find_first_of(kForbiddenInFunctionName) != std::string::npos) {
       return "Function names may not contain \",\", \"<\", \">\", \"&\" or line breaks.";
+    }
+    if (hasRefusedCodePoint(name)) {
+      return "Function names may not contain control characters or the noncharacters U+FFFE and U+FFFF.";
     }
     if (countCodePoints(name) > kMaxFunctionNameChars) return "A function name is longer than 255 characters.";
     if (!seen.insert(name).second) return "The function \"" + name + "\" is listed twice.";
