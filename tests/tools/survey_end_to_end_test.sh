@@ -2,8 +2,8 @@
 # The survey as a user meets it: the sample tool (Zandle.dll through its import library)
 # under Wine against the reference service, clicked with real pointer input (xdotool).
 # Placement, size and alpha; each level reported once and handed to the host; the link
-# opened and nothing reported; closing by itself and by the close button; stacking; an
-# unconfigured function showing nothing.
+# opened and nothing reported; closing by itself and by the close button; stacking; a
+# drag setting where the next survey starts; an unconfigured function showing nothing.
 # Usage: survey_end_to_end_test.sh WIN32-BIN-DIR ZANDLE-SERVICE   (ZANDLE_CODEPAGE 1252 or 936)
 set -u
 winbin=$1
@@ -210,6 +210,34 @@ if press_print && first=$P && popup_up $first; then
     popup_gone $P 2 || fail "second did not close"
     click_at $((l1 + close_x)) $((t1 + close_y))
     popup_gone $first 2 || fail "first did not close"
+  fi
+fi
+expect_records "$want"
+
+# A survey dragged by an empty part stays where it is dropped, and the next one starts
+# at the corner it was dropped at.
+scenario=drag
+if press_print && popup_up $P; then
+  dragged=$P
+  sx=$((L + 20)) sy=$((T + 100))  # no item there
+  move_to $sx $sy
+  xdo mousedown 1
+  sleep 0.2
+  move_to $((sx - 150)) $((sy - 100))
+  move_to $((sx - 300)) $((sy - 200))
+  xdo mouseup 1
+  if wait_line "^popup $dragged rect $((L - 300)) $((T - 200)) $((R - 300)) $((B - 200)) " 5 >/dev/null; then
+    dropped_r=$((R - 300)) dropped_b=$((B - 200))
+    click_at $((L - 300 + close_x)) $((T - 200 + close_y))
+    popup_gone $dragged 2 || fail "dragged popup did not close"
+    sleep 0.3
+    if press_print && popup_up $P; then
+      [ "$R $B" = "$dropped_r $dropped_b" ] || fail "next popup at $L $T $R $B, dropped at $dropped_r $dropped_b"
+      click_at $((L + close_x)) $((T + close_y))
+      popup_gone $P 2 || fail "next popup did not close"
+    fi
+  else
+    fail "not moved by the drag: $(grep -a -E "^popup $dragged rect" "$log" | tail -1)"
   fi
 fi
 expect_records "$want"
