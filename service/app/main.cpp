@@ -66,6 +66,7 @@ int serve(const ServiceOptions& options) {
     token = AccessToken::generate();
     logInfo("dashboard token: " + token);
   }
+  AccessToken accessToken(token);  // refuses a short one before anything starts
   const StoreLocation location = StoreLocation::parse(options.store);
 
   // Signals are taken by one thread with sigwait; every other thread inherits the mask.
@@ -82,7 +83,8 @@ int serve(const ServiceOptions& options) {
   scheduleRetention(writer, options.retainLogDays);
 
   IngestionHandler ingestion(writer);
-  DashboardHandler dashboard(reader, writer, AccessToken(token), DashboardLimits{});
+  DashboardHandler dashboard(reader, writer, std::move(accessToken), DashboardLimits{},
+                             AccessSettings{options.sessionSeconds * std::int64_t{1000}, options.trustedProxies});
   const double burst = options.rateBurst > 0 ? options.rateBurst : std::max(10.0, options.rateLimit * 2);
   RateLimiter limiter(options.rateLimit, burst);
   ServiceRouter router(ingestion, dashboard, limiter);

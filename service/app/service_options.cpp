@@ -3,6 +3,8 @@
 #include <charconv>
 #include <stdexcept>
 
+#include "dashboard/access_token.h"
+
 namespace zandle::service {
 namespace {
 
@@ -23,14 +25,18 @@ const char* ServiceOptions::usage() {
   return "usage: zandle-service [options]\n"
          "  --listen HOST:PORT        address to serve on (default 127.0.0.1:8080; port 0 picks one)\n"
          "  --store STORE             sqlite:PATH (default sqlite:zandle.db), postgresql://..., or none\n"
-         "  --token TOKEN             dashboard token (default: a random one, printed on stderr)\n"
+         "  --token TOKEN             dashboard token, 16 characters at least; visible in ps, so prefer --token-file\n"
+         "                            (default: a random one, printed on stderr)\n"
          "  --token-file PATH         read the dashboard token from the first line of a file\n"
          "  --max-body BYTES          largest request body accepted (default 65536)\n"
          "  --max-connections N       open connections at most (default 10000)\n"
          "  --request-timeout-ms MS   time a client has to send a whole request (default 10000)\n"
          "  --rate-limit N            requests per second per client address to the web methods (default 0: off)\n"
          "  --rate-burst N            requests a client may send at once (default: twice the rate, at least 10)\n"
-         "  --retain-logs-days N      delete log lines older than N days (default 0: keep)\n";
+         "  --retain-logs-days N      delete log lines older than N days (default 0: keep)\n"
+         "  --session-seconds N       a dashboard sign-in lasts N seconds (default 43200)\n"
+         "  --trusted-proxy ADDRESS   a proxy whose X-Forwarded-Proto and X-Forwarded-For are believed;\n"
+         "                            sign-in cookies are marked Secure when it says https (repeatable)\n";
 }
 
 ServiceOptions ServiceOptions::parse(const std::vector<std::string>& arguments) {
@@ -48,8 +54,15 @@ ServiceOptions ServiceOptions::parse(const std::vector<std::string>& arguments) 
     } else if (flag == "--store") {
       options.store = value;
     } else if (flag == "--token") {
-      if (value.empty()) throw std::invalid_argument("--token may not be empty");
+      if (value.size() < AccessToken::kMinimumLength) {
+        throw std::invalid_argument("--token needs at least " + std::to_string(AccessToken::kMinimumLength) +
+                                    " characters");
+      }
       options.token = value;
+    } else if (flag == "--trusted-proxy") {
+      options.trustedProxies.push_back(value);
+    } else if (flag == "--session-seconds") {
+      options.sessionSeconds = numberArgument<int>(flag, value, 1, 366 * 24 * 3600);
     } else if (flag == "--token-file") {
       options.tokenFile = value;
     } else if (flag == "--max-body") {

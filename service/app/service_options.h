@@ -19,6 +19,9 @@ struct ServiceOptions {
   double rateLimit = 0;  // requests per second per client address; 0 is unlimited
   double rateBurst = 0;  // 0: twice the rate, at least 10
   int retainLogDays = 0;  // 0 keeps log lines for ever
+  // Peers whose X-Forwarded-Proto/-For are believed (a TLS-terminating proxy).
+  std::vector<std::string> trustedProxies;
+  int sessionSeconds = 12 * 3600;  // a dashboard sign-in lasts this long
   bool help = false;
 
   // Throws std::invalid_argument with a message for the user.

@@ -26,7 +26,7 @@ HttpResponse page(int status, std::string html) {
   return response;
 }
 
-// Pages and exports carry user data and the form token: never cached, framed or sniffed.
+// Pages and exports carry user data and the session's form token: never cached, framed or sniffed.
 HttpResponse guarded(HttpResponse response) {
   response.headers.emplace_back("Cache-Control", "no-store");
   response.headers.emplace_back("Content-Security-Policy", std::string(kContentSecurityPolicy));
@@ -60,41 +60,71 @@ void DashboardHandler::handle(const HttpRequest& request, const Responder& respo
   const bool post = request.method == "POST";
   if (request.path == "/login" && post) return signIn(request, respond);
   const bool known = (request.path == "/" && get) || (request.path == "/config" && post) ||
+                     (request.path == "/logout" && post) ||
                      (request.path.starts_with(kExportPrefix) && get &&
                       isExportName(std::string_view(request.path).substr(kExportPrefix.size())));
   if (!known) return respond(plainTextResponse(404, "Not found"));
-  if (!token_.authorizes(request)) {
-    if (request.path == "/") return respond(guarded(page(401, loginPage(""))));
-    return respond(plainTextResponse(401, "A dashboard token is required"));
-  }
-  if (request.path == "/config") return changeConfig(request, respond);
-  if (request.path == "/") {
-    // A token in the address is swapped for the cookie, so it leaves the address bar and history.
-    if (token_.fromQuery(request) && !token_.fromCookie(request)) {
-      HttpResponse redirect = redirectResponse("/");
-      redirect.headers.emplace_back("Set-Cookie", token_.cookieHeaderValue());
+  const Identity identity = access_.identify(request);
+  switch (identity.caller) {
+    case Caller::Throttled:
+      return respond(guarded(page(429, loginPage("Too many wrong tokens from this address. Try again later."))));
+    case Caller::WrongToken:
+      if (get && request.path == "/") return respond(guarded(page(401, loginPage("That is not the dashboard token."))));
+      return respond(plainTextResponse(401, "A dashboard token is required"));
+    case Caller::Nobody:
+      if (request.path == "/logout") return signOut(request, identity, respond);
+      if (get && request.path == "/") return respond(guarded(page(401, loginPage(""))));
+      return respond(plainTextResponse(401, "A dashboard token is required"));
+    case Caller::QueryToken: {
+      // The token leaves the address bar, history and logs: a session takes its place.
+      if (!get) return respond(plainTextResponse(400, "Send the token in the body or a header"));
+      const auto session = access_.signIn(request, *FormFields::parse(request.query).single("token"));
+      if (!session) return respond(guarded(page(429, loginPage("Too many wrong tokens from this address."))));
+      const std::string query = queryWithoutToken(request.query);
+      HttpResponse redirect = redirectResponse(request.path + (query.empty() ? "" : "?" + query));
+      redirect.headers.emplace_back("Set-Cookie", access_.sessionCookie(*session, request));
       return respond(guarded(std::move(redirect)));
     }
-    return showDashboard(request, respond);
+    case Caller::Script:
+    case Caller::Browser:
+      break;
   }
+  if (request.path == "/logout") return signOut(request, identity, respond);
+  if (request.path == "/config") return changeConfig(request, identity, respond);
+  if (request.path == "/") return showDashboard(request, identity, respond);
   exportFile(request, respond);
 }
 
 void DashboardHandler::signIn(const HttpRequest& request, const Responder& respond) {
-  const auto candidate = FormFields::parse(request.body).single("token");
-  if (!candidate || !token_.matches(*candidate)) {
-    return respond(guarded(page(401, loginPage("That token is not the dashboard token."))));
+  if (access_.throttled(request)) {
+    return respond(guarded(page(429, loginPage("Too many wrong tokens from this address. Try again later."))));
   }
+  const auto candidate = FormFields::parse(request.body).single("token");
+  const auto session = access_.signIn(request, candidate.value_or(""));
+  if (!session) return respond(guarded(page(401, loginPage("That is not the dashboard token."))));
   HttpResponse redirect = redirectResponse("/");
-  redirect.headers.emplace_back("Set-Cookie", token_.cookieHeaderValue());
+  redirect.headers.emplace_back("Set-Cookie", access_.sessionCookie(*session, request));
   respond(guarded(std::move(redirect)));
 }
 
-void DashboardHandler::showDashboard(const HttpRequest& request, const Responder& respond) {
+void DashboardHandler::signOut(const HttpRequest& request, const Identity& identity, const Responder& respond) {
+  if (identity.session) {
+    const auto csrf = FormFields::parse(request.body).single("csrf");
+    if (!csrf || !sameSecret(*csrf, identity.session->csrf)) {
+      return respond(guarded(page(403, messagePage("Not signed out", "The form did not come from this session."))));
+    }
+    access_.signOut(*identity.session);
+  }
+  HttpResponse redirect = redirectResponse("/");
+  redirect.headers.emplace_back("Set-Cookie", access_.clearedCookie(request));
+  respond(guarded(std::move(redirect)));
+}
+
+void DashboardHandler::showDashboard(const HttpRequest& request, const Identity& identity, const Responder& respond) {
   const DashboardFilter filter =
       DashboardFilter::fromQuery(request.query, request.arrivalMillis, limits_.logLinesShown, limits_.logLinesShown);
   auto html = std::make_shared<std::string>();
-  const std::string formToken = token_.value();
+  const std::string formToken = identity.session ? identity.session->csrf : std::string();
   const bool queued = reader_.submit(
       {[filter, html, formToken](Database& database) {
          *html = dashboardPage(loadDashboardData(database, filter), formToken);
@@ -116,12 +146,12 @@ void DashboardHandler::exportFile(const HttpRequest& request, const Responder& r
   if (!queued) respond(plainTextResponse(503, "Storage unavailable"));
 }
 
-void DashboardHandler::changeConfig(const HttpRequest& request, const Responder& respond) {
+void DashboardHandler::changeConfig(const HttpRequest& request, const Identity& identity, const Responder& respond) {
   const FormFields form = FormFields::parse(request.body);
   // A cookie is sent by the browser on its own, so a form must also prove it came from our page.
   const auto formToken = form.single("csrf");
-  if (!token_.fromHeader(request) && !(formToken && token_.matches(*formToken))) {
-    return respond(guarded(page(403, messagePage("Not saved", "The form did not carry the dashboard token."))));
+  if (identity.caller != Caller::Script && !(identity.session && formToken && sameSecret(*formToken, identity.session->csrf))) {
+    return respond(guarded(page(403, messagePage("Not saved", "The form did not come from this session."))));
   }
   const auto model = form.single("model");
   const std::string action = form.single("action").value_or("save");

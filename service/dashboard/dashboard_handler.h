@@ -1,10 +1,11 @@
-// Everything outside the web-service path: the dashboard, its sign-in, the
-// exports and the configuration editor, all behind the access token.
+// Everything outside the web-service path: the dashboard, its sign-in and
+// sign-out, the exports and the configuration editor, all behind the master
+// token or a session it opened.
 #pragma once
 
 #include <cstddef>
 
-#include "dashboard/access_token.h"
+#include "dashboard/dashboard_access.h"
 #include "http/http_request.h"
 #include "http/http_server.h"
 #include "store/store_worker.h"
@@ -19,20 +20,22 @@ struct DashboardLimits {
 
 class DashboardHandler {
  public:
-  DashboardHandler(StoreWorker& reader, StoreWorker& writer, AccessToken token, DashboardLimits limits)
-      : reader_(reader), writer_(writer), token_(std::move(token)), limits_(limits) {}
+  DashboardHandler(StoreWorker& reader, StoreWorker& writer, AccessToken token, DashboardLimits limits,
+                   AccessSettings access = {})
+      : reader_(reader), writer_(writer), access_(std::move(token), std::move(access)), limits_(limits) {}
 
   void handle(const HttpRequest& request, const Responder& respond);
 
  private:
-  void showDashboard(const HttpRequest& request, const Responder& respond);
+  void showDashboard(const HttpRequest& request, const Identity& identity, const Responder& respond);
   void exportFile(const HttpRequest& request, const Responder& respond);
   void signIn(const HttpRequest& request, const Responder& respond);
-  void changeConfig(const HttpRequest& request, const Responder& respond);
+  void signOut(const HttpRequest& request, const Identity& identity, const Responder& respond);
+  void changeConfig(const HttpRequest& request, const Identity& identity, const Responder& respond);
 
   StoreWorker& reader_;
   StoreWorker& writer_;
-  AccessToken token_;
+  DashboardAccess access_;
   DashboardLimits limits_;
 };
 

@@ -38,14 +38,20 @@ std::string numberCell(std::int64_t value) { return cell(std::to_string(value), 
 
 std::string toolLabel(std::string_view model) { return model.empty() ? "(no name)" : std::string(model); }
 
-std::string header(const DashboardFilter& filter) {
+std::string header(const DashboardFilter& filter, std::string_view formToken) {
   const std::string query = escapeHtml(filter.toQuery());
   std::string out = "<header><h1>Zandle statistics</h1><nav>Export:";
   for (std::string_view name : {"summary.json", "sessions.csv", "sessions.json", "logs.csv", "logs.json",
                                 "satisfaction.csv", "satisfaction.json", "config.json"}) {
     out += " <a href=\"/export/" + std::string(name) + "?" + query + "\">" + std::string(name) + "</a>";
   }
-  return out + "</nav></header>";
+  out += "</nav>";
+  // Scripts with the bearer token have no session to end.
+  if (!formToken.empty()) {
+    out += "<form method=\"post\" action=\"/logout\"><input type=\"hidden\" name=\"csrf\" value=\"" +
+           escapeHtml(formToken) + "\"><button type=\"submit\">Sign out</button></form>";
+  }
+  return out + "</header>";
 }
 
 std::string filterForm(const DashboardData& data) {
@@ -193,7 +199,7 @@ std::string configEditor(const DashboardData& data, std::string_view formToken) 
 }  // namespace
 
 std::string dashboardPage(const DashboardData& data, std::string_view formToken) {
-  std::string body = header(data.filter) + filterForm(data) + summary(data) + daily(data) +
+  std::string body = header(data.filter, formToken) + filterForm(data) + summary(data) + daily(data) +
                      functionsAndSatisfaction(data) + logLines(data) + configEditor(data, formToken);
   return pageDocument("Zandle statistics", body);
 }

@@ -31,8 +31,13 @@ class BrowserTest : public testing::Test {
       ASSERT_TRUE(intResult(service_->call(method, body)) || stringResult(service_->call(method, body)));
     };
     report("GetAppInfo", "strLoginUIN=1&strModelNameVer=绘图工具,2.1");
-    for (int uin = 1; uin <= 3; ++uin) report("UserEnter", "strLoginUIN=" + std::to_string(uin) + "&strModelNameVer=绘图工具,2.1");
-    report("UserLeave", "nLoginDetailID=1");
+    long long firstSession = 0;
+    for (int uin = 1; uin <= 3; ++uin) {
+      const auto id = intResult(service_->call("UserEnter", "strLoginUIN=" + std::to_string(uin) + "&strModelNameVer=绘图工具,2.1"));
+      ASSERT_TRUE(id);
+      if (uin == 1) firstSession = *id;
+    }
+    report("UserLeave", "nLoginDetailID=" + std::to_string(firstSession));
     report("WriteLog", "strLoginUIN=1&strLogInfo=" + clientEncode("绘图工具,2.1[<script>document.title='owned'</script>]") +
                            "&nLogLevel=1");
     report("WriteLog", "strLoginUIN=2&strLogInfo=绘图工具,2.1[<img src=x onerror=\"document.title='owned'\">]&nLogLevel=2");

@@ -14,7 +14,7 @@
 
 namespace zandle::servicetest {
 
-inline constexpr std::string_view kToken = "t0k3n-for-tests";
+inline constexpr std::string_view kToken = "t0k3n-for-the-tests";
 
 enum class Backend { Sqlite, Postgres };
 

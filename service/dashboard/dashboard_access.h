@@ -1,0 +1,68 @@
+// Who is asking for a dashboard page: a script with the bearer token, a
+// browser with a session cookie, or nobody yet. Also the sign-in bookkeeping.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dashboard/access_token.h"
+#include "dashboard/session_store.h"
+#include "dashboard/sign_in_throttle.h"
+#include "http/http_request.h"
+
+namespace zandle::service {
+
+struct AccessSettings {
+  std::int64_t sessionLifetimeMillis = 12 * 3'600'000;
+  // Peers whose X-Forwarded-Proto and X-Forwarded-For are believed.
+  std::vector<std::string> trustedProxies;
+};
+
+enum class Caller {
+  Nobody,      // no credentials, or a session that has ended
+  Script,      // the right bearer token
+  Browser,     // a live session
+  WrongToken,  // a token was offered and it is not the master token
+  Throttled,   // too many wrong tokens from this address lately
+  QueryToken,  // the right token in "?token=": to be swapped for a session
+};
+
+struct Identity {
+  Caller caller = Caller::Nobody;
+  std::optional<DashboardSession> session;
+};
+
+class DashboardAccess {
+ public:
+  DashboardAccess(AccessToken token, AccessSettings settings)
+      : token_(std::move(token)), settings_(std::move(settings)), sessions_(settings_.sessionLifetimeMillis) {}
+
+  Identity identify(const HttpRequest& request);
+  // A sign-in with `candidate`; counts a failure. Nothing when refused.
+  std::optional<DashboardSession> signIn(const HttpRequest& request, std::string_view candidate);
+  bool throttled(const HttpRequest& request);
+  void signOut(const DashboardSession& session) { sessions_.close(session.id); }
+
+  std::string sessionCookie(const DashboardSession& session, const HttpRequest& request) const;
+  std::string clearedCookie(const HttpRequest& request) const;
+
+  // The browser's address: a trusted proxy's X-Forwarded-For names it.
+  std::string clientAddress(const HttpRequest& request) const;
+
+ private:
+  bool fromTrustedProxy(const HttpRequest& request) const;
+  bool overTls(const HttpRequest& request) const;
+
+  AccessToken token_;
+  AccessSettings settings_;
+  SessionStore sessions_;
+  SignInThrottle throttle_;
+};
+
+// The query string without its "token" fields, as it was encoded.
+std::string queryWithoutToken(std::string_view query);
+
+}  // namespace zandle::service

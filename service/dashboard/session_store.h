@@ -1,0 +1,41 @@
+// Dashboard sign-ins: random session ids, each with its own form token and an
+// end. Kept in memory, so a restart signs everybody out.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+namespace zandle::service {
+
+struct DashboardSession {
+  std::string id;    // the cookie's value
+  std::string csrf;  // what the session's forms must carry
+  std::int64_t expiresMillis = 0;
+};
+
+class SessionStore {
+ public:
+  SessionStore(std::int64_t lifetimeMillis, std::size_t capacity = 10'000)
+      : lifetimeMillis_(lifetimeMillis), capacity_(capacity) {}
+
+  DashboardSession open(std::int64_t nowMillis);
+  // Nothing for an unknown or expired id.
+  std::optional<DashboardSession> find(std::string_view id, std::int64_t nowMillis);
+  void close(std::string_view id);
+
+  std::int64_t lifetimeMillis() const { return lifetimeMillis_; }
+
+ private:
+  void makeRoom(std::int64_t nowMillis);
+
+  const std::int64_t lifetimeMillis_;
+  const std::size_t capacity_;
+  std::mutex mutex_;
+  std::unordered_map<std::string, DashboardSession> sessions_;
+};
+
+}  // namespace zandle::service
