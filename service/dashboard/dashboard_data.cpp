@@ -1,40 +1,26 @@
 #include "dashboard/dashboard_data.h"
 
+#include "common/clock.h"
+#include "store/dashboard_queries.h"
+
 #include <algorithm>
 #include <map>
 
 namespace zandle::service {
 
-std::optional<std::int64_t> medianOf(const std::vector<std::int64_t>& sorted) {
-  if (sorted.empty()) return std::nullopt;
-  const std::size_t middle = sorted.size() / 2;
-  if (sorted.size() % 2 == 1) return sorted[middle];
-  return sorted[middle - 1] + (sorted[middle] - sorted[middle - 1]) / 2;
-}
-
 DashboardData loadDashboardData(Database& database, const DashboardFilter& filter) {
   DashboardData data;
   data.filter = filter;
   const TimeRange range = filter.range();
-  data.openSessions = database.openSessionCount();
-
-  std::vector<std::int64_t> allDurations;
-  const std::vector<DailySessions> stored = database.dailySessions(range);
-  auto next = stored.begin();
+  DashboardQueries queries(database.sqlConnection());
+  data.openSessions = queries.openSessions(filter.tool);
+  data.sessionsInPeriod = 0;
   for (std::int64_t day = filter.fromDay; day <= filter.toDay; ++day) {
-    DayFigures figures{day, 0, 0, std::nullopt};
-    if (next != stored.end() && next->day == day) {
-      figures.sessions = next->sessions;
-      figures.distinctUsers = next->distinctUsers;
-      figures.medianSessionMillis = medianOf(next->closedDurationsMillis);
-      allDurations.insert(allDurations.end(), next->closedDurationsMillis.begin(), next->closedDurationsMillis.end());
-      ++next;
-    }
-    data.sessionsInPeriod += figures.sessions;
-    data.days.push_back(figures);
+    const SessionFigures stored = queries.sessionFigures({{day * kMillisPerDay, (day + 1) * kMillisPerDay}, filter.tool});
+    data.days.push_back({day, stored.sessions, stored.users, stored.medianMillis});
+    data.sessionsInPeriod += stored.sessions;
   }
-  std::sort(allDurations.begin(), allDurations.end());
-  data.medianSessionMillis = medianOf(allDurations);
+  data.medianSessionMillis = queries.sessionFigures({range, filter.tool}).medianMillis;
 
   std::map<std::pair<std::string, std::string>, FunctionFigures> functions;
   for (const SatisfactionCount& count : database.satisfactionCounts(range)) {

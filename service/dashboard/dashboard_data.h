@@ -45,7 +45,4 @@ struct DashboardData {
 
 DashboardData loadDashboardData(Database& database, const DashboardFilter& filter);
 
-// Median of sorted values; nothing for none.
-std::optional<std::int64_t> medianOf(const std::vector<std::int64_t>& sorted);
-
 }  // namespace zandle::service

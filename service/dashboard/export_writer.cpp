@@ -7,6 +7,7 @@
 #include "common/clock.h"
 #include "common/text_escape.h"
 #include "dashboard/dashboard_data.h"
+#include "store/dashboard_queries.h"
 
 namespace zandle::service {
 namespace {
@@ -84,7 +85,7 @@ std::string logsExport(Database& database, const DashboardFilter& filter, bool c
 std::string sessionsExport(Database& database, const DashboardFilter& filter, bool csv) {
   std::string out = csv ? "id,uin,tool,extra,version,entered,enter_address,left,leave_address\r\n" : "[";
   bool first = true;
-  for (const auto& session : database.sessions(filter.range(), filter.limit)) {
+  for (const auto& session : DashboardQueries(database.sqlConnection()).sessions({filter.range(), filter.tool}, 0, filter.limit)) {
     if (csv) {
       out += std::to_string(session.id) + "," + std::to_string(session.uin) + "," + csvTextCell(session.model) + "," +
              (session.extra ? csvTextCell(*session.extra) : "") + "," + csvTextCell(session.version) + "," +
@@ -107,9 +108,9 @@ std::string sessionsExport(Database& database, const DashboardFilter& filter, bo
 std::string satisfactionExport(Database& database, const DashboardFilter& filter, bool csv) {
   std::string out = csv ? "id,received,address,uin,level,tool,version,function,satis_info\r\n" : "[";
   bool first = true;
-  for (const auto& stored : database.satisfactionReports(filter.range(), filter.limit)) {
+  for (const auto& stored :
+       DashboardQueries(database.sqlConnection()).satisfactionReports({filter.range(), filter.tool}, 0, filter.limit)) {
     const SatisfactionReport& report = stored.report;
-    if (filter.tool && report.model != *filter.tool) continue;
     if (csv) {
       out += std::to_string(stored.id) + "," + isoTime(report.arrival.millis) + "," +
              csvTextCell(report.arrival.address) + "," + std::to_string(report.uin) + "," +

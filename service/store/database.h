@@ -13,6 +13,8 @@
 
 namespace zandle::service {
 
+class SqlConnection;
+
 class StoreError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -27,6 +29,8 @@ class Database {
   virtual void rollback() = 0;
   // Re-establishes a broken connection; false while the store stays out of reach.
   virtual bool recover() { return true; }
+  // The SQL connection underneath, for the dashboard's queries; none for "--store none".
+  virtual SqlConnection* sqlConnection() { return nullptr; }
 
   // Writes.
   virtual void recordToolSighting(const ToolSighting& sighting) = 0;

@@ -17,6 +17,7 @@ class SqlDatabase final : public Database {
   void commit() override;
   void rollback() override;
   bool recover() override;
+  SqlConnection* sqlConnection() override { return sql_.get(); }
 
   void recordToolSighting(const ToolSighting& sighting) override;
   std::int32_t openSession(const SessionOpening& session) override;

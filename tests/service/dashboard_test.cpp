@@ -146,6 +146,47 @@ TEST_F(DashboardTest, SummaryCountsSessionsUsersMedianAndSatisfaction) {
   EXPECT_EQ(save["otherLevels"], 1);
 }
 
+TEST_F(DashboardTest, ChoosingAToolCountsOnlyItsSessions) {
+  std::vector<long long> alpha;
+  for (int uin : {1, 2, 3}) {
+    alpha.push_back(*intResult(service_->call("UserEnter", "strLoginUIN=" + std::to_string(uin) +
+                                                               "&strModelNameVer=Alpha,1.0")));
+  }
+  ASSERT_EQ(intResult(service_->call("UserLeave", "nLoginDetailID=" + std::to_string(alpha[0]))), 1);
+  for (int uin : {7, 8}) {
+    ASSERT_TRUE(intResult(service_->call("UserEnter", "strLoginUIN=" + std::to_string(uin) + "&strModelNameVer=Beta,2.0")));
+  }
+  ASSERT_TRUE(stringResult(service_->call("GetAppInfo", "strLoginUIN=1&strModelNameVer=Alpha,1.0")));
+  ASSERT_TRUE(stringResult(service_->call("GetAppInfo", "strLoginUIN=7&strModelNameVer=Beta,2.0")));
+
+  const auto everything = service_->exportJson("summary.json");
+  EXPECT_EQ(everything["sessionsInPeriod"], 5);
+  EXPECT_EQ(everything["openSessions"], 4);
+
+  const auto beta = service_->exportJson("summary.json", "tool=Beta");
+  EXPECT_EQ(beta["sessionsInPeriod"], 2);
+  EXPECT_EQ(beta["openSessions"], 2);
+  EXPECT_EQ(beta["days"].back()["sessions"], 2);
+  EXPECT_EQ(beta["days"].back()["distinctUsers"], 2);
+  EXPECT_TRUE(beta["medianSessionSeconds"].is_null());  // no Beta session has ended
+  const auto alphaSummary = service_->exportJson("summary.json", "tool=Alpha");
+  EXPECT_EQ(alphaSummary["sessionsInPeriod"], 3);
+  EXPECT_EQ(alphaSummary["openSessions"], 2);
+  EXPECT_FALSE(alphaSummary["medianSessionSeconds"].is_null());
+
+  const auto sessions = service_->exportJson("sessions.json", "tool=Beta");
+  ASSERT_EQ(sessions.size(), 2u);
+  for (const auto& session : sessions) EXPECT_EQ(session["tool"], "Beta");
+  const HttpReply csv = service_->get("/export/sessions.csv?tool=Beta");
+  EXPECT_EQ(occurrences(csv.body, "\"Beta\""), 2u);
+  EXPECT_EQ(occurrences(csv.body, "\"Alpha\""), 0u);
+
+  const HttpReply page = service_->get("/?tool=Beta");
+  ASSERT_EQ(page.status, 200);
+  EXPECT_NE(page.body.find("<b>2</b>open sessions"), std::string::npos);
+  EXPECT_NE(page.body.find("<b>2</b>sessions in the period"), std::string::npos);
+}
+
 TEST_F(DashboardTest, LogLinesFilterByLevelToolAndTime) {
   log("Alpha", 1, "alpha one");
   log("Alpha", 2, "alpha two");

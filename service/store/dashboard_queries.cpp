@@ -1,0 +1,124 @@
+#include "store/dashboard_queries.h"
+
+#include <algorithm>
+#include <charconv>
+#include <climits>
+
+namespace zandle::service {
+namespace {
+
+using Row = std::vector<std::optional<std::string>>;
+
+std::int64_t integerAt(const Row& row, std::size_t column) {
+  if (!row.at(column)) return 0;
+  const std::string& text = *row[column];
+  std::int64_t value = 0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
+}
+
+std::string textAt(const Row& row, std::size_t column) { return row.at(column).value_or(std::string()); }
+
+std::int64_t limitValue(std::size_t limit) {
+  return static_cast<std::int64_t>(std::min<std::size_t>(limit, INT64_MAX));
+}
+
+// "WHERE time >= ? AND time < ? [AND model = ?]" and its parameters.
+struct Condition {
+  std::string sql;
+  std::vector<SqlValue> parameters;
+};
+
+Condition within(const Scope& scope, std::string_view timeColumn) {
+  Condition condition;
+  condition.sql = " WHERE " + std::string(timeColumn) + " >= ? AND " + std::string(timeColumn) + " < ?";
+  condition.parameters = {scope.range.fromMillis, scope.range.toMillis};
+  if (scope.model) {
+    condition.sql += " AND model = ?";
+    condition.parameters.emplace_back(*scope.model);
+  }
+  return condition;
+}
+
+}  // namespace
+
+SessionFigures DashboardQueries::sessionFigures(const Scope& scope) {
+  SessionFigures figures;
+  if (!sql_) return figures;
+  Condition where = within(scope, "entered_ms");
+  const SqlResult counts =
+      sql_->run("SELECT COUNT(*), COUNT(DISTINCT uin), COUNT(left_ms) FROM sessions" + where.sql, where.parameters);
+  figures.sessions = integerAt(counts.rows.at(0), 0);
+  figures.users = integerAt(counts.rows.at(0), 1);
+  figures.closed = integerAt(counts.rows.at(0), 2);
+  if (figures.closed == 0) return figures;
+  // The middle one or two, sorted by the database. Clocks of several
+  // instances may disagree a little, so a negative length counts as none.
+  where.parameters.emplace_back((figures.closed - 1) / 2);
+  const SqlResult middle = sql_->run(
+      "SELECT CASE WHEN left_ms > entered_ms THEN left_ms - entered_ms ELSE 0 END AS span_ms FROM sessions" +
+          where.sql + " AND left_ms IS NOT NULL ORDER BY span_ms LIMIT 2 OFFSET ?",
+      where.parameters);
+  if (middle.rows.empty()) return figures;
+  const std::int64_t lower = integerAt(middle.rows[0], 0);
+  const bool even = figures.closed % 2 == 0 && middle.rows.size() > 1;
+  figures.medianMillis = even ? lower + (integerAt(middle.rows[1], 0) - lower) / 2 : lower;
+  return figures;
+}
+
+std::int64_t DashboardQueries::openSessions(const std::optional<std::string>& model) {
+  if (!sql_) return 0;
+  if (!model) return integerAt(sql_->run("SELECT COUNT(*) FROM sessions WHERE left_ms IS NULL").rows.at(0), 0);
+  return integerAt(sql_->run("SELECT COUNT(*) FROM sessions WHERE left_ms IS NULL AND model = ?", {*model}).rows.at(0),
+                   0);
+}
+
+std::vector<StoredSession> DashboardQueries::sessions(const Scope& scope, std::int64_t afterId, std::size_t limit) {
+  std::vector<StoredSession> sessions;
+  if (!sql_) return sessions;
+  Condition where = within(scope, "entered_ms");
+  where.parameters.emplace_back(afterId);
+  where.parameters.emplace_back(limitValue(limit));
+  for (const Row& row : sql_->run("SELECT id, uin, model, extra, version, entered_ms, enter_address, left_ms, "
+                                  "leave_address FROM sessions" +
+                                      where.sql + " AND id > ? ORDER BY id LIMIT ?",
+                                  where.parameters)
+                            .rows) {
+    StoredSession& session = sessions.emplace_back();
+    session.id = integerAt(row, 0);
+    session.uin = static_cast<std::int32_t>(integerAt(row, 1));
+    session.model = textAt(row, 2);
+    session.extra = row.at(3);
+    session.version = textAt(row, 4);
+    session.entered = {integerAt(row, 5), textAt(row, 6)};
+    if (row.at(7)) session.left = Arrival{integerAt(row, 7), textAt(row, 8)};
+  }
+  return sessions;
+}
+
+std::vector<StoredSatisfaction> DashboardQueries::satisfactionReports(const Scope& scope, std::int64_t afterId,
+                                                                      std::size_t limit) {
+  std::vector<StoredSatisfaction> reports;
+  if (!sql_) return reports;
+  Condition where = within(scope, "received_ms");
+  where.parameters.emplace_back(afterId);
+  where.parameters.emplace_back(limitValue(limit));
+  for (const Row& row : sql_->run("SELECT id, uin, level, model, version, function, satis_info, received_ms, "
+                                  "address FROM satisfaction" +
+                                      where.sql + " AND id > ? ORDER BY id LIMIT ?",
+                                  where.parameters)
+                            .rows) {
+    StoredSatisfaction& stored = reports.emplace_back();
+    stored.id = integerAt(row, 0);
+    stored.report.uin = static_cast<std::int32_t>(integerAt(row, 1));
+    stored.report.level = static_cast<std::int32_t>(integerAt(row, 2));
+    stored.report.model = textAt(row, 3);
+    stored.report.version = textAt(row, 4);
+    stored.report.function = textAt(row, 5);
+    stored.report.satisInfo = textAt(row, 6);
+    stored.report.arrival = {integerAt(row, 7), textAt(row, 8)};
+  }
+  return reports;
+}
+
+}  // namespace zandle::service
