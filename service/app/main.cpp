@@ -1,10 +1,13 @@
 // zandle-service: the statistics web service, its dashboard and its store.
+#include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
 #include <iostream>
 #include <thread>
 
@@ -26,11 +29,27 @@ constexpr std::int64_t kRetentionChunk = 5'000;
 constexpr std::chrono::minutes kRetentionInterval{10};
 constexpr std::size_t kDescriptorsKeptBack = 64;
 
+// The first line of the file; errors name the file and the cause.
 std::string readTokenFile(const std::string& path) {
-  std::ifstream file(path);
-  std::string token;
-  if (!file || !std::getline(file, token) || token.empty()) throw std::invalid_argument("no token in " + path);
-  if (token.back() == '\r') token.pop_back();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw std::runtime_error("cannot read token file " + path + ": " + std::strerror(errno));
+  std::string text;
+  char chunk[4096];
+  for (;;) {
+    const ssize_t got = ::read(fd, chunk, sizeof chunk);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      const int cause = errno;
+      ::close(fd);
+      throw std::runtime_error("cannot read token file " + path + ": " + std::strerror(cause));
+    }
+    text.append(chunk, static_cast<std::size_t>(got));
+    if (got == 0 || text.find('\n') != std::string::npos) break;
+  }
+  ::close(fd);
+  std::string token = text.substr(0, text.find('\n'));
+  if (!token.empty() && token.back() == '\r') token.pop_back();
+  if (token.empty()) throw std::runtime_error("token file " + path + " has no token on its first line");
   return token;
 }
 
@@ -91,15 +110,18 @@ int serve(const ServiceOptions& options) {
 
   ServerSettings settings;
   settings.requestLimits.maxBodyBytes = options.maxBodyBytes;
+  settings.headTimeoutMs = options.headTimeoutMs;
   settings.requestTimeoutMs = options.requestTimeoutMs;
   settings.maxConnections =
       std::min(options.maxConnections, descriptors > kDescriptorsKeptBack ? descriptors - kDescriptorsKeptBack : 1);
+  settings.maxConnectionsPerAddress = options.maxConnectionsPerAddress;
+  settings.reservedConnections = options.reservedConnections.value_or(settings.maxConnections / 10);
   HttpServer server(settings, [&router](HttpRequest&& request, Responder respond) {
     router.handle(std::move(request), respond);
   });
   const std::string bound = server.listen(options.listen);
   logInfo("store: " + location.describe() + "; serving at most " + std::to_string(settings.maxConnections) +
-          " connections");
+          " connections, " + std::to_string(settings.maxConnectionsPerAddress) + " per address");
   std::cout << "listening on " << bound << std::endl;
 
   std::thread signalWaiter([&server, stopSignals] {

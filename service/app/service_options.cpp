@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "dashboard/access_token.h"
+#include "http/socket_address.h"
 
 namespace zandle::service {
 namespace {
@@ -30,7 +31,13 @@ const char* ServiceOptions::usage() {
          "  --token-file PATH         read the dashboard token from the first line of a file\n"
          "  --max-body BYTES          largest request body accepted (default 65536)\n"
          "  --max-connections N       open connections at most (default 10000)\n"
-         "  --request-timeout-ms MS   time a client has to send a whole request (default 10000)\n"
+         "  --max-connections-per-address N\n"
+         "                            open connections from one address (an IPv6 /64) at most; users behind\n"
+         "                            one NAT share it (default 2500)\n"
+         "  --reserved-connections N  of --max-connections, the last N only for addresses holding fewer than 16\n"
+         "                            (default: a tenth of --max-connections)\n"
+         "  --head-timeout-ms MS      time a client has to send the request line and headers (default 5000)\n"
+         "  --request-timeout-ms MS   time a client has to send a whole request, body included (default 10000)\n"
          "  --rate-limit N            requests per second per client address to the web methods (default 0: off)\n"
          "  --rate-burst N            requests a client may send at once (default: twice the rate, at least 10)\n"
          "  --retain-logs-days N      delete log lines older than N days (default 0: keep)\n"
@@ -50,6 +57,8 @@ ServiceOptions ServiceOptions::parse(const std::vector<std::string>& arguments) 
     if (i + 1 >= arguments.size()) throw std::invalid_argument(flag + " needs a value, or is unknown");
     const std::string& value = arguments[++i];
     if (flag == "--listen") {
+      std::string host, port;
+      splitListenAddress(value, host, port);  // refuses ports the resolver would wrap
       options.listen = value;
     } else if (flag == "--store") {
       options.store = value;
@@ -69,6 +78,12 @@ ServiceOptions ServiceOptions::parse(const std::vector<std::string>& arguments) 
       options.maxBodyBytes = numberArgument<std::size_t>(flag, value, 1, 64 * 1024 * 1024);
     } else if (flag == "--max-connections") {
       options.maxConnections = numberArgument<std::size_t>(flag, value, 1, 1'000'000);
+    } else if (flag == "--max-connections-per-address") {
+      options.maxConnectionsPerAddress = numberArgument<std::size_t>(flag, value, 1, 1'000'000);
+    } else if (flag == "--reserved-connections") {
+      options.reservedConnections = numberArgument<std::size_t>(flag, value, 0, 1'000'000);
+    } else if (flag == "--head-timeout-ms") {
+      options.headTimeoutMs = numberArgument<int>(flag, value, 100, 3'600'000);
     } else if (flag == "--request-timeout-ms") {
       options.requestTimeoutMs = numberArgument<int>(flag, value, 100, 3'600'000);
     } else if (flag == "--rate-limit") {

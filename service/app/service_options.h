@@ -15,6 +15,9 @@ struct ServiceOptions {
   std::optional<std::string> tokenFile;
   std::size_t maxBodyBytes = 64 * 1024;
   std::size_t maxConnections = 10'000;
+  std::size_t maxConnectionsPerAddress = 2'500;
+  std::optional<std::size_t> reservedConnections;  // default: a tenth of maxConnections
+  int headTimeoutMs = 5'000;
   int requestTimeoutMs = 10'000;
   double rateLimit = 0;  // requests per second per client address; 0 is unlimited
   double rateBurst = 0;  // 0: twice the rate, at least 10

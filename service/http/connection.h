@@ -10,27 +10,30 @@
 namespace zandle::service {
 
 enum class ConnectionState {
-  Reading,     // collecting a request
+  Reading,     // collecting a request; the parser holds what has arrived
   Processing,  // a handler owns the request; the socket is not read meanwhile
   Writing,     // reply queued, socket not yet drained
   Lingering,   // write side shut; unread input is discarded so the reply is not reset away
 };
 
 struct Connection {
-  Connection(int socket, std::uint64_t connectionId, std::string peer, RequestLimits limits)
-      : fd(socket), id(connectionId), peerAddress(std::move(peer)), parser(limits) {}
+  Connection(int socket, std::uint64_t connectionId, std::string peer, std::string key, RequestLimits limits)
+      : fd(socket), id(connectionId), peerAddress(std::move(peer)), addressKey(std::move(key)), parser(limits) {}
 
   int fd;
   std::uint64_t id;
   std::string peerAddress;
+  std::string addressKey;  // what per-address limits count by
   RequestParser parser;
   ConnectionState state = ConnectionState::Reading;
-  std::string input;
   std::string output;
   std::size_t outputSent = 0;
+  std::size_t lingerDiscarded = 0;
   bool keepAlive = false;
   bool peerClosed = false;
-  std::int64_t deadline = 0;  // steady clock
+  bool bodyDeadlineSet = false;  // the head is in; the request time-out alone applies
+  std::int64_t readingSince = 0;  // steady clock, start of the current request
+  std::int64_t deadline = 0;      // steady clock
   std::uint32_t watchedEvents = 0;
 };
 

@@ -4,55 +4,21 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/epoll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <mutex>
 #include <stdexcept>
 #include <utility>
 #include <vector>
 
 #include "common/clock.h"
 #include "common/logger.h"
+#include "http/completion_queue.h"
 #include "http/socket_address.h"
 
 namespace zandle::service {
-
-// Replies finished on other threads, handed to the loop through an eventfd.
-// Responders keep it alive, so a late reply after shutdown is simply dropped.
-class CompletionQueue {
- public:
-  CompletionQueue() : eventFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
-    if (eventFd < 0) throw std::runtime_error("eventfd failed");
-  }
-  ~CompletionQueue() { ::close(eventFd); }
-
-  void push(std::uint64_t id, HttpResponse response) {
-    {
-      std::lock_guard lock(mutex);
-      items.emplace_back(id, std::move(response));
-    }
-    wake();
-  }
-  void wake() const {
-    const std::uint64_t one = 1;
-    [[maybe_unused]] auto written = ::write(eventFd, &one, sizeof one);
-  }
-  std::vector<std::pair<std::uint64_t, HttpResponse>> take() {
-    std::uint64_t count;
-    [[maybe_unused]] auto drained = ::read(eventFd, &count, sizeof count);
-    std::lock_guard lock(mutex);
-    return std::exchange(items, {});
-  }
-
-  const int eventFd;
-
- private:
-  std::mutex mutex;
-  std::vector<std::pair<std::uint64_t, HttpResponse>> items;
-};
 
 namespace {
 
@@ -63,9 +29,15 @@ constexpr int kSweepIntervalMs = 200;
 constexpr int kMaxEvents = 256;
 constexpr std::size_t kReadChunk = 16 * 1024;
 constexpr std::size_t kMaxReadPerEvent = 128 * 1024;
+// A peer that keeps sending after its answer is cut off rather than read for ever.
+constexpr std::size_t kMaxLingerBytes = 64 * 1024;
 constexpr std::string_view kOverloadReply =
     "HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/plain\r\nContent-Length: 9\r\n"
-    "Connection: close\r\n\r\nOverload\n";
+    "Retry-After: 1\r\nConnection: close\r\n\r\nOverload\n";
+constexpr std::string_view kAddressOverloadReply =
+    "HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/plain\r\nContent-Length: 39\r\n"
+    "Retry-After: 1\r\nConnection: close\r\n\r\nToo many connections from this address\n";
+static_assert(kAddressOverloadReply.size() - kAddressOverloadReply.find("\r\n\r\n") - 4 == 39);
 
 }  // namespace
 
@@ -151,27 +123,49 @@ void HttpServer::acceptAll() {
       if (errno == EINTR || errno == ECONNABORTED) continue;
       return;  // EAGAIN, or an error the next readiness will retry
     }
-    if (connections_.size() >= settings_.maxConnections) {
-      rejectOverflow(fd);
+    std::string key = addressKey(peer);
+    if (const std::string_view refusal = admissionRefusal(key); !refusal.empty()) {
+      [[maybe_unused]] auto sent = send(fd, refusal.data(), refusal.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+      ::close(fd);
       continue;
     }
-    const int on = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    const std::uint64_t id = nextId_++;
-    auto connection = std::make_unique<Connection>(fd, id, numericAddress(peer), settings_.requestLimits);
-    connection->deadline = steadyMillis() + settings_.requestTimeoutMs;
-    Connection& added = *connections_.emplace(id, std::move(connection)).first->second;
-    epoll_event event{};
-    event.events = EPOLLIN;
-    event.data.u64 = id;
-    added.watchedEvents = EPOLLIN;
-    epoll_ctl(epollFd_, EPOLL_CTL_ADD, fd, &event);
+    admit(fd, peer, std::move(key));
   }
 }
 
-void HttpServer::rejectOverflow(int fd) {
-  [[maybe_unused]] auto sent = send(fd, kOverloadReply.data(), kOverloadReply.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-  ::close(fd);
+std::string_view HttpServer::admissionRefusal(const std::string& key) const {
+  const std::size_t open = connections_.size();
+  if (open >= settings_.maxConnections) return kOverloadReply;
+  const auto found = connectionsPerAddress_.find(key);
+  const std::size_t held = found == connectionsPerAddress_.end() ? 0 : found->second;
+  if (held >= settings_.maxConnectionsPerAddress) return kAddressOverloadReply;
+  if (held >= settings_.fewConnections && open + settings_.reservedConnections >= settings_.maxConnections) {
+    return kAddressOverloadReply;
+  }
+  return {};
+}
+
+void HttpServer::admit(int fd, const sockaddr_storage& peer, std::string key) {
+  const int on = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  const std::uint64_t id = nextId_++;
+  ++connectionsPerAddress_[key];
+  auto connection =
+      std::make_unique<Connection>(fd, id, numericAddress(peer), std::move(key), settings_.requestLimits);
+  Connection& added = *connections_.emplace(id, std::move(connection)).first->second;
+  startReading(added);
+  epoll_event event{};
+  event.events = EPOLLIN;
+  event.data.u64 = id;
+  added.watchedEvents = EPOLLIN;
+  epoll_ctl(epollFd_, EPOLL_CTL_ADD, fd, &event);
+}
+
+void HttpServer::startReading(Connection& connection) {
+  connection.state = ConnectionState::Reading;
+  connection.readingSince = steadyMillis();
+  connection.bodyDeadlineSet = false;
+  connection.deadline = connection.readingSince + std::min(settings_.headTimeoutMs, settings_.requestTimeoutMs);
 }
 
 void HttpServer::watch(Connection& connection, std::uint32_t events) {
@@ -188,6 +182,9 @@ void HttpServer::close(std::uint64_t id) {
   if (found == connections_.end()) return;
   epoll_ctl(epollFd_, EPOLL_CTL_DEL, found->second->fd, nullptr);
   ::close(found->second->fd);
+  if (auto held = connectionsPerAddress_.find(found->second->addressKey); held != connectionsPerAddress_.end()) {
+    if (--held->second == 0) connectionsPerAddress_.erase(held);
+  }
   connections_.erase(found);
 }
 
@@ -195,8 +192,11 @@ void HttpServer::onEvent(Connection& connection, std::uint32_t events) {
   const std::uint64_t id = connection.id;
   switch (connection.state) {
     case ConnectionState::Processing:
-      // Only errors and hang-ups arrive here; the reply has nobody to go to.
-      if (events & (EPOLLERR | EPOLLHUP)) close(id);
+      // The reply has nobody to go to.
+      if (events & (EPOLLERR | EPOLLHUP)) return close(id);
+      // Input during processing (pipelining, or the peer's FIN) waits until the reply is out;
+      // reading is switched off only now, which saves two system calls per ordinary request.
+      watch(connection, 0);
       return;
     case ConnectionState::Writing:
       if (events & (EPOLLERR | EPOLLHUP)) return close(id);
@@ -217,7 +217,11 @@ void HttpServer::readInput(Connection& connection) {
     const ssize_t received = recv(connection.fd, chunk, sizeof chunk, 0);
     if (received > 0) {
       total += static_cast<std::size_t>(received);
-      if (connection.state == ConnectionState::Reading) connection.input.append(chunk, static_cast<std::size_t>(received));
+      if (connection.state == ConnectionState::Reading) {
+        connection.parser.append(std::string_view(chunk, static_cast<std::size_t>(received)));
+      } else {
+        connection.lingerDiscarded += static_cast<std::size_t>(received);
+      }
       continue;
     }
     if (received == 0) {
@@ -230,14 +234,14 @@ void HttpServer::readInput(Connection& connection) {
     break;
   }
   if (connection.state == ConnectionState::Lingering) {
-    if (connection.peerClosed) close(id);
+    if (connection.peerClosed || connection.lingerDiscarded > kMaxLingerBytes) close(id);
     return;
   }
   parseInput(connection);
 }
 
 void HttpServer::parseInput(Connection& connection) {
-  switch (connection.parser.parse(connection.input)) {
+  switch (connection.parser.parse()) {
     case ParseOutcome::Complete:
       dispatch(connection);
       return;
@@ -249,7 +253,11 @@ void HttpServer::parseInput(Connection& connection) {
     }
     case ParseOutcome::NeedMore:
       // A peer that has stopped sending will never complete the request.
-      if (connection.peerClosed) close(connection.id);
+      if (connection.peerClosed) return close(connection.id);
+      if (connection.parser.headComplete() && !connection.bodyDeadlineSet) {
+        connection.bodyDeadlineSet = true;
+        connection.deadline = connection.readingSince + settings_.requestTimeoutMs;
+      }
       return;
   }
 }
@@ -261,7 +269,6 @@ void HttpServer::dispatch(Connection& connection) {
   connection.keepAlive = request.keepAlive && !stopping_ && !connection.peerClosed;
   connection.state = ConnectionState::Processing;
   connection.deadline = steadyMillis() + settings_.processingTimeoutMs;
-  watch(connection, 0);
 
   const std::uint64_t id = connection.id;
   std::weak_ptr<CompletionQueue> queue = completions_;
@@ -316,18 +323,17 @@ void HttpServer::writeOutput(Connection& connection) {
 void HttpServer::afterReply(Connection& connection) {
   connection.output.clear();
   if (!connection.keepAlive) return linger(connection);
-  connection.state = ConnectionState::Reading;
+  startReading(connection);
   connection.parser.reset();
-  connection.deadline = steadyMillis() + settings_.requestTimeoutMs;
   watch(connection, EPOLLIN);
-  if (!connection.input.empty()) parseInput(connection);
+  if (connection.parser.hasInput()) parseInput(connection);
 }
 
 void HttpServer::linger(Connection& connection) {
   shutdown(connection.fd, SHUT_WR);
   if (connection.peerClosed) return close(connection.id);
   connection.state = ConnectionState::Lingering;
-  connection.input.clear();
+  connection.parser.discardInput();
   connection.deadline = steadyMillis() + settings_.lingerMs;
   watch(connection, EPOLLIN);
 }
@@ -340,7 +346,7 @@ void HttpServer::sweepDeadlines() {
   }
   for (std::uint64_t id : expired) {
     Connection& connection = *connections_.at(id);
-    if (connection.state == ConnectionState::Reading && !connection.input.empty()) {
+    if (connection.state == ConnectionState::Reading && connection.parser.hasInput()) {
       const std::string timeout = serializeResponse(plainTextResponse(408, "Request timeout"), false);
       [[maybe_unused]] auto sent = send(connection.fd, timeout.data(), timeout.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     }
@@ -358,7 +364,7 @@ void HttpServer::beginShutdown() {
   }
   std::vector<std::uint64_t> idle;
   for (const auto& [id, connection] : connections_) {
-    const bool waiting = connection->state == ConnectionState::Reading && connection->input.empty();
+    const bool waiting = connection->state == ConnectionState::Reading && !connection->parser.hasInput();
     if (waiting || connection->state == ConnectionState::Lingering) idle.push_back(id);
   }
   for (std::uint64_t id : idle) close(id);

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include <sys/socket.h>
+
 #include "http/connection.h"
 #include "http/http_request.h"
 #include "http/http_response.h"
@@ -18,11 +20,20 @@ namespace zandle::service {
 
 struct ServerSettings {
   RequestLimits requestLimits;
-  int requestTimeoutMs = 10'000;     // whole request, counted from accept or from the previous reply
+  // Both counted from accept or from the previous reply: the head must be in
+  // within the first, the whole request within the second.
+  int headTimeoutMs = 5'000;
+  int requestTimeoutMs = 10'000;
   int processingTimeoutMs = 60'000;  // a handler that never answers
   int lingerMs = 2'000;
   int shutdownGraceMs = 10'000;
   std::size_t maxConnections = 10'000;
+  // One address (an IPv6 /64) holds at most this many; many users may share one behind NAT.
+  std::size_t maxConnectionsPerAddress = 2'500;
+  // The last slots under maxConnections go only to addresses holding fewer
+  // than fewConnections, so that no single address can take the rest.
+  std::size_t reservedConnections = 1'000;
+  std::size_t fewConnections = 16;
 };
 
 using Responder = std::function<void(HttpResponse)>;
@@ -48,7 +59,10 @@ class HttpServer {
 
  private:
   void acceptAll();
-  void rejectOverflow(int fd);
+  // The reply that turns a new connection from this address away, or empty.
+  std::string_view admissionRefusal(const std::string& addressKey) const;
+  void admit(int fd, const sockaddr_storage& peer, std::string key);
+  void startReading(Connection& connection);
   void onEvent(Connection& connection, std::uint32_t events);
   void readInput(Connection& connection);
   void parseInput(Connection& connection);
@@ -70,6 +84,7 @@ class HttpServer {
   int listenFd_ = -1;
   int spareFd_ = -1;
   std::unordered_map<std::uint64_t, std::unique_ptr<Connection>> connections_;
+  std::unordered_map<std::string, std::size_t> connectionsPerAddress_;
   std::uint64_t nextId_;
   std::atomic<bool> stopRequested_{false};
   bool stopping_ = false;

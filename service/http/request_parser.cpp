@@ -58,9 +58,28 @@ std::size_t findHeadEnd(std::string_view buffer, std::size_t from, std::size_t& 
 void RequestParser::reset() {
   request_ = HttpRequest{};
   headParsed_ = false;
-  headLength_ = bodyLength_ = scannedUpTo_ = 0;
+  blankBytes_ = headLength_ = bodyLength_ = scannedUpTo_ = 0;
   errorStatus_ = 0;
   errorMessage_.clear();
+}
+
+void RequestParser::discardInput() {
+  buffer_.clear();
+  start_ = 0;
+  blankBytes_ = scannedUpTo_ = 0;
+}
+
+void RequestParser::consume(std::size_t count) {
+  start_ += count;
+  // Moving the rest only once half the buffer is spent keeps pipelined
+  // requests linear: each move costs at most what was consumed before it.
+  if (start_ == buffer_.size()) {
+    buffer_.clear();
+    start_ = 0;
+  } else if (start_ >= buffer_.size() / 2) {
+    buffer_.erase(0, start_);
+    start_ = 0;
+  }
 }
 
 ParseOutcome RequestParser::fail(int status, std::string message) {
@@ -69,31 +88,46 @@ ParseOutcome RequestParser::fail(int status, std::string message) {
   return ParseOutcome::Failed;
 }
 
-ParseOutcome RequestParser::parse(std::string& buffer) {
+ParseOutcome RequestParser::parse() {
   if (!headParsed_) {
-    // Blank lines before a request line are tolerated, as RFC 9112 asks.
-    while (!buffer.empty() && (buffer.front() == '\r' || buffer.front() == '\n')) buffer.erase(0, 1);
-    std::size_t terminatorLength = 0;
-    const std::size_t from = scannedUpTo_ > 2 ? scannedUpTo_ - 2 : 0;
-    const std::size_t end = findHeadEnd(buffer, from, terminatorLength);
-    if (end == std::string_view::npos) {
-      scannedUpTo_ = buffer.size();
-      if (buffer.size() > limits_.maxHeaderBytes) return fail(431, "Request header too large");
-      return ParseOutcome::NeedMore;
-    }
-    if (end > limits_.maxHeaderBytes) return fail(431, "Request header too large");
-    if (!parseHead(std::string_view(buffer).substr(0, end + 1))) return ParseOutcome::Failed;
-    if (!decideBodyLength()) return ParseOutcome::Failed;
-    headParsed_ = true;
-    headLength_ = end + terminatorLength;
+    if (const ParseOutcome outcome = parseHead(); outcome != ParseOutcome::Complete) return outcome;
   }
-  if (buffer.size() - headLength_ < bodyLength_) return ParseOutcome::NeedMore;
-  request_.body.assign(buffer, headLength_, bodyLength_);
-  buffer.erase(0, headLength_ + bodyLength_);
+  if (buffer_.size() - start_ - headLength_ < bodyLength_) return ParseOutcome::NeedMore;
+  request_.body.assign(buffer_, start_ + headLength_, bodyLength_);
+  consume(headLength_ + bodyLength_);
   return ParseOutcome::Complete;
 }
 
-bool RequestParser::parseHead(std::string_view head) {
+ParseOutcome RequestParser::parseHead() {
+  if (scannedUpTo_ == 0) {
+    // Blank lines before a request line are tolerated, as RFC 9112 asks,
+    // but only as many as the head may hold.
+    std::size_t skipped = 0;
+    while (start_ + skipped < buffer_.size() && (buffer_[start_ + skipped] == '\r' || buffer_[start_ + skipped] == '\n')) {
+      ++skipped;
+    }
+    blankBytes_ += skipped;
+    consume(skipped);
+    if (blankBytes_ > limits_.maxHeaderBytes) return fail(431, "Request header too large");
+  }
+  const std::string_view pending = std::string_view(buffer_).substr(start_);
+  std::size_t terminatorLength = 0;
+  const std::size_t from = scannedUpTo_ > 2 ? scannedUpTo_ - 2 : 0;
+  const std::size_t end = findHeadEnd(pending, from, terminatorLength);
+  if (end == std::string_view::npos) {
+    scannedUpTo_ = pending.size();
+    if (blankBytes_ + pending.size() > limits_.maxHeaderBytes) return fail(431, "Request header too large");
+    return ParseOutcome::NeedMore;
+  }
+  if (blankBytes_ + end > limits_.maxHeaderBytes) return fail(431, "Request header too large");
+  if (!parseHeadLines(pending.substr(0, end + 1))) return ParseOutcome::Failed;
+  if (!decideBodyLength()) return ParseOutcome::Failed;
+  headParsed_ = true;
+  headLength_ = end + terminatorLength;
+  return ParseOutcome::Complete;
+}
+
+bool RequestParser::parseHeadLines(std::string_view head) {
   bool firstLine = true;
   while (!head.empty()) {
     std::size_t newline = head.find('\n');
@@ -142,8 +176,13 @@ bool RequestParser::parseHeaderLine(std::string_view line) {
   if (colon == std::string_view::npos || colon == 0) return fail(400, "Malformed header"), false;
   const std::string_view name = line.substr(0, colon);
   if (!std::all_of(name.begin(), name.end(), isTokenChar)) return fail(400, "Malformed header name"), false;
+  const std::string_view value = trim(line.substr(colon + 1));
+  // A lone CR or a NUL would let the value mean something else to the next reader.
+  if (value.find_first_of(std::string_view("\r\0", 2)) != std::string_view::npos) {
+    return fail(400, "Malformed header value"), false;
+  }
   if (request_.headers.size() >= limits_.maxHeaderCount) return fail(431, "Too many headers"), false;
-  request_.headers.emplace_back(lowerCase(name), std::string(trim(line.substr(colon + 1))));
+  request_.headers.emplace_back(lowerCase(name), std::string(value));
   return true;
 }
 

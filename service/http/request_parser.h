@@ -1,4 +1,6 @@
-// Incremental HTTP/1.x request parser with hard size limits.
+// Incremental HTTP/1.x request parser with hard size limits. It owns the
+// bytes received on one connection, so that every byte is looked at a
+// bounded number of times however the peer splits or pads its requests.
 #pragma once
 
 #include <cstddef>
@@ -10,7 +12,7 @@
 namespace zandle::service {
 
 struct RequestLimits {
-  std::size_t maxHeaderBytes = 16 * 1024;
+  std::size_t maxHeaderBytes = 16 * 1024;  // blank lines before the request line count too
   std::size_t maxBodyBytes = 64 * 1024;
   std::size_t maxHeaderCount = 100;
 };
@@ -21,30 +23,42 @@ class RequestParser {
  public:
   explicit RequestParser(RequestLimits limits) : limits_(limits) {}
 
+  void append(std::string_view bytes) { buffer_.append(bytes); }
+
   // Looks at the bytes buffered so far. On Complete the request is in
-  // request() and its bytes have been removed from the buffer.
-  ParseOutcome parse(std::string& buffer);
+  // request() and its bytes are consumed.
+  ParseOutcome parse();
 
   HttpRequest& request() { return request_; }
   int errorStatus() const { return errorStatus_; }
   const std::string& errorMessage() const { return errorMessage_; }
 
-  // Ready for the next request on the same connection.
+  // Some bytes of a request that is not yet complete have arrived.
+  bool hasInput() const { return start_ < buffer_.size() || blankBytes_ > 0; }
+  bool headComplete() const { return headParsed_; }
+  void discardInput();
+
+  // Ready for the next request on the same connection; keeps bytes already received.
   void reset();
 
  private:
   ParseOutcome fail(int status, std::string message);
-  bool parseHead(std::string_view head);
+  ParseOutcome parseHead();
+  bool parseHeadLines(std::string_view head);
   bool parseRequestLine(std::string_view line);
   bool parseHeaderLine(std::string_view line);
   bool decideBodyLength();
+  void consume(std::size_t count);
 
   RequestLimits limits_;
+  std::string buffer_;
+  std::size_t start_ = 0;  // bytes before it belong to requests already handled
   HttpRequest request_;
   bool headParsed_ = false;
+  std::size_t blankBytes_ = 0;  // blank lines skipped before this request's line
   std::size_t headLength_ = 0;
   std::size_t bodyLength_ = 0;
-  std::size_t scannedUpTo_ = 0;
+  std::size_t scannedUpTo_ = 0;  // relative to start_
   int errorStatus_ = 0;
   std::string errorMessage_;
 };

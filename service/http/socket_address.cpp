@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -39,12 +40,37 @@ std::string numericAddress(const sockaddr_storage& address) {
   return text;
 }
 
-int openListeningSocket(std::string_view hostAndPort, std::string& boundAddress) {
+std::string addressKey(const sockaddr_storage& address) {
+  if (address.ss_family == AF_INET6) {
+    const auto& v6 = reinterpret_cast<const sockaddr_in6&>(address);
+    if (!IN6_IS_ADDR_V4MAPPED(&v6.sin6_addr)) {
+      sockaddr_in6 prefix = v6;
+      std::memset(&prefix.sin6_addr.s6_addr[8], 0, 8);
+      sockaddr_storage masked{};
+      std::memcpy(&masked, &prefix, sizeof prefix);
+      return numericAddress(masked) + "/64";
+    }
+  }
+  return numericAddress(address);
+}
+
+void splitListenAddress(std::string_view hostAndPort, std::string& host, std::string& port) {
   const std::size_t colon = hostAndPort.rfind(':');
-  if (colon == std::string_view::npos) throw std::runtime_error("listen address needs host:port");
-  std::string host(hostAndPort.substr(0, colon));
-  const std::string port(hostAndPort.substr(colon + 1));
+  if (colon == std::string_view::npos) throw std::invalid_argument("--listen needs HOST:PORT");
+  host = std::string(hostAndPort.substr(0, colon));
+  port = std::string(hostAndPort.substr(colon + 1));
   if (host.size() >= 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+  // The resolver would take 99999 modulo 65536 and listen somewhere else.
+  unsigned number = 0;
+  const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), number);
+  if (port.empty() || error != std::errc() || end != port.data() + port.size() || number > 65535) {
+    throw std::invalid_argument("--listen port \"" + port + "\" is not a number from 1 to 65535 (0 picks a free one)");
+  }
+}
+
+int openListeningSocket(std::string_view hostAndPort, std::string& boundAddress) {
+  std::string host, port;
+  splitListenAddress(hostAndPort, host, port);
 
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;

@@ -30,9 +30,14 @@ SqliteConnection::SqliteConnection(const std::string& path, bool readOnly) {
   }
   sqlite3_busy_timeout(db_, kBusyTimeoutMs);
   sqlite3_extended_result_codes(db_, 1);
-  if (!readOnly) {
+  try {
     // FULL syncs the WAL on every commit: a reply is only sent after the record is on disk.
-    runScript("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;");
+    if (!readOnly) runScript("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;");
+  } catch (const StoreError&) {
+    const std::string message = sqlite3_errmsg(db_);
+    sqlite3_close(db_);
+    db_ = nullptr;
+    throw StoreError("cannot open SQLite store " + path + ": " + message);
   }
 }
 

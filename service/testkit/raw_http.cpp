@@ -38,9 +38,18 @@ std::string HttpReply::header(std::string_view name) const {
   return {};
 }
 
-int connectLoopback(std::uint16_t port) {
+int connectLoopback(std::uint16_t port, std::string_view sourceAddress) {
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return -1;
+  if (!sourceAddress.empty()) {
+    sockaddr_in source{};
+    source.sin_family = AF_INET;
+    if (inet_pton(AF_INET, std::string(sourceAddress).c_str(), &source.sin_addr) != 1 ||
+        bind(fd, reinterpret_cast<sockaddr*>(&source), sizeof source) != 0) {
+      close(fd);
+      return -1;
+    }
+  }
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(port);
@@ -79,8 +88,8 @@ HttpReply readReply(int fd, int timeoutMs) {
   return parseReply(raw);
 }
 
-HttpReply exchange(std::uint16_t port, std::string_view request, int timeoutMs) {
-  const int fd = connectLoopback(port);
+HttpReply exchange(std::uint16_t port, std::string_view request, int timeoutMs, std::string_view sourceAddress) {
+  const int fd = connectLoopback(port, sourceAddress);
   if (fd < 0) return {};
   std::size_t sent = 0;
   while (sent < request.size()) {

@@ -19,10 +19,12 @@ struct HttpReply {
   std::string header(std::string_view name) const;  // case-insensitive, first match
 };
 
-// Connected blocking socket to 127.0.0.1:port, or -1.
-int connectLoopback(std::uint16_t port);
+// Connected blocking socket to 127.0.0.1:port, or -1. A source address such as
+// "127.0.0.2" makes the connection come from another loopback address.
+int connectLoopback(std::uint16_t port, std::string_view sourceAddress = {});
 
-HttpReply exchange(std::uint16_t port, std::string_view request, int timeoutMs = kDefaultExchangeTimeoutMs);
+HttpReply exchange(std::uint16_t port, std::string_view request, int timeoutMs = kDefaultExchangeTimeoutMs,
+                   std::string_view sourceAddress = {});
 
 // Reads what the server sends on an open socket until it closes or the time runs out.
 HttpReply readReply(int fd, int timeoutMs = kDefaultExchangeTimeoutMs);

@@ -1,0 +1,53 @@
+// Replies finished on other threads, handed to the server's loop through an eventfd.
+#pragma once
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <mutex>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+#include "http/http_response.h"
+
+namespace zandle::service {
+
+// Responders keep it alive, so a late reply after shutdown is simply dropped.
+class CompletionQueue {
+ public:
+  CompletionQueue() : eventFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
+    if (eventFd < 0) throw std::runtime_error("eventfd failed");
+  }
+  ~CompletionQueue() { ::close(eventFd); }
+
+  void push(std::uint64_t id, HttpResponse response) {
+    bool first = false;
+    {
+      std::lock_guard lock(mutex);
+      items.emplace_back(id, std::move(response));
+      first = items.size() == 1;
+    }
+    // Items pushed behind the first are taken with it: one wake-up per batch of commits.
+    if (first) wake();
+  }
+  void wake() const {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] auto written = ::write(eventFd, &one, sizeof one);
+  }
+  std::vector<std::pair<std::uint64_t, HttpResponse>> take() {
+    std::uint64_t count;
+    [[maybe_unused]] auto drained = ::read(eventFd, &count, sizeof count);
+    std::lock_guard lock(mutex);
+    return std::exchange(items, {});
+  }
+
+  const int eventFd;
+
+ private:
+  std::mutex mutex;
+  std::vector<std::pair<std::uint64_t, HttpResponse>> items;
+};
+
+}  // namespace zandle::service
