@@ -5,10 +5,10 @@
 #include <string>
 
 #include "client/core/wire_protocol.h"
-#include "common/utf8.h"
 #include "http/form_decoder.h"
 #include "ingest/app_info.h"
 #include "ingest/asmx_reply.h"
+#include "ingest/field_limits.h"
 #include "ingest/report_fields.h"
 
 namespace zandle::service {
@@ -63,6 +63,11 @@ void IngestionHandler::handle(const HttpRequest& request, const Responder& respo
     HttpResponse refused = plainTextResponse(405, "Web methods take POST");
     refused.headers.emplace_back("Allow", "POST");
     return respond(std::move(refused));
+  }
+  if (request.body.size() > maxBodyBytes(method)) {
+    // Larger than the client's form buffer, so not from the client: nothing of it is stored.
+    return respond(plainTextResponse(413, "Body larger than the client sends to " + std::string(method) + " (" +
+                                              std::to_string(maxBodyBytes(method)) + " bytes)"));
   }
   try {
     (this->*operation)(FormFields::parse(request.body), request, respond);
@@ -141,7 +146,7 @@ void IngestionHandler::satisfaction(const FormFields& form, const HttpRequest& r
   report.rawModelNameVer = requiredText(form, kFieldModelNameVer);
   report.level = requiredInt(form, kFieldSatisLevel);
   // Always the literal "NULL" from the client; optional so that nothing else is refused for it.
-  report.satisInfo = sanitizeUtf8(form.single(kFieldSatisInfo).value_or(std::string()));
+  report.satisInfo = storedText(form.single(kFieldSatisInfo).value_or(std::string()), kMaxTextBytes);
   report.arrival = arrivalOf(request);
   submit({[report](Database& database) mutable {
             SatisfactionParts parts = splitSatisfactionField(report.rawModelNameVer, knownModels(database));

@@ -3,7 +3,7 @@
 #include <charconv>
 #include <vector>
 
-#include "common/utf8.h"
+#include "ingest/field_limits.h"
 
 namespace zandle::service {
 namespace {
@@ -11,18 +11,21 @@ namespace {
 // Bounds the look-ups one field can cause, however many dashes it holds.
 constexpr std::size_t kMaxModelCandidates = 16;
 
-std::string text(std::string_view bytes) { return sanitizeUtf8(bytes); }
+std::string text(std::string_view bytes) { return storedText(bytes, kMaxTextBytes); }
+
+// Model names, versions and function names, cut to what the client's buffers hold.
+std::string name(std::string_view bytes) { return storedText(bytes, kMaxNameBytes); }
 
 // The longest known model m such that `left` is m itself (exact) or starts with m + "-".
 std::optional<std::size_t> knownModelLength(std::string_view left, bool allowWhole, const KnownModelCheck& isKnown) {
-  if (allowWhole && isKnown(text(left))) return left.size();
+  if (allowWhole && isKnown(name(left))) return left.size();
   std::vector<std::size_t> dashes;
   for (std::size_t at = left.find('-'); at != std::string_view::npos && dashes.size() < kMaxModelCandidates;
        at = left.find('-', at + 1)) {
     dashes.push_back(at);
   }
   for (auto dash = dashes.rbegin(); dash != dashes.rend(); ++dash) {
-    if (isKnown(text(left.substr(0, *dash)))) return *dash;
+    if (isKnown(name(left.substr(0, *dash)))) return *dash;
   }
   return std::nullopt;
 }
@@ -37,7 +40,7 @@ std::pair<std::string_view, std::string_view> splitAtLast(std::string_view field
 
 ModelAndVersion splitModelNameVer(std::string_view field) {
   const auto [model, version] = splitAtLast(field, ',');
-  return {text(model), text(version)};
+  return {name(model), name(version)};
 }
 
 UserEnterParts splitUserEnterField(std::string_view field, const KnownModelCheck& isKnown) {
@@ -46,9 +49,9 @@ UserEnterParts splitUserEnterField(std::string_view field, const KnownModelCheck
   // with the bare model name first, so its tools are known. Failing that the
   // whole rest is taken as the model: a merged name is visible, a wrong cut is not.
   const auto [left, version] = splitAtLast(field, ',');
-  UserEnterParts parts{text(left), std::nullopt, text(version)};
+  UserEnterParts parts{name(left), std::nullopt, name(version)};
   if (const auto length = knownModelLength(left, true, isKnown); length && *length < left.size()) {
-    parts.model = text(left.substr(0, *length));
+    parts.model = name(left.substr(0, *length));
     parts.extra = text(left.substr(*length + 1));
   }
   return parts;
@@ -65,14 +68,14 @@ SatisfactionParts splitSatisfactionField(std::string_view field, const KnownMode
     const std::string_view rest = field.substr(*length + 1);
     const std::string ownName = "," + std::string(model);
     if (rest.size() > ownName.size() && rest.ends_with(ownName)) {
-      return {text(model), text(rest.substr(0, rest.size() - ownName.size())), text(model)};
+      return {name(model), name(rest.substr(0, rest.size() - ownName.size())), name(model)};
     }
     const auto [version, function] = splitAtLast(rest, ',');
-    return {text(model), text(version), text(function)};
+    return {name(model), name(version), name(function)};
   }
   const auto [left, function] = splitAtLast(field, ',');
   const auto [model, version] = splitAtLast(left, '-');
-  return {text(model), text(version), text(function)};
+  return {name(model), name(version), name(function)};
 }
 
 LogInfoParts splitLogInfoField(std::string_view field) {
@@ -83,7 +86,7 @@ LogInfoParts splitLogInfoField(std::string_view field) {
   std::string_view body = field.substr(open + 1);
   if (body.ends_with(']')) body.remove_suffix(1);
   const auto [model, version] = splitAtLast(field.substr(0, open), ',');
-  return {text(model), text(version), text(body)};
+  return {name(model), name(version), text(body)};
 }
 
 std::optional<std::int32_t> parseDecimalInt32(std::string_view digits) {

@@ -5,6 +5,7 @@
 #include <climits>
 
 #include "common/clock.h"
+#include "store/login_detail_id.h"
 #include "store/sql_schema.h"
 
 namespace zandle::service {
@@ -43,6 +44,8 @@ std::vector<std::string> splitFunctions(const std::string& joined) {
   return names;
 }
 
+constexpr int kLoginDetailIdAttempts = 32;
+
 std::int64_t limitValue(std::size_t limit) {
   return static_cast<std::int64_t>(std::min<std::size_t>(limit, INT64_MAX));
 }
@@ -50,7 +53,10 @@ std::int64_t limitValue(std::size_t limit) {
 }  // namespace
 
 SqlDatabase::SqlDatabase(std::unique_ptr<SqlConnection> connection, bool createSchema) : sql_(std::move(connection)) {
-  if (createSchema) sql_->runScript(schemaScript(sql_->dialect()));
+  if (createSchema) {
+    sql_->runScript(schemaScript(sql_->dialect()));
+    upgradeSchema(*sql_);
+  }
 }
 
 void SqlDatabase::begin() {
@@ -78,24 +84,28 @@ void SqlDatabase::recordToolSighting(const ToolSighting& sighting) {
 }
 
 std::int32_t SqlDatabase::openSession(const SessionOpening& session) {
-  const SqlResult result = sql_->run(
-      "INSERT INTO sessions (uin, model, extra, version, raw_model_name_ver, entered_ms, enter_address) "
-      "VALUES (?, ?, ?, ?, ?, ?, ?) RETURNING id",
-      {std::int64_t{session.uin}, session.model,
-       session.extra ? SqlValue(*session.extra) : SqlValue(std::monostate{}), session.version,
-       SqlBlob{session.rawModelNameVer}, session.arrival.millis, session.arrival.address});
-  const std::int64_t id = result.rows.empty() ? 0 : integerAt(result.rows.front(), 0);
-  // The client reads the id as a signed 32-bit number.
-  if (id <= 0 || id > INT32_MAX) throw StoreError("session ids exhausted");
-  return static_cast<std::int32_t>(id);
+  // A drawn id that is taken (by chance, or by a session from before random
+  // ids) inserts nothing, and another is drawn.
+  for (int attempt = 0; attempt < kLoginDetailIdAttempts; ++attempt) {
+    const SqlResult result = sql_->run(
+        "INSERT INTO sessions (login_detail_id, uin, model, extra, version, raw_model_name_ver, entered_ms, "
+        "enter_address) VALUES (?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (login_detail_id) DO NOTHING "
+        "RETURNING login_detail_id",
+        {std::int64_t{randomLoginDetailId()}, std::int64_t{session.uin}, session.model,
+         session.extra ? SqlValue(*session.extra) : SqlValue(std::monostate{}), session.version,
+         SqlBlob{session.rawModelNameVer}, session.arrival.millis, session.arrival.address});
+    if (!result.rows.empty()) return static_cast<std::int32_t>(integerAt(result.rows.front(), 0));
+  }
+  throw StoreError("no free login detail id found");
 }
 
 bool SqlDatabase::closeSession(const SessionClosing& closing) {
   const SqlResult updated = sql_->run(
-      "UPDATE sessions SET left_ms = ?, leave_address = ? WHERE id = ? AND left_ms IS NULL",
+      "UPDATE sessions SET left_ms = ?, leave_address = ? WHERE login_detail_id = ? AND left_ms IS NULL",
       {closing.arrival.millis, closing.arrival.address, std::int64_t{closing.sessionId}});
   if (updated.changedRows > 0) return true;
-  return !sql_->run("SELECT 1 FROM sessions WHERE id = ?", {std::int64_t{closing.sessionId}}).rows.empty();
+  return !sql_->run("SELECT 1 FROM sessions WHERE login_detail_id = ?", {std::int64_t{closing.sessionId}})
+              .rows.empty();
 }
 
 void SqlDatabase::insertLogLine(const LogLine& line) {

@@ -23,6 +23,7 @@ CREATE TABLE IF NOT EXISTS tool_config (
 );
 CREATE TABLE IF NOT EXISTS sessions (
   id {ID32},
+  login_detail_id INTEGER,
   uin INTEGER NOT NULL,
   model TEXT NOT NULL,
   extra TEXT,
@@ -68,7 +69,41 @@ void replaceAll(std::string& text, std::string_view from, std::string_view to) {
   }
 }
 
+// Stores before random login detail ids: the ids already handed out stay valid.
+constexpr std::string_view kLoginDetailIdUpgrade =
+    "ALTER TABLE sessions ADD COLUMN login_detail_id INTEGER;"
+    "UPDATE sessions SET login_detail_id = id;";
+constexpr std::string_view kLoginDetailIdIndex =
+    "CREATE UNIQUE INDEX IF NOT EXISTS sessions_by_login_detail_id ON sessions (login_detail_id)";
+
+bool sessionsHaveLoginDetailId(SqlConnection& sql) {
+  if (sql.dialect() == SqlDialect::Sqlite) {
+    return !sql.run("SELECT 1 FROM pragma_table_info('sessions') WHERE name = 'login_detail_id'").rows.empty();
+  }
+  return !sql.run("SELECT 1 FROM information_schema.columns WHERE table_schema = current_schema() "
+                  "AND table_name = 'sessions' AND column_name = 'login_detail_id'")
+              .rows.empty();
+}
+
 }  // namespace
+
+void upgradeSchema(SqlConnection& sql) {
+  // One instance at a time: SQLite's write lock, PostgreSQL's advisory lock.
+  const bool sqlite = sql.dialect() == SqlDialect::Sqlite;
+  sql.runScript(sqlite ? "BEGIN IMMEDIATE" : "BEGIN; SELECT pg_advisory_xact_lock(7243110);");
+  try {
+    if (!sessionsHaveLoginDetailId(sql)) sql.runScript(kLoginDetailIdUpgrade);
+    sql.runScript(kLoginDetailIdIndex);
+    sql.runScript("COMMIT");
+  } catch (const std::exception&) {
+    try {
+      sql.runScript("ROLLBACK");
+    } catch (const std::exception&) {
+      // The connection is gone; nothing was kept.
+    }
+    throw;
+  }
+}
 
 std::string schemaScript(SqlDialect dialect) {
   std::string script(kSchemaTemplate);

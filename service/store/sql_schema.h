@@ -10,4 +10,8 @@ namespace zandle::service {
 // Idempotent: creates what is missing and leaves existing data alone.
 std::string schemaScript(SqlDialect dialect);
 
+// Brings a store made by an earlier version up to date after schemaScript;
+// safe to run at every start and from several instances at once.
+void upgradeSchema(SqlConnection& sql);
+
 }  // namespace zandle::service

@@ -48,13 +48,16 @@ class RobustnessTest : public testing::Test {
 };
 
 TEST_F(RobustnessTest, BodiesOverTheLimitAreRefusedAndThoseAtTheLimitTaken) {
+  // The largest WriteLog body the client can build is taken; the server's own
+  // limit (--max-body) refuses larger bodies before any handler sees them.
   const std::string prefix = "strLoginUIN=1&strLogInfo=Tool,1.0[";
   const std::string suffix = "]&nLogLevel=0";
-  const std::string atLimit = prefix + std::string(64 * 1024 - prefix.size() - suffix.size(), 'x') + suffix;
-  ASSERT_EQ(atLimit.size(), 64u * 1024);
+  const std::string atLimit = prefix + std::string(4096 - prefix.size() - suffix.size(), 'x') + suffix;
   EXPECT_EQ(intResult(service_->call("WriteLog", atLimit)), 1);
-  const HttpReply over = service_->call("WriteLog", atLimit + "x");
+  const std::string overServerLimit = prefix + std::string(64 * 1024 - prefix.size() - suffix.size() + 1, 'x') + suffix;
+  const HttpReply over = service_->call("WriteLog", overServerLimit);
   EXPECT_EQ(over.status, 413);
+  EXPECT_NE(over.body.find("Request body too large"), std::string::npos) << over.body;
   const HttpReply huge = testkit::exchange(
       service_->port(), "POST /WriteLogWeb/WriteLogWeb.asmx/WriteLog HTTP/1.0\r\nContent-Length: "
                         "99999999999999999999999999\r\n\r\n");
@@ -204,7 +207,14 @@ TEST_F(RobustnessTest, PipelinedKeepAliveRequestsAreAnsweredInOrder) {
   EXPECT_EQ(reply.status, 200);
   const std::size_t second = reply.body.find("HTTP/1.1 200");
   ASSERT_NE(second, std::string::npos) << reply.body;
-  EXPECT_EQ(intResult(testkit::parseReply(reply.body.substr(second))), 2);
+  const auto firstId = intResult(reply);
+  const auto secondId = intResult(testkit::parseReply(reply.body.substr(second)));
+  ASSERT_TRUE(firstId && secondId);
+  EXPECT_NE(*firstId, *secondId);
+  // In order: the second reply's session belongs to UIN 2.
+  const auto sessions = service_->exportJson("sessions.json");
+  ASSERT_EQ(sessions.size(), 2u);
+  EXPECT_EQ(sessions[1]["uin"], 2);
 }
 
 }  // namespace
