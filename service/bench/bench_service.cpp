@@ -1,6 +1,8 @@
 // zandle-bench-service: WriteLog reports per second and latency with durable
 // commits, side by side with the same service storing nothing, in one run.
-// Each report is one HTTP/1.0 exchange on a new connection, as the client makes it.
+// Two ways of sending: one HTTP/1.0 exchange on a new connection per report,
+// as the client makes it, and HTTP/1.1 keep-alive connections, each used for
+// one report after another, which leaves more of the time to the store.
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "client/core/wire_protocol.h"
+#include "testkit/keep_alive_client.h"
 #include "testkit/raw_http.h"
 #include "testkit/service_process.h"
 
@@ -24,13 +27,21 @@ using zandle::testkit::ServiceProcess;
 
 constexpr std::size_t kMaxReportsPerRun = 2'000'000;
 
+enum class Sending { NewConnections, KeepAlive };
+
 struct Settings {
   std::string serviceBinary;
   int connections = 32;
   double seconds = 4;
   int rounds = 3;
   std::string postgresUrl;
+  std::vector<Sending> modes{Sending::NewConnections, Sending::KeepAlive};
 };
+
+const char* describe(Sending mode) {
+  return mode == Sending::KeepAlive ? "HTTP/1.1 keep-alive, one connection per client"
+                                    : "HTTP/1.0, one connection per report";
+}
 
 struct Measurement {
   std::uint64_t succeeded = 0;
@@ -51,10 +62,10 @@ struct Target {
   std::string name;
   std::vector<std::string> arguments;
   std::unique_ptr<ServiceProcess> process;
-  Measurement total;
+  std::vector<Measurement> totals;  // one per mode
 };
 
-Measurement runLoad(std::uint16_t port, const Settings& settings) {
+Measurement runLoad(std::uint16_t port, const Settings& settings, Sending mode) {
   const std::string expected = std::string(zandle::wire::kIntStartTag) + "1</int>";
   std::atomic<std::uint64_t> issued{0};
   std::vector<Measurement> perThread(static_cast<std::size_t>(settings.connections));
@@ -64,12 +75,15 @@ Measurement runLoad(std::uint16_t port, const Settings& settings) {
   for (int t = 0; t < settings.connections; ++t) {
     threads.emplace_back([&, t] {
       Measurement& mine = perThread[static_cast<std::size_t>(t)];
+      zandle::testkit::KeepAliveClient connection(port);
       while (Clock::now() < end && issued.fetch_add(1) < kMaxReportsPerRun) {
         const std::string body = "strLoginUIN=" + std::to_string(1000 + t) +
                                  "&strLogInfo=BenchTool,1.0[benchmark line from client " + std::to_string(t) +
                                  "]&nLogLevel=1";
         const auto sent = Clock::now();
-        const auto reply = zandle::testkit::callWebMethod(port, zandle::wire::kMethodWriteLog, body);
+        const auto reply = mode == Sending::KeepAlive
+                               ? connection.call(zandle::wire::kMethodWriteLog, body)
+                               : zandle::testkit::callWebMethod(port, zandle::wire::kMethodWriteLog, body);
         const double ms = std::chrono::duration<double, std::milli>(Clock::now() - sent).count();
         if (reply.status == 200 && reply.body.find(expected) != std::string::npos) {
           ++mine.succeeded;
@@ -112,6 +126,9 @@ Settings parseSettings(int argc, char** argv) {
     else if (flag == "--seconds") settings.seconds = std::clamp(std::stod(value), 0.2, 60.0);
     else if (flag == "--rounds") settings.rounds = std::clamp(std::stoi(value), 1, 20);
     else if (flag == "--postgres") settings.postgresUrl = value;
+    else if (flag == "--mode" && value == "new") settings.modes = {Sending::NewConnections};
+    else if (flag == "--mode" && value == "keep-alive") settings.modes = {Sending::KeepAlive};
+    else if (flag == "--mode" && value == "both") settings.modes = {Sending::NewConnections, Sending::KeepAlive};
     else throw std::invalid_argument("unknown option " + flag);
   }
   return settings;
@@ -130,14 +147,19 @@ int main(int argc, char** argv) {
     if (!settings.postgresUrl.empty()) {
       targets.push_back({"postgresql (synchronous_commit on)", {"--store", settings.postgresUrl}, nullptr, {}});
     }
+    Settings warmUp = settings;
+    warmUp.seconds = 0.3;
     for (auto& target : targets) {
-      target.arguments.insert(target.arguments.end(), {"--token", "bench"});
+      target.arguments.insert(target.arguments.end(), {"--token", "bench-token-0123456789"});
       target.process = ServiceProcess::start(settings.serviceBinary, target.arguments);
-      runLoad(target.process->port(), Settings{settings.serviceBinary, settings.connections, 0.3, 1, ""});  // warm-up
+      target.totals.resize(settings.modes.size());
+      runLoad(target.process->port(), warmUp, settings.modes.front());
     }
-    // Rounds alternate between the stores so that drift of the machine hits both alike.
+    // Rounds alternate between the stores and the modes so that drift of the machine hits all alike.
     for (int round = 0; round < settings.rounds; ++round) {
-      for (auto& target : targets) add(target.total, runLoad(target.process->port(), settings));
+      for (std::size_t m = 0; m < settings.modes.size(); ++m) {
+        for (auto& target : targets) add(target.totals[m], runLoad(target.process->port(), settings, settings.modes[m]));
+      }
     }
     std::vector<std::string> commitLines;
     for (auto& target : targets) {
@@ -147,24 +169,30 @@ int main(int argc, char** argv) {
       commitLines.push_back(at == std::string::npos ? "" : log.substr(at + 9, log.find('\n', at) - at - 9));
     }
 
-    std::printf("WriteLog over HTTP/1.0, one connection per report, %d concurrent clients, %d rounds of %.1f s per store\n",
+    std::printf("WriteLog, %d concurrent clients, %d rounds of %.1f s per store and way of sending\n",
                 settings.connections, settings.rounds, settings.seconds);
-    std::printf("%-36s %12s %9s %9s %8s\n", "store", "reports/s", "p50 ms", "p99 ms", "failed");
-    std::vector<double> rates, p99s;
-    for (auto& target : targets) {
-      rates.push_back(target.total.perSecond());
-      const double p50 = target.total.percentile(0.50);
-      p99s.push_back(target.total.percentile(0.99));
-      std::printf("%-36s %12.0f %9.2f %9.2f %8llu\n", target.name.c_str(), rates.back(), p50, p99s.back(),
-                  static_cast<unsigned long long>(target.total.failed));
+    for (std::size_t m = 0; m < settings.modes.size(); ++m) {
+      std::printf("\n%s\n", describe(settings.modes[m]));
+      std::printf("%-36s %12s %9s %9s %8s\n", "store", "reports/s", "p50 ms", "p99 ms", "failed");
+      std::vector<double> rates, p99s;
+      for (auto& target : targets) {
+        Measurement& total = target.totals[m];
+        rates.push_back(total.perSecond());
+        const double p50 = total.percentile(0.50);
+        p99s.push_back(total.percentile(0.99));
+        std::printf("%-36s %12.0f %9.2f %9.2f %8llu\n", target.name.c_str(), rates.back(), p50, p99s.back(),
+                    static_cast<unsigned long long>(total.failed));
+      }
+      for (std::size_t i = 1; i < targets.size(); ++i) {
+        std::printf("ratio %s / none: reports/s %.2f, p99 latency %.2fx\n",
+                    targets[i].name.substr(0, targets[i].name.find(' ')).c_str(),
+                    rates[0] > 0 ? rates[i] / rates[0] : 0.0, p99s[0] > 0 ? p99s[i] / p99s[0] : 0.0);
+      }
     }
+    std::printf("\n");
     for (std::size_t i = 0; i < targets.size(); ++i) {
-      std::printf("group commit, %s: %s\n", targets[i].name.substr(0, targets[i].name.find(' ')).c_str(),
+      std::printf("group commit, %s, all modes: %s\n", targets[i].name.substr(0, targets[i].name.find(' ')).c_str(),
                   commitLines[i].c_str());
-    }
-    for (std::size_t i = 1; i < targets.size(); ++i) {
-      std::printf("ratio %s / none: reports/s %.2f, p99 latency %.2fx\n", targets[i].name.substr(0, targets[i].name.find(' ')).c_str(),
-                  rates[0] > 0 ? rates[i] / rates[0] : 0.0, p99s[0] > 0 ? p99s[i] / p99s[0] : 0.0);
     }
     return 0;
   } catch (const std::exception& error) {
