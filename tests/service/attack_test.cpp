@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 #include <vector>
 
@@ -52,6 +53,10 @@ struct NormalClientRecord {
     if (latenciesMs.empty()) return 1e9;
     std::sort(latenciesMs.begin(), latenciesMs.end());
     return latenciesMs[latenciesMs.size() / 2];
+  }
+  void print(const char* beside) {
+    std::printf("normal client beside %s: %d answered, %d refused with 503, %d otherwise; median %.2f ms\n", beside,
+                succeeded, overloaded, otherwise, median());
   }
 };
 
@@ -111,6 +116,7 @@ TEST(AttackTest, BlankLineFloodLeavesOthersServedAndIsCutOffAtTheHeaderLimit) {
   }
   NormalClientRecord normal = runNormalClient(service.port(), until, std::chrono::milliseconds(20));
   for (auto& attacker : attackers) attacker.join();
+  normal.print("a blank-line flood");
 
   EXPECT_GT(floodBytes.load(), 1'000'000);
   EXPECT_GT(normal.succeeded, 50);
@@ -168,6 +174,8 @@ TEST(AttackTest, SlowConnectionsFromOneAddressDoNotLockOthersOut) {
   std::this_thread::sleep_for(std::chrono::seconds(2));  // the attack is in full swing first
   NormalClientRecord normal = runNormalClient(service.port(), until, std::chrono::milliseconds(50));
   attacker.join();
+  normal.print("slow connections from one address");
+  std::printf("slow connections held at most: %zu\n", mostHeld.load());
 
   EXPECT_GT(mostHeld.load(), 500u) << "the attack never got going";
   EXPECT_GT(normal.succeeded, 50);
