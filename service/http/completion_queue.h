@@ -7,12 +7,21 @@
 #include <cstdint>
 #include <mutex>
 #include <stdexcept>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "http/http_response.h"
 
 namespace zandle::service {
+
+// A piece of a body that a BodySource delivered.
+struct BodyPiece {
+  std::uint64_t id = 0;
+  std::string bytes;
+  bool last = false;
+  bool failed = false;
+};
 
 // Responders keep it alive, so a late reply after shutdown is simply dropped.
 class CompletionQueue {
@@ -27,9 +36,18 @@ class CompletionQueue {
     {
       std::lock_guard lock(mutex);
       items.emplace_back(id, std::move(response));
-      first = items.size() == 1;
+      first = items.size() + pieces.size() == 1;
     }
     // Items pushed behind the first are taken with it: one wake-up per batch of commits.
+    if (first) wake();
+  }
+  void pushPiece(BodyPiece piece) {
+    bool first = false;
+    {
+      std::lock_guard lock(mutex);
+      pieces.push_back(std::move(piece));
+      first = items.size() + pieces.size() == 1;
+    }
     if (first) wake();
   }
   void wake() const {
@@ -42,12 +60,18 @@ class CompletionQueue {
     std::lock_guard lock(mutex);
     return std::exchange(items, {});
   }
+  // After take(), which has read the wake-up.
+  std::vector<BodyPiece> takePieces() {
+    std::lock_guard lock(mutex);
+    return std::exchange(pieces, {});
+  }
 
   const int eventFd;
 
  private:
   std::mutex mutex;
   std::vector<std::pair<std::uint64_t, HttpResponse>> items;
+  std::vector<BodyPiece> pieces;
 };
 
 }  // namespace zandle::service

@@ -3,7 +3,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "http/http_response.h"
 
 #include "http/request_parser.h"
 
@@ -35,6 +38,11 @@ struct Connection {
   std::int64_t readingSince = 0;  // steady clock, start of the current request
   std::int64_t deadline = 0;      // steady clock
   std::uint32_t watchedEvents = 0;
+  // A body sent piece by piece: where the rest comes from, and how it is framed.
+  std::shared_ptr<BodySource> bodySource;
+  bool acceptsChunked = false;  // the request was HTTP/1.1
+  bool chunked = false;
+  bool awaitingPiece = false;
 };
 
 }  // namespace zandle::service

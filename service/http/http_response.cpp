@@ -36,6 +36,17 @@ std::string serializeResponse(const HttpResponse& response, bool keepAlive) {
   return out;
 }
 
+std::string serializeStreamHead(const HttpResponse& response, bool keepAlive, bool chunked) {
+  std::string out = "HTTP/1.1 " + std::to_string(response.status) + " ";
+  out.append(reasonPhrase(response.status));
+  out += "\r\nContent-Type: " + response.contentType;
+  if (chunked) out += "\r\nTransfer-Encoding: chunked";
+  out += keepAlive ? "\r\nConnection: keep-alive" : "\r\nConnection: close";
+  for (const auto& [name, value] : response.headers) out += "\r\n" + name + ": " + value;
+  out += "\r\n\r\n";
+  return out;
+}
+
 HttpResponse plainTextResponse(int status, std::string_view text) {
   HttpResponse response;
   response.status = status;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -267,6 +268,7 @@ void HttpServer::dispatch(Connection& connection) {
   request.peerAddress = connection.peerAddress;
   request.arrivalMillis = nowMillis();
   connection.keepAlive = request.keepAlive && !stopping_ && !connection.peerClosed;
+  connection.acceptsChunked = request.version == "HTTP/1.1";
   connection.state = ConnectionState::Processing;
   connection.deadline = steadyMillis() + settings_.processingTimeoutMs;
 
@@ -289,11 +291,44 @@ void HttpServer::takeCompletions() {
     if (found == connections_.end() || found->second->state != ConnectionState::Processing) continue;
     sendResponse(*found->second, response);
   }
+  for (BodyPiece& piece : completions_->takePieces()) {
+    auto found = connections_.find(piece.id);
+    if (found == connections_.end() || !found->second->awaitingPiece) continue;
+    Connection& connection = *found->second;
+    connection.awaitingPiece = false;
+    if (piece.failed) {
+      close(connection.id);
+      continue;
+    }
+    connection.output.clear();
+    connection.outputSent = 0;
+    if (connection.chunked && !piece.bytes.empty()) {
+      char size[24];
+      std::snprintf(size, sizeof size, "%zx\r\n", piece.bytes.size());
+      connection.output.append(size).append(piece.bytes).append("\r\n");
+    } else if (!connection.chunked) {
+      connection.output = std::move(piece.bytes);
+    }
+    if (piece.last) {
+      if (connection.chunked) connection.output += "0\r\n\r\n";
+      connection.bodySource.reset();
+    }
+    connection.deadline = steadyMillis() + settings_.requestTimeoutMs;
+    writeOutput(connection);
+  }
 }
 
 void HttpServer::sendResponse(Connection& connection, const HttpResponse& response) {
   if (response.closeConnection || stopping_) connection.keepAlive = false;
-  connection.output = serializeResponse(response, connection.keepAlive);
+  if (response.bodySource) {
+    // Without chunks only the close can tell where the body ends.
+    connection.chunked = connection.acceptsChunked;
+    if (!connection.chunked) connection.keepAlive = false;
+    connection.bodySource = response.bodySource;
+    connection.output = serializeStreamHead(response, connection.keepAlive, connection.chunked);
+  } else {
+    connection.output = serializeResponse(response, connection.keepAlive);
+  }
   connection.outputSent = 0;
   connection.state = ConnectionState::Writing;
   connection.deadline = steadyMillis() + settings_.requestTimeoutMs;
@@ -301,6 +336,7 @@ void HttpServer::sendResponse(Connection& connection, const HttpResponse& respon
 }
 
 void HttpServer::writeOutput(Connection& connection) {
+  if (connection.awaitingPiece) return;
   while (connection.outputSent < connection.output.size()) {
     const ssize_t sent = send(connection.fd, connection.output.data() + connection.outputSent,
                               connection.output.size() - connection.outputSent, MSG_NOSIGNAL);
@@ -317,7 +353,24 @@ void HttpServer::writeOutput(Connection& connection) {
       return close(connection.id);
     }
   }
+  if (connection.bodySource) return askForPiece(connection);
   afterReply(connection);
+}
+
+// One piece at a time, and only once the one before is out: a slow reader
+// holds the service to one piece of memory.
+void HttpServer::askForPiece(Connection& connection) {
+  connection.output.clear();
+  connection.outputSent = 0;
+  connection.awaitingPiece = true;
+  watch(connection, 0);
+  connection.deadline = steadyMillis() + settings_.processingTimeoutMs;
+  const std::uint64_t id = connection.id;
+  std::weak_ptr<CompletionQueue> queue = completions_;
+  const std::shared_ptr<BodySource> source = connection.bodySource;
+  source->next([queue, id](std::string bytes, bool last, bool failed) {
+    if (auto alive = queue.lock()) alive->pushPiece({id, std::move(bytes), last, failed});
+  });
 }
 
 void HttpServer::afterReply(Connection& connection) {

@@ -69,6 +69,7 @@ class HttpServer {
   void dispatch(Connection& connection);
   void sendResponse(Connection& connection, const HttpResponse& response);
   void writeOutput(Connection& connection);
+  void askForPiece(Connection& connection);
   void afterReply(Connection& connection);
   void linger(Connection& connection);
   void watch(Connection& connection, std::uint32_t events);
