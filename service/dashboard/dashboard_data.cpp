@@ -1,18 +1,11 @@
 #include "dashboard/dashboard_data.h"
 
 #include "common/clock.h"
-#include "store/dashboard_queries.h"
-
-#include <algorithm>
-#include <map>
 
 namespace zandle::service {
 
-DashboardData loadDashboardData(Database& database, const DashboardFilter& filter) {
-  DashboardData data;
-  data.filter = filter;
-  const TimeRange range = filter.range();
-  DashboardQueries queries(database.sqlConnection());
+void loadSessionFigures(DashboardQueries& queries, DashboardData& data) {
+  const DashboardFilter& filter = data.filter;
   data.openSessions = queries.openSessions(filter.tool);
   data.sessionsInPeriod = 0;
   for (std::int64_t day = filter.fromDay; day <= filter.toDay; ++day) {
@@ -20,28 +13,25 @@ DashboardData loadDashboardData(Database& database, const DashboardFilter& filte
     data.days.push_back({day, stored.sessions, stored.users, stored.medianMillis});
     data.sessionsInPeriod += stored.sessions;
   }
-  data.medianSessionMillis = queries.sessionFigures({range, filter.tool}).medianMillis;
+  data.medianSessionMillis = queries.sessionFigures(filter.scope()).medianMillis;
+}
 
-  std::map<std::pair<std::string, std::string>, FunctionFigures> functions;
-  for (const SatisfactionCount& count : database.satisfactionCounts(range)) {
-    if (filter.tool && count.model != *filter.tool) continue;
-    FunctionFigures& figures = functions[{count.model, count.function}];
-    figures.model = count.model;
-    figures.function = count.function;
-    figures.reports += count.reports;
-    if (count.level >= kLowestSatisfactionLevel && count.level <= kHighestSatisfactionLevel) {
-      figures.levels[static_cast<std::size_t>(count.level - kLowestSatisfactionLevel)] += count.reports;
-    } else {
-      figures.otherLevels += count.reports;
-    }
-  }
-  for (auto& entry : functions) data.functions.push_back(std::move(entry.second));
-  std::stable_sort(data.functions.begin(), data.functions.end(),
-                   [](const FunctionFigures& a, const FunctionFigures& b) { return a.reports > b.reports; });
+DashboardData loadDashboardData(Database& database, const DashboardFilter& filter) {
+  DashboardData data;
+  data.filter = filter;
+  DashboardQueries queries(database.sqlConnection());
+  loadSessionFigures(queries, data);
 
-  data.logLines = database.logLines(filter.logQuery());
-  data.configs = database.toolConfigs();
-  data.modelsSeen = database.modelsSeen();
+  // One row more than shown tells whether there is a next page.
+  data.functions = queries.functions(filter.scope(), filter.functionPage * kFunctionsPerPage, kFunctionsPerPage + 1);
+  data.moreFunctions = data.functions.size() > kFunctionsPerPage;
+  if (data.moreFunctions) data.functions.pop_back();
+
+  data.logLines = queries.logPage(filter.logFilter(), 0, kRecentLogLines + 1, kLogTextChars);
+  data.moreLogLines = data.logLines.size() > kRecentLogLines;
+  if (data.moreLogLines) data.logLines.pop_back();
+
+  data.toolChoices = queries.tools(std::nullopt, 0, kToolChoices);
   return data;
 }
 

@@ -1,13 +1,13 @@
-// Figures the dashboard and the summary export show, gathered in one pass.
+// Figures the overview page and the summary export show, gathered in one pass.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "dashboard/dashboard_filter.h"
+#include "store/dashboard_queries.h"
 #include "store/database.h"
 
 namespace zandle::service {
@@ -16,19 +16,19 @@ namespace zandle::service {
 inline constexpr std::int32_t kLowestSatisfactionLevel = 1;
 inline constexpr std::int32_t kHighestSatisfactionLevel = 3;
 
+// Rows of each list on a page: enough to read, few enough that a page stays small.
+inline constexpr std::size_t kFunctionsPerPage = 10;
+inline constexpr std::size_t kRecentLogLines = 20;
+inline constexpr std::size_t kLogLinesPerPage = 50;
+inline constexpr std::size_t kToolsPerPage = 50;
+inline constexpr std::size_t kToolChoices = 25;
+inline constexpr std::size_t kLogTextChars = 400;
+
 struct DayFigures {
   std::int64_t day = 0;
   std::int64_t sessions = 0;
   std::int64_t distinctUsers = 0;
   std::optional<std::int64_t> medianSessionMillis;
-};
-
-struct FunctionFigures {
-  std::string model;
-  std::string function;
-  std::int64_t reports = 0;  // each report follows one use of the function
-  std::array<std::int64_t, kHighestSatisfactionLevel> levels{};  // levels 1..3
-  std::int64_t otherLevels = 0;
 };
 
 struct DashboardData {
@@ -37,12 +37,16 @@ struct DashboardData {
   std::int64_t sessionsInPeriod = 0;
   std::optional<std::int64_t> medianSessionMillis;
   std::vector<DayFigures> days;  // every day of the period, empty ones included
-  std::vector<FunctionFigures> functions;
-  std::vector<StoredLogLine> logLines;
-  std::vector<ToolConfig> configs;
-  std::vector<std::string> modelsSeen;
+  std::vector<FunctionRow> functions;  // one page
+  bool moreFunctions = false;
+  std::vector<LogRow> logLines;  // the most recent
+  bool moreLogLines = false;
+  std::vector<ToolRow> toolChoices;  // for the tool selector
 };
 
 DashboardData loadDashboardData(Database& database, const DashboardFilter& filter);
+
+// Sessions per day and over the whole period, for the page and the summary export.
+void loadSessionFigures(DashboardQueries& queries, DashboardData& data);
 
 }  // namespace zandle::service

@@ -13,11 +13,21 @@ namespace {
 
 constexpr std::int64_t kDefaultDays = 30;
 constexpr std::int64_t kMaxDays = 400;
+constexpr std::size_t kMaxPage = 100'000;
+constexpr std::size_t kMaxSearchBytes = 200;
+
+std::optional<std::size_t> count(const FormFields& form, std::string_view name) {
+  const auto text = form.single(name);
+  if (!text) return std::nullopt;
+  std::size_t value = 0;
+  const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), value);
+  if (error != std::errc() || end != text->data() + text->size()) return std::nullopt;
+  return value;
+}
 
 }  // namespace
 
-DashboardFilter DashboardFilter::fromQuery(std::string_view query, std::int64_t nowMillis, std::size_t defaultLimit,
-                                           std::size_t maxLimit) {
+DashboardFilter DashboardFilter::fromQuery(std::string_view query, std::int64_t nowMillis) {
   const FormFields form = FormFields::parse(query);
   DashboardFilter filter;
   filter.toDay = nowMillis / kMillisPerDay;
@@ -31,24 +41,22 @@ DashboardFilter DashboardFilter::fromQuery(std::string_view query, std::int64_t 
   filter.fromDay = std::clamp(filter.fromDay, filter.toDay - (kMaxDays - 1), filter.toDay);
   if (auto tool = form.single("tool"); tool && !tool->empty()) filter.tool = *tool;
   if (auto level = form.single("level")) filter.level = parseDecimalInt32(*level);
-  filter.limit = defaultLimit;
-  if (auto limit = form.single("limit")) {
-    std::size_t value = 0;
-    const auto [end, error] = std::from_chars(limit->data(), limit->data() + limit->size(), value);
-    if (error == std::errc() && end == limit->data() + limit->size() && value > 0) filter.limit = value;
+  if (auto search = form.single("q"); search && !search->empty() && search->size() <= kMaxSearchBytes) {
+    filter.search = *search;
   }
-  filter.limit = std::min(filter.limit, maxLimit);
+  filter.page = std::min(count(form, "page").value_or(0), kMaxPage);
+  filter.functionPage = std::min(count(form, "fpage").value_or(0), kMaxPage);
+  if (auto limit = count(form, "limit"); limit && *limit > 0) filter.limit = limit;
   return filter;
 }
 
 TimeRange DashboardFilter::range() const { return {fromDay * kMillisPerDay, (toDay + 1) * kMillisPerDay}; }
 
-LogQuery DashboardFilter::logQuery() const { return {range(), level, tool, limit}; }
-
 std::string DashboardFilter::toQuery() const {
   std::string query = "from=" + formatDay(fromDay) + "&to=" + formatDay(toDay);
   if (tool) query += "&tool=" + urlEncode(*tool);
   if (level) query += "&level=" + std::to_string(*level);
+  if (search) query += "&q=" + urlEncode(*search);
   return query;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "store/dashboard_queries.h"
 #include "store/records.h"
 
 namespace zandle::service {
@@ -15,15 +16,18 @@ struct DashboardFilter {
   std::int64_t toDay = 0;    // inclusive
   std::optional<std::string> tool;
   std::optional<std::int32_t> level;
-  std::size_t limit = 0;
+  std::optional<std::string> search;
+  std::size_t page = 0;          // of the page's main list
+  std::size_t functionPage = 0;  // of the satisfaction table
+  std::optional<std::size_t> limit;  // rows of an export; all when nothing
 
   // Values that do not parse fall back to the defaults: the last 30 days, every tool and level.
-  static DashboardFilter fromQuery(std::string_view query, std::int64_t nowMillis, std::size_t defaultLimit,
-                                   std::size_t maxLimit);
+  static DashboardFilter fromQuery(std::string_view query, std::int64_t nowMillis);
 
   TimeRange range() const;
-  LogQuery logQuery() const;
-  // The filter again as a query string, for links to exports.
+  Scope scope() const { return {range(), tool}; }
+  LogFilter logFilter() const { return {scope(), level, search}; }
+  // The filter again as a query string, page numbers left out, for links.
   std::string toQuery() const;
 };
 

@@ -1,10 +1,14 @@
 #include "dashboard/dashboard_handler.h"
 
+#include <algorithm>
+#include <charconv>
+#include <functional>
 #include <memory>
 
 #include "dashboard/dashboard_data.h"
 #include "dashboard/dashboard_page.h"
 #include "dashboard/export_writer.h"
+#include "common/text_escape.h"
 #include "http/form_decoder.h"
 #include "ingest/app_info.h"
 #include "ingest/report_fields.h"
@@ -18,7 +22,7 @@ constexpr std::string_view kContentSecurityPolicy =
     "default-src 'none'; style-src 'unsafe-inline'; img-src data:; form-action 'self'; base-uri 'none'; "
     "frame-ancestors 'none'";
 
-HttpResponse page(int status, std::string html) {
+HttpResponse htmlPage(int status, std::string html) {
   HttpResponse response;
   response.status = status;
   response.contentType = std::string(kHtmlContentType);
@@ -37,7 +41,11 @@ HttpResponse guarded(HttpResponse response) {
 }
 
 HttpResponse unavailable() {
-  return guarded(page(503, messagePage("Storage unavailable", "The store could not be read. Try again shortly.")));
+  return guarded(htmlPage(503, messagePage("Storage unavailable", "The store could not be read. Try again shortly.")));
+}
+
+bool isPagePath(std::string_view path) {
+  return path == "/" || path == "/logs" || path == "/logs/line" || path == "/tools" || path == "/config";
 }
 
 std::vector<std::string> functionList(std::string_view text) {
@@ -59,27 +67,27 @@ void DashboardHandler::handle(const HttpRequest& request, const Responder& respo
   const bool get = request.method == "GET";
   const bool post = request.method == "POST";
   if (request.path == "/login" && post) return signIn(request, respond);
-  const bool known = (request.path == "/" && get) || (request.path == "/config" && post) ||
-                     (request.path == "/logout" && post) ||
+  const bool page = isPagePath(request.path);
+  const bool known = (page && get) || (request.path == "/config" && post) || (request.path == "/logout" && post) ||
                      (request.path.starts_with(kExportPrefix) && get &&
                       isExportName(std::string_view(request.path).substr(kExportPrefix.size())));
   if (!known) return respond(plainTextResponse(404, "Not found"));
   const Identity identity = access_.identify(request);
   switch (identity.caller) {
     case Caller::Throttled:
-      return respond(guarded(page(429, loginPage("Too many wrong tokens from this address. Try again later."))));
+      return respond(guarded(htmlPage(429, loginPage("Too many wrong tokens from this address. Try again later."))));
     case Caller::WrongToken:
-      if (get && request.path == "/") return respond(guarded(page(401, loginPage("That is not the dashboard token."))));
+      if (get && page) return respond(guarded(htmlPage(401, loginPage("That is not the dashboard token."))));
       return respond(plainTextResponse(401, "A dashboard token is required"));
     case Caller::Nobody:
       if (request.path == "/logout") return signOut(request, identity, respond);
-      if (get && request.path == "/") return respond(guarded(page(401, loginPage(""))));
+      if (get && page) return respond(guarded(htmlPage(401, loginPage(""))));
       return respond(plainTextResponse(401, "A dashboard token is required"));
     case Caller::QueryToken: {
       // The token leaves the address bar, history and logs: a session takes its place.
       if (!get) return respond(plainTextResponse(400, "Send the token in the body or a header"));
       const auto session = access_.signIn(request, *FormFields::parse(request.query).single("token"));
-      if (!session) return respond(guarded(page(429, loginPage("Too many wrong tokens from this address."))));
+      if (!session) return respond(guarded(htmlPage(429, loginPage("Too many wrong tokens from this address."))));
       const std::string query = queryWithoutToken(request.query);
       HttpResponse redirect = redirectResponse(request.path + (query.empty() ? "" : "?" + query));
       redirect.headers.emplace_back("Set-Cookie", access_.sessionCookie(*session, request));
@@ -90,18 +98,18 @@ void DashboardHandler::handle(const HttpRequest& request, const Responder& respo
       break;
   }
   if (request.path == "/logout") return signOut(request, identity, respond);
-  if (request.path == "/config") return changeConfig(request, identity, respond);
-  if (request.path == "/") return showDashboard(request, identity, respond);
+  if (request.path == "/config" && post) return changeConfig(request, identity, respond);
+  if (page) return showPage(request, identity, respond);
   exportFile(request, respond);
 }
 
 void DashboardHandler::signIn(const HttpRequest& request, const Responder& respond) {
   if (access_.throttled(request)) {
-    return respond(guarded(page(429, loginPage("Too many wrong tokens from this address. Try again later."))));
+    return respond(guarded(htmlPage(429, loginPage("Too many wrong tokens from this address. Try again later."))));
   }
   const auto candidate = FormFields::parse(request.body).single("token");
   const auto session = access_.signIn(request, candidate.value_or(""));
-  if (!session) return respond(guarded(page(401, loginPage("That is not the dashboard token."))));
+  if (!session) return respond(guarded(htmlPage(401, loginPage("That is not the dashboard token."))));
   HttpResponse redirect = redirectResponse("/");
   redirect.headers.emplace_back("Set-Cookie", access_.sessionCookie(*session, request));
   respond(guarded(std::move(redirect)));
@@ -111,7 +119,7 @@ void DashboardHandler::signOut(const HttpRequest& request, const Identity& ident
   if (identity.session) {
     const auto csrf = FormFields::parse(request.body).single("csrf");
     if (!csrf || !sameSecret(*csrf, identity.session->csrf)) {
-      return respond(guarded(page(403, messagePage("Not signed out", "The form did not come from this session."))));
+      return respond(guarded(htmlPage(403, messagePage("Not signed out", "The form did not come from this session."))));
     }
     access_.signOut(*identity.session);
   }
@@ -120,28 +128,60 @@ void DashboardHandler::signOut(const HttpRequest& request, const Identity& ident
   respond(guarded(std::move(redirect)));
 }
 
-void DashboardHandler::showDashboard(const HttpRequest& request, const Identity& identity, const Responder& respond) {
-  const DashboardFilter filter =
-      DashboardFilter::fromQuery(request.query, request.arrivalMillis, limits_.logLinesShown, limits_.logLinesShown);
-  auto html = std::make_shared<std::string>();
+void DashboardHandler::showPage(const HttpRequest& request, const Identity& identity, const Responder& respond) {
+  const DashboardFilter filter = DashboardFilter::fromQuery(request.query, request.arrivalMillis);
   const std::string formToken = identity.session ? identity.session->csrf : std::string();
+  const FormFields form = FormFields::parse(request.query);
+  std::function<std::string(Database&)> render;
+  if (request.path == "/") {
+    render = [filter, formToken](Database& database) {
+      return dashboardPage(loadDashboardData(database, filter), formToken);
+    };
+  } else if (request.path == "/logs") {
+    render = [filter, formToken](Database& database) { return logsPage(loadLogsPage(database, filter), formToken); };
+  } else if (request.path == "/logs/line") {
+    const std::string text = form.single("id").value_or("");
+    std::int64_t id = 0;
+    std::from_chars(text.data(), text.data() + text.size(), id);
+    render = [filter, formToken, id](Database& database) {
+      return logLinePage(loadLogLinePage(database, filter, id), formToken);
+    };
+  } else if (request.path == "/tools") {
+    render = [filter, formToken](Database& database) { return toolsPage(loadToolsPage(database, filter), formToken); };
+  } else {
+    const std::string model = form.single("model").value_or("");
+    const bool saved = form.has("saved");
+    render = [filter, formToken, model, saved](Database& database) {
+      ConfigPageData data = loadConfigPage(database, filter, model);
+      data.saved = saved;
+      return configPage(data, formToken);
+    };
+  }
+  auto html = std::make_shared<std::string>();
   const bool queued = reader_.submit(
-      {[filter, html, formToken](Database& database) {
-         *html = dashboardPage(loadDashboardData(database, filter), formToken);
-       },
-       [respond, html](bool succeeded) { respond(succeeded ? guarded(page(200, std::move(*html))) : unavailable()); }});
+      {[render, html](Database& database) { *html = render(database); },
+       [respond, html](bool succeeded) {
+         respond(succeeded ? guarded(htmlPage(200, std::move(*html))) : unavailable());
+       }});
   if (!queued) respond(unavailable());
 }
 
 void DashboardHandler::exportFile(const HttpRequest& request, const Responder& respond) {
   const std::string name = request.path.substr(kExportPrefix.size());
-  const DashboardFilter filter = DashboardFilter::fromQuery(request.query, request.arrivalMillis,
-                                                            limits_.defaultExportRows, limits_.maxExportRows);
-  auto response = std::make_shared<HttpResponse>();
+  DashboardFilter filter = DashboardFilter::fromQuery(request.query, request.arrivalMillis);
+  if (filter.limit) filter.limit = std::min(*filter.limit, limits_.maxExportRows);
+  const std::shared_ptr<ExportCursor> cursor = exportCursor(name, filter);
+  // The first piece is read before answering, so a store that cannot be read gets a 503.
+  auto first = std::make_shared<std::string>();
+  auto more = std::make_shared<bool>(false);
   const bool queued = reader_.submit(
-      {[name, filter, response](Database& database) { *response = *exportResponse(name, database, filter); },
-       [respond, response](bool succeeded) {
-         respond(succeeded ? guarded(std::move(*response)) : plainTextResponse(503, "Storage unavailable"));
+      {[cursor, first, more](Database& database) {
+         first->clear();
+         *more = cursor->next(database, *first);
+       },
+       [this, respond, name, cursor, first, more](bool succeeded) {
+         if (!succeeded) return respond(plainTextResponse(503, "Storage unavailable"));
+         respond(guarded(exportResponse(name, std::move(*first), !*more, cursor, reader_)));
        }});
   if (!queued) respond(plainTextResponse(503, "Storage unavailable"));
 }
@@ -151,20 +191,20 @@ void DashboardHandler::changeConfig(const HttpRequest& request, const Identity& 
   // A cookie is sent by the browser on its own, so a form must also prove it came from our page.
   const auto formToken = form.single("csrf");
   if (identity.caller != Caller::Script && !(identity.session && formToken && sameSecret(*formToken, identity.session->csrf))) {
-    return respond(guarded(page(403, messagePage("Not saved", "The form did not come from this session."))));
+    return respond(guarded(htmlPage(403, messagePage("Not saved", "The form did not come from this session."))));
   }
   const auto model = form.single("model");
   const std::string action = form.single("action").value_or("save");
   if (!model || (action != "save" && action != "delete")) {
-    return respond(guarded(page(400, messagePage("Not saved", "The form is incomplete."))));
+    return respond(guarded(htmlPage(400, messagePage("Not saved", "The form is incomplete."))));
   }
   ToolConfig config{*model, 0, functionList(form.single("functions").value_or(""))};
   if (action == "save") {
     const auto level = parseDecimalInt32(form.single("warningLevel").value_or(""));
-    if (!level) return respond(guarded(page(400, messagePage("Not saved", "The warning level must be a whole number."))));
+    if (!level) return respond(guarded(htmlPage(400, messagePage("Not saved", "The warning level must be a whole number."))));
     config.warningLevel = *level;
     if (const auto problem = configProblem(config)) {
-      return respond(guarded(page(400, messagePage("Not saved", *problem))));
+      return respond(guarded(htmlPage(400, messagePage("Not saved", *problem))));
     }
   }
   const bool queued = writer_.submit(
@@ -175,8 +215,8 @@ void DashboardHandler::changeConfig(const HttpRequest& request, const Identity& 
            database.saveToolConfig(config);
          }
        },
-       [respond](bool succeeded) {
-         respond(succeeded ? guarded(redirectResponse("/#config")) : unavailable());
+       [respond, back = "/config?model=" + urlEncode(config.model) + "&saved=1"](bool succeeded) {
+         respond(succeeded ? guarded(redirectResponse(back)) : unavailable());
        }});
   if (!queued) respond(unavailable());
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "dashboard/dashboard_access.h"
 #include "http/http_request.h"
@@ -13,9 +14,8 @@
 namespace zandle::service {
 
 struct DashboardLimits {
-  std::size_t logLinesShown = 200;
-  std::size_t defaultExportRows = 100'000;
-  std::size_t maxExportRows = 1'000'000;
+  // Exports stream every row in constant memory; "limit=" may ask for fewer.
+  std::size_t maxExportRows = SIZE_MAX;
 };
 
 class DashboardHandler {
@@ -27,7 +27,7 @@ class DashboardHandler {
   void handle(const HttpRequest& request, const Responder& respond);
 
  private:
-  void showDashboard(const HttpRequest& request, const Identity& identity, const Responder& respond);
+  void showPage(const HttpRequest& request, const Identity& identity, const Responder& respond);
   void exportFile(const HttpRequest& request, const Responder& respond);
   void signIn(const HttpRequest& request, const Responder& respond);
   void signOut(const HttpRequest& request, const Identity& identity, const Responder& respond);

@@ -1,32 +1,49 @@
 #include "dashboard/page_layout.h"
 
 #include "common/text_escape.h"
+#include "dashboard/page_parts.h"
 
 namespace zandle::service {
 namespace {
 
+// Narrow screens: tables scroll sideways inside their section, the rest wraps.
 constexpr std::string_view kStyle = R"CSS(
-body { font-family: "Noto Sans", "WenQuanYi Zen Hei", sans-serif; margin: 0 auto; max-width: 1100px; padding: 0 16px 40px; color: #1d2630; background: #f6f7f9; }
-header { display: flex; align-items: baseline; justify-content: space-between; border-bottom: 2px solid #2f6db5; margin-bottom: 12px; }
-h1 { font-size: 22px; margin: 14px 0 8px; }
-h2 { font-size: 17px; margin: 26px 0 8px; }
-section { background: #fff; border: 1px solid #dde2e8; border-radius: 6px; padding: 4px 14px 14px; margin-bottom: 14px; }
+* { box-sizing: border-box; }
+body { font-family: "Noto Sans", "WenQuanYi Zen Hei", sans-serif; margin: 0 auto; max-width: 1360px; padding: 0 16px 40px; color: #1d2630; background: #f6f7f9; }
+header.site { display: flex; flex-wrap: wrap; align-items: center; gap: 6px 18px; border-bottom: 2px solid #2f6db5; margin-bottom: 12px; padding: 8px 0; }
+h1 { font-size: 21px; margin: 0; }
+h2 { font-size: 17px; margin: 18px 0 8px; }
+header.site nav { display: flex; flex-wrap: wrap; gap: 4px 14px; flex: 1; }
+header.site nav a { font-size: 14px; text-decoration: none; color: #2f6db5; padding: 2px 0; }
+header.site nav a.active { font-weight: bold; border-bottom: 2px solid #2f6db5; }
+header.site form { margin: 0; }
+section { background: #fff; border: 1px solid #dde2e8; border-radius: 6px; padding: 4px 14px 14px; margin-bottom: 14px; min-width: 0; }
+.scroll { overflow-x: auto; }
 table { border-collapse: collapse; width: 100%; font-size: 13px; }
 th, td { text-align: left; padding: 4px 6px; border-bottom: 1px solid #e6e9ee; vertical-align: top; }
 th { background: #f0f3f7; }
-td.num, th.num { text-align: right; font-variant-numeric: tabular-nums; }
-td.text { white-space: pre-wrap; word-break: break-word; max-width: 520px; }
-form.inline { display: flex; gap: 10px; flex-wrap: wrap; align-items: end; }
+td.num, th.num { text-align: right; font-variant-numeric: tabular-nums; white-space: nowrap; }
+td.text { white-space: pre-wrap; word-break: break-word; min-width: 220px; }
+td.name { word-break: break-word; min-width: 120px; }
+td.time { white-space: nowrap; }
+form.inline { display: flex; gap: 10px; flex-wrap: wrap; align-items: end; margin: 6px 0; }
 label { font-size: 12px; display: flex; flex-direction: column; gap: 2px; }
-input, select, button { font: inherit; font-size: 13px; padding: 3px 6px; }
-.figures { display: flex; gap: 24px; }
+input, select, button { font: inherit; font-size: 13px; padding: 3px 6px; max-width: 100%; }
+select { max-width: 260px; }
+.figures { display: flex; flex-wrap: wrap; gap: 10px 28px; }
 .figure b { display: block; font-size: 24px; }
 .chart { width: 100%; max-width: 100%; height: auto; }
 .chart text { font-size: 11px; fill: #3b4754; }
 .axis-line { stroke: #9aa5b1; }
 .muted { color: #6b7785; font-size: 12px; }
 .notice { background: #fff4d6; border: 1px solid #e8c96a; padding: 6px 10px; border-radius: 4px; }
-nav a { margin-left: 10px; font-size: 13px; }
+.pager { display: flex; gap: 16px; align-items: baseline; font-size: 13px; }
+.exports a { margin-right: 10px; font-size: 13px; }
+@media (max-width: 600px) {
+  body { padding: 0 8px 30px; }
+  section { padding: 4px 8px 10px; }
+  .figure b { font-size: 20px; }
+}
 )CSS";
 
 }  // namespace
@@ -40,6 +57,23 @@ std::string pageDocument(std::string_view title, std::string_view body) {
   page += body;
   page += "</body></html>\n";
   return page;
+}
+
+std::string siteHeader(std::string_view activePath, std::string_view query, std::string_view formToken) {
+  std::string out = "<header class=\"site\"><h1>Zandle statistics</h1><nav>";
+  for (const auto& [path, name] : {std::pair<std::string_view, std::string_view>{"/", "Overview"},
+                                   {"/logs", "Log lines"},
+                                   {"/tools", "Tools and configuration"}}) {
+    out += "<a href=\"" + html::link(path, query) + "\"" + (path == activePath ? " class=\"active\"" : "") + ">" +
+           std::string(name) + "</a>";
+  }
+  out += "</nav>";
+  // Scripts with the bearer token have no session to end.
+  if (!formToken.empty()) {
+    out += "<form method=\"post\" action=\"/logout\"><input type=\"hidden\" name=\"csrf\" value=\"" +
+           escapeHtml(formToken) + "\"><button type=\"submit\">Sign out</button></form>";
+  }
+  return out + "</header>";
 }
 
 }  // namespace zandle::service

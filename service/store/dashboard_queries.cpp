@@ -1,46 +1,9 @@
 #include "store/dashboard_queries.h"
 
-#include <algorithm>
-#include <charconv>
-#include <climits>
+#include "store/query_helpers.h"
 
 namespace zandle::service {
-namespace {
-
-using Row = std::vector<std::optional<std::string>>;
-
-std::int64_t integerAt(const Row& row, std::size_t column) {
-  if (!row.at(column)) return 0;
-  const std::string& text = *row[column];
-  std::int64_t value = 0;
-  std::from_chars(text.data(), text.data() + text.size(), value);
-  return value;
-}
-
-std::string textAt(const Row& row, std::size_t column) { return row.at(column).value_or(std::string()); }
-
-std::int64_t limitValue(std::size_t limit) {
-  return static_cast<std::int64_t>(std::min<std::size_t>(limit, INT64_MAX));
-}
-
-// "WHERE time >= ? AND time < ? [AND model = ?]" and its parameters.
-struct Condition {
-  std::string sql;
-  std::vector<SqlValue> parameters;
-};
-
-Condition within(const Scope& scope, std::string_view timeColumn) {
-  Condition condition;
-  condition.sql = " WHERE " + std::string(timeColumn) + " >= ? AND " + std::string(timeColumn) + " < ?";
-  condition.parameters = {scope.range.fromMillis, scope.range.toMillis};
-  if (scope.model) {
-    condition.sql += " AND model = ?";
-    condition.parameters.emplace_back(*scope.model);
-  }
-  return condition;
-}
-
-}  // namespace
+using namespace query;
 
 SessionFigures DashboardQueries::sessionFigures(const Scope& scope) {
   SessionFigures figures;
@@ -68,20 +31,21 @@ SessionFigures DashboardQueries::sessionFigures(const Scope& scope) {
 
 std::int64_t DashboardQueries::openSessions(const std::optional<std::string>& model) {
   if (!sql_) return 0;
-  if (!model) return integerAt(sql_->run("SELECT COUNT(*) FROM sessions WHERE left_ms IS NULL").rows.at(0), 0);
-  return integerAt(sql_->run("SELECT COUNT(*) FROM sessions WHERE left_ms IS NULL AND model = ?", {*model}).rows.at(0),
-                   0);
+  Condition where;
+  where.add("left_ms IS NULL");
+  if (model) where.add("model = ?", *model);
+  return integerAt(sql_->run("SELECT COUNT(*) FROM sessions" + where.sql, where.parameters).rows.at(0), 0);
 }
 
 std::vector<StoredSession> DashboardQueries::sessions(const Scope& scope, std::int64_t afterId, std::size_t limit) {
   std::vector<StoredSession> sessions;
   if (!sql_) return sessions;
   Condition where = within(scope, "entered_ms");
-  where.parameters.emplace_back(afterId);
+  where.add("id > ?", afterId);
   where.parameters.emplace_back(limitValue(limit));
   for (const Row& row : sql_->run("SELECT id, uin, model, extra, version, entered_ms, enter_address, left_ms, "
                                   "leave_address FROM sessions" +
-                                      where.sql + " AND id > ? ORDER BY id LIMIT ?",
+                                      where.sql + " ORDER BY id LIMIT ?",
                                   where.parameters)
                             .rows) {
     StoredSession& session = sessions.emplace_back();
@@ -101,11 +65,11 @@ std::vector<StoredSatisfaction> DashboardQueries::satisfactionReports(const Scop
   std::vector<StoredSatisfaction> reports;
   if (!sql_) return reports;
   Condition where = within(scope, "received_ms");
-  where.parameters.emplace_back(afterId);
+  where.add("id > ?", afterId);
   where.parameters.emplace_back(limitValue(limit));
   for (const Row& row : sql_->run("SELECT id, uin, level, model, version, function, satis_info, received_ms, "
                                   "address FROM satisfaction" +
-                                      where.sql + " AND id > ? ORDER BY id LIMIT ?",
+                                      where.sql + " ORDER BY id LIMIT ?",
                                   where.parameters)
                             .rows) {
     StoredSatisfaction& stored = reports.emplace_back();
@@ -119,6 +83,32 @@ std::vector<StoredSatisfaction> DashboardQueries::satisfactionReports(const Scop
     stored.report.arrival = {integerAt(row, 7), textAt(row, 8)};
   }
   return reports;
+}
+
+std::vector<FunctionRow> DashboardQueries::functions(const Scope& scope, std::size_t offset, std::size_t limit) {
+  std::vector<FunctionRow> rows;
+  if (!sql_) return rows;
+  Condition where = within(scope, "received_ms");
+  where.parameters.emplace_back(limitValue(limit));
+  where.parameters.emplace_back(limitValue(offset));
+  for (const Row& row : sql_->run("SELECT model, function, COUNT(*), SUM(CASE WHEN level = 1 THEN 1 ELSE 0 END), "
+                                  "SUM(CASE WHEN level = 2 THEN 1 ELSE 0 END), "
+                                  "SUM(CASE WHEN level = 3 THEN 1 ELSE 0 END) FROM satisfaction" +
+                                      where.sql + " GROUP BY model, function ORDER BY 3 DESC, 1, 2 LIMIT ? OFFSET ?",
+                                  where.parameters)
+                            .rows) {
+    FunctionRow& function = rows.emplace_back();
+    function.model = textAt(row, 0);
+    function.function = textAt(row, 1);
+    function.answers = integerAt(row, 2);
+    std::int64_t counted = 0;
+    for (std::size_t level = 0; level < function.levels.size(); ++level) {
+      function.levels[level] = integerAt(row, 3 + level);
+      counted += function.levels[level];
+    }
+    function.otherLevels = function.answers - counted;
+  }
+  return rows;
 }
 
 }  // namespace zandle::service

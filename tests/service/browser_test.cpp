@@ -74,7 +74,7 @@ TEST_F(BrowserTest, SignsInThroughTheTokenLinkAndShowsFiguresWithoutRunningClien
   EXPECT_EQ(dom.find("<img"), std::string::npos);
   EXPECT_EQ(dom.find("<script"), std::string::npos);
   for (std::string_view section : {"id=\"summary\"", "id=\"daily\"", "id=\"functions\"", "id=\"satisfaction\"",
-                                   "id=\"logs\"", "id=\"config\""}) {
+                                   "id=\"logs\""}) {
     EXPECT_NE(dom.find(section), std::string::npos) << section;
   }
   EXPECT_NE(dom.find("<svg"), std::string::npos);

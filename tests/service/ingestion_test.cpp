@@ -76,10 +76,10 @@ TEST_P(IngestionTest, WriteLogStoresTheLineAsSentWithArrivalAndAddress) {
   // A standard form encoder's "+" for space decodes the same.
   ASSERT_EQ(intResult(service_->call("WriteLog", "strLoginUIN=1&strLogInfo=Tool,2.0[a+b]&nLogLevel=0")), 1);
 
-  const auto lines = service_->exportJson("logs.json");
+  const auto lines = service_->exportJson("logs.json");  // oldest first
   ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0]["text"], "a b");
-  const auto& line = lines[1];
+  EXPECT_EQ(lines[1]["text"], "a b");
+  const auto& line = lines[0];
   EXPECT_EQ(line["text"], text);
   EXPECT_EQ(line["tool"], "Tool");
   EXPECT_EQ(line["version"], "2.0");

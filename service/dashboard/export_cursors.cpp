@@ -1,0 +1,234 @@
+// The rows of each export, a page of them per piece.
+#include <algorithm>
+
+#include "common/clock.h"
+#include "common/text_escape.h"
+#include "dashboard/dashboard_data.h"
+#include "dashboard/export_writer.h"
+
+namespace zandle::service {
+namespace {
+
+// Rows read at a time (log texts may be long, other rows are short), and
+// about the size of a piece: reads go on until it is reached.
+constexpr std::size_t kLogRowsPerRead = 16;
+constexpr std::size_t kRowsPerRead = 200;
+constexpr std::size_t kPieceBytes = 256 * 1024;
+
+std::string isoTime(std::int64_t millis) {
+  std::string text = formatUtc(millis);
+  text[10] = 'T';
+  return text + "Z";
+}
+
+std::string jsonOptionalSeconds(std::optional<std::int64_t> millis) {
+  return millis ? std::to_string(*millis / 1000.0) : "null";
+}
+
+// Rows in id order, from after the last one written, up to an optional limit.
+template <typename Row>
+class RowCursor : public ExportCursor {
+ public:
+  RowCursor(const DashboardFilter& filter, bool csv, std::string_view csvHeader, std::size_t rowsPerRead)
+      : filter_(filter), csv_(csv), csvHeader_(csvHeader), rowsPerRead_(rowsPerRead) {}
+
+  bool next(Database& database, std::string& out) final {
+    // Local until the end: a failed read leaves the position where it was.
+    std::int64_t afterId = afterId_;
+    std::size_t written = written_;
+    if (!started_) out += csv_ ? std::string(csvHeader_) : "[";
+    bool more = true;
+    while (more && out.size() < kPieceBytes) {
+      const std::size_t wanted = filter_.limit ? std::min(rowsPerRead_, *filter_.limit - written) : rowsPerRead_;
+      const std::vector<Row> rows = wanted == 0 ? std::vector<Row>() : read(database, afterId, wanted);
+      for (const Row& row : rows) {
+        out += csv_ ? csvRow(row) + "\r\n" : (written == 0 ? "\n" : ",\n") + jsonRow(row);
+        ++written;
+      }
+      if (!rows.empty()) afterId = rows.back().id;
+      more = wanted > 0 && rows.size() == wanted;
+    }
+    if (!more && !csv_) out += "\n]\n";
+    started_ = true;
+    afterId_ = afterId;
+    written_ = written;
+    return more;
+  }
+
+ protected:
+  virtual std::vector<Row> read(Database& database, std::int64_t afterId, std::size_t limit) = 0;
+  virtual std::string csvRow(const Row& row) const = 0;
+  virtual std::string jsonRow(const Row& row) const = 0;
+  const DashboardFilter filter_;
+
+ private:
+  const bool csv_;
+  const std::string_view csvHeader_;
+  const std::size_t rowsPerRead_;
+  bool started_ = false;
+  std::int64_t afterId_ = 0;
+  std::size_t written_ = 0;
+};
+
+class LogCursor final : public RowCursor<StoredLogLine> {
+ public:
+  LogCursor(const DashboardFilter& filter, bool csv)
+      : RowCursor(filter, csv, "id,received,address,uin,level,tool,version,text\r\n", kLogRowsPerRead) {}
+
+ private:
+  std::vector<StoredLogLine> read(Database& database, std::int64_t afterId, std::size_t limit) override {
+    return DashboardQueries(database.sqlConnection()).logLines(filter_.logFilter(), afterId, limit);
+  }
+  std::string csvRow(const StoredLogLine& stored) const override {
+    const LogLine& line = stored.line;
+    return std::to_string(stored.id) + "," + isoTime(line.arrival.millis) + "," + csvTextCell(line.arrival.address) +
+           "," + std::to_string(line.uin) + "," + std::to_string(line.level) + "," + csvTextCell(line.model) + "," +
+           csvTextCell(line.version) + "," + csvTextCell(line.text);
+  }
+  std::string jsonRow(const StoredLogLine& stored) const override {
+    const LogLine& line = stored.line;
+    return "{\"id\":" + std::to_string(stored.id) + ",\"received\":\"" + isoTime(line.arrival.millis) +
+           "\",\"address\":" + jsonString(line.arrival.address) + ",\"uin\":" + std::to_string(line.uin) +
+           ",\"level\":" + std::to_string(line.level) + ",\"tool\":" + jsonString(line.model) +
+           ",\"version\":" + jsonString(line.version) + ",\"text\":" + jsonString(line.text) + "}";
+  }
+};
+
+class SessionCursor final : public RowCursor<StoredSession> {
+ public:
+  SessionCursor(const DashboardFilter& filter, bool csv)
+      : RowCursor(filter, csv, "id,uin,tool,extra,version,entered,enter_address,left,leave_address\r\n",
+                  kRowsPerRead) {}
+
+ private:
+  std::vector<StoredSession> read(Database& database, std::int64_t afterId, std::size_t limit) override {
+    return DashboardQueries(database.sqlConnection()).sessions(filter_.scope(), afterId, limit);
+  }
+  std::string csvRow(const StoredSession& session) const override {
+    return std::to_string(session.id) + "," + std::to_string(session.uin) + "," + csvTextCell(session.model) + "," +
+           (session.extra ? csvTextCell(*session.extra) : "") + "," + csvTextCell(session.version) + "," +
+           isoTime(session.entered.millis) + "," + csvTextCell(session.entered.address) + "," +
+           (session.left ? isoTime(session.left->millis) + "," + csvTextCell(session.left->address) : ",");
+  }
+  std::string jsonRow(const StoredSession& session) const override {
+    return "{\"id\":" + std::to_string(session.id) + ",\"uin\":" + std::to_string(session.uin) +
+           ",\"tool\":" + jsonString(session.model) +
+           ",\"extra\":" + (session.extra ? jsonString(*session.extra) : "null") +
+           ",\"version\":" + jsonString(session.version) + ",\"entered\":\"" + isoTime(session.entered.millis) +
+           "\",\"enterAddress\":" + jsonString(session.entered.address) +
+           ",\"left\":" + (session.left ? "\"" + isoTime(session.left->millis) + "\"" : "null") +
+           ",\"leaveAddress\":" + (session.left ? jsonString(session.left->address) : "null") + "}";
+  }
+};
+
+class SatisfactionCursor final : public RowCursor<StoredSatisfaction> {
+ public:
+  SatisfactionCursor(const DashboardFilter& filter, bool csv)
+      : RowCursor(filter, csv, "id,received,address,uin,level,tool,version,function,satis_info\r\n", kRowsPerRead) {}
+
+ private:
+  std::vector<StoredSatisfaction> read(Database& database, std::int64_t afterId, std::size_t limit) override {
+    return DashboardQueries(database.sqlConnection()).satisfactionReports(filter_.scope(), afterId, limit);
+  }
+  std::string csvRow(const StoredSatisfaction& stored) const override {
+    const SatisfactionReport& report = stored.report;
+    return std::to_string(stored.id) + "," + isoTime(report.arrival.millis) + "," +
+           csvTextCell(report.arrival.address) + "," + std::to_string(report.uin) + "," +
+           std::to_string(report.level) + "," + csvTextCell(report.model) + "," + csvTextCell(report.version) + "," +
+           csvTextCell(report.function) + "," + csvTextCell(report.satisInfo);
+  }
+  std::string jsonRow(const StoredSatisfaction& stored) const override {
+    const SatisfactionReport& report = stored.report;
+    return "{\"id\":" + std::to_string(stored.id) + ",\"received\":\"" + isoTime(report.arrival.millis) +
+           "\",\"address\":" + jsonString(report.arrival.address) + ",\"uin\":" + std::to_string(report.uin) +
+           ",\"level\":" + std::to_string(report.level) + ",\"tool\":" + jsonString(report.model) +
+           ",\"version\":" + jsonString(report.version) + ",\"function\":" + jsonString(report.function) +
+           ",\"satisInfo\":" + jsonString(report.satisInfo) + "}";
+  }
+};
+
+// Figures of the period and its days first, then the functions a page at a time.
+class SummaryCursor final : public ExportCursor {
+ public:
+  explicit SummaryCursor(const DashboardFilter& filter) : filter_(filter) {}
+
+  bool next(Database& database, std::string& out) override {
+    DashboardQueries queries(database.sqlConnection());
+    if (!started_) {
+      DashboardData data;
+      data.filter = filter_;
+      loadSessionFigures(queries, data);
+      out += "{\"from\":\"" + formatDay(filter_.fromDay) + "\",\"to\":\"" + formatDay(filter_.toDay) + "\"";
+      out += ",\"openSessions\":" + std::to_string(data.openSessions);
+      out += ",\"sessionsInPeriod\":" + std::to_string(data.sessionsInPeriod);
+      out += ",\"medianSessionSeconds\":" + jsonOptionalSeconds(data.medianSessionMillis) + ",\"days\":[";
+      for (std::size_t i = 0; i < data.days.size(); ++i) {
+        const DayFigures& day = data.days[i];
+        out += (i ? ",{" : "{") + std::string("\"day\":\"") + formatDay(day.day) + "\",\"sessions\":" +
+               std::to_string(day.sessions) + ",\"distinctUsers\":" + std::to_string(day.distinctUsers) +
+               ",\"medianSessionSeconds\":" + jsonOptionalSeconds(day.medianSessionMillis) + "}";
+      }
+      out += "],\"functions\":[";
+      started_ = true;
+      return true;
+    }
+    const std::vector<FunctionRow> functions = queries.functions(filter_.scope(), offset_, kRowsPerRead);
+    std::size_t index = offset_;
+    for (const FunctionRow& function : functions) {
+      out += (index++ == 0 ? "{" : ",{") + std::string("\"tool\":") + jsonString(function.model) +
+             ",\"function\":" + jsonString(function.function) + ",\"reports\":" + std::to_string(function.answers) +
+             ",\"levels\":{";
+      for (std::size_t level = 0; level < function.levels.size(); ++level) {
+        out += (level ? ",\"" : "\"") + std::to_string(level + kLowestSatisfactionLevel) +
+               "\":" + std::to_string(function.levels[level]);
+      }
+      out += "},\"otherLevels\":" + std::to_string(function.otherLevels) + "}";
+    }
+    offset_ += functions.size();
+    const bool more = functions.size() == kRowsPerRead;
+    if (!more) out += "]}\n";
+    return more;
+  }
+
+ private:
+  const DashboardFilter filter_;
+  bool started_ = false;
+  std::size_t offset_ = 0;
+};
+
+class ConfigCursor final : public ExportCursor {
+ public:
+  bool next(Database& database, std::string& out) override {
+    const std::vector<ToolConfig> configs =
+        DashboardQueries(database.sqlConnection()).toolConfigs(lastModel_, kRowsPerRead);
+    if (!lastModel_) out += "[";
+    std::size_t index = lastModel_ ? 1 : 0;
+    for (const ToolConfig& config : configs) {
+      out += (index++ == 0 ? "\n{" : ",\n{") + std::string("\"tool\":") + jsonString(config.model) +
+             ",\"warningLevel\":" + std::to_string(config.warningLevel) + ",\"functions\":[";
+      for (std::size_t i = 0; i < config.functions.size(); ++i) out += (i ? "," : "") + jsonString(config.functions[i]);
+      out += "]}";
+    }
+    const bool more = configs.size() == kRowsPerRead;
+    if (!more) out += "\n]\n";
+    if (!configs.empty()) lastModel_ = configs.back().model;
+    return more;
+  }
+
+ private:
+  std::optional<std::string> lastModel_;
+};
+
+}  // namespace
+
+std::shared_ptr<ExportCursor> exportCursor(std::string_view fileName, const DashboardFilter& filter) {
+  const bool csv = fileName.ends_with(".csv");
+  if (fileName == "summary.json") return std::make_shared<SummaryCursor>(filter);
+  if (fileName.starts_with("logs.")) return std::make_shared<LogCursor>(filter, csv);
+  if (fileName.starts_with("sessions.")) return std::make_shared<SessionCursor>(filter, csv);
+  if (fileName.starts_with("satisfaction.")) return std::make_shared<SatisfactionCursor>(filter, csv);
+  if (fileName == "config.json") return std::make_shared<ConfigCursor>();
+  return nullptr;
+}
+
+}  // namespace zandle::service

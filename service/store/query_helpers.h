@@ -1,0 +1,69 @@
+// Small pieces the dashboard's query files share.
+#pragma once
+
+#include <algorithm>
+#include <charconv>
+#include <climits>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/dashboard_queries.h"
+#include "store/sql_connection.h"
+
+namespace zandle::service::query {
+
+using Row = std::vector<std::optional<std::string>>;
+
+inline std::int64_t integerAt(const Row& row, std::size_t column) {
+  if (!row.at(column)) return 0;
+  const std::string& text = *row[column];
+  std::int64_t value = 0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
+}
+
+inline std::string textAt(const Row& row, std::size_t column) { return row.at(column).value_or(std::string()); }
+
+inline std::int64_t limitValue(std::size_t limit) {
+  return static_cast<std::int64_t>(std::min<std::size_t>(limit, INT64_MAX));
+}
+
+// A WHERE clause under construction and its parameters.
+struct Condition {
+  std::string sql;
+  std::vector<SqlValue> parameters;
+
+  void add(std::string_view clause, SqlValue value) {
+    sql += sql.empty() ? " WHERE " : " AND ";
+    sql += clause;
+    parameters.push_back(std::move(value));
+  }
+  void add(std::string_view clause) {
+    sql += sql.empty() ? " WHERE " : " AND ";
+    sql += clause;
+  }
+};
+
+// "time >= ? AND time < ? [AND model = ?]".
+inline Condition within(const Scope& scope, std::string_view timeColumn) {
+  Condition condition;
+  condition.add(std::string(timeColumn) + " >= ?", scope.range.fromMillis);
+  condition.add(std::string(timeColumn) + " < ?", scope.range.toMillis);
+  if (scope.model) condition.add("model = ?", *scope.model);
+  return condition;
+}
+
+// A LIKE pattern that finds `text` anywhere, its wildcards taken literally (ESCAPE '\').
+inline std::string containsPattern(std::string_view text) {
+  std::string pattern = "%";
+  for (char c : text) {
+    if (c == '%' || c == '_' || c == '\\') pattern += '\\';
+    pattern += c;
+  }
+  return pattern + "%";
+}
+
+}  // namespace zandle::service::query
