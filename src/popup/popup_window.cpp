@@ -127,11 +127,18 @@ void CPopupControl::TrackMouseLeave() noexcept {
 void CPopupControl::ApplyFrame(const Effect& effect) noexcept {
   if (!hwnd_) return;
   const Rect& r = effect.rect;
-  ::SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, kApplyFlags);
-  ::InvalidateRect(hwnd_, nullptr, FALSE);
+  RECT now{};
+  // A fade step changes only the alpha: moving, repainting and updating a layered
+  // window that shows the same picture at the same place costs Wine ~0.9 ms a frame.
+  const bool unchanged = ::IsWindowVisible(hwnd_) && ::GetWindowRect(hwnd_, &now) && now.left == r.left &&
+                         now.top == r.top && now.right == r.right && now.bottom == r.bottom;
+  if (!unchanged) {
+    ::SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, kApplyFlags);
+    ::InvalidateRect(hwnd_, nullptr, FALSE);
+  }
   if (effect.value != kKeepAlpha && setLayeredAttributes_ && (::GetWindowLongW(hwnd_, GWL_EXSTYLE) & WS_EX_LAYERED))
     setLayeredAttributes_(hwnd_, 0, static_cast<BYTE>(effect.value), LWA_ALPHA);
-  ::UpdateWindow(hwnd_);
+  if (!unchanged) ::UpdateWindow(hwnd_);
 }
 
 LRESULT CALLBACK CPopupControl::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
