@@ -10,9 +10,12 @@
 
 #include "popup_test_support.h"
 #include "survey/survey_layout.h"
+#include "popup_windows.h"
 
 namespace zandle::popup {
 namespace {
+
+using zandle::popup::testing::PopupWindowsOfThisProcess;
 
 constexpr wchar_t kPopupClass[] = L"ZandlePopupWindow";
 constexpr int kPopups = 1000;
@@ -68,18 +71,6 @@ BOOL CALLBACK CountPopupWindow(HWND window, LPARAM counter) {
 int PopupWindowsOfThisThread() {
   int count = 0;
   ::EnumThreadWindows(::GetCurrentThreadId(), &CountPopupWindow, reinterpret_cast<LPARAM>(&count));
-  return count;
-}
-
-// FindWindow over the desktop, less other programs' popups (tests share one display).
-int PopupWindowsOfThisProcess() {
-  int count = 0;
-  for (HWND w = ::FindWindowExW(nullptr, nullptr, kPopupClass, nullptr); w;
-       w = ::FindWindowExW(nullptr, w, kPopupClass, nullptr)) {
-    DWORD process = 0;
-    ::GetWindowThreadProcessId(w, &process);
-    if (process == ::GetCurrentProcessId()) ++count;
-  }
   return count;
 }
 

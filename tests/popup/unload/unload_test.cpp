@@ -8,8 +8,11 @@
 
 #include <cwchar>
 #include <vector>
+#include "../popup_windows.h"
 
 namespace {
+
+using zandle::popup::testing::PopupWindowsOfThisProcess;
 
 constexpr wchar_t kModule[] = L"popup_test_module.dll";
 constexpr wchar_t kPopupClass[] = L"ZandlePopupWindow";
@@ -74,19 +77,6 @@ std::vector<PopupWindow> PopupWindowsOfThisThread() {
   std::vector<PopupWindow> windows;
   ::EnumThreadWindows(::GetCurrentThreadId(), &CollectPopup, reinterpret_cast<LPARAM>(&windows));
   return windows;
-}
-
-// FindWindow over the whole desktop, less other programs' popups (tests run side by side
-// on one display).
-int PopupWindowsOfThisProcess() {
-  int count = 0;
-  for (HWND w = ::FindWindowExW(nullptr, nullptr, kPopupClass, nullptr); w;
-       w = ::FindWindowExW(nullptr, w, kPopupClass, nullptr)) {
-    DWORD process = 0;
-    ::GetWindowThreadProcessId(w, &process);
-    if (process == ::GetCurrentProcessId()) ++count;
-  }
-  return count;
 }
 
 // Runs the message loop for `ms`; with `spots`, the cursor visits their centres in turn,
