@@ -45,6 +45,9 @@ class DashboardAccess {
   std::optional<DashboardSession> signIn(const HttpRequest& request, std::string_view candidate);
   bool throttled(const HttpRequest& request);
   void signOut(const DashboardSession& session) { sessions_.close(session.id); }
+  void rememberTimeZone(const DashboardSession& session, std::string_view name) {
+    sessions_.setTimeZone(session.id, name);
+  }
 
   std::string sessionCookie(const DashboardSession& session, const HttpRequest& request) const;
   std::string clearedCookie(const HttpRequest& request) const;

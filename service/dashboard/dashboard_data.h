@@ -1,4 +1,5 @@
-// Figures the overview page and the summary export show, gathered in one pass.
+// Figures the overview page and the summary export show, gathered in one
+// store job: each with the same figure for the period before, of the same length.
 #pragma once
 
 #include <cstdint>
@@ -15,38 +16,87 @@ namespace zandle::service {
 // Satisfaction levels as the survey buttons number them: 满意, 一般, 不满意.
 inline constexpr std::int32_t kLowestSatisfactionLevel = 1;
 inline constexpr std::int32_t kHighestSatisfactionLevel = 3;
+// Log lines of this level are errors.
+inline constexpr std::int32_t kErrorLevel = 0;
 
 // Rows of each list on a page: enough to read, few enough that a page stays small.
 inline constexpr std::size_t kFunctionsPerPage = 10;
-inline constexpr std::size_t kRecentLogLines = 20;
+inline constexpr std::size_t kVersionsPerPage = 10;
+inline constexpr std::size_t kErrorsPerPage = 10;
 inline constexpr std::size_t kLogLinesPerPage = 50;
-inline constexpr std::size_t kToolsPerPage = 50;
+inline constexpr std::size_t kToolsPerPage = 30;
 inline constexpr std::size_t kToolChoices = 25;
 inline constexpr std::size_t kLogTextChars = 400;
 
+// A figure in the period and in the period before.
+template <typename Value>
+struct Compared {
+  Value now{};
+  Value before{};
+};
+
+// The share of answers at level 1 (满意), the satisfaction score; nothing without answers.
+std::optional<double> satisfactionScore(const LevelCounts& counts);
+
+struct HeadlineFigures {
+  std::int64_t openSessions = 0;
+  Compared<std::int64_t> sessions;
+  Compared<std::int64_t> users;
+  Compared<double> dailyUsers;    // average over the days
+  Compared<std::int64_t> weeklyUsers;   // the last 7 days of the period
+  Compared<std::int64_t> monthlyUsers;  // the last 30 days
+  Compared<std::optional<std::int64_t>> medianSessionMillis;
+  Compared<LevelCounts> satisfaction;
+  Compared<std::int64_t> errors;
+};
+
+struct FunctionTrend {
+  FunctionRow row;
+  LevelCounts previous;
+  std::vector<LevelCounts> buckets;  // per trend bucket
+};
+
+struct VersionFigures {
+  VersionRow row;
+  std::int64_t previousSessions = 0;
+  LevelCounts satisfaction;
+  std::int64_t errors = 0;
+};
+
 struct DayFigures {
-  std::int64_t day = 0;
-  std::int64_t sessions = 0;
-  std::int64_t distinctUsers = 0;
-  std::optional<std::int64_t> medianSessionMillis;
+  Bucket bucket;
+  SessionFigures figures;
 };
 
 struct DashboardData {
   DashboardFilter filter;
-  std::int64_t openSessions = 0;
-  std::int64_t sessionsInPeriod = 0;
-  std::optional<std::int64_t> medianSessionMillis;
-  std::vector<DayFigures> days;  // every day of the period, empty ones included
-  std::vector<FunctionRow> functions;  // one page
+  HeadlineFigures headline;
+  std::vector<Bucket> activity;  // hours or days
+  std::vector<SessionFigures> activityFigures;
+  std::vector<SessionFigures> previousActivity;  // the same buckets one period earlier
+  std::vector<Bucket> weeks, months;
+  std::vector<std::int64_t> weeklyUsers, monthlyUsers;
+  std::vector<Bucket> trend;  // days or weeks
+  std::vector<LevelCounts> trendSatisfaction;
+  std::vector<FunctionTrend> functions;  // one page
   bool moreFunctions = false;
-  std::vector<LogRow> logLines;  // the most recent
-  bool moreLogLines = false;
-  std::vector<ToolRow> toolChoices;  // for the tool selector
+  std::vector<VersionFigures> versions;  // one page
+  bool moreVersions = false;
+  std::vector<std::vector<std::pair<std::int32_t, std::int64_t>>> logVolume;  // per activity bucket
+  std::vector<LogLevelName> levelNames;
+  std::vector<LogRow> errors;  // level 0, newest first, one page
+  bool moreErrors = false;
+  std::vector<ToolRow> toolChoices;
+  std::vector<std::string> timeZones;
 };
 
 DashboardData loadDashboardData(Database& database, const DashboardFilter& filter);
 
-// Sessions per day and over the whole period, for the page and the summary export.
-void loadSessionFigures(DashboardQueries& queries, DashboardData& data);
+// Sessions per local day of the period, for the summary export.
+std::vector<DayFigures> loadDays(DashboardQueries& queries, const DashboardFilter& filter);
+
+// The tool's level names, else the default configuration's, else the built-in ones.
+std::vector<LogLevelName> levelNamesFor(DashboardQueries& queries, const std::optional<std::string>& tool);
+std::vector<LogLevelName> builtInLevelNames();
 
 }  // namespace zandle::service

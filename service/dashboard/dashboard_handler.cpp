@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 
+#include "dashboard/config_change.h"
 #include "dashboard/dashboard_data.h"
 #include "dashboard/dashboard_page.h"
 #include "dashboard/export_writer.h"
@@ -46,19 +47,6 @@ HttpResponse unavailable() {
 
 bool isPagePath(std::string_view path) {
   return path == "/" || path == "/logs" || path == "/logs/line" || path == "/tools" || path == "/config";
-}
-
-std::vector<std::string> functionList(std::string_view text) {
-  std::vector<std::string> names;
-  while (!text.empty()) {
-    const std::size_t comma = text.find(',');
-    std::string_view name = text.substr(0, comma);
-    text.remove_prefix(comma == std::string_view::npos ? text.size() : comma + 1);
-    while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
-    while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
-    if (!name.empty()) names.emplace_back(name);
-  }
-  return names;
 }
 
 }  // namespace
@@ -129,7 +117,13 @@ void DashboardHandler::signOut(const HttpRequest& request, const Identity& ident
 }
 
 void DashboardHandler::showPage(const HttpRequest& request, const Identity& identity, const Responder& respond) {
-  const DashboardFilter filter = DashboardFilter::fromQuery(request.query, request.arrivalMillis);
+  // A session keeps the time zone last chosen for the pages that name none.
+  const DashboardFilter filter = DashboardFilter::fromQuery(
+      request.query, request.arrivalMillis,
+      identity.session ? TimeZone::named(identity.session->timeZone) : TimeZone::utc());
+  if (identity.session && filter.zone->name() != identity.session->timeZone) {
+    access_.rememberTimeZone(*identity.session, filter.zone->name());
+  }
   const std::string formToken = identity.session ? identity.session->csrf : std::string();
   const FormFields form = FormFields::parse(request.query);
   std::function<std::string(Database&)> render;
@@ -193,31 +187,15 @@ void DashboardHandler::changeConfig(const HttpRequest& request, const Identity& 
   if (identity.caller != Caller::Script && !(identity.session && formToken && sameSecret(*formToken, identity.session->csrf))) {
     return respond(guarded(htmlPage(403, messagePage("Not saved", "The form did not come from this session."))));
   }
-  const auto model = form.single("model");
-  const std::string action = form.single("action").value_or("save");
-  if (!model || (action != "save" && action != "delete")) {
-    return respond(guarded(htmlPage(400, messagePage("Not saved", "The form is incomplete."))));
+  auto parsed = configChangeFrom(form);
+  if (auto* problem = std::get_if<std::string>(&parsed)) {
+    return respond(guarded(htmlPage(400, messagePage("Not saved", *problem))));
   }
-  ToolConfig config{*model, 0, functionList(form.single("functions").value_or(""))};
-  if (action == "save") {
-    const auto level = parseDecimalInt32(form.single("warningLevel").value_or(""));
-    if (!level) return respond(guarded(htmlPage(400, messagePage("Not saved", "The warning level must be a whole number."))));
-    config.warningLevel = *level;
-    if (const auto problem = configProblem(config)) {
-      return respond(guarded(htmlPage(400, messagePage("Not saved", *problem))));
-    }
-  }
+  const ConfigChange change = std::get<ConfigChange>(std::move(parsed));
+  const std::string back = "/config?model=" + urlEncode(change.config.model) + "&saved=1";
   const bool queued = writer_.submit(
-      {[config, action](Database& database) {
-         if (action == "delete") {
-           database.deleteToolConfig(config.model);
-         } else {
-           database.saveToolConfig(config);
-         }
-       },
-       [respond, back = "/config?model=" + urlEncode(config.model) + "&saved=1"](bool succeeded) {
-         respond(succeeded ? guarded(redirectResponse(back)) : unavailable());
-       }});
+      {[change](Database& database) { applyConfigChange(database, change); },
+       [respond, back](bool succeeded) { respond(succeeded ? guarded(redirectResponse(back)) : unavailable()); }});
   if (!queued) respond(unavailable());
 }
 

@@ -14,6 +14,8 @@ namespace {
 constexpr std::size_t kLogRowsPerRead = 16;
 constexpr std::size_t kRowsPerRead = 200;
 constexpr std::size_t kPieceBytes = 256 * 1024;
+// Excel reads a CSV file as the local code page unless it starts with this.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 std::string isoTime(std::int64_t millis) {
   std::string text = formatUtc(millis);
@@ -25,7 +27,7 @@ std::string jsonOptionalSeconds(std::optional<std::int64_t> millis) {
   return millis ? std::to_string(*millis / 1000.0) : "null";
 }
 
-// Rows in id order, from after the last one written, up to an optional limit.
+// Rows oldest first (by time, then id), from after the last one written, up to an optional limit.
 template <typename Row>
 class RowCursor : public ExportCursor {
  public:
@@ -34,29 +36,30 @@ class RowCursor : public ExportCursor {
 
   bool next(Database& database, std::string& out) final {
     // Local until the end: a failed read leaves the position where it was.
-    std::int64_t afterId = afterId_;
+    RowPosition position = position_;
     std::size_t written = written_;
-    if (!started_) out += csv_ ? std::string(csvHeader_) : "[";
+    if (!started_) out += csv_ ? std::string(kByteOrderMark) + std::string(csvHeader_) : "[";
     bool more = true;
     while (more && out.size() < kPieceBytes) {
       const std::size_t wanted = filter_.limit ? std::min(rowsPerRead_, *filter_.limit - written) : rowsPerRead_;
-      const std::vector<Row> rows = wanted == 0 ? std::vector<Row>() : read(database, afterId, wanted);
+      const std::vector<Row> rows = wanted == 0 ? std::vector<Row>() : read(database, position, wanted);
       for (const Row& row : rows) {
         out += csv_ ? csvRow(row) + "\r\n" : (written == 0 ? "\n" : ",\n") + jsonRow(row);
         ++written;
       }
-      if (!rows.empty()) afterId = rows.back().id;
+      if (!rows.empty()) position = {timeOf(rows.back()), rows.back().id};
       more = wanted > 0 && rows.size() == wanted;
     }
     if (!more && !csv_) out += "\n]\n";
     started_ = true;
-    afterId_ = afterId;
+    position_ = position;
     written_ = written;
     return more;
   }
 
  protected:
-  virtual std::vector<Row> read(Database& database, std::int64_t afterId, std::size_t limit) = 0;
+  virtual std::vector<Row> read(Database& database, RowPosition after, std::size_t limit) = 0;
+  virtual std::int64_t timeOf(const Row& row) const = 0;
   virtual std::string csvRow(const Row& row) const = 0;
   virtual std::string jsonRow(const Row& row) const = 0;
   const DashboardFilter filter_;
@@ -66,7 +69,7 @@ class RowCursor : public ExportCursor {
   const std::string_view csvHeader_;
   const std::size_t rowsPerRead_;
   bool started_ = false;
-  std::int64_t afterId_ = 0;
+  RowPosition position_;
   std::size_t written_ = 0;
 };
 
@@ -76,9 +79,10 @@ class LogCursor final : public RowCursor<StoredLogLine> {
       : RowCursor(filter, csv, "id,received,address,uin,level,tool,version,text\r\n", kLogRowsPerRead) {}
 
  private:
-  std::vector<StoredLogLine> read(Database& database, std::int64_t afterId, std::size_t limit) override {
-    return DashboardQueries(database.sqlConnection()).logLines(filter_.logFilter(), afterId, limit);
+  std::vector<StoredLogLine> read(Database& database, RowPosition after, std::size_t limit) override {
+    return DashboardQueries(database.sqlConnection()).logLines(filter_.logFilter(), after, limit);
   }
+  std::int64_t timeOf(const StoredLogLine& stored) const override { return stored.line.arrival.millis; }
   std::string csvRow(const StoredLogLine& stored) const override {
     const LogLine& line = stored.line;
     return std::to_string(stored.id) + "," + isoTime(line.arrival.millis) + "," + csvTextCell(line.arrival.address) +
@@ -101,9 +105,10 @@ class SessionCursor final : public RowCursor<StoredSession> {
                   kRowsPerRead) {}
 
  private:
-  std::vector<StoredSession> read(Database& database, std::int64_t afterId, std::size_t limit) override {
-    return DashboardQueries(database.sqlConnection()).sessions(filter_.scope(), afterId, limit);
+  std::vector<StoredSession> read(Database& database, RowPosition after, std::size_t limit) override {
+    return DashboardQueries(database.sqlConnection()).sessions(filter_.scope(), after, limit);
   }
+  std::int64_t timeOf(const StoredSession& session) const override { return session.entered.millis; }
   std::string csvRow(const StoredSession& session) const override {
     return std::to_string(session.id) + "," + std::to_string(session.uin) + "," + csvTextCell(session.model) + "," +
            (session.extra ? csvTextCell(*session.extra) : "") + "," + csvTextCell(session.version) + "," +
@@ -127,9 +132,10 @@ class SatisfactionCursor final : public RowCursor<StoredSatisfaction> {
       : RowCursor(filter, csv, "id,received,address,uin,level,tool,version,function,satis_info\r\n", kRowsPerRead) {}
 
  private:
-  std::vector<StoredSatisfaction> read(Database& database, std::int64_t afterId, std::size_t limit) override {
-    return DashboardQueries(database.sqlConnection()).satisfactionReports(filter_.scope(), afterId, limit);
+  std::vector<StoredSatisfaction> read(Database& database, RowPosition after, std::size_t limit) override {
+    return DashboardQueries(database.sqlConnection()).satisfactionReports(filter_.scope(), after, limit);
   }
+  std::int64_t timeOf(const StoredSatisfaction& stored) const override { return stored.report.arrival.millis; }
   std::string csvRow(const StoredSatisfaction& stored) const override {
     const SatisfactionReport& report = stored.report;
     return std::to_string(stored.id) + "," + isoTime(report.arrival.millis) + "," +
@@ -155,18 +161,24 @@ class SummaryCursor final : public ExportCursor {
   bool next(Database& database, std::string& out) override {
     DashboardQueries queries(database.sqlConnection());
     if (!started_) {
-      DashboardData data;
-      data.filter = filter_;
-      loadSessionFigures(queries, data);
-      out += "{\"from\":\"" + formatDay(filter_.fromDay) + "\",\"to\":\"" + formatDay(filter_.toDay) + "\"";
-      out += ",\"openSessions\":" + std::to_string(data.openSessions);
-      out += ",\"sessionsInPeriod\":" + std::to_string(data.sessionsInPeriod);
-      out += ",\"medianSessionSeconds\":" + jsonOptionalSeconds(data.medianSessionMillis) + ",\"days\":[";
-      for (std::size_t i = 0; i < data.days.size(); ++i) {
-        const DayFigures& day = data.days[i];
-        out += (i ? ",{" : "{") + std::string("\"day\":\"") + formatDay(day.day) + "\",\"sessions\":" +
-               std::to_string(day.sessions) + ",\"distinctUsers\":" + std::to_string(day.distinctUsers) +
-               ",\"medianSessionSeconds\":" + jsonOptionalSeconds(day.medianSessionMillis) + "}";
+      const SessionFigures period = queries.sessionFigures(filter_.scope());
+      const SessionFigures before = queries.sessionFigures(filter_.previousScope());
+      out += "{\"from\":\"" + formatDay(filter_.fromDay) + "\",\"to\":\"" + formatDay(filter_.toDay) +
+             "\",\"timeZone\":" + jsonString(filter_.zone->name());
+      out += ",\"openSessions\":" + std::to_string(queries.openSessions(filter_.tool));
+      out += ",\"sessionsInPeriod\":" + std::to_string(period.sessions);
+      out += ",\"activeUsers\":" + std::to_string(period.users);
+      out += ",\"medianSessionSeconds\":" + jsonOptionalSeconds(period.medianMillis);
+      out += ",\"previousPeriod\":{\"start\":\"" + isoTime(filter_.previousRange().fromMillis) + "\",\"end\":\"" +
+             isoTime(filter_.previousRange().toMillis) + "\",\"sessions\":" + std::to_string(before.sessions) +
+             ",\"activeUsers\":" + std::to_string(before.users) +
+             ",\"medianSessionSeconds\":" + jsonOptionalSeconds(before.medianMillis) + "},\"days\":[";
+      const std::vector<DayFigures> days = loadDays(queries, filter_);
+      for (std::size_t i = 0; i < days.size(); ++i) {
+        const SessionFigures& day = days[i].figures;
+        out += (i ? ",{" : "{") + std::string("\"day\":\"") + days[i].bucket.label + "\",\"sessions\":" +
+               std::to_string(day.sessions) + ",\"distinctUsers\":" + std::to_string(day.users) +
+               ",\"medianSessionSeconds\":" + jsonOptionalSeconds(day.medianMillis) + "}";
       }
       out += "],\"functions\":[";
       started_ = true;

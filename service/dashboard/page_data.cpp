@@ -12,6 +12,7 @@ LogsPageData loadLogsPage(Database& database, const DashboardFilter& filter) {
   data.more = data.lines.size() > kLogLinesPerPage;
   if (data.more) data.lines.pop_back();
   data.toolChoices = queries.tools(std::nullopt, 0, kToolChoices);
+  data.levelNames = levelNamesFor(queries, filter.tool);
   return data;
 }
 
@@ -30,7 +31,10 @@ ToolsPageData loadToolsPage(Database& database, const DashboardFilter& filter) {
 }
 
 ConfigPageData loadConfigPage(Database& database, const DashboardFilter& filter, const std::string& model) {
-  return {filter, model, database.toolConfig(model), false};
+  DashboardQueries queries(database.sqlConnection());
+  ConfigPageData data{filter, model, database.toolConfig(model), queries.logLevelNames(model), {}, false};
+  data.inheritedLevelNames = model.empty() ? builtInLevelNames() : levelNamesFor(queries, std::nullopt);
+  return data;
 }
 
 }  // namespace zandle::service

@@ -16,6 +16,7 @@ struct LogsPageData {
   std::vector<LogRow> lines;
   bool more = false;
   std::vector<ToolRow> toolChoices;
+  std::vector<LogLevelName> levelNames;
 };
 
 struct LogLinePageData {
@@ -33,6 +34,8 @@ struct ConfigPageData {
   DashboardFilter filter;
   std::string model;  // empty: the default for tools without their own
   std::optional<ToolConfig> config;
+  std::vector<LogLevelName> levelNames;          // its own
+  std::vector<LogLevelName> inheritedLevelNames;  // what applies without its own
   bool saved = false;
 };
 

@@ -10,11 +10,11 @@ namespace zandle::service {
 
 std::string logsPage(const LogsPageData& data, std::string_view formToken) {
   const std::string query = data.filter.toQuery();
-  std::string body = siteHeader("/logs", query, formToken) + filterBar(data.filter, data.toolChoices, "/logs", true);
+  std::string body = siteHeader("/logs", query, formToken) + filterBar(data.filter, data.toolChoices, TimeZone::offered(), "/logs", true, false);
   body += "<section id=\"logs\"><h2>Log lines, newest first</h2>";
   body += "<p class=\"exports\">Export: <a href=\"" + html::link("/export/logs.csv", query) +
           "\">logs.csv</a> <a href=\"" + html::link("/export/logs.json", query) + "\">logs.json</a></p>";
-  body += logTable(data.lines, query);
+  body += logTable(data.lines, data.filter, data.levelNames);
   body += html::pager("/logs", query, "page", data.filter.page, data.more);
   body += "</section>";
   return pageDocument("Zandle statistics – log lines", body);
@@ -28,7 +28,8 @@ std::string logLinePage(const LogLinePageData& data, std::string_view formToken)
   } else {
     const LogLine& line = data.line->line;
     body += "<div class=\"scroll\"><table><tbody>";
-    body += "<tr><th>Received (UTC)</th>" + html::cell(formatUtc(line.arrival.millis)) + "</tr>";
+    body += "<tr><th>Received</th>" + html::cell(data.filter.zone->format(line.arrival.millis) + " (" +
+                                               data.filter.zone->name() + ")") + "</tr>";
     body += "<tr><th>Level</th>" + html::cell(std::to_string(line.level)) + "</tr>";
     body += "<tr><th>Tool</th>" + html::cell(html::toolLabel(line.model), "name") + "</tr>";
     body += "<tr><th>Version</th>" + html::cell(line.version, "name") + "</tr>";

@@ -1,8 +1,10 @@
-// The overview page: figures, sessions per day, satisfaction per function and
-// the most recent log lines.
-#include "common/clock.h"
+// The overview page a tool vendor opens in the morning: headline figures
+// against the period before, activity, versions, satisfaction and logs.
+#include <cmath>
+
 #include "common/text_escape.h"
 #include "dashboard/dashboard_page.h"
+#include "dashboard/overview_sections.h"
 #include "dashboard/page_layout.h"
 #include "dashboard/page_parts.h"
 #include "dashboard/page_sections.h"
@@ -14,103 +16,160 @@ namespace {
 using html::cell;
 using html::numberCell;
 
-constexpr std::string_view kSessionsColor = "#2f6db5";
-constexpr std::string_view kUsersColor = "#e08a2c";
-constexpr std::string_view kLevelColors[] = {"#3a9d5d", "#e0b12c", "#d0473c"};
-constexpr std::string_view kLevelNames[] = {"1 满意", "2 一般", "3 不满意"};
-constexpr std::string_view kOtherLevelColor = "#9aa5b1";
-constexpr std::size_t kNameChars = 80;
+constexpr std::string_view kSessionsColor = "#9cbbe0";
+constexpr std::string_view kUsersColor = "#2f6db5";
+constexpr std::string_view kPreviousColor = "#9aa5b1";
+constexpr std::string_view kLengthColor = "#7a4fb5";
 
-std::string exportLinks(const DashboardFilter& filter) {
-  const std::string query = filter.toQuery();
-  std::string out = "<p class=\"exports\">Export:";
-  for (std::string_view name : {"summary.json", "sessions.csv", "sessions.json", "logs.csv", "logs.json",
-                                "satisfaction.csv", "satisfaction.json", "config.json"}) {
-    out += " <a href=\"" + html::link("/export/" + std::string(name), query) + "\">" + std::string(name) + "</a>";
-  }
-  return out + "</p>";
+std::string figure(std::string_view id, std::string_view value, std::string_view name, std::string_view change) {
+  return "<div class=\"figure\" id=\"" + std::string(id) + "\"><span class=\"name\">" + std::string(name) +
+         "</span><b>" + std::string(value) + "</b><span class=\"delta\">" + std::string(change) + "</span></div>";
 }
 
-std::string summary(const DashboardData& data) {
-  std::string out = "<section id=\"summary\"><h2>Overview</h2><div class=\"figures\">";
-  out += "<div class=\"figure\" id=\"open-sessions\"><b>" + std::to_string(data.openSessions) + "</b>open sessions</div>";
-  out += "<div class=\"figure\"><b>" + std::to_string(data.sessionsInPeriod) + "</b>sessions in the period</div>";
-  out += "<div class=\"figure\"><b>" + html::duration(data.medianSessionMillis) + "</b>median session length</div>";
-  return out + "</div>" + exportLinks(data.filter) + "</section>";
+std::string oneDecimal(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, value >= 100 ? "%.0f" : "%.1f", value);
+  return text;
 }
 
-std::string daily(const DashboardData& data) {
-  std::vector<std::string> labels;
-  ChartSeries sessions{"Sessions", std::string(kSessionsColor), {}};
-  ChartSeries users{"Distinct users", std::string(kUsersColor), {}};
-  std::string rows;
-  for (auto day = data.days.rbegin(); day != data.days.rend(); ++day) {
-    if (day->sessions == 0) continue;
-    rows += "<tr>" + cell(formatDay(day->day)) + numberCell(day->sessions) + numberCell(day->distinctUsers) +
-            cell(html::duration(day->medianSessionMillis), "num") + "</tr>";
-  }
-  for (const auto& day : data.days) {
-    labels.push_back(formatDay(day.day).substr(5));
-    sessions.values.push_back(day.sessions);
-    users.values.push_back(day.distinctUsers);
-  }
-  std::string out = "<section id=\"daily\"><h2>Sessions and users per day (UTC)</h2>";
-  out += columnChartSvg("Sessions and distinct users per day", labels, {sessions, users});
-  out += "<div class=\"scroll\"><table><thead><tr><th>Day</th><th class=\"num\">Sessions</th>"
-         "<th class=\"num\">Distinct users</th><th class=\"num\">Median session length</th></tr></thead><tbody>";
-  out += rows.empty() ? "<tr><td colspan=\"4\" class=\"muted\">No sessions in this period.</td></tr>" : rows;
-  return out + "</tbody></table></div></section>";
-}
-
-std::string functionsAndSatisfaction(const DashboardData& data) {
-  std::vector<std::string> labels;
-  ChartSeries usage{"Reports", std::string(kSessionsColor), {}};
-  std::vector<ChartSeries> levels;
-  for (std::size_t i = 0; i < std::size(kLevelNames); ++i) {
-    levels.push_back({std::string(kLevelNames[i]), std::string(kLevelColors[i]), {}});
-  }
-  levels.push_back({"other", std::string(kOtherLevelColor), {}});
-  std::string rows;
-  for (const auto& figures : data.functions) {
-    labels.push_back(html::toolLabel(figures.model) + " / " + figures.function);
-    usage.values.push_back(figures.answers);
-    for (std::size_t i = 0; i < figures.levels.size(); ++i) levels[i].values.push_back(figures.levels[i]);
-    levels.back().values.push_back(figures.otherLevels);
-    rows += "<tr><td class=\"name\">" + html::shortText(html::toolLabel(figures.model), kNameChars) +
-            "</td><td class=\"name\">" + html::shortText(figures.function, kNameChars) + "</td>" +
-            numberCell(figures.answers);
-    for (std::int64_t count : figures.levels) rows += numberCell(count);
-    rows += numberCell(figures.otherLevels) + "</tr>";
-  }
-  std::string out = "<section id=\"functions\"><h2>Function usage</h2>"
-                    "<p class=\"muted\">Satisfaction reports per tool and function in the period.</p>";
-  out += stackedBarChartSvg("Function usage", labels, {usage});
-  out += "</section><section id=\"satisfaction\"><h2>Satisfaction per tool and function</h2>";
-  out += stackedBarChartSvg("Satisfaction distribution", labels, levels);
-  out += "<div class=\"scroll\"><table><thead><tr><th>Tool</th><th>Function</th><th class=\"num\">Reports</th>";
-  for (std::string_view name : kLevelNames) out += "<th class=\"num\">" + std::string(name) + "</th>";
-  out += "<th class=\"num\">Other</th></tr></thead><tbody>";
-  out += rows.empty() ? "<tr><td colspan=\"7\" class=\"muted\">No satisfaction reports in this period.</td></tr>" : rows;
-  out += "</tbody></table></div>";
-  out += html::pager("/", data.filter.toQuery(), "fpage", data.filter.functionPage, data.moreFunctions, "#satisfaction");
-  return out + "</section>";
-}
-
-std::string recentLogLines(const DashboardData& data) {
-  const std::string query = data.filter.toQuery();
-  std::string out = "<section id=\"logs\"><h2>Recent log lines</h2>" + logTable(data.logLines, query);
-  if (data.moreLogLines) {
-    out += "<p><a href=\"" + html::link("/logs", query) + "\">All log lines, with search ›</a></p>";
-  }
-  return out + "</section>";
+std::string minutes(std::optional<std::int64_t> millis) {
+  return millis ? oneDecimal(static_cast<double>(*millis) / 60'000) : std::string();
 }
 
 }  // namespace
 
+std::string beforeText(const DashboardData& data, std::string_view figure) {
+  return "the " + data.filter.lengthText() + " before: " + std::string(figure);
+}
+
+std::vector<std::pair<std::size_t, std::string>> releaseMarkers(const DashboardData& data,
+                                                                const std::vector<Bucket>& buckets) {
+  std::vector<std::pair<std::size_t, std::string>> markers;
+  if (!data.filter.tool) return markers;  // versions of different tools would mix
+  for (const VersionFigures& version : data.versions) {
+    if (!version.row.firstSeenMillis) continue;
+    for (std::size_t i = 0; i < buckets.size(); ++i) {
+      const TimeRange& range = buckets[i].range;
+      // The first bucket holds everything from before the period as well: no marker there.
+      if (i > 0 && *version.row.firstSeenMillis >= range.fromMillis && *version.row.firstSeenMillis < range.toMillis) {
+        markers.emplace_back(i, html::cutText(version.row.version, 16));
+      }
+    }
+  }
+  return markers;
+}
+
+std::string headlineSection(const DashboardData& data) {
+  const HeadlineFigures& h = data.headline;
+  std::string out = "<section id=\"summary\"><h2>Overview</h2><div class=\"figures\">";
+  out += figure("sessions", html::count(h.sessions.now), "Sessions",
+                html::change(h.sessions.now, h.sessions.before, 1, beforeText(data, html::count(h.sessions.before))));
+  out += figure("users", html::count(h.users.now), "Active users",
+                html::change(h.users.now, h.users.before, 1, beforeText(data, html::count(h.users.before))));
+  out += figure("daily-users", oneDecimal(h.dailyUsers.now), "Daily active users (average)",
+                html::change(h.dailyUsers.now, h.dailyUsers.before, 1, beforeText(data, oneDecimal(h.dailyUsers.before))));
+  out += figure("weekly-users", html::count(h.weeklyUsers.now), "Weekly active users (last 7 days)",
+                html::change(h.weeklyUsers.now, h.weeklyUsers.before, 1,
+                             "the 7 days before: " + html::count(h.weeklyUsers.before)));
+  out += figure("monthly-users", html::count(h.monthlyUsers.now), "Monthly active users (last 30 days)",
+                html::change(h.monthlyUsers.now, h.monthlyUsers.before, 1,
+                             "the 30 days before: " + html::count(h.monthlyUsers.before)));
+  const auto& length = h.medianSessionMillis;
+  out += figure("median-length", html::duration(length.now), "Median session length",
+                length.now && length.before
+                    ? html::change(static_cast<double>(*length.now), static_cast<double>(*length.before), 1,
+                                   beforeText(data, html::duration(length.before)))
+                    : "<span class=\"muted\">" + escapeHtml(beforeText(data, html::duration(length.before))) + "</span>");
+  const auto score = satisfactionScore(h.satisfaction.now), scoreBefore = satisfactionScore(h.satisfaction.before);
+  out += figure("score", html::percent(score),
+                "Satisfaction score (" + html::count(h.satisfaction.now.total()) + " answers)",
+                html::shareChange(score, scoreBefore, beforeText(data, html::percent(scoreBefore))));
+  out += figure("error-count", html::count(h.errors.now), "Errors (level-0 log lines)",
+                html::change(h.errors.now, h.errors.before, -1, beforeText(data, html::count(h.errors.before))));
+  out += figure("open-sessions", html::count(h.openSessions), "Open sessions now", "");
+  return out + "</div></section>";
+}
+
+std::string activitySection(const DashboardData& data) {
+  TimeChart users;
+  users.title = "Sessions and active users";
+  ChartSeries sessions{"Sessions", std::string(kSessionsColor), {}};
+  ChartSeries active{"Active users", std::string(kUsersColor), {}};
+  ChartSeries before{"Active users, period before", std::string(kPreviousColor), {}, true};
+  TimeChart length;
+  length.title = "Median session length";
+  length.unit = "min";
+  length.height = 180;
+  ChartSeries median{"Median session length", std::string(kLengthColor), {}};
+  ChartSeries medianBefore{"Period before", std::string(kPreviousColor), {}, true};
+  std::string rows;
+  for (std::size_t i = 0; i < data.activity.size(); ++i) {
+    const SessionFigures& now = data.activityFigures[i];
+    const SessionFigures& previous = data.previousActivity[i];
+    users.labels.push_back(data.activity[i].label);
+    length.labels.push_back(data.activity[i].label);
+    sessions.values.push_back(static_cast<double>(now.sessions));
+    active.values.push_back(static_cast<double>(now.users));
+    before.values.push_back(static_cast<double>(previous.users));
+    median.values.push_back(now.medianMillis ? static_cast<double>(*now.medianMillis) / 60'000 : NAN);
+    medianBefore.values.push_back(previous.medianMillis ? static_cast<double>(*previous.medianMillis) / 60'000 : NAN);
+    rows = "<tr>" + cell(data.activity[i].label) + numberCell(now.sessions) + numberCell(now.users) +
+           cell(html::duration(now.medianMillis), "num") + numberCell(previous.sessions) + numberCell(previous.users) +
+           "</tr>" + rows;
+  }
+  users.columns = {sessions};
+  users.lines = {active, before};
+  users.markers = releaseMarkers(data, data.activity);
+  length.lines = {median, medianBefore};
+  const bool hourly = data.activity.size() != data.filter.days().size();
+  std::string out = "<section id=\"daily\"><h2>Activity per " + std::string(hourly ? "hour" : "day") + "</h2>";
+  out += timeChartSvg(users) + timeChartSvg(length);
+  out += "<details><summary>Figures per " + std::string(hourly ? "hour" : "day") + "</summary><div class=\"scroll\">"
+         "<table><thead><tr><th></th><th class=\"num\">Sessions</th><th class=\"num\">Active users</th>"
+         "<th class=\"num\">Median length</th><th class=\"num\">Sessions before</th><th class=\"num\">Users before</th>"
+         "</tr></thead><tbody>" + rows + "</tbody></table></div></details>";
+
+  TimeChart weekly;
+  weekly.title = "Weekly active users";
+  weekly.width = 620;
+  weekly.height = 200;
+  ChartSeries weeks{"Active users per week (from Monday)", std::string(kUsersColor), {}};
+  for (std::size_t i = 0; i < data.weeks.size(); ++i) {
+    weekly.labels.push_back(data.weeks[i].label);
+    weeks.values.push_back(static_cast<double>(data.weeklyUsers[i]));
+  }
+  weekly.columns = {weeks};
+  TimeChart monthly;
+  monthly.title = "Monthly active users";
+  monthly.width = 620;
+  monthly.height = 200;
+  ChartSeries months{"Active users per month", std::string(kUsersColor), {}};
+  for (std::size_t i = 0; i < data.months.size(); ++i) {
+    monthly.labels.push_back(data.months[i].label);
+    months.values.push_back(static_cast<double>(data.monthlyUsers[i]));
+  }
+  monthly.columns = {months};
+  out += "<div class=\"pair\"><div>" + timeChartSvg(weekly) + "</div><div>" + timeChartSvg(monthly) + "</div></div>";
+  out += "<p class=\"muted\">Weeks and months at the edges count only their days in the period.</p>";
+  return out + "</section>";
+}
+
+std::string exportSection(const DashboardData& data) {
+  const std::string query = data.filter.toQuery();
+  std::string out = "<section id=\"exports\"><h2>Exports</h2><p class=\"exports\">";
+  for (std::string_view name : {"sessions.csv", "satisfaction.csv", "logs.csv", "summary.json", "sessions.json",
+                                "satisfaction.json", "logs.json", "config.json"}) {
+    out += "<a href=\"" + html::link("/export/" + std::string(name), query) + "\">" + std::string(name) + "</a> ";
+  }
+  return out + "</p><p class=\"muted\">The period and tool above; rows oldest first, times in UTC. CSV files open "
+               "in Excel with Chinese text intact.</p></section>";
+}
+
 std::string dashboardPage(const DashboardData& data, std::string_view formToken) {
   std::string body = siteHeader("/", data.filter.toQuery(), formToken) +
-                     filterBar(data.filter, data.toolChoices, "/", false) + summary(data) + daily(data) +
-                     functionsAndSatisfaction(data) + recentLogLines(data);
+                     filterBar(data.filter, data.toolChoices, data.timeZones, "/", false, true) + headlineSection(data) +
+                     activitySection(data) + satisfactionSection(data) + versionSection(data) + logSection(data) +
+                     exportSection(data);
   return pageDocument("Zandle statistics", body);
 }
 

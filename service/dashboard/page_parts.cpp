@@ -12,17 +12,66 @@ std::string cell(std::string_view text, std::string_view cssClass) {
 
 std::string numberCell(std::int64_t value) { return cell(std::to_string(value), "num"); }
 
-std::string shortText(std::string_view text, std::size_t maxChars) {
+std::string cutText(std::string_view text, std::size_t maxChars) {
   std::size_t chars = 0, end = 0;
   while (end < text.size() && chars < maxChars) {
     ++end;
     while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
     ++chars;
   }
-  return end < text.size() ? escapeHtml(text.substr(0, end)) + "…" : escapeHtml(text);
+  return end < text.size() ? std::string(text.substr(0, end)) + "…" : std::string(text);
 }
 
+std::string shortText(std::string_view text, std::size_t maxChars) { return escapeHtml(cutText(text, maxChars)); }
+
 std::string toolLabel(std::string_view model) { return model.empty() ? "(no name)" : std::string(model); }
+
+std::string count(std::int64_t value) {
+  std::string digits = std::to_string(value < 0 ? -value : value);
+  for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(static_cast<std::size_t>(at), ",");
+  return (value < 0 ? "-" : "") + digits;
+}
+
+std::string percent(std::optional<double> share) {
+  if (!share) return "–";
+  char text[16];
+  std::snprintf(text, sizeof text, "%.0f %%", *share * 100);
+  return text;
+}
+
+namespace {
+
+std::string moved(double difference, int better, std::string_view amount, std::string_view beforeText) {
+  const bool up = difference > 0;
+  const std::string tone = difference == 0 ? "same" : (up == (better > 0)) ? "good" : "bad";
+  std::string out = "<span class=\"change " + tone + "\">";
+  out += difference == 0 ? "= " : up ? "▲ " : "▼ ";
+  out += std::string(amount) + "</span>";
+  if (beforeText.empty()) return out;
+  return out + " <span class=\"muted\">" + escapeHtml(beforeText) + "</span>";
+}
+
+}  // namespace
+
+std::string change(double now, double before, int better, std::string_view beforeText) {
+  if (before == 0) {
+    if (now == 0) return moved(0, better, "", beforeText);
+    std::string out = "<span class=\"change new\">new</span>";
+    return beforeText.empty() ? out : out + " <span class=\"muted\">" + escapeHtml(beforeText) + "</span>";
+  }
+  if (now == before) return moved(0, better, "", beforeText);
+  char amount[32];
+  std::snprintf(amount, sizeof amount, "%.0f %%", (now - before) / before * 100 * (now >= before ? 1 : -1));
+  return moved(now - before, better, amount, beforeText);
+}
+
+std::string shareChange(std::optional<double> now, std::optional<double> before, std::string_view beforeText) {
+  if (!now || !before) return "<span class=\"muted\">" + escapeHtml(beforeText) + "</span>";
+  char amount[32];
+  const double points = (*now - *before) * 100;
+  std::snprintf(amount, sizeof amount, "%.0f pts", points < 0 ? -points : points);
+  return moved(points, 1, amount, beforeText);
+}
 
 std::string duration(std::optional<std::int64_t> millis) {
   if (!millis) return "–";

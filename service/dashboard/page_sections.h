@@ -10,12 +10,19 @@
 
 namespace zandle::service {
 
-// Dates, tool (a short list; every tool is on the tools page) and, on the log
-// page, level and search. Submits to `action`.
-std::string filterBar(const DashboardFilter& filter, const std::vector<ToolRow>& toolChoices, std::string_view action,
-                      bool logFields);
+// Preset periods beside the dates, time zone, tool (a short list; every tool
+// is on the tools page) and, on the log page, level and search. Submits to `action`.
+// `compared`: the page sets figures beside those of the period before.
+std::string filterBar(const DashboardFilter& filter, const std::vector<ToolRow>& toolChoices,
+                      const std::vector<std::string>& timeZones, std::string_view action, bool logFields,
+                      bool compared);
 
-// One row per log line, its text cut short with a link to the whole line.
-std::string logTable(const std::vector<LogRow>& lines, std::string_view query);
+// Hidden fields with the period, zone and tool, for forms that change the rest.
+std::string filterFields(const DashboardFilter& filter);
+
+// One row per log line, its level named as the tool's configuration says,
+// its text cut short with a link to the whole line.
+std::string logTable(const std::vector<LogRow>& lines, const DashboardFilter& filter,
+                     const std::vector<LogLevelName>& levelNames);
 
 }  // namespace zandle::service

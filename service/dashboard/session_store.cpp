@@ -35,6 +35,11 @@ void SessionStore::close(std::string_view id) {
   sessions_.erase(std::string(id));
 }
 
+void SessionStore::setTimeZone(std::string_view id, std::string_view name) {
+  std::lock_guard lock(mutex_);
+  if (auto found = sessions_.find(std::string(id)); found != sessions_.end()) found->second.timeZone = name;
+}
+
 // Sign-ins need the master token, so a full store means many forgotten
 // sessions: the expired go first, then the oldest.
 void SessionStore::makeRoom(std::int64_t nowMillis) {

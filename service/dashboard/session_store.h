@@ -15,6 +15,7 @@ struct DashboardSession {
   std::string id;    // the cookie's value
   std::string csrf;  // what the session's forms must carry
   std::int64_t expiresMillis = 0;
+  std::string timeZone = "UTC";  // the last one chosen, for pages that name none
 };
 
 class SessionStore {
@@ -26,6 +27,7 @@ class SessionStore {
   // Nothing for an unknown or expired id.
   std::optional<DashboardSession> find(std::string_view id, std::int64_t nowMillis);
   void close(std::string_view id);
+  void setTimeZone(std::string_view id, std::string_view name);
 
   std::int64_t lifetimeMillis() const { return lifetimeMillis_; }
 

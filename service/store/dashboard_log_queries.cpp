@@ -71,15 +71,15 @@ std::optional<StoredLogLine> DashboardQueries::logLine(std::int64_t id) {
   return StoredLogLine{integerAt(result.rows[0], 0), lineFrom(result.rows[0])};
 }
 
-std::vector<StoredLogLine> DashboardQueries::logLines(const LogFilter& filter, std::int64_t afterId,
+std::vector<StoredLogLine> DashboardQueries::logLines(const LogFilter& filter, RowPosition position,
                                                       std::size_t limit) {
   std::vector<StoredLogLine> lines;
   if (!sql_) return lines;
   Condition where = logCondition(filter);
-  where.add("id > ?", afterId);
+  after(where, "received_ms", position);
   where.parameters.emplace_back(limitValue(limit));
   for (const Row& row : sql_->run("SELECT id, uin, level, model, version, text, received_ms, address FROM log_lines" +
-                                      where.sql + " ORDER BY id LIMIT ?",
+                                      where.sql + " ORDER BY received_ms, id LIMIT ?",
                                   where.parameters)
                             .rows) {
     lines.push_back({integerAt(row, 0), lineFrom(row)});

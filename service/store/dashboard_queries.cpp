@@ -37,15 +37,15 @@ std::int64_t DashboardQueries::openSessions(const std::optional<std::string>& mo
   return integerAt(sql_->run("SELECT COUNT(*) FROM sessions" + where.sql, where.parameters).rows.at(0), 0);
 }
 
-std::vector<StoredSession> DashboardQueries::sessions(const Scope& scope, std::int64_t afterId, std::size_t limit) {
+std::vector<StoredSession> DashboardQueries::sessions(const Scope& scope, RowPosition position, std::size_t limit) {
   std::vector<StoredSession> sessions;
   if (!sql_) return sessions;
   Condition where = within(scope, "entered_ms");
-  where.add("id > ?", afterId);
+  after(where, "entered_ms", position);
   where.parameters.emplace_back(limitValue(limit));
   for (const Row& row : sql_->run("SELECT id, uin, model, extra, version, entered_ms, enter_address, left_ms, "
                                   "leave_address FROM sessions" +
-                                      where.sql + " ORDER BY id LIMIT ?",
+                                      where.sql + " ORDER BY entered_ms, id LIMIT ?",
                                   where.parameters)
                             .rows) {
     StoredSession& session = sessions.emplace_back();
@@ -60,16 +60,16 @@ std::vector<StoredSession> DashboardQueries::sessions(const Scope& scope, std::i
   return sessions;
 }
 
-std::vector<StoredSatisfaction> DashboardQueries::satisfactionReports(const Scope& scope, std::int64_t afterId,
+std::vector<StoredSatisfaction> DashboardQueries::satisfactionReports(const Scope& scope, RowPosition position,
                                                                       std::size_t limit) {
   std::vector<StoredSatisfaction> reports;
   if (!sql_) return reports;
   Condition where = within(scope, "received_ms");
-  where.add("id > ?", afterId);
+  after(where, "received_ms", position);
   where.parameters.emplace_back(limitValue(limit));
   for (const Row& row : sql_->run("SELECT id, uin, level, model, version, function, satis_info, received_ms, "
                                   "address FROM satisfaction" +
-                                      where.sql + " ORDER BY id LIMIT ?",
+                                      where.sql + " ORDER BY received_ms, id LIMIT ?",
                                   where.parameters)
                             .rows) {
     StoredSatisfaction& stored = reports.emplace_back();

@@ -3,9 +3,12 @@
 #pragma once
 
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "store/records.h"
@@ -54,6 +57,41 @@ struct ToolRow {
   bool configured = false;
 };
 
+// Satisfaction answers by level: 1 满意, 2 一般, 3 不满意, and any other.
+struct LevelCounts {
+  std::array<std::int64_t, 3> levels{};
+  std::int64_t other = 0;
+  std::int64_t total() const { return levels[0] + levels[1] + levels[2] + other; }
+};
+
+// A tool and one of its functions or versions.
+using ToolAnd = std::pair<std::string, std::string>;
+
+struct VersionRow {
+  std::string model;
+  std::string version;
+  std::int64_t sessions = 0;
+  std::int64_t users = 0;
+  std::optional<std::int64_t> firstSeenMillis;  // first session of the version ever
+};
+
+// Log levels from here on are counted one by one; others together.
+inline constexpr std::int32_t kLowestNamedLogLevel = 0;
+inline constexpr std::int32_t kHighestNamedLogLevel = 9;
+inline constexpr std::int32_t kOtherLogLevels = -1000;
+
+struct LogLevelName {
+  std::int32_t level = 0;
+  std::string name;
+  std::string color;  // "#rrggbb"
+};
+
+// Where an export has got to: rows run by time, then id.
+struct RowPosition {
+  std::int64_t millis = INT64_MIN;
+  std::int64_t id = 0;
+};
+
 class DashboardQueries {
  public:
   // Without a connection ("--store none") every answer is empty.
@@ -62,17 +100,37 @@ class DashboardQueries {
   // Sessions that began in the scope.
   SessionFigures sessionFigures(const Scope& scope);
   std::int64_t openSessions(const std::optional<std::string>& model);
-  // Oldest first, from the id after `afterId`.
-  std::vector<StoredSession> sessions(const Scope& scope, std::int64_t afterId, std::size_t limit);
-  std::vector<StoredSatisfaction> satisfactionReports(const Scope& scope, std::int64_t afterId, std::size_t limit);
+  // Oldest first, from the row after `after`.
+  std::vector<StoredSession> sessions(const Scope& scope, RowPosition after, std::size_t limit);
+  std::vector<StoredSatisfaction> satisfactionReports(const Scope& scope, RowPosition after, std::size_t limit);
   // Most answered first.
   std::vector<FunctionRow> functions(const Scope& scope, std::size_t offset, std::size_t limit);
+
+  // Satisfaction answers in the scope by level; with `column` ("function" or
+  // "version"), for each of `keys` that has any.
+  LevelCounts satisfactionLevels(const Scope& scope);
+  std::vector<std::pair<ToolAnd, LevelCounts>> satisfactionLevelsBy(const Scope& scope, std::string_view column,
+                                                                    const std::vector<ToolAnd>& keys);
+
+  // Versions with the most sessions first.
+  std::vector<VersionRow> versions(const Scope& scope, std::size_t offset, std::size_t limit);
+  std::vector<std::pair<ToolAnd, std::int64_t>> sessionsByVersion(const Scope& scope, const std::vector<ToolAnd>& keys);
+  std::vector<std::pair<ToolAnd, std::int64_t>> logLinesByVersion(const Scope& scope, std::int32_t level,
+                                                                  const std::vector<ToolAnd>& keys);
+
+  // Log lines by level, levels outside the named ones as kOtherLogLevels.
+  std::vector<std::pair<std::int32_t, std::int64_t>> logLevelCounts(const Scope& scope);
+  std::int64_t logLineCount(const Scope& scope, std::int32_t level);
+
+  // Names and colours the tool's configuration gives its log levels.
+  std::vector<LogLevelName> logLevelNames(const std::string& model);
+  void saveLogLevelNames(const std::string& model, const std::vector<LogLevelName>& names);
 
   // Newest first, each text cut after `textChars` characters.
   std::vector<LogRow> logPage(const LogFilter& filter, std::size_t offset, std::size_t limit, std::size_t textChars);
   std::optional<StoredLogLine> logLine(std::int64_t id);
-  // Oldest first, whole texts, from the id after `afterId`.
-  std::vector<StoredLogLine> logLines(const LogFilter& filter, std::int64_t afterId, std::size_t limit);
+  // Oldest first, whole texts, from the row after `after`.
+  std::vector<StoredLogLine> logLines(const LogFilter& filter, RowPosition after, std::size_t limit);
 
   // Configured tools first, then the most recently seen.
   std::vector<ToolRow> tools(const std::optional<std::string>& search, std::size_t offset, std::size_t limit);

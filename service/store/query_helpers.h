@@ -56,6 +56,13 @@ inline Condition within(const Scope& scope, std::string_view timeColumn) {
   return condition;
 }
 
+// Rows after `after` in (time, id) order.
+inline void after(Condition& where, std::string_view timeColumn, RowPosition position) {
+  const std::string time(timeColumn);
+  where.add("(" + time + " > ? OR (" + time + " = ? AND id > ?))");
+  where.parameters.insert(where.parameters.end(), {position.millis, position.millis, position.id});
+}
+
 // A LIKE pattern that finds `text` anywhere, its wildcards taken literally (ESCAPE '\').
 inline std::string containsPattern(std::string_view text) {
   std::string pattern = "%";

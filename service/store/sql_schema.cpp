@@ -61,6 +61,15 @@ CREATE TABLE IF NOT EXISTS satisfaction (
   address TEXT NOT NULL
 );
 CREATE INDEX IF NOT EXISTS satisfaction_by_arrival ON satisfaction (received_ms);
+CREATE INDEX IF NOT EXISTS sessions_by_tool_entry ON sessions (model, entered_ms);
+CREATE INDEX IF NOT EXISTS sessions_by_tool_version ON sessions (model, version, entered_ms);
+CREATE TABLE IF NOT EXISTS tool_log_levels (
+  model TEXT NOT NULL,
+  level INTEGER NOT NULL,
+  name TEXT NOT NULL,
+  color TEXT NOT NULL,
+  PRIMARY KEY (model, level)
+);
 )SQL";
 
 void replaceAll(std::string& text, std::string_view from, std::string_view to) {

@@ -1,13 +1,18 @@
 // The dashboard as a browser renders it: Debian's headless Chromium against
-// the running service, signing in through the token link and its cookie.
+// the running service, signing in through the token link and its cookie, on
+// four months of history. Screenshots at 1400 and 420 pixels wide go to
+// build/.../dashboard-pictures for a person to look at.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 
+#include "common/text_escape.h"
+#include "dashboard_sample.h"
 #include "service_test_support.h"
 
 namespace zandle::servicetest {
@@ -22,74 +27,119 @@ std::string readFile(const std::string& path) {
   return text.str();
 }
 
+std::int64_t nowMillis() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
 class BrowserTest : public testing::Test {
  protected:
-  void SetUp() override {
-    if (access(ZANDLE_CHROMIUM, X_OK) != 0) GTEST_SKIP() << "no Chromium at " << ZANDLE_CHROMIUM;
-    service_ = std::make_unique<RunningService>(Backend::Sqlite);
-    const auto report = [&](std::string_view method, std::string body) {
-      ASSERT_TRUE(intResult(service_->call(method, body)) || stringResult(service_->call(method, body)));
+  static void SetUpTestSuite() {
+    if (access(ZANDLE_CHROMIUM, X_OK) != 0) return;
+    service_ = new RunningService(Backend::Sqlite);
+    // Store the tables, then write the history beside what the service keeps.
+    ASSERT_TRUE(stringResult(service_->call("GetAppInfo", "strLoginUIN=1&strModelNameVer=" + std::string(kSampleTool) + ",2.2")));
+    service_->terminate();
+    writeSampleHistory(service_->store().substr(std::string_view("sqlite:").size()), nowMillis());
+    service_->restart();
+    const auto report = [](std::string_view method, const std::string& body) {
+      ASSERT_TRUE(intResult(service_->call(method, body))) << method << " " << body;
     };
-    report("GetAppInfo", "strLoginUIN=1&strModelNameVer=绘图工具,2.1");
-    long long firstSession = 0;
-    for (int uin = 1; uin <= 3; ++uin) {
-      const auto id = intResult(service_->call("UserEnter", "strLoginUIN=" + std::to_string(uin) + "&strModelNameVer=绘图工具,2.1"));
-      ASSERT_TRUE(id);
-      if (uin == 1) firstSession = *id;
+    // Client text that would run if it were not escaped.
+    report("WriteLog", "strLoginUIN=1&strLogInfo=" +
+                           clientEncode(std::string(kSampleTool) + ",2.2[<script>document.title='owned'</script>]") +
+                           "&nLogLevel=0");
+    report("WriteLog", "strLoginUIN=2&strLogInfo=" + std::string(kSampleTool) +
+                           ",2.2[<img src=x onerror=\"document.title='owned'\">]&nLogLevel=0");
+    std::string levels;
+    for (const auto& [level, name, color] : {std::tuple{0, "错误", "#d0473c"}, std::tuple{1, "警告", "#e0a030"},
+                                             std::tuple{2, "信息", "#2f6db5"}, std::tuple{3, "调试", "#9aa5b1"}}) {
+      levels += "&levelName" + std::to_string(level) + "=" + service::urlEncode(name) + "&levelColor" +
+                std::to_string(level) + "=" + service::urlEncode(color);
     }
-    report("UserLeave", "nLoginDetailID=" + std::to_string(firstSession));
-    report("WriteLog", "strLoginUIN=1&strLogInfo=" + clientEncode("绘图工具,2.1[<script>document.title='owned'</script>]") +
-                           "&nLogLevel=1");
-    report("WriteLog", "strLoginUIN=2&strLogInfo=绘图工具,2.1[<img src=x onerror=\"document.title='owned'\">]&nLogLevel=2");
-    for (int level : {1, 1, 2, 3}) {
-      report("Satisfaction", "strLoginUIN=1&strModelNameVer=绘图工具-2.1,打印&nSatisLevel=" + std::to_string(level));
-    }
+    const testkit::HttpReply saved = testkit::postForm(
+        service_->port(), "/config",
+        "action=save&model=" + service::urlEncode(kSampleTool) + "&warningLevel=2&functions=" +
+            service::urlEncode("打印,导出 PDF,保存,图层合并") + levels,
+        "Authorization: Bearer " + std::string(kToken) + "\r\n");
+    ASSERT_EQ(saved.status, 303) << saved.body;
+  }
+  static void TearDownTestSuite() {
+    delete service_;
+    service_ = nullptr;
+  }
+  void SetUp() override {
+    if (!service_) GTEST_SKIP() << "no Chromium at " << ZANDLE_CHROMIUM;
   }
 
-  // Runs Chromium with `mode` ("--dump-dom" or "--screenshot=PATH") on the token link.
-  std::string runChromium(const std::string& mode) {
+  // Chromium with `mode` ("--dump-dom" or "--screenshot=PATH") on the page at `target`, signed in by the token link.
+  std::string runChromium(const std::string& target, const std::string& mode, int width, int height) {
     const std::string output = directory_.path() + "/chromium.out";
-    const std::string url = "http://127.0.0.1:" + std::to_string(service_->port()) + "/?token=" + std::string(kToken);
+    const std::string url = "http://127.0.0.1:" + std::to_string(service_->port()) + target +
+                            (target.find('?') == std::string::npos ? "?" : "&") + "token=" + std::string(kToken);
     const std::string command = "cd " + directory_.path() + " && timeout " + std::to_string(kBrowserTimeoutSeconds) +
                                 " " ZANDLE_CHROMIUM " --headless --no-sandbox --disable-gpu --disable-quic "
                                 "--no-first-run --disable-background-networking --disable-component-update "
-                                "--disable-sync --window-size=1200,2400 --user-data-dir=" +
-                                directory_.path() + "/profile " + mode + " '" + url + "' >" + output +
-                                " 2>" + directory_.path() + "/chromium.err";
+                                "--disable-sync --hide-scrollbars --force-device-scale-factor=1 --window-size=" +
+                                std::to_string(width) + "," + std::to_string(height) + " --user-data-dir=" +
+                                directory_.path() + "/profile " + mode + " '" + url + "' >" + output + " 2>" +
+                                directory_.path() + "/chromium.err";
     const int status = std::system(command.c_str());
     EXPECT_EQ(status, 0) << readFile(directory_.path() + "/chromium.err");
     return readFile(output);
   }
 
   testkit::TemporaryDirectory directory_;
-  std::unique_ptr<RunningService> service_;
+  static RunningService* service_;
 };
 
+RunningService* BrowserTest::service_ = nullptr;
+
+const std::string kToolQuery = "tool=" + service::urlEncode(kSampleTool) + "&tz=Asia%2FShanghai";
+
 TEST_F(BrowserTest, SignsInThroughTheTokenLinkAndShowsFiguresWithoutRunningClientText) {
-  const std::string dom = runChromium("--dump-dom");
+  const std::string dom = runChromium("/?range=90d&" + kToolQuery, "--dump-dom", 1400, 3000);
   ASSERT_NE(dom.find("<h1>Zandle statistics</h1>"), std::string::npos) << dom.substr(0, 2000);
   EXPECT_NE(dom.find("<title>Zandle statistics</title>"), std::string::npos) << "a script changed the title";
   EXPECT_EQ(dom.find("owned</title>"), std::string::npos);
   EXPECT_NE(dom.find("&lt;script&gt;document.title='owned'&lt;/script&gt;"), std::string::npos);
   EXPECT_EQ(dom.find("<img"), std::string::npos);
   EXPECT_EQ(dom.find("<script"), std::string::npos);
-  for (std::string_view section : {"id=\"summary\"", "id=\"daily\"", "id=\"functions\"", "id=\"satisfaction\"",
-                                   "id=\"logs\""}) {
+  for (std::string_view section : {"id=\"summary\"", "id=\"daily\"", "id=\"satisfaction\"", "id=\"functions\"",
+                                   "id=\"versions\"", "id=\"logs\"", "id=\"errors\"", "id=\"exports\""}) {
     EXPECT_NE(dom.find(section), std::string::npos) << section;
   }
   EXPECT_NE(dom.find("<svg"), std::string::npos);
-  EXPECT_NE(dom.find("绘图工具 / 打印"), std::string::npos);
-  EXPECT_NE(dom.find("<b>2</b>open sessions"), std::string::npos);
+  EXPECT_NE(dom.find("导出 PDF"), std::string::npos);
+  EXPECT_NE(dom.find("0 错误"), std::string::npos) << "the tool's own level names";
+  EXPECT_NE(dom.find("Asia/Shanghai (UTC+08:00)"), std::string::npos);
+  EXPECT_NE(dom.find("class=\"preset active\""), std::string::npos);
 }
 
-TEST_F(BrowserTest, RendersAScreenshot) {
-  const std::string png = directory_.path() + "/dashboard.png";
-  runChromium("--screenshot=" + png);
-  struct stat info {};
-  ASSERT_EQ(stat(png.c_str(), &info), 0);
-  EXPECT_GT(info.st_size, 20'000);  // a blank page compresses to far less
-  if (const char* keep = std::getenv("ZANDLE_KEEP_SCREENSHOT")) {
-    std::system(("cp " + png + " " + keep).c_str());
+// Pages at a desktop's and a phone's width, for a person to look at.
+TEST_F(BrowserTest, ScreenshotsAtDesktopAndPhoneWidths) {
+  const std::string pictures = ZANDLE_PICTURE_DIR;
+  std::system(("mkdir -p " + pictures).c_str());
+  struct Page {
+    std::string name, target;
+    int desktopHeight, phoneHeight;
+  };
+  const std::vector<Page> pages = {
+      {"overview-90d", "/?range=90d&" + kToolQuery, 3900, 9000},
+      {"overview-24h-all-tools", "/?range=24h&tz=Asia%2FShanghai", 3900, 9000},
+      {"logs", "/logs?range=7d&" + kToolQuery, 2600, 7000},
+      {"tools", "/tools", 700, 1400},
+      {"config", "/config?model=" + service::urlEncode(kSampleTool), 900, 1700},
+  };
+  for (const Page& page : pages) {
+    for (const auto& [width, height] : {std::pair{1400, page.desktopHeight}, std::pair{420, page.phoneHeight}}) {
+      const std::string png = pictures + "/" + page.name + "-" + std::to_string(width) + ".png";
+      std::remove(png.c_str());
+      runChromium(page.target, "--screenshot=" + png, width, height);
+      struct stat info {};
+      ASSERT_EQ(stat(png.c_str(), &info), 0) << png;
+      EXPECT_GT(info.st_size, 20'000) << png << ": a blank page compresses to far less";
+    }
   }
 }
 

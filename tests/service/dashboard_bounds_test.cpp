@@ -1,5 +1,6 @@
 // Unauthenticated clients decide what the store holds: 20,000 tool names of a
-// kilobyte, 3,000 log lines of 60 KB, thousands of long function names. The
+// kilobyte, 3,000 log lines of 60 KB at as many levels, thousands of long
+// function names and versions. The
 // dashboard's pages stay a few hundred kilobytes and its exports stream in
 // constant memory, so the service's memory hardly grows while serving them.
 #include <gtest/gtest.h>
@@ -140,7 +141,7 @@ class BoundsTest : public testing::Test {
           while (text.size() < kLogLineBytes) text += "长长的日志 <b>&amp;</b> ";
           text.resize(kLogLineBytes - 7);  // whole characters: the padding is ASCII at this point
           sqlite3_bind_int(s, 1, i);
-          sqlite3_bind_int(s, 2, i % 4);
+          sqlite3_bind_int(s, 2, i);  // every line a level of its own
           sqlite3_bind_text(s, 3, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
           sqlite3_bind_int64(s, 4, now - 1000 + i / 10);
         },
@@ -155,6 +156,19 @@ class BoundsTest : public testing::Test {
           sqlite3_bind_text(s, 3, tool.data(), static_cast<int>(tool.size()), SQLITE_TRANSIENT);
           sqlite3_bind_text(s, 4, function.data(), static_cast<int>(function.size()), SQLITE_TRANSIENT);
           sqlite3_bind_int64(s, 5, now - 2000);
+        },
+        kFunctions);
+    run("INSERT INTO sessions (login_detail_id, uin, model, version, raw_model_name_ver, entered_ms, enter_address, "
+        "left_ms, leave_address) VALUES (?, ?, ?, ?, x'', ?, '192.0.2.1', ?, '192.0.2.1')",
+        [now](sqlite3_stmt* s, int i) {
+          const std::string tool = toolName(i % 7);
+          const std::string version = "version " + toolName(i);
+          sqlite3_bind_int(s, 1, i + 1);
+          sqlite3_bind_int(s, 2, i);
+          sqlite3_bind_text(s, 3, tool.data(), static_cast<int>(tool.size()), SQLITE_TRANSIENT);
+          sqlite3_bind_text(s, 4, version.data(), static_cast<int>(version.size()), SQLITE_TRANSIENT);
+          sqlite3_bind_int64(s, 5, now - 3000 - i);
+          sqlite3_bind_int64(s, 6, now - 1000);
         },
         kFunctions);
     ASSERT_EQ(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
@@ -179,12 +193,12 @@ TEST_F(BoundsTest, PagesStaySmallWhateverClientsHaveSent) {
   ASSERT_GT(before, 0);
   const std::string aTool = service::urlEncode(toolName(3));
   for (const std::string& target : std::vector<std::string>{
-           "/", "/?tool=" + aTool, "/?fpage=3", "/logs", "/logs?page=7", "/logs?level=2&q=line%2012", "/tools",
+           "/", "/?tool=" + aTool, "/?fpage=3", "/?vpage=9&range=90d", "/?range=24h&epage=2", "/logs", "/logs?page=7", "/logs?level=2&q=line%2012", "/tools",
            "/tools?page=200", "/tools?q=tool-19", "/logs/line?id=17", "/config?model=" + aTool}) {
     expectSmallPage(target);
   }
   // The tool list is there, a page at a time.
-  const testkit::HttpReply lastTools = service_->get("/tools?page=400");
+  const testkit::HttpReply lastTools = service_->get("/tools?page=666");
   EXPECT_NE(lastTools.body.find("tool-19999-"), std::string::npos) << "the least recently seen is on the last page";
   const testkit::HttpReply line = service_->get("/logs/line?id=17");
   EXPECT_NE(line.body.find("line 16 "), std::string::npos);
