@@ -75,6 +75,8 @@ label.level input[type=color] { width: 40px; padding: 0 2px; height: 26px; }
   .figures { grid-template-columns: 1fr 1fr; gap: 6px; }
   .figure b { font-size: 19px; }
   .wide-only { display: none; }
+  td.time { white-space: normal; min-width: 84px; }
+  td.text { min-width: 200px; }
   .narrow-only { display: block; }
   select { max-width: 100%; }
   input[name=functions] { width: 100%; }

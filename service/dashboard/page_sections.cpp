@@ -97,12 +97,11 @@ std::string filterFields(const DashboardFilter& filter) {
 std::string logTable(const std::vector<LogRow>& lines, const DashboardFilter& filter,
                      const std::vector<LogLevelName>& levelNames) {
   const std::string query = filter.toQuery();
-  std::string out = "<div class=\"scroll\"><table><thead><tr><th>Received</th><th class=\"num\">Level</th>"
-                    "<th>Tool</th><th>Version</th><th class=\"num\">UIN</th><th>Address</th><th>Text</th></tr></thead>"
-                    "<tbody>";
+  std::string out = "<div class=\"scroll\"><table><thead><tr><th>Received</th><th>Level</th><th>Text</th>"
+                    "<th>Tool</th><th>Version</th><th class=\"num\">UIN</th><th>Address</th></tr></thead><tbody>";
   for (const LogRow& row : lines) {
     const LogLine& line = row.stored.line;
-    std::string level = std::to_string(line.level);
+    std::string level = escapeHtml(std::to_string(line.level));
     for (const LogLevelName& name : levelNames) {
       // Colours were checked as "#rrggbb" when they were saved.
       if (name.level == line.level) {
@@ -110,16 +109,16 @@ std::string logTable(const std::vector<LogRow>& lines, const DashboardFilter& fi
                 escapeHtml(name.name);
       }
     }
-    if (level == std::to_string(line.level)) level = escapeHtml(level);
+    // The text comes early: on a phone it is what matters, and the rest scrolls.
     out += "<tr class=\"log-line\">" + html::cell(filter.zone->format(line.arrival.millis), "time") +
-           "<td class=\"level\">" + level + "</td><td class=\"name\">" + html::shortText(html::toolLabel(line.model), 80) +
-           "</td><td class=\"name\">" + html::shortText(line.version, 40) + "</td>" + html::numberCell(line.uin) +
-           html::cell(line.arrival.address) + "<td class=\"text\">" + escapeHtml(line.text);
+           "<td class=\"level\">" + level + "</td><td class=\"text\">" + escapeHtml(line.text);
     if (row.textCut) {
       out += "… <a href=\"" + html::link("/logs/line", query, "id=" + std::to_string(row.stored.id)) +
              "\">whole line</a>";
     }
-    out += "</td></tr>";
+    out += "</td><td class=\"name\">" + html::shortText(html::toolLabel(line.model), 80) + "</td><td class=\"name\">" +
+           html::shortText(line.version, 40) + "</td>" + html::numberCell(line.uin) + html::cell(line.arrival.address) +
+           "</tr>";
   }
   if (lines.empty()) out += "<tr><td colspan=\"7\" class=\"muted\">No log lines match.</td></tr>";
   return out + "</tbody></table></div>";
