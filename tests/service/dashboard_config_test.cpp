@@ -101,5 +101,27 @@ TEST_F(ConfigEditorTest, RepliesStayWellFormedWhenTheStoredDefaultHoldsUnsendabl
   }
 }
 
+// A store made before level names and the per-tool indexes gets them at start.
+TEST_F(ConfigEditorTest, StoresFromBeforeLevelNamesAreUpgradedWhenTheServiceStarts) {
+  ASSERT_EQ(service_->configure("Painter", 1, "Print").status, 303);
+  service_->terminate();
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(service_->store().substr(std::string_view("sqlite:").size()).c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db,
+                         "DROP TABLE tool_log_levels; DROP INDEX sessions_by_tool_entry; "
+                         "DROP INDEX sessions_by_tool_version;",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(db);
+  service_->restart();
+  const HttpReply saved = testkit::postForm(
+      service_->port(), "/config", "action=save&model=Painter&warningLevel=1&functions=Print&levelName0=Crash&levelColor0=%23aa0000",
+      "Authorization: Bearer " + std::string(kToken) + "\r\n");
+  EXPECT_EQ(saved.status, 303);
+  EXPECT_NE(service_->get("/config?model=Painter").body.find("value=\"Crash\""), std::string::npos);
+  EXPECT_EQ(stringResult(appInfo("Painter")),
+            "&lt;AppInfo&gt;&lt;WarningLevel&gt;1&lt;/WarningLevel&gt;&lt;FunName&gt;Print&lt;/FunName&gt;&lt;/AppInfo&gt;");
+}
+
 }  // namespace
 }  // namespace zandle::servicetest

@@ -277,6 +277,12 @@ TEST_P(DashboardTest, EveryPageRendersFromEveryStore) {
   ASSERT_TRUE(stringResult(service_->call("GetAppInfo", "strLoginUIN=1&strModelNameVer=Painter,2.0")));
   ASSERT_EQ(service_->configure("Painter", 1, "Print,Save").status, 303);
   ASSERT_EQ(service_->configure("Unseen", 0, "").status, 303);
+  ASSERT_EQ(testkit::postForm(service_->port(), "/config",
+                              "action=save&model=Painter&warningLevel=1&functions=Print,Save&levelName0=Fatal"
+                              "&levelColor0=%23aa0000",
+                              "Authorization: Bearer " + std::string(kToken) + "\r\n")
+                .status,
+            303);
   log("Painter", 0, "disk 100% full");
   log("Painter", 1, "slow_render");
   const long long session =
@@ -290,7 +296,9 @@ TEST_P(DashboardTest, EveryPageRendersFromEveryStore) {
     std::string target, present, absent;
   };
   for (const auto& [target, present, absent] : std::vector<Expectation>{
-           {"/?tool=Painter", "Print", "No satisfaction reports"},
+           {"/?tool=Painter", "Print", "No satisfaction answers"},
+           {"/?tool=Painter&range=24h&tz=Asia%2FTokyo", "0 Fatal", "No sessions in this period"},
+           {"/?range=90d&vpage=0&fpage=0&epage=0", ">2.0<", "No satisfaction answers"},
            {"/logs", "slow_render", "No log lines match"},
            {"/logs?q=100%25", "disk 100% full", "slow_render"},
            {"/logs?q=_", "slow_render", "disk 100%"},  // "_" is no wildcard
