@@ -49,7 +49,7 @@ inline const std::map<std::string, std::set<std::string>>& WindowsXpImports() {
       "GetDlgItem", "GetDlgItemInt", "GetIconInfo", "GetMessagePos", "GetMessageW", "GetSubMenu",
       "GetSysColor", "GetSystemMenu", "GetSystemMetrics", "GetWindow", "GetWindowLongW", "GetWindowRect",
       "GetWindowThreadProcessId", "InflateRect", "IntersectRect", "InvalidateRect", "IsDlgButtonChecked",
-      "IsIconic", "IsWindow", "KillTimer", "LoadBitmapW", "LoadCursorW", "LoadIconW", "LoadImageW",
+      "IsIconic", "IsWindow", "IsWindowVisible", "KillTimer", "LoadBitmapW", "LoadCursorW", "LoadIconW", "LoadImageW",
       "LoadMenuW", "LoadStringW", "MoveWindow", "OffsetRect", "PeekMessageW", "PostQuitMessage", "PtInRect",
       "RegisterClassExW", "ReleaseCapture", "ReleaseDC", "SendDlgItemMessageW", "SendMessageW", "SetCapture",
       "SetDlgItemInt", "SetTimer", "SetWindowLongW", "SetWindowPos", "SetWindowRgn", "SystemParametersInfoW",
