@@ -33,7 +33,9 @@ grep -qx 'UserLeave -> 1' "$work/out.txt" || fail "session closed"
 
 api "http://$address/export/logs.json" > "$work/logs.json" || fail "logs export"
 api "http://$address/export/sessions.json" > "$work/sessions.json" || fail "sessions export"
-python3 - "$work/logs.json" "$work/sessions.json" <<'PY' || fail "stored records"
+# The login detail id is the service's random one, as UserEnterW returned it.
+detail=$(sed -n 's/^UserEnterW -> //p' "$work/out.txt")
+python3 - "$work/logs.json" "$work/sessions.json" "$detail" <<'PY' || fail "stored records"
 import json, sys
 logs = sorted(json.load(open(sys.argv[1])), key=lambda r: r["id"])
 sessions = json.load(open(sys.argv[2]))
@@ -45,7 +47,7 @@ want = [
     (0, 31, "Tool", "1.0", "strLoginUIN=31&strModelNameVer=Tool-专业版 a%26b,1.0"),  # the body as sent
     (1, 31, "Tool", "1.0", "打开 100% a&b=c+d [x]"),
     (0, 31, "Tool", "1.0", "弹出满意度调查信息框"),
-    (0, 31, "Tool", "1.0", "nLoginDetailID=%d" % sessions[0]["id"]),
+    (0, 31, "Tool", "1.0", "nLoginDetailID=%s" % sys.argv[3]),
 ]
 assert texts == want, texts
 assert len(sessions) == 1, sessions
