@@ -48,14 +48,6 @@ class Database {
   // A model some tool has asked its configuration for, or one that has a configuration.
   virtual bool isKnownModel(std::string_view model) = 0;
   virtual std::optional<ToolConfig> toolConfig(std::string_view model) = 0;
-  virtual std::vector<ToolConfig> toolConfigs() = 0;
-  virtual std::vector<std::string> modelsSeen() = 0;
-  virtual std::int64_t openSessionCount() = 0;
-  virtual std::vector<DailySessions> dailySessions(const TimeRange& range) = 0;
-  virtual std::vector<SatisfactionCount> satisfactionCounts(const TimeRange& range) = 0;
-  virtual std::vector<StoredLogLine> logLines(const LogQuery& query) = 0;
-  virtual std::vector<StoredSession> sessions(const TimeRange& range, std::size_t limit) = 0;
-  virtual std::vector<StoredSatisfaction> satisfactionReports(const TimeRange& range, std::size_t limit) = 0;
 };
 
 }  // namespace zandle::service

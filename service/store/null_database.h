@@ -27,14 +27,6 @@ class NullDatabase final : public Database {
 
   bool isKnownModel(std::string_view) override { return false; }
   std::optional<ToolConfig> toolConfig(std::string_view) override { return std::nullopt; }
-  std::vector<ToolConfig> toolConfigs() override { return {}; }
-  std::vector<std::string> modelsSeen() override { return {}; }
-  std::int64_t openSessionCount() override { return 0; }
-  std::vector<DailySessions> dailySessions(const TimeRange&) override { return {}; }
-  std::vector<SatisfactionCount> satisfactionCounts(const TimeRange&) override { return {}; }
-  std::vector<StoredLogLine> logLines(const LogQuery&) override { return {}; }
-  std::vector<StoredSession> sessions(const TimeRange&, std::size_t) override { return {}; }
-  std::vector<StoredSatisfaction> satisfactionReports(const TimeRange&, std::size_t) override { return {}; }
 
  private:
   std::atomic<std::int32_t> lastSessionId_{0};

@@ -70,13 +70,6 @@ struct TimeRange {
   std::int64_t toMillis = INT64_MAX;  // exclusive
 };
 
-struct LogQuery {
-  TimeRange range;
-  std::optional<std::int32_t> level;
-  std::optional<std::string> model;
-  std::size_t limit = 200;
-};
-
 struct StoredLogLine {
   std::int64_t id = 0;
   LogLine line;
@@ -95,20 +88,6 @@ struct StoredSession {
 struct StoredSatisfaction {
   std::int64_t id = 0;
   SatisfactionReport report;
-};
-
-struct DailySessions {
-  std::int64_t day = 0;  // days since the epoch, UTC
-  std::int64_t sessions = 0;
-  std::int64_t distinctUsers = 0;
-  std::vector<std::int64_t> closedDurationsMillis;  // sorted
-};
-
-struct SatisfactionCount {
-  std::string model;
-  std::string function;
-  std::int32_t level = 0;
-  std::int64_t reports = 0;
 };
 
 }  // namespace zandle::service

@@ -1,8 +1,6 @@
 #include "store/sql_database.h"
 
-#include <algorithm>
 #include <charconv>
-#include <climits>
 
 #include "common/clock.h"
 #include "store/login_detail_id.h"
@@ -45,10 +43,6 @@ std::vector<std::string> splitFunctions(const std::string& joined) {
 }
 
 constexpr int kLoginDetailIdAttempts = 32;
-
-std::int64_t limitValue(std::size_t limit) {
-  return static_cast<std::int64_t>(std::min<std::size_t>(limit, INT64_MAX));
-}
 
 }  // namespace
 
@@ -156,131 +150,6 @@ std::optional<ToolConfig> SqlDatabase::toolConfig(std::string_view model) {
   if (result.rows.empty()) return std::nullopt;
   const Row& row = result.rows.front();
   return ToolConfig{textAt(row, 0), static_cast<std::int32_t>(integerAt(row, 1)), splitFunctions(textAt(row, 2))};
-}
-
-std::vector<ToolConfig> SqlDatabase::toolConfigs() {
-  std::vector<ToolConfig> configs;
-  for (const Row& row : sql_->run("SELECT model, warning_level, functions FROM tool_config ORDER BY model").rows) {
-    configs.push_back({textAt(row, 0), static_cast<std::int32_t>(integerAt(row, 1)), splitFunctions(textAt(row, 2))});
-  }
-  return configs;
-}
-
-std::vector<std::string> SqlDatabase::modelsSeen() {
-  std::vector<std::string> models;
-  for (const Row& row : sql_->run("SELECT model FROM tools UNION SELECT model FROM tool_config ORDER BY 1").rows) {
-    models.push_back(textAt(row, 0));
-  }
-  return models;
-}
-
-std::int64_t SqlDatabase::openSessionCount() {
-  return integerAt(sql_->run("SELECT COUNT(*) FROM sessions WHERE left_ms IS NULL").rows.at(0), 0);
-}
-
-std::vector<DailySessions> SqlDatabase::dailySessions(const TimeRange& range) {
-  std::vector<DailySessions> days;
-  for (const Row& row : sql_->run("SELECT entered_ms / 86400000 AS day, COUNT(*), COUNT(DISTINCT uin) FROM sessions "
-                                  "WHERE entered_ms >= ? AND entered_ms < ? GROUP BY day ORDER BY day",
-                                  {range.fromMillis, range.toMillis})
-                             .rows) {
-    days.push_back({integerAt(row, 0), integerAt(row, 1), integerAt(row, 2), {}});
-  }
-  const SqlResult durations = sql_->run(
-      "SELECT entered_ms / 86400000 AS day, left_ms - entered_ms FROM sessions "
-      "WHERE left_ms IS NOT NULL AND entered_ms >= ? AND entered_ms < ? ORDER BY day, 2",
-      {range.fromMillis, range.toMillis});
-  auto day = days.begin();
-  for (const Row& row : durations.rows) {
-    const std::int64_t dayNumber = integerAt(row, 0);
-    while (day != days.end() && day->day < dayNumber) ++day;
-    if (day == days.end()) break;
-    // Clocks of several instances may disagree by a little.
-    if (day->day == dayNumber) day->closedDurationsMillis.push_back(std::max<std::int64_t>(0, integerAt(row, 1)));
-  }
-  for (auto& entry : days) std::sort(entry.closedDurationsMillis.begin(), entry.closedDurationsMillis.end());
-  return days;
-}
-
-std::vector<SatisfactionCount> SqlDatabase::satisfactionCounts(const TimeRange& range) {
-  std::vector<SatisfactionCount> counts;
-  for (const Row& row : sql_->run("SELECT model, function, level, COUNT(*) FROM satisfaction "
-                                  "WHERE received_ms >= ? AND received_ms < ? GROUP BY model, function, level "
-                                  "ORDER BY model, function, level",
-                                  {range.fromMillis, range.toMillis})
-                             .rows) {
-    counts.push_back({textAt(row, 0), textAt(row, 1), static_cast<std::int32_t>(integerAt(row, 2)),
-                      integerAt(row, 3)});
-  }
-  return counts;
-}
-
-std::vector<StoredLogLine> SqlDatabase::logLines(const LogQuery& query) {
-  std::string sql =
-      "SELECT id, uin, level, model, version, text, received_ms, address FROM log_lines "
-      "WHERE received_ms >= ? AND received_ms < ?";
-  std::vector<SqlValue> parameters{query.range.fromMillis, query.range.toMillis};
-  if (query.level) {
-    sql += " AND level = ?";
-    parameters.emplace_back(std::int64_t{*query.level});
-  }
-  if (query.model) {
-    sql += " AND model = ?";
-    parameters.emplace_back(*query.model);
-  }
-  sql += " ORDER BY id DESC LIMIT ?";
-  parameters.emplace_back(limitValue(query.limit));
-  std::vector<StoredLogLine> lines;
-  for (const Row& row : sql_->run(sql, parameters).rows) {
-    StoredLogLine& stored = lines.emplace_back();
-    stored.id = integerAt(row, 0);
-    stored.line.uin = static_cast<std::int32_t>(integerAt(row, 1));
-    stored.line.level = static_cast<std::int32_t>(integerAt(row, 2));
-    stored.line.model = textAt(row, 3);
-    stored.line.version = textAt(row, 4);
-    stored.line.text = textAt(row, 5);
-    stored.line.arrival = {integerAt(row, 6), textAt(row, 7)};
-  }
-  return lines;
-}
-
-std::vector<StoredSession> SqlDatabase::sessions(const TimeRange& range, std::size_t limit) {
-  std::vector<StoredSession> sessions;
-  for (const Row& row : sql_->run("SELECT id, uin, model, extra, version, entered_ms, enter_address, left_ms, "
-                                  "leave_address FROM sessions WHERE entered_ms >= ? AND entered_ms < ? "
-                                  "ORDER BY id LIMIT ?",
-                                  {range.fromMillis, range.toMillis, limitValue(limit)})
-                             .rows) {
-    StoredSession& session = sessions.emplace_back();
-    session.id = integerAt(row, 0);
-    session.uin = static_cast<std::int32_t>(integerAt(row, 1));
-    session.model = textAt(row, 2);
-    session.extra = row.at(3);
-    session.version = textAt(row, 4);
-    session.entered = {integerAt(row, 5), textAt(row, 6)};
-    if (row.at(7)) session.left = Arrival{integerAt(row, 7), textAt(row, 8)};
-  }
-  return sessions;
-}
-
-std::vector<StoredSatisfaction> SqlDatabase::satisfactionReports(const TimeRange& range, std::size_t limit) {
-  std::vector<StoredSatisfaction> reports;
-  for (const Row& row : sql_->run("SELECT id, uin, level, model, version, function, satis_info, received_ms, "
-                                  "address FROM satisfaction WHERE received_ms >= ? AND received_ms < ? "
-                                  "ORDER BY id LIMIT ?",
-                                  {range.fromMillis, range.toMillis, limitValue(limit)})
-                             .rows) {
-    StoredSatisfaction& stored = reports.emplace_back();
-    stored.id = integerAt(row, 0);
-    stored.report.uin = static_cast<std::int32_t>(integerAt(row, 1));
-    stored.report.level = static_cast<std::int32_t>(integerAt(row, 2));
-    stored.report.model = textAt(row, 3);
-    stored.report.version = textAt(row, 4);
-    stored.report.function = textAt(row, 5);
-    stored.report.satisInfo = textAt(row, 6);
-    stored.report.arrival = {integerAt(row, 7), textAt(row, 8)};
-  }
-  return reports;
 }
 
 }  // namespace zandle::service

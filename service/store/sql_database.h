@@ -30,14 +30,6 @@ class SqlDatabase final : public Database {
 
   bool isKnownModel(std::string_view model) override;
   std::optional<ToolConfig> toolConfig(std::string_view model) override;
-  std::vector<ToolConfig> toolConfigs() override;
-  std::vector<std::string> modelsSeen() override;
-  std::int64_t openSessionCount() override;
-  std::vector<DailySessions> dailySessions(const TimeRange& range) override;
-  std::vector<SatisfactionCount> satisfactionCounts(const TimeRange& range) override;
-  std::vector<StoredLogLine> logLines(const LogQuery& query) override;
-  std::vector<StoredSession> sessions(const TimeRange& range, std::size_t limit) override;
-  std::vector<StoredSatisfaction> satisfactionReports(const TimeRange& range, std::size_t limit) override;
 
  private:
   std::unique_ptr<SqlConnection> sql_;
