@@ -128,16 +128,7 @@ std::vector<ToolConfig> DashboardQueries::toolConfigs(const std::optional<std::s
        sql_->run("SELECT model, warning_level, functions FROM tool_config" + where.sql + " ORDER BY model LIMIT ?",
                  where.parameters)
            .rows) {
-    ToolConfig& config = configs.emplace_back();
-    config.model = textAt(row, 0);
-    config.warningLevel = static_cast<std::int32_t>(integerAt(row, 1));
-    const std::string joined = textAt(row, 2);
-    for (std::size_t start = 0; !joined.empty() && start <= joined.size();) {
-      std::size_t comma = joined.find(',', start);
-      if (comma == std::string::npos) comma = joined.size();
-      config.functions.push_back(joined.substr(start, comma - start));
-      start = comma + 1;
-    }
+    configs.push_back(toolConfigFrom(row));
   }
   return configs;
 }

@@ -1,4 +1,4 @@
-// Small pieces the dashboard's query files share.
+// Small pieces the store's SQL files share.
 #pragma once
 
 #include <algorithm>
@@ -29,6 +29,20 @@ inline std::string textAt(const Row& row, std::size_t column) { return row.at(co
 
 inline std::int64_t limitValue(std::size_t limit) {
   return static_cast<std::int64_t>(std::min<std::size_t>(limit, INT64_MAX));
+}
+
+// A (model, warning_level, functions) row of tool_config; the store keeps the
+// functions comma-joined.
+inline ToolConfig toolConfigFrom(const Row& row) {
+  ToolConfig config{textAt(row, 0), static_cast<std::int32_t>(integerAt(row, 1)), {}};
+  const std::string joined = textAt(row, 2);
+  for (std::size_t start = 0; !joined.empty() && start <= joined.size();) {
+    std::size_t comma = joined.find(',', start);
+    if (comma == std::string::npos) comma = joined.size();
+    config.functions.push_back(joined.substr(start, comma - start));
+    start = comma + 1;
+  }
+  return config;
 }
 
 // A WHERE clause under construction and its parameters.

@@ -1,25 +1,14 @@
 #include "store/sql_database.h"
 
-#include <charconv>
-
 #include "common/clock.h"
 #include "store/login_detail_id.h"
+#include "store/query_helpers.h"
 #include "store/sql_schema.h"
 
 namespace zandle::service {
+using namespace query;
+
 namespace {
-
-using Row = std::vector<std::optional<std::string>>;
-
-std::int64_t integerAt(const Row& row, std::size_t column) {
-  if (!row.at(column)) return 0;
-  const std::string& text = *row[column];
-  std::int64_t value = 0;
-  std::from_chars(text.data(), text.data() + text.size(), value);
-  return value;
-}
-
-std::string textAt(const Row& row, std::size_t column) { return row.at(column).value_or(std::string()); }
 
 std::string joinFunctions(const std::vector<std::string>& functions) {
   std::string joined;
@@ -28,18 +17,6 @@ std::string joinFunctions(const std::vector<std::string>& functions) {
     joined += name;
   }
   return joined;
-}
-
-std::vector<std::string> splitFunctions(const std::string& joined) {
-  std::vector<std::string> names;
-  std::size_t start = 0;
-  while (!joined.empty() && start <= joined.size()) {
-    std::size_t comma = joined.find(',', start);
-    if (comma == std::string::npos) comma = joined.size();
-    names.push_back(joined.substr(start, comma - start));
-    start = comma + 1;
-  }
-  return names;
 }
 
 constexpr int kLoginDetailIdAttempts = 32;
@@ -148,8 +125,7 @@ std::optional<ToolConfig> SqlDatabase::toolConfig(std::string_view model) {
   const SqlResult result =
       sql_->run("SELECT model, warning_level, functions FROM tool_config WHERE model = ?", {std::string(model)});
   if (result.rows.empty()) return std::nullopt;
-  const Row& row = result.rows.front();
-  return ToolConfig{textAt(row, 0), static_cast<std::int32_t>(integerAt(row, 1)), splitFunctions(textAt(row, 2))};
+  return toolConfigFrom(result.rows.front());
 }
 
 }  // namespace zandle::service
