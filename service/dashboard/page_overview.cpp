@@ -32,10 +32,6 @@ std::string oneDecimal(double value) {
   return text;
 }
 
-std::string minutes(std::optional<std::int64_t> millis) {
-  return millis ? oneDecimal(static_cast<double>(*millis) / 60'000) : std::string();
-}
-
 }  // namespace
 
 std::string beforeText(const DashboardData& data, std::string_view figure) {
