@@ -88,15 +88,19 @@ HttpReply readReply(int fd, int timeoutMs) {
   return parseReply(raw);
 }
 
+bool sendAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t sent = send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    if (sent <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(sent));
+  }
+  return true;
+}
+
 HttpReply exchange(std::uint16_t port, std::string_view request, int timeoutMs, std::string_view sourceAddress) {
   const int fd = connectLoopback(port, sourceAddress);
   if (fd < 0) return {};
-  std::size_t sent = 0;
-  while (sent < request.size()) {
-    const ssize_t written = send(fd, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
-    if (written <= 0) break;
-    sent += static_cast<std::size_t>(written);
-  }
+  sendAll(fd, request);
   HttpReply reply = readReply(fd, timeoutMs);
   close(fd);
   return reply;

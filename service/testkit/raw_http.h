@@ -23,6 +23,9 @@ struct HttpReply {
 // "127.0.0.2" makes the connection come from another loopback address.
 int connectLoopback(std::uint16_t port, std::string_view sourceAddress = {});
 
+// Sends every byte on a blocking socket; false once the peer stops taking them.
+bool sendAll(int fd, std::string_view bytes);
+
 HttpReply exchange(std::uint16_t port, std::string_view request, int timeoutMs = kDefaultExchangeTimeoutMs,
                    std::string_view sourceAddress = {});
 

@@ -21,19 +21,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using testkit::HttpReply;
+using testkit::sendAll;
 
 constexpr std::string_view kAttacker = "127.0.0.2";
 constexpr std::string_view kOtherAddress = "127.0.0.3";
 const std::string kValidLog = "strLoginUIN=1&strLogInfo=Tool,1.0[fine]&nLogLevel=0";
-
-bool sendAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t sent = send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-    if (sent <= 0) return false;
-    bytes.remove_prefix(static_cast<std::size_t>(sent));
-  }
-  return true;
-}
 
 void raiseDescriptorLimit() {
   rlimit limit{};

@@ -14,21 +14,13 @@ namespace zandle::servicetest {
 namespace {
 
 using testkit::HttpReply;
+using testkit::sendAll;
 
 constexpr std::string_view kRequestTimeoutMs = "1000";
 constexpr int kWellPastTimeoutMs = 8000;
 // The start of a TLS handshake, NUL bytes included, sent to the plain-HTTP port.
 constexpr char kTlsHello[] = "\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03\r\n\r\n";
 const std::string kValidLog = "strLoginUIN=1&strLogInfo=Tool,1.0[fine]&nLogLevel=0";
-
-bool sendAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t sent = send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-    if (sent <= 0) return false;
-    bytes.remove_prefix(static_cast<std::size_t>(sent));
-  }
-  return true;
-}
 
 class RobustnessTest : public testing::Test {
  protected:
