@@ -17,7 +17,7 @@ namespace {
 
 using zandle::popup::testing::PopupWindowsOfThisProcess;
 
-constexpr wchar_t kPopupClass[] = L"ZandlePopupWindow";
+constexpr const wchar_t* kPopupClass = zandle::popup::testing::kPopupWindowClass;
 constexpr int kPopups = 1000;
 constexpr int kFirstBatch = 100;
 // Growth allowed between popup 100 and popup 1000. Committed private pages (heaps, DIB

@@ -15,7 +15,7 @@ namespace {
 using zandle::popup::testing::PopupWindowsOfThisProcess;
 
 constexpr wchar_t kModule[] = L"popup_test_module.dll";
-constexpr wchar_t kPopupClass[] = L"ZandlePopupWindow";
+constexpr const wchar_t* kPopupClass = zandle::popup::testing::kPopupWindowClass;
 constexpr UINT kPopupNotifyMessage = 0x274D;
 constexpr int kPopups = 8;
 constexpr UINT_PTR kTimerIds[] = {296, 297, 304};
