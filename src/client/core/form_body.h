@@ -31,7 +31,8 @@ class FormBodyBuilder {
  public:
   FormBodyBuilder& Literal(std::string_view ascii);
   FormBodyBuilder& Int(std::int32_t value);
-  // Values with a higher shrinkRank give up characters first when the body is too long.
+  // Values with a higher shrinkRank give up characters first when the body is too long;
+  // within a rank, the later value first.
   FormBodyBuilder& Text(FormText text, int shrinkRank);
 
   // At most bufferSize - 1 bytes (the buffer keeps its terminator).

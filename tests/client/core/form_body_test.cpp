@@ -102,5 +102,43 @@ TEST(FormBodies, Utf8CutNeverSplitsASequenceEvenWhenMalformed) {
   EXPECT_TRUE(rem == 0 || rem == 4 || rem == 6) << rem;
 }
 
+// Every character is '+', three bytes once encoded: the cut must count them at three.
+TEST(FormBodies, ValuesOfEncodedCharactersAreCutOnAWholeEscape) {
+  // GetAppInfo: the version (ranked before the model) gives way entirely, then the model
+  // keeps (1023 - 31 fixed bytes) / 3 = 330 escapes.
+  const std::string model(1200, '+');
+  std::string expected = "strLoginUIN=7&strModelNameVer=";
+  for (int i = 0; i < 330; ++i) expected += "%2B";
+  expected += ",";
+  EXPECT_EQ(BuildGetAppInfoBody(7, U8(model), U8("1.0")), expected);
+
+  // WriteLog: 34 + 13 fixed bytes leave room for (4095 - 47) / 3 = 1349 escapes.
+  const std::string text(2000, '+');
+  std::string log = "strLoginUIN=5&strLogInfo=Tool,1.0[";
+  for (int i = 0; i < 1349; ++i) log += "%2B";
+  log += "]&nLogLevel=1";
+  EXPECT_EQ(BuildWriteLogBody(5, U8("Tool"), Dbcs("1.0"), U8(text), 1), log);
+}
+
+TEST(FormBodyBuilder, WithinARankTheLaterValueGivesWayFirst) {
+  const std::string first(20, 'a');
+  const std::string second(20, 'b');
+  // 3 + 20 + 3 + 20 = 46 bytes into 40: the second value loses 6.
+  FormBodyBuilder body;
+  body.Literal("a=").Text(U8(first), 1).Literal("&b=").Text(U8(second), 1).Literal("!");
+  EXPECT_EQ(body.Build(41), "a=" + first + "&b=" + std::string(14, 'b') + "!");
+  // Into 20: the second value is gone, then the first keeps 20 - 6 = 14.
+  EXPECT_EQ(body.Build(21), "a=" + std::string(14, 'a') + "&b=!");
+}
+
+TEST(FormBodyBuilder, FixedTextOverTheLimitIsCutAtTheLimit) {
+  const std::string fixed(50, 'L');
+  EXPECT_EQ(FormBodyBuilder{}.Literal(fixed).Build(16), std::string(15, 'L'));
+  // Values give way entirely before the fixed text is cut.
+  EXPECT_EQ(FormBodyBuilder{}.Literal(fixed).Text(U8("value"), 1).Int(12345).Build(52), fixed + "1");
+  EXPECT_EQ(FormBodyBuilder{}.Literal(fixed).Build(1), "");
+  EXPECT_EQ(FormBodyBuilder{}.Literal(fixed).Build(0), "");
+}
+
 }  // namespace
 }  // namespace zandle
