@@ -108,6 +108,29 @@ TEST(CollapseReversal, SlideComesBackOverTheStepsAlreadyMade) {
                      Start(TimerShowDelay, 3000)}));
 }
 
+TEST(CollapseReversal, AfterAStrayTickPastTheEndTakesAFullExpansion) {
+  FakeScreen screen;
+  PopupMachine m(screen);
+  Configure(m, AnimationKind::Slide, 256, 255, {170, 130});
+  ShowAtOnce(m);
+  m.OnTimer(TimerShowDelay);
+  for (int i = 0; i < 16; ++i) m.OnTimer(TimerCollapsing);  // all 16 steps made
+  m.OnTimer(TimerCollapsing);                               // one more, already queued
+  EXPECT_EQ(m.currentState().rect, (Rect{1750, 1040, 1920, 1040}));
+  m.MouseMoved(true);
+  EXPECT_EQ(m.popupState(), PopupState::Expanding);
+  // Back over the 16 steps it went out, as a fresh expansion: 130 rows, 8 a step then 9.
+  std::vector<PopupFrame> frames;
+  int top = 1040;
+  for (int i = 0; i < 16; ++i) {
+    top -= i < 14 ? 8 : 9;
+    frames.push_back({{1750, top, 1920, 1040}, 255});
+  }
+  EXPECT_EQ(RunAnimation(m, TimerExpanding, frames, false),
+            (Effects{Apply({1750, 910, 1920, 1040}), Kill(TimerExpanding), StateChanged(PopupState::Showing),
+                     Start(TimerShowDelay, 3000)}));
+}
+
 TEST(CollapseReversal, BeforeTheFirstStepTakesOneStep) {
   FakeScreen screen;
   PopupMachine m(screen);

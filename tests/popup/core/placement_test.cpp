@@ -83,6 +83,33 @@ TEST(Anchor, CentresRoundTowardZero) {
   EXPECT_EQ(TaskbarAnchor({0, -512, 1280, 0}, above, kSurvey), std::nullopt);
 }
 
+TEST(Anchor, PositiveOddSumsRoundDown) {
+  // Work area 0..1025: midY = 512, so a taskbar from 513 is below the centre and one
+  // from 512 is not.
+  const Rect workArea{0, 0, 1280, 1025};
+  EXPECT_EQ(TaskbarAnchor({0, 513, 1280, 1100}, workArea, kSurvey), (Point{1280, 1025}));
+  EXPECT_EQ(TaskbarAnchor({0, 512, 1280, 1100}, workArea, kSurvey), std::nullopt);
+}
+
+TEST(Anchor, APopupPositionWithOneCoordinateAtMinusOneIsExplicit) {
+  // (−1, 500): a monitor left of the primary. Only (−1, −1) asks for automatic placement.
+  FakeScreen screen;
+  PopupMachine m(screen);
+  m.SetPopupSize(kSurvey);
+  m.SetPopupPos({-1, 500});
+  EXPECT_EQ(m.GetAnchorPoint(), (Point{-1, 500}));
+  m.SetPopupPos({700, -1});
+  EXPECT_EQ(m.GetAnchorPoint(), (Point{700, -1}));
+  EXPECT_EQ(screen.taskbarQueries, 0);
+  m.Created(false);
+  m.BeginExpanding(true);
+  EXPECT_EQ(m.targetState().rect, (Rect{700 - 329, -1 - 128, 700, -1}));
+
+  m.SetPopupPos({-1, -1});
+  EXPECT_EQ(m.GetAnchorPoint(), (Point{1920, 1040}));
+  EXPECT_EQ(screen.taskbarQueries, 1);
+}
+
 TEST(PopupRects, CoverTheAnchorCorner) {
   const Point anchor{1920, 1040};
   EXPECT_EQ(FullRectAt(anchor, kSurvey), (Rect{1591, 912, 1920, 1040}));
