@@ -32,6 +32,9 @@ TEST(Utf8, LeadBytesBeyondU10FFFFAreOneReplacementEach) {
   EXPECT_EQ(DecodeUtf8("\xF6\x80\x80\x80" "a"), u"\uFFFD\uFFFD\uFFFD\uFFFDa");
   EXPECT_EQ(DecodeUtf8("\xF7\xBF\xBF\xBF"), u"\uFFFD\uFFFD\uFFFD\uFFFD");
   EXPECT_EQ(DecodeUtf8("\xF4\x8F\xBF\xBF"), u"\U0010FFFF");  // the last one that is
+  // F4 90.. has the shape of a character but lies past U+10FFFF: one replacement, as
+  // for an encoded surrogate, never a surrogate pair.
+  EXPECT_EQ(DecodeUtf8("\xF4\x90\x80\x80" "a"), u"\uFFFDa");
 }
 
 TEST(FitPrefix, KeepsWholeCharacters) {
