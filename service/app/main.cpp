@@ -28,6 +28,7 @@ namespace {
 constexpr std::int64_t kRetentionChunk = 5'000;
 constexpr std::chrono::minutes kRetentionInterval{10};
 constexpr std::size_t kDescriptorsKeptBack = 64;
+constexpr double kLeaveFailureBurst = 10;
 
 // The first line of the file; errors name the file and the cause.
 std::string readTokenFile(const std::string& path) {
@@ -101,7 +102,8 @@ int serve(const ServiceOptions& options) {
   StoreWorker reader(location.open(false), StoreWorkerMode::OneByOne, "store reader");
   scheduleRetention(writer, options.retainLogDays);
 
-  IngestionHandler ingestion(writer);
+  FailureLimiter leaveFailures(options.leaveFailureRate, kLeaveFailureBurst);
+  IngestionHandler ingestion(writer, leaveFailures);
   DashboardHandler dashboard(reader, writer, std::move(accessToken), DashboardLimits{},
                              AccessSettings{options.sessionSeconds * std::int64_t{1000}, options.trustedProxies});
   const double burst = options.rateBurst > 0 ? options.rateBurst : std::max(10.0, options.rateLimit * 2);
@@ -110,6 +112,7 @@ int serve(const ServiceOptions& options) {
 
   ServerSettings settings;
   settings.requestLimits.maxBodyBytes = options.maxBodyBytes;
+  settings.requestLimits.bodyLimit = &bodyLimitFor;
   settings.headTimeoutMs = options.headTimeoutMs;
   settings.requestTimeoutMs = options.requestTimeoutMs;
   settings.maxConnections =

@@ -40,6 +40,8 @@ const char* ServiceOptions::usage() {
          "  --request-timeout-ms MS   time a client has to send a whole request, body included (default 10000)\n"
          "  --rate-limit N            requests per second per client address to the web methods (default 0: off)\n"
          "  --rate-burst N            requests a client may send at once (default: twice the rate, at least 10)\n"
+         "  --leave-failure-rate N    UserLeave calls for unknown login detail ids allowed per second per client\n"
+         "                            address after the first 10; more get 429 (default 1; 0: off)\n"
          "  --retain-logs-days N      delete log lines older than N days (default 0: keep)\n"
          "  --session-seconds N       a dashboard sign-in lasts N seconds (default 43200)\n"
          "  --trusted-proxy ADDRESS   a proxy whose X-Forwarded-Proto and X-Forwarded-For are believed;\n"
@@ -90,6 +92,8 @@ ServiceOptions ServiceOptions::parse(const std::vector<std::string>& arguments) 
       options.rateLimit = numberArgument<double>(flag, value, 0, 1e9);
     } else if (flag == "--rate-burst") {
       options.rateBurst = numberArgument<double>(flag, value, 0, 1e9);
+    } else if (flag == "--leave-failure-rate") {
+      options.leaveFailureRate = numberArgument<double>(flag, value, 0, 1e9);
     } else if (flag == "--retain-logs-days") {
       options.retainLogDays = numberArgument<int>(flag, value, 0, 100'000);
     } else {

@@ -21,6 +21,8 @@ struct ServiceOptions {
   int requestTimeoutMs = 10'000;
   double rateLimit = 0;  // requests per second per client address; 0 is unlimited
   double rateBurst = 0;  // 0: twice the rate, at least 10
+  // UserLeave calls naming no session, per second per client address, after a burst of 10; 0 is unlimited.
+  double leaveFailureRate = 1;
   int retainLogDays = 0;  // 0 keeps log lines for ever
   // Peers whose X-Forwarded-Proto/-For are believed (a TLS-terminating proxy).
   std::vector<std::string> trustedProxies;

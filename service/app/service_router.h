@@ -8,6 +8,9 @@
 
 namespace zandle::service {
 
+// The largest body a request to `path` may carry, known from its head alone.
+std::size_t bodyLimitFor(std::string_view method, std::string_view path);
+
 class ServiceRouter {
  public:
   ServiceRouter(IngestionHandler& ingestion, DashboardHandler& dashboard, RateLimiter& limiter)

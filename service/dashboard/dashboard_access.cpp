@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "common/logger.h"
 #include "http/form_decoder.h"
+#include "http/socket_address.h"
 
 namespace zandle::service {
 namespace {
@@ -15,10 +17,21 @@ std::string_view trimmed(std::string_view text) {
   return text;
 }
 
-// The last of a comma-separated header: what the nearest proxy added.
-std::string_view lastListEntry(std::string_view list) {
-  const std::size_t comma = list.rfind(',');
-  return trimmed(comma == std::string_view::npos ? list : list.substr(comma + 1));
+// The entries of a comma-separated header over all its lines, in order:
+// a proxy may append its own line rather than extend the last.
+std::vector<std::string_view> listEntries(const HttpRequest& request, std::string_view name) {
+  std::vector<std::string_view> entries;
+  for (const auto& [header, value] : request.headers) {
+    if (header != name) continue;
+    std::string_view list = value;
+    for (;;) {
+      const std::size_t comma = list.find(',');
+      entries.push_back(trimmed(list.substr(0, comma)));
+      if (comma == std::string_view::npos) break;
+      list.remove_prefix(comma + 1);
+    }
+  }
+  return entries;
 }
 
 std::optional<std::string> sessionCookieValue(const HttpRequest& request) {
@@ -43,10 +56,10 @@ Identity DashboardAccess::identify(const HttpRequest& request) {
   const auto fromQuery = FormFields::parse(request.query).single("token");
   const auto fromHeader = bearerToken(request);
   if (fromQuery || fromHeader) {
-    if (throttled(request)) return {Caller::Throttled, std::nullopt};
+    if (const std::int64_t locked = lockedFor(request)) return {Caller::Throttled, std::nullopt, locked};
     // Both must be right when both are given.
     if ((fromQuery && !token_.matches(*fromQuery)) || (fromHeader && !token_.matches(*fromHeader))) {
-      throttle_.recordFailure(clientAddress(request), request.arrivalMillis);
+      recordFailure(request);
       return {Caller::WrongToken, std::nullopt};
     }
     return {fromQuery ? Caller::QueryToken : Caller::Script, std::nullopt};
@@ -58,16 +71,25 @@ Identity DashboardAccess::identify(const HttpRequest& request) {
 }
 
 std::optional<DashboardSession> DashboardAccess::signIn(const HttpRequest& request, std::string_view candidate) {
-  if (throttled(request)) return std::nullopt;
+  if (lockedFor(request) > 0) return std::nullopt;
   if (!token_.matches(candidate)) {
-    throttle_.recordFailure(clientAddress(request), request.arrivalMillis);
+    recordFailure(request);
     return std::nullopt;
   }
   return sessions_.open(request.arrivalMillis);
 }
 
-bool DashboardAccess::throttled(const HttpRequest& request) {
-  return throttle_.blocked(clientAddress(request), request.arrivalMillis);
+std::int64_t DashboardAccess::lockedFor(const HttpRequest& request) {
+  return throttle_.lockedFor(addressKey(clientAddress(request)), request.arrivalMillis);
+}
+
+void DashboardAccess::recordFailure(const HttpRequest& request) {
+  const std::string key = addressKey(clientAddress(request));
+  wrongTokens_.note("security: wrong dashboard token from " + key);
+  if (throttle_.recordFailure(key, request.arrivalMillis)) {
+    logWarning("security: sign-in locked out for " + key + " for " +
+               std::to_string(throttle_.windowMillis() / 1000) + " s after repeated wrong tokens");
+  }
 }
 
 std::string DashboardAccess::sessionCookie(const DashboardSession& session, const HttpRequest& request) const {
@@ -81,21 +103,29 @@ std::string DashboardAccess::clearedCookie(const HttpRequest& request) const {
          (overTls(request) ? "; Secure" : "");
 }
 
-bool DashboardAccess::fromTrustedProxy(const HttpRequest& request) const {
-  return std::find(settings_.trustedProxies.begin(), settings_.trustedProxies.end(), request.peerAddress) !=
+bool DashboardAccess::isTrustedProxy(std::string_view address) const {
+  return std::find(settings_.trustedProxies.begin(), settings_.trustedProxies.end(), address) !=
          settings_.trustedProxies.end();
 }
 
+// What the nearest proxy says: the last entry of all the lines.
 bool DashboardAccess::overTls(const HttpRequest& request) const {
-  return fromTrustedProxy(request) && lastListEntry(request.header("x-forwarded-proto")) == "https";
+  if (!fromTrustedProxy(request)) return false;
+  const auto entries = listEntries(request, "x-forwarded-proto");
+  return !entries.empty() && entries.back() == "https";
 }
 
 std::string DashboardAccess::clientAddress(const HttpRequest& request) const {
-  if (fromTrustedProxy(request)) {
-    const std::string_view forwarded = lastListEntry(request.header("x-forwarded-for"));
-    if (!forwarded.empty()) return std::string(forwarded);
+  if (!fromTrustedProxy(request)) return request.peerAddress;
+  const auto hops = listEntries(request, "x-forwarded-for");
+  std::string_view earliest;
+  for (auto hop = hops.rbegin(); hop != hops.rend(); ++hop) {
+    if (hop->empty()) continue;
+    if (!isTrustedProxy(*hop)) return std::string(*hop);
+    earliest = *hop;
   }
-  return request.peerAddress;
+  // Every hop is one of ours (or there are none): the earliest is the client.
+  return earliest.empty() ? request.peerAddress : std::string(earliest);
 }
 
 std::string queryWithoutToken(std::string_view query) {

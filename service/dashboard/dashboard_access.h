@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/coalesced_log.h"
 #include "dashboard/access_token.h"
 #include "dashboard/session_store.h"
 #include "dashboard/sign_in_throttle.h"
@@ -33,6 +34,7 @@ enum class Caller {
 struct Identity {
   Caller caller = Caller::Nobody;
   std::optional<DashboardSession> session;
+  std::int64_t lockedMillis = 0;  // Throttled: how long the lockout still lasts
 };
 
 class DashboardAccess {
@@ -43,7 +45,8 @@ class DashboardAccess {
   Identity identify(const HttpRequest& request);
   // A sign-in with `candidate`; counts a failure. Nothing when refused.
   std::optional<DashboardSession> signIn(const HttpRequest& request, std::string_view candidate);
-  bool throttled(const HttpRequest& request);
+  // Milliseconds this caller's address stays locked out; 0 when it is not.
+  std::int64_t lockedFor(const HttpRequest& request);
   void signOut(const DashboardSession& session) { sessions_.close(session.id); }
   void rememberTimeZone(const DashboardSession& session, std::string_view name) {
     sessions_.setTimeZone(session.id, name);
@@ -52,17 +55,21 @@ class DashboardAccess {
   std::string sessionCookie(const DashboardSession& session, const HttpRequest& request) const;
   std::string clearedCookie(const HttpRequest& request) const;
 
-  // The browser's address: a trusted proxy's X-Forwarded-For names it.
+  // The browser's address: behind trusted proxies, the right-most hop of
+  // X-Forwarded-For (all its lines together) that is not one of them.
   std::string clientAddress(const HttpRequest& request) const;
 
  private:
-  bool fromTrustedProxy(const HttpRequest& request) const;
+  bool isTrustedProxy(std::string_view address) const;
+  bool fromTrustedProxy(const HttpRequest& request) const { return isTrustedProxy(request.peerAddress); }
+  void recordFailure(const HttpRequest& request);
   bool overTls(const HttpRequest& request) const;
 
   AccessToken token_;
   AccessSettings settings_;
   SessionStore sessions_;
   SignInThrottle throttle_;
+  CoalescedLog wrongTokens_{LogSeverity::Warning};  // a guesser sends thousands a second
 };
 
 // The query string without its "token" fields, as it was encoded.

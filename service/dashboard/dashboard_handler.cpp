@@ -45,6 +45,13 @@ HttpResponse unavailable() {
   return guarded(htmlPage(503, messagePage("Storage unavailable", "The store could not be read. Try again shortly.")));
 }
 
+// Refused for wrong tokens: says when to come back.
+HttpResponse lockedOut(std::int64_t lockedMillis, std::string_view message) {
+  HttpResponse response = guarded(htmlPage(429, loginPage(message)));
+  response.headers.emplace_back("Retry-After", std::to_string(std::max<std::int64_t>(1, (lockedMillis + 999) / 1000)));
+  return response;
+}
+
 bool isPagePath(std::string_view path) {
   return path == "/" || path == "/logs" || path == "/logs/line" || path == "/tools" || path == "/config";
 }
@@ -63,7 +70,7 @@ void DashboardHandler::handle(const HttpRequest& request, const Responder& respo
   const Identity identity = access_.identify(request);
   switch (identity.caller) {
     case Caller::Throttled:
-      return respond(guarded(htmlPage(429, loginPage("Too many wrong tokens from this address. Try again later."))));
+      return respond(lockedOut(identity.lockedMillis, "Too many wrong tokens from this address. Try again later."));
     case Caller::WrongToken:
       if (get && page) return respond(guarded(htmlPage(401, loginPage("That is not the dashboard token."))));
       return respond(plainTextResponse(401, "A dashboard token is required"));
@@ -75,7 +82,9 @@ void DashboardHandler::handle(const HttpRequest& request, const Responder& respo
       // The token leaves the address bar, history and logs: a session takes its place.
       if (!get) return respond(plainTextResponse(400, "Send the token in the body or a header"));
       const auto session = access_.signIn(request, *FormFields::parse(request.query).single("token"));
-      if (!session) return respond(guarded(htmlPage(429, loginPage("Too many wrong tokens from this address."))));
+      if (!session) {
+        return respond(lockedOut(access_.lockedFor(request), "Too many wrong tokens from this address."));
+      }
       const std::string query = queryWithoutToken(request.query);
       HttpResponse redirect = redirectResponse(request.path + (query.empty() ? "" : "?" + query));
       redirect.headers.emplace_back("Set-Cookie", access_.sessionCookie(*session, request));
@@ -92,8 +101,8 @@ void DashboardHandler::handle(const HttpRequest& request, const Responder& respo
 }
 
 void DashboardHandler::signIn(const HttpRequest& request, const Responder& respond) {
-  if (access_.throttled(request)) {
-    return respond(guarded(htmlPage(429, loginPage("Too many wrong tokens from this address. Try again later."))));
+  if (const std::int64_t locked = access_.lockedFor(request)) {
+    return respond(lockedOut(locked, "Too many wrong tokens from this address. Try again later."));
   }
   const auto candidate = FormFields::parse(request.body).single("token");
   const auto session = access_.signIn(request, candidate.value_or(""));

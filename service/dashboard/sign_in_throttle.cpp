@@ -3,36 +3,54 @@
 #include <algorithm>
 
 namespace zandle::service {
+namespace {
 
-bool SignInThrottle::blocked(std::string_view address, std::int64_t nowMillis) {
-  std::lock_guard lock(mutex_);
-  const auto found = windows_.find(std::string(address));
-  if (found == windows_.end()) return false;
-  if (nowMillis - found->second.startMillis >= windowMillis_) {
-    windows_.erase(found);
-    return false;
-  }
-  return found->second.failures >= allowedFailures_;
+constexpr std::int64_t kExpirySweepMillis = 10'000;
+
+}  // namespace
+
+void SignInThrottle::dropExpiredLockouts(std::int64_t nowMillis) {
+  if (nowMillis - lastExpirySweep_ < kExpirySweepMillis && lockedUntil_.size() < settings_.lockedCapacity) return;
+  lastExpirySweep_ = nowMillis;
+  std::erase_if(lockedUntil_, [&](const auto& entry) { return entry.second <= nowMillis; });
 }
 
-void SignInThrottle::recordFailure(std::string_view address, std::int64_t nowMillis) {
+std::int64_t SignInThrottle::lockedFor(const std::string& key, std::int64_t nowMillis) {
   std::lock_guard lock(mutex_);
-  auto found = windows_.find(std::string(address));
-  if (found == windows_.end()) {
-    // Bounded memory under many addresses: old windows go first.
-    if (windows_.size() >= capacity_) {
-      std::erase_if(windows_, [&](const auto& entry) { return nowMillis - entry.second.startMillis >= windowMillis_; });
-    }
-    if (windows_.size() >= capacity_) {
-      windows_.erase(std::min_element(windows_.begin(), windows_.end(), [](const auto& a, const auto& b) {
-        return a.second.startMillis < b.second.startMillis;
-      }));
-    }
-    found = windows_.emplace(std::string(address), Window{nowMillis, 0}).first;
-  } else if (nowMillis - found->second.startMillis >= windowMillis_) {
-    found->second = Window{nowMillis, 0};
+  dropExpiredLockouts(nowMillis);
+  if (const auto found = lockedUntil_.find(key); found != lockedUntil_.end()) {
+    return std::max<std::int64_t>(0, found->second - nowMillis);
   }
-  ++found->second.failures;
+  // Full of lockouts: the unknown cannot be counted, so it is not let in either.
+  if (lockedUntil_.size() >= settings_.lockedCapacity && !counting_.contains(key)) return settings_.windowMillis;
+  return 0;
+}
+
+bool SignInThrottle::recordFailure(const std::string& key, std::int64_t nowMillis) {
+  std::lock_guard lock(mutex_);
+  if (lockedUntil_.contains(key)) return false;
+  auto found = counting_.find(key);
+  if (found != counting_.end() && nowMillis - found->second.startMillis >= settings_.windowMillis) {
+    countingByAge_.erase(found->second.age);
+    counting_.erase(found);
+    found = counting_.end();
+  }
+  if (found == counting_.end()) {
+    while (counting_.size() >= settings_.countingCapacity && !countingByAge_.empty()) {
+      counting_.erase(countingByAge_.front());
+      countingByAge_.pop_front();
+    }
+    const auto age = countingByAge_.insert(countingByAge_.end(), key);
+    found = counting_.emplace(key, Counting{nowMillis, 0, age}).first;
+  }
+  if (++found->second.failures < settings_.allowedFailures) return false;
+  const std::int64_t until = nowMillis + settings_.windowMillis;
+  countingByAge_.erase(found->second.age);
+  counting_.erase(found);
+  dropExpiredLockouts(nowMillis);
+  if (lockedUntil_.size() >= settings_.lockedCapacity) return false;  // everything unknown is refused meanwhile
+  lockedUntil_.emplace(key, until);
+  return true;
 }
 
 }  // namespace zandle::service

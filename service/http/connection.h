@@ -43,6 +43,11 @@ struct Connection {
   bool acceptsChunked = false;  // the request was HTTP/1.1
   bool chunked = false;
   bool awaitingPiece = false;
+  // Waiting for a request with none begun: the first to go when the table is full.
+  bool idle = false;
+  std::int64_t idleSince = 0;
+  // Turned away at accept: answered 503 and read until the peer closes; not in the table's count.
+  bool refused = false;
 };
 
 }  // namespace zandle::service

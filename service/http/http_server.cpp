@@ -1,6 +1,7 @@
 #include "http/http_server.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/epoll.h>
@@ -39,6 +40,9 @@ constexpr std::string_view kAddressOverloadReply =
     "HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/plain\r\nContent-Length: 39\r\n"
     "Retry-After: 1\r\nConnection: close\r\n\r\nToo many connections from this address\n";
 static_assert(kAddressOverloadReply.size() - kAddressOverloadReply.find("\r\n\r\n") - 4 == 39);
+// Refused connections being answered at once; each lasts at most the linger time.
+constexpr std::size_t kMaxRefusedOpen = 4096;
+constexpr std::size_t kTrimAfterConnections = 256;
 
 }  // namespace
 
@@ -98,6 +102,7 @@ void HttpServer::run() {
     if (stopRequested_ && !stopping_) beginShutdown();
     if (steadyMillis() - lastSweep >= kSweepIntervalMs) {
       sweepDeadlines();
+      giveMemoryBack();
       lastSweep = steadyMillis();
     }
     if (stopping_ && (connections_.empty() || steadyMillis() >= shutdownDeadline_)) break;
@@ -126,24 +131,71 @@ void HttpServer::acceptAll() {
     }
     std::string key = addressKey(peer);
     if (const std::string_view refusal = admissionRefusal(key); !refusal.empty()) {
-      [[maybe_unused]] auto sent = send(fd, refusal.data(), refusal.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-      ::close(fd);
+      refuse(fd, refusal);
       continue;
     }
     admit(fd, peer, std::move(key));
   }
 }
 
-std::string_view HttpServer::admissionRefusal(const std::string& key) const {
-  const std::size_t open = connections_.size();
-  if (open >= settings_.maxConnections) return kOverloadReply;
+std::string_view HttpServer::admissionRefusal(const std::string& key) {
   const auto found = connectionsPerAddress_.find(key);
   const std::size_t held = found == connectionsPerAddress_.end() ? 0 : found->second;
   if (held >= settings_.maxConnectionsPerAddress) return kAddressOverloadReply;
-  if (held >= settings_.fewConnections && open + settings_.reservedConnections >= settings_.maxConnections) {
+  if (held >= settings_.fewConnections && openInTable() + settings_.reservedConnections >= settings_.maxConnections) {
     return kAddressOverloadReply;
   }
+  if (openInTable() >= settings_.maxConnections && !closeOldestIdle()) return kOverloadReply;
   return {};
+}
+
+bool HttpServer::closeOldestIdle() {
+  if (idle_.empty()) return false;
+  close(idle_.begin()->second);
+  return true;
+}
+
+void HttpServer::refuse(int fd, std::string_view reply) {
+  if (refusedOpen_ >= kMaxRefusedOpen) {
+    // Beyond this many at once the refusal is sent and the socket dropped.
+    [[maybe_unused]] auto sent = send(fd, reply.data(), reply.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    ::close(fd);
+    return;
+  }
+  const std::uint64_t id = nextId_++;
+  auto connection = std::make_unique<Connection>(fd, id, std::string(), std::string(), settings_.requestLimits);
+  Connection& added = *connections_.emplace(id, std::move(connection)).first->second;
+  added.refused = true;
+  ++refusedOpen_;
+  epoll_event event{};
+  event.events = EPOLLIN;
+  event.data.u64 = id;
+  added.watchedEvents = EPOLLIN;
+  epoll_ctl(epollFd_, EPOLL_CTL_ADD, fd, &event);
+  [[maybe_unused]] auto sent = send(fd, reply.data(), reply.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+  linger(added);
+}
+
+void HttpServer::markIdle(Connection& connection) {
+  if (connection.idle || connection.state != ConnectionState::Reading || connection.parser.hasInput()) return;
+  connection.idle = true;
+  connection.idleSince = steadyMillis();
+  idle_.emplace(connection.idleSince, connection.id);
+}
+
+void HttpServer::markBusy(Connection& connection) {
+  if (!connection.idle) return;
+  connection.idle = false;
+  idle_.erase({connection.idleSince, connection.id});
+}
+
+// Thousands of connections leave their buffers with the allocator when they
+// go; the heap is handed back to the system once most of them have gone.
+void HttpServer::giveMemoryBack() {
+  peakSinceTrim_ = std::max(peakSinceTrim_, connections_.size());
+  if (peakSinceTrim_ < kTrimAfterConnections || connections_.size() > peakSinceTrim_ / 2) return;
+  malloc_trim(0);
+  peakSinceTrim_ = connections_.size();
 }
 
 void HttpServer::admit(int fd, const sockaddr_storage& peer, std::string key) {
@@ -155,6 +207,7 @@ void HttpServer::admit(int fd, const sockaddr_storage& peer, std::string key) {
       std::make_unique<Connection>(fd, id, numericAddress(peer), std::move(key), settings_.requestLimits);
   Connection& added = *connections_.emplace(id, std::move(connection)).first->second;
   startReading(added);
+  markIdle(added);
   epoll_event event{};
   event.events = EPOLLIN;
   event.data.u64 = id;
@@ -183,6 +236,8 @@ void HttpServer::close(std::uint64_t id) {
   if (found == connections_.end()) return;
   epoll_ctl(epollFd_, EPOLL_CTL_DEL, found->second->fd, nullptr);
   ::close(found->second->fd);
+  markBusy(*found->second);
+  if (found->second->refused) --refusedOpen_;
   if (auto held = connectionsPerAddress_.find(found->second->addressKey); held != connectionsPerAddress_.end()) {
     if (--held->second == 0) connectionsPerAddress_.erase(held);
   }
@@ -219,6 +274,7 @@ void HttpServer::readInput(Connection& connection) {
     if (received > 0) {
       total += static_cast<std::size_t>(received);
       if (connection.state == ConnectionState::Reading) {
+        markBusy(connection);
         connection.parser.append(std::string_view(chunk, static_cast<std::size_t>(received)));
       } else {
         connection.lingerDiscarded += static_cast<std::size_t>(received);
@@ -379,7 +435,8 @@ void HttpServer::afterReply(Connection& connection) {
   startReading(connection);
   connection.parser.reset();
   watch(connection, EPOLLIN);
-  if (connection.parser.hasInput()) parseInput(connection);
+  if (connection.parser.hasInput()) return parseInput(connection);
+  markIdle(connection);
 }
 
 void HttpServer::linger(Connection& connection) {

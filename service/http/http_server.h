@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -59,9 +60,17 @@ class HttpServer {
 
  private:
   void acceptAll();
-  // The reply that turns a new connection from this address away, or empty.
-  std::string_view admissionRefusal(const std::string& addressKey) const;
+  // The reply that turns a new connection from this address away, or empty;
+  // under a full table the connection idle longest makes room first.
+  std::string_view admissionRefusal(const std::string& addressKey);
   void admit(int fd, const sockaddr_storage& peer, std::string key);
+  // Answers and reads what the peer sends until it closes, so the refusal is not lost to a reset.
+  void refuse(int fd, std::string_view reply);
+  std::size_t openInTable() const { return connections_.size() - refusedOpen_; }
+  void markIdle(Connection& connection);
+  void markBusy(Connection& connection);
+  bool closeOldestIdle();
+  void giveMemoryBack();
   void startReading(Connection& connection);
   void onEvent(Connection& connection, std::uint32_t events);
   void readInput(Connection& connection);
@@ -86,6 +95,9 @@ class HttpServer {
   int spareFd_ = -1;
   std::unordered_map<std::uint64_t, std::unique_ptr<Connection>> connections_;
   std::unordered_map<std::string, std::size_t> connectionsPerAddress_;
+  std::set<std::pair<std::int64_t, std::uint64_t>> idle_;  // (idle since, id)
+  std::size_t refusedOpen_ = 0;
+  std::size_t peakSinceTrim_ = 0;
   std::uint64_t nextId_;
   std::atomic<bool> stopRequested_{false};
   bool stopping_ = false;

@@ -7,6 +7,8 @@
 namespace zandle::service {
 namespace {
 
+constexpr std::size_t kKeptCapacity = 32 * 1024;
+
 std::string_view trim(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
   while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
@@ -64,7 +66,7 @@ void RequestParser::reset() {
 }
 
 void RequestParser::discardInput() {
-  buffer_.clear();
+  std::string().swap(buffer_);
   start_ = 0;
   blankBytes_ = scannedUpTo_ = 0;
 }
@@ -76,6 +78,8 @@ void RequestParser::consume(std::size_t count) {
   if (start_ == buffer_.size()) {
     buffer_.clear();
     start_ = 0;
+    // A large body's room is given back rather than kept by an idle connection.
+    if (buffer_.capacity() > kKeptCapacity) std::string().swap(buffer_);
   } else if (start_ >= buffer_.size() / 2) {
     buffer_.erase(0, start_);
     start_ = 0;
@@ -124,6 +128,8 @@ ParseOutcome RequestParser::parseHead() {
   if (!decideBodyLength()) return ParseOutcome::Failed;
   headParsed_ = true;
   headLength_ = end + terminatorLength;
+  // Room for exactly this request, rather than doubling past it as bytes trickle in.
+  buffer_.reserve(start_ + headLength_ + bodyLength_);
   return ParseOutcome::Complete;
 }
 
@@ -201,7 +207,9 @@ bool RequestParser::decideBodyLength() {
     lengthSeen = true;
     bodyLength_ = length;
   }
-  if (bodyLength_ > limits_.maxBodyBytes) return fail(413, "Request body too large"), false;
+  std::size_t limit = limits_.maxBodyBytes;
+  if (limits_.bodyLimit) limit = std::min(limit, limits_.bodyLimit(request_.method, request_.path));
+  if (bodyLength_ > limit) return fail(413, "Request body too large"), false;
   if (!lengthSeen && request_.method == "POST") return fail(411, "Content-Length required"), false;
 
   const std::string_view connection = request_.header("connection");

@@ -15,6 +15,8 @@ struct RequestLimits {
   std::size_t maxHeaderBytes = 16 * 1024;  // blank lines before the request line count too
   std::size_t maxBodyBytes = 64 * 1024;
   std::size_t maxHeaderCount = 100;
+  // A lower limit for some targets, applied as soon as the head is in.
+  std::size_t (*bodyLimit)(std::string_view method, std::string_view path) = nullptr;
 };
 
 enum class ParseOutcome { NeedMore, Complete, Failed };

@@ -54,6 +54,18 @@ std::string addressKey(const sockaddr_storage& address) {
   return numericAddress(address);
 }
 
+std::string addressKey(std::string_view numeric) {
+  constexpr std::size_t kMaxKeyBytes = 64;
+  const std::string text(numeric.substr(0, INET6_ADDRSTRLEN + 1));
+  sockaddr_storage parsed{};
+  auto& v6 = reinterpret_cast<sockaddr_in6&>(parsed);
+  if (inet_pton(AF_INET6, text.c_str(), &v6.sin6_addr) == 1) {
+    parsed.ss_family = AF_INET6;
+    return addressKey(parsed);
+  }
+  return std::string(numeric.substr(0, kMaxKeyBytes));
+}
+
 void splitListenAddress(std::string_view hostAndPort, std::string& host, std::string& port) {
   const std::size_t colon = hostAndPort.rfind(':');
   if (colon == std::string_view::npos) throw std::invalid_argument("--listen needs HOST:PORT");

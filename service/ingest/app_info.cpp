@@ -5,13 +5,13 @@
 #include <string_view>
 
 #include "common/utf8.h"
+#include "ingest/field_limits.h"
 
 namespace zandle::service {
 namespace {
 
-// Client limits: a function name holds 255 characters, the decoded document
+// Client limits: a function name holds 255 bytes as reported, the decoded document
 // 1021 characters and its UTF-8 bytes 4096, each counting a terminator.
-constexpr std::size_t kMaxFunctionNameChars = 255;
 constexpr std::size_t kMaxDocumentChars = 1020;
 constexpr std::size_t kMaxDocumentBytes = 4095;
 constexpr std::size_t kMaxModelNameBytes = 255;
@@ -86,7 +86,8 @@ std::optional<std::string> configProblem(const ToolConfig& config) {
     if (hasRefusedCodePoint(name)) {
       return "Function names may not contain control characters or the noncharacters U+FFFE and U+FFFF.";
     }
-    if (countCodePoints(name) > kMaxFunctionNameChars) return "A function name is longer than 255 characters.";
+    // Reports carry at most 255 bytes of a name: a longer one would never match them.
+    if (name.size() > kMaxNameBytes) return "A function name is longer than 255 bytes.";
     if (!seen.insert(name).second) return "The function \"" + name + "\" is listed twice.";
   }
   const std::string document = appInfoDocument(config);

@@ -6,6 +6,7 @@
 
 #include "client/core/wire_protocol.h"
 #include "http/form_decoder.h"
+#include "http/socket_address.h"
 #include "ingest/app_info.h"
 #include "ingest/asmx_reply.h"
 #include "ingest/field_limits.h"
@@ -119,9 +120,20 @@ void IngestionHandler::userEnter(const FormFields& form, const HttpRequest& requ
 
 void IngestionHandler::userLeave(const FormFields& form, const HttpRequest& request, const Responder& respond) {
   const SessionClosing closing{requiredInt(form, kFieldLoginDetailId), arrivalOf(request)};
+  // Ids are random, so many unknown ones from one address are someone guessing.
+  std::string key = addressKey(request.peerAddress);
+  if (!leaveFailures_.mayTry(key, request.arrivalMillis)) {
+    HttpResponse refused = plainTextResponse(429, "Too many unknown login detail ids from this address");
+    refused.headers.emplace_back("Retry-After", "1");
+    return respond(std::move(refused));
+  }
   auto known = std::make_shared<bool>(false);
+  FailureLimiter* failures = &leaveFailures_;
   submit({[closing, known](Database& database) { *known = database.closeSession(closing); },
-          [respond, known](bool succeeded) { respond(succeeded ? intReply(*known ? 1 : 0) : storageFailure()); }},
+          [respond, known, failures, key = std::move(key), at = closing.arrival.millis](bool succeeded) {
+            if (succeeded && !*known) failures->recordFailure(key, at);
+            respond(succeeded ? intReply(*known ? 1 : 0) : storageFailure());
+          }},
          respond);
 }
 

@@ -6,6 +6,7 @@
 
 #include "http/http_request.h"
 #include "http/http_server.h"
+#include "ingest/failure_limiter.h"
 #include "store/store_worker.h"
 
 namespace zandle::service {
@@ -14,7 +15,9 @@ class FormFields;
 
 class IngestionHandler {
  public:
-  explicit IngestionHandler(StoreWorker& writer) : writer_(writer) {}
+  // leaveFailures: UserLeave for ids that are no session, counted per address.
+  IngestionHandler(StoreWorker& writer, FailureLimiter& leaveFailures)
+      : writer_(writer), leaveFailures_(leaveFailures) {}
 
   static bool isIngestionPath(std::string_view path);
 
@@ -29,6 +32,7 @@ class IngestionHandler {
   void submit(StoreJob job, const Responder& respond);
 
   StoreWorker& writer_;
+  FailureLimiter& leaveFailures_;
 };
 
 }  // namespace zandle::service

@@ -30,6 +30,14 @@ bool RateLimiter::admit(const std::string& address, std::int64_t nowMillis) {
   return true;
 }
 
+bool RateLimiter::available(const std::string& address, std::int64_t nowMillis) const {
+  if (ratePerMilli_ <= 0) return true;
+  const auto found = buckets_.find(address);
+  if (found == buckets_.end()) return true;
+  const double elapsed = static_cast<double>(std::max<std::int64_t>(0, nowMillis - found->second.updatedMillis));
+  return found->second.tokens + elapsed * ratePerMilli_ >= 1.0;
+}
+
 void RateLimiter::forgetIdle(std::int64_t nowMillis) {
   lastCleanupMillis_ = nowMillis;
   std::vector<std::string> full;

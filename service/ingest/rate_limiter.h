@@ -1,4 +1,4 @@
-// Token bucket per client address. Used from the server's loop thread only.
+// Token bucket per client address. Not thread-safe: one thread, or a lock, per instance.
 #pragma once
 
 #include <cstddef>
@@ -14,6 +14,8 @@ class RateLimiter {
   RateLimiter(double requestsPerSecond, double burst);
 
   bool admit(const std::string& address, std::int64_t nowMillis);
+  // Whether admit would admit, without spending anything.
+  bool available(const std::string& address, std::int64_t nowMillis) const;
 
  private:
   struct Bucket {

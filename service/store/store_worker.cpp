@@ -1,5 +1,7 @@
 #include "store/store_worker.h"
 
+#include <algorithm>
+
 #include "common/logger.h"
 
 namespace zandle::service {
@@ -8,6 +10,7 @@ namespace {
 constexpr std::size_t kMaxBatchJobs = 1024;
 constexpr std::size_t kMaxBacklog = 100'000;
 constexpr std::chrono::milliseconds kPeriodicRetry{1000};
+constexpr std::chrono::milliseconds kLogFlushWait{1100};
 
 }  // namespace
 
@@ -60,14 +63,20 @@ void StoreWorker::loop() {
     {
       std::unique_lock lock(mutex_);
       const auto ready = [this] { return !queue_.empty() || stopping_ || periodicRescheduled_; };
-      if (periodicTask_) {
-        wake_.wait_until(lock, nextPeriodicRun_, ready);
+      auto wakeAt = periodicTask_ ? nextPeriodicRun_ : std::chrono::steady_clock::time_point::max();
+      // Failures held back are written within a second even when nothing else comes.
+      if (failureLog_.holding()) wakeAt = std::min(wakeAt, std::chrono::steady_clock::now() + kLogFlushWait);
+      if (wakeAt != std::chrono::steady_clock::time_point::max()) {
+        wake_.wait_until(lock, wakeAt, ready);
       } else {
         wake_.wait(lock, ready);
       }
       periodicRescheduled_ = false;
       periodicDue = periodicTask_ && std::chrono::steady_clock::now() >= nextPeriodicRun_;
-      if (queue_.empty() && stopping_) return;
+      if (queue_.empty() && stopping_) {
+        failureLog_.flush(true);
+        return;
+      }
       while (!queue_.empty() && jobs.size() < kMaxBatchJobs) {
         jobs.push_back(std::move(queue_.front()));
         queue_.pop_front();
@@ -75,6 +84,7 @@ void StoreWorker::loop() {
     }
     // A connection lost while idle (a database restart) is re-made before it fails a job.
     database_->recover();
+    failureLog_.flush();
     if (periodicDue) runPeriodicTask();
     if (jobs.empty()) continue;
     if (mode_ == StoreWorkerMode::GroupCommit) {
@@ -92,7 +102,7 @@ bool StoreWorker::runInTransaction(std::vector<StoreJob>& jobs, std::size_t firs
     database_->commit();
     return true;
   } catch (const std::exception& error) {
-    logError(name_ + ": transaction of " + std::to_string(count) + " job(s) failed: " + error.what());
+    failureLog_.note(name_ + ": transaction of " + std::to_string(count) + " job(s) failed: " + error.what());
     database_->rollback();
     database_->recover();
     return false;
@@ -131,7 +141,7 @@ void StoreWorker::runOneByOne(std::vector<StoreJob>& jobs) {
         job.apply(*database_);
         succeeded = true;
       } catch (const std::exception& error) {
-        logError(name_ + ": " + error.what());
+        failureLog_.note(name_ + ": " + error.what());
         database_->recover();
       }
     }
@@ -148,7 +158,7 @@ void StoreWorker::runPeriodicTask() {
   try {
     moreWork = periodicTask_(*database_);
   } catch (const std::exception& error) {
-    logError(name_ + ": periodic task failed: " + error.what());
+    failureLog_.note(name_ + ": periodic task failed: " + error.what());
     database_->rollback();
     database_->recover();
   }

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/coalesced_log.h"
 #include "store/database.h"
 
 namespace zandle::service {
@@ -72,6 +73,8 @@ class StoreWorker {
   std::chrono::steady_clock::time_point nextPeriodicRun_;
   bool periodicRescheduled_ = false;
   StoreWorkerStats stats_;
+  // A full disk fails every job: one line a second says so, with the count.
+  CoalescedLog failureLog_{LogSeverity::Error};
   std::thread thread_;
 };
 

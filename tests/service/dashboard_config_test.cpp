@@ -77,6 +77,22 @@ TEST_F(ConfigEditorTest, ControlCharactersAndNoncharactersInFunctionNamesAreRefu
   EXPECT_TRUE(isWellFormedXml(info.body));
 }
 
+TEST_F(ConfigEditorTest, FunctionNamesAreLimitedTo255BytesAsReportsCarryThem) {
+  std::string longest, tooLong;
+  for (int i = 0; i < 85; ++i) longest += "打";  // 255 bytes
+  for (int i = 0; i < 100; ++i) tooLong += "打";  // 100 characters, 300 bytes
+  EXPECT_EQ(service_->configure("Painter", 1, "Print," + tooLong).status, 400);
+  EXPECT_TRUE(service_->exportJson("config.json").empty());
+  ASSERT_EQ(service_->configure("Painter", 1, "Print," + longest).status, 303);
+  // A report naming it reaches its function.
+  ASSERT_EQ(intResult(service_->call("Satisfaction", "strLoginUIN=1&strModelNameVer=" + clientEncode("Painter,1.0," + longest) +
+                                                      "&nSatisLevel=1&strSatisInfo=NULL")),
+            1);
+  const auto answers = service_->exportJson("satisfaction.json");
+  ASSERT_EQ(answers.size(), 1u);
+  EXPECT_EQ(answers[0].value("function", ""), longest) << answers.dump();
+}
+
 TEST_F(ConfigEditorTest, NamesInAnyScriptStillReachTheToolInWellFormedReplies) {
   const std::string names = "打印,Save as…,Ελληνικά,emoji 😀,tab-free name";
   ASSERT_EQ(service_->configure("Painter", 2, names).status, 303);

@@ -160,9 +160,13 @@ TEST_F(RobustnessTest, ThousandsOfConcurrentConnectionsAreAllAnswered) {
 
 TEST_F(RobustnessTest, ConnectionsBeyondTheCapAreTurnedAwayAtOnce) {
   // Idle connections must not time out while the test runs.
-  start({"--max-connections", "20", "--request-timeout-ms", "60000"});
+  start({"--max-connections", "20", "--head-timeout-ms", "60000", "--request-timeout-ms", "60000"});
   std::vector<int> idle;
-  for (int i = 0; i < 20; ++i) idle.push_back(testkit::connectLoopback(service_->port()));
+  for (int i = 0; i < 20; ++i) {
+    idle.push_back(testkit::connectLoopback(service_->port()));
+    // A request begun: idle connections would make room.
+    testkit::sendAll(idle.back(), "POST /WriteLogWeb/WriteLogWeb.asmx/WriteLog HTTP/1.0\r\n");
+  }
   // Connections are accepted in the order they arrive, so this one is the 21st.
   EXPECT_EQ(service_->call("WriteLog", kValidLog).status, 503);
   for (int fd : idle) close(fd);
