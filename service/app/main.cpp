@@ -11,6 +11,7 @@
 #include <iostream>
 #include <thread>
 
+#include "app/service_monitor.h"
 #include "app/service_options.h"
 #include "app/service_router.h"
 #include "common/clock.h"
@@ -108,11 +109,14 @@ int serve(const ServiceOptions& options) {
                              AccessSettings{options.sessionSeconds * std::int64_t{1000}, options.trustedProxies});
   const double burst = options.rateBurst > 0 ? options.rateBurst : std::max(10.0, options.rateLimit * 2);
   RateLimiter limiter(options.rateLimit, burst);
-  ServiceRouter router(ingestion, dashboard, limiter);
+  ServiceMonitor monitor(options.accessLog);
+  ServiceRouter router({ingestion, dashboard, limiter, monitor, writer, reader});
+  router.setMetricsListener(options.metricsListen.has_value());
 
   ServerSettings settings;
   settings.requestLimits.maxBodyBytes = options.maxBodyBytes;
   settings.requestLimits.bodyLimit = &bodyLimitFor;
+  settings.observer = &monitor;
   settings.headTimeoutMs = options.headTimeoutMs;
   settings.requestTimeoutMs = options.requestTimeoutMs;
   settings.maxConnections =
@@ -122,7 +126,11 @@ int serve(const ServiceOptions& options) {
   HttpServer server(settings, [&router](HttpRequest&& request, Responder respond) {
     router.handle(std::move(request), respond);
   });
+  router.setServer(&server);
   const std::string bound = server.listen(options.listen);
+  if (options.metricsListen) {
+    logInfo("metrics on " + server.listenSecond(*options.metricsListen));
+  }
   logInfo("store: " + location.describe() + "; serving at most " + std::to_string(settings.maxConnections) +
           " connections, " + std::to_string(settings.maxConnectionsPerAddress) + " per address");
   std::cout << "listening on " << bound << std::endl;

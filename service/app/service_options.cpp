@@ -44,6 +44,11 @@ const char* ServiceOptions::usage() {
          "                            address after the first 10; more get 429 (default 1; 0: off)\n"
          "  --retain-logs-days N      delete log lines older than N days (default 0: keep)\n"
          "  --session-seconds N       a dashboard sign-in lasts N seconds (default 43200)\n"
+         "  --metrics-listen HOST:PORT\n"
+         "                            serve /metrics (and /healthz) without a token on this address only;\n"
+         "                            otherwise /metrics takes the dashboard token (/healthz never does)\n"
+         "  --access-log PATH|-       one line per request (time, address, method, path, status, bytes,\n"
+         "                            duration) appended to PATH, or on stderr for \"-\" (default: none)\n"
          "  --trusted-proxy ADDRESS   a proxy whose X-Forwarded-Proto and X-Forwarded-For are believed;\n"
          "                            sign-in cookies are marked Secure when it says https (repeatable)\n";
 }
@@ -62,6 +67,12 @@ ServiceOptions ServiceOptions::parse(const std::vector<std::string>& arguments) 
       std::string host, port;
       splitListenAddress(value, host, port);  // refuses ports the resolver would wrap
       options.listen = value;
+    } else if (flag == "--metrics-listen") {
+      std::string host, port;
+      splitListenAddress(value, host, port);
+      options.metricsListen = value;
+    } else if (flag == "--access-log") {
+      options.accessLog = value;
     } else if (flag == "--store") {
       options.store = value;
     } else if (flag == "--token") {

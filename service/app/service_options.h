@@ -27,6 +27,8 @@ struct ServiceOptions {
   // Peers whose X-Forwarded-Proto/-For are believed (a TLS-terminating proxy).
   std::vector<std::string> trustedProxies;
   int sessionSeconds = 12 * 3600;  // a dashboard sign-in lasts this long
+  std::optional<std::string> metricsListen;  // /metrics without a token here, and not on --listen
+  std::string accessLog;  // empty: none; "-": stderr
   bool help = false;
 
   // Throws std::invalid_argument with a message for the user.

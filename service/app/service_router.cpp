@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "client/core/wire_protocol.h"
+#include "common/clock.h"
 #include "http/socket_address.h"
 #include "ingest/field_limits.h"
 
@@ -17,15 +18,49 @@ std::size_t bodyLimitFor(std::string_view method, std::string_view path) {
 }
 
 void ServiceRouter::handle(HttpRequest&& request, const Responder& respond) {
+  if (request.path == "/healthz" && request.method == "GET") return health(respond);
+  if (request.path == "/metrics" && request.method == "GET") return metrics(request, respond);
+  if (request.viaSecondListener) return respond(plainTextResponse(404, "Only /metrics and /healthz are served here"));
   if (IngestionHandler::isIngestionPath(request.path)) {
-    if (!limiter_.admit(addressKey(request.peerAddress), request.arrivalMillis)) {
+    if (!parts_.limiter.admit(addressKey(request.peerAddress), request.arrivalMillis)) {
       HttpResponse refused = plainTextResponse(429, "Too many requests from this address");
       refused.headers.emplace_back("Retry-After", "1");
+      refused.refusal = "rate_limit";
       return respond(std::move(refused));
     }
-    return ingestion_.handle(request, respond);
+    return parts_.ingestion.handle(request, respond);
   }
-  dashboard_.handle(request, respond);
+  parts_.dashboard.handle(request, respond);
+}
+
+// Up, and the store takes a write: 200; else 503 with the cause.
+void ServiceRouter::health(const Responder& respond) {
+  StoreWorker* writer = &parts_.writer;
+  const bool queued = writer->submit({[](Database& database) { database.recordHealthCheck(nowMillis()); },
+                                      [respond, writer](bool succeeded) {
+                                        if (succeeded) return respond(plainTextResponse(200, "ok"));
+                                        respond(plainTextResponse(503, "store not writable: " + writer->lastFailure()));
+                                      }});
+  if (!queued) respond(plainTextResponse(503, "store not writable: its queue is full or it is stopping"));
+}
+
+void ServiceRouter::metrics(const HttpRequest& request, const Responder& respond) {
+  if (!request.viaSecondListener) {
+    if (metricsListener_) return respond(plainTextResponse(404, "Metrics are served on the metrics address"));
+    const Caller caller = parts_.dashboard.identify(request).caller;
+    if (caller != Caller::Script && caller != Caller::Browser) {
+      HttpResponse refused = plainTextResponse(401, "A dashboard token is required");
+      refused.refusal = caller == Caller::Throttled ? "sign_in_lockout" : "wrong_token";
+      if (caller == Caller::Nobody) refused.refusal = {};
+      return respond(std::move(refused));
+    }
+  }
+  HttpResponse response;
+  response.contentType = "text/plain; version=0.0.4; charset=utf-8";
+  response.headers.emplace_back("Cache-Control", "no-store");
+  response.body = parts_.monitor.render(server_ ? server_->connectionCounts() : ConnectionCounts{}, parts_.writer,
+                                        parts_.reader);
+  respond(std::move(response));
 }
 
 }  // namespace zandle::service

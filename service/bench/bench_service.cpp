@@ -36,6 +36,7 @@ struct Settings {
   int rounds = 3;
   std::string postgresUrl;
   std::vector<Sending> modes{Sending::NewConnections, Sending::KeepAlive};
+  std::vector<bool> accessLog{false};  // each store without and/or with --access-log
 };
 
 const char* describe(Sending mode) {
@@ -63,6 +64,7 @@ struct Target {
   std::vector<std::string> arguments;
   std::unique_ptr<ServiceProcess> process;
   std::vector<Measurement> totals;  // one per mode
+  std::size_t baseline = 0;  // the "none" target its figures are compared with
 };
 
 Measurement runLoad(std::uint16_t port, const Settings& settings, Sending mode) {
@@ -126,6 +128,9 @@ Settings parseSettings(int argc, char** argv) {
     else if (flag == "--seconds") settings.seconds = std::clamp(std::stod(value), 0.2, 60.0);
     else if (flag == "--rounds") settings.rounds = std::clamp(std::stoi(value), 1, 20);
     else if (flag == "--postgres") settings.postgresUrl = value;
+    else if (flag == "--access-log" && value == "off") settings.accessLog = {false};
+    else if (flag == "--access-log" && value == "on") settings.accessLog = {true};
+    else if (flag == "--access-log" && value == "both") settings.accessLog = {false, true};
     else if (flag == "--mode" && value == "new") settings.modes = {Sending::NewConnections};
     else if (flag == "--mode" && value == "keep-alive") settings.modes = {Sending::KeepAlive};
     else if (flag == "--mode" && value == "both") settings.modes = {Sending::NewConnections, Sending::KeepAlive};
@@ -141,11 +146,19 @@ int main(int argc, char** argv) {
     const Settings settings = parseSettings(argc, argv);
     zandle::testkit::TemporaryDirectory directory;
     std::vector<Target> targets;
-    targets.push_back({"none (answers, stores nothing)", {"--store", "none"}, nullptr, {}});
-    targets.push_back({"sqlite (WAL, synchronous FULL)", {"--store", "sqlite:" + directory.path() + "/bench.db"},
-                       nullptr, {}});
-    if (!settings.postgresUrl.empty()) {
-      targets.push_back({"postgresql (synchronous_commit on)", {"--store", settings.postgresUrl}, nullptr, {}});
+    for (const bool logged : settings.accessLog) {
+      const std::size_t baseline = targets.size();
+      const std::string suffix = logged ? std::to_string(baseline) : "";
+      std::vector<std::string> logging;
+      if (logged) logging = {"--access-log", directory.path() + "/access" + suffix + ".log"};
+      const auto add = [&](std::string name, std::vector<std::string> arguments) {
+        arguments.insert(arguments.end(), logging.begin(), logging.end());
+        targets.push_back({std::move(name) + (logged ? " +access log" : ""), std::move(arguments), nullptr, {}, baseline});
+      };
+      add("none (answers, stores nothing)", {"--store", "none"});
+      add("sqlite (WAL, synchronous FULL)", {"--store", "sqlite:" + directory.path() + "/bench" + suffix + ".db"});
+      // One database serves both: the rows are never read back.
+      if (!settings.postgresUrl.empty()) add("postgresql (synchronous_commit on)", {"--store", settings.postgresUrl});
     }
     Settings warmUp = settings;
     warmUp.seconds = 0.3;
@@ -173,20 +186,25 @@ int main(int argc, char** argv) {
                 settings.connections, settings.rounds, settings.seconds);
     for (std::size_t m = 0; m < settings.modes.size(); ++m) {
       std::printf("\n%s\n", describe(settings.modes[m]));
-      std::printf("%-36s %12s %9s %9s %8s\n", "store", "reports/s", "p50 ms", "p99 ms", "failed");
+      std::printf("%-48s %12s %9s %9s %8s\n", "store", "reports/s", "p50 ms", "p99 ms", "failed");
       std::vector<double> rates, p99s;
       for (auto& target : targets) {
         Measurement& total = target.totals[m];
         rates.push_back(total.perSecond());
         const double p50 = total.percentile(0.50);
         p99s.push_back(total.percentile(0.99));
-        std::printf("%-36s %12.0f %9.2f %9.2f %8llu\n", target.name.c_str(), rates.back(), p50, p99s.back(),
+        std::printf("%-48s %12.0f %9.2f %9.2f %8llu\n", target.name.c_str(), rates.back(), p50, p99s.back(),
                     static_cast<unsigned long long>(total.failed));
       }
-      for (std::size_t i = 1; i < targets.size(); ++i) {
-        std::printf("ratio %s / none: reports/s %.2f, p99 latency %.2fx\n",
-                    targets[i].name.substr(0, targets[i].name.find(' ')).c_str(),
-                    rates[0] > 0 ? rates[i] / rates[0] : 0.0, p99s[0] > 0 ? p99s[i] / p99s[0] : 0.0);
+      for (std::size_t i = 0; i < targets.size(); ++i) {
+        const std::size_t base = targets[i].baseline;
+        if (i == base) {
+          if (base > 0) std::printf("ratio %s / none: reports/s %.2f\n", targets[i].name.c_str(), rates[i] / rates[0]);
+          continue;
+        }
+        std::printf("ratio %s / %s: reports/s %.2f, p99 latency %.2fx\n", targets[i].name.c_str(),
+                    targets[base].name.substr(0, targets[base].name.find(' ')).c_str(),
+                    rates[base] > 0 ? rates[i] / rates[base] : 0.0, p99s[base] > 0 ? p99s[i] / p99s[base] : 0.0);
       }
     }
     std::printf("\n");

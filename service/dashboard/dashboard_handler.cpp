@@ -48,6 +48,7 @@ HttpResponse unavailable() {
 // Refused for wrong tokens: says when to come back.
 HttpResponse lockedOut(std::int64_t lockedMillis, std::string_view message) {
   HttpResponse response = guarded(htmlPage(429, loginPage(message)));
+  response.refusal = "sign_in_lockout";
   response.headers.emplace_back("Retry-After", std::to_string(std::max<std::int64_t>(1, (lockedMillis + 999) / 1000)));
   return response;
 }
@@ -71,9 +72,12 @@ void DashboardHandler::handle(const HttpRequest& request, const Responder& respo
   switch (identity.caller) {
     case Caller::Throttled:
       return respond(lockedOut(identity.lockedMillis, "Too many wrong tokens from this address. Try again later."));
-    case Caller::WrongToken:
-      if (get && page) return respond(guarded(htmlPage(401, loginPage("That is not the dashboard token."))));
-      return respond(plainTextResponse(401, "A dashboard token is required"));
+    case Caller::WrongToken: {
+      HttpResponse refused = get && page ? guarded(htmlPage(401, loginPage("That is not the dashboard token.")))
+                                         : plainTextResponse(401, "A dashboard token is required");
+      refused.refusal = "wrong_token";
+      return respond(std::move(refused));
+    }
     case Caller::Nobody:
       if (request.path == "/logout") return signOut(request, identity, respond);
       if (get && page) return respond(guarded(htmlPage(401, loginPage(""))));
@@ -106,7 +110,11 @@ void DashboardHandler::signIn(const HttpRequest& request, const Responder& respo
   }
   const auto candidate = FormFields::parse(request.body).single("token");
   const auto session = access_.signIn(request, candidate.value_or(""));
-  if (!session) return respond(guarded(htmlPage(401, loginPage("That is not the dashboard token."))));
+  if (!session) {
+    HttpResponse refused = guarded(htmlPage(401, loginPage("That is not the dashboard token.")));
+    refused.refusal = "wrong_token";
+    return respond(std::move(refused));
+  }
   HttpResponse redirect = redirectResponse("/");
   redirect.headers.emplace_back("Set-Cookie", access_.sessionCookie(*session, request));
   respond(guarded(std::move(redirect)));

@@ -25,6 +25,8 @@ class DashboardHandler {
       : reader_(reader), writer_(writer), access_(std::move(token), std::move(access)), limits_(limits) {}
 
   void handle(const HttpRequest& request, const Responder& respond);
+  // Who asks, by the dashboard's rules (for other pages behind its token).
+  Identity identify(const HttpRequest& request) { return access_.identify(request); }
 
  private:
   void showPage(const HttpRequest& request, const Identity& identity, const Responder& respond);

@@ -1,6 +1,7 @@
 // Per-socket state of the HTTP server.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -48,6 +49,14 @@ struct Connection {
   std::int64_t idleSince = 0;
   // Turned away at accept: answered 503 and read until the peer closes; not in the table's count.
   bool refused = false;
+  bool viaSecondListener = false;
+  // The request being answered, for the access log and the metrics.
+  std::string requestMethod;
+  std::string requestPath;
+  int status = 0;
+  std::uint64_t bytesSent = 0;
+  std::int64_t requestStartMillis = 0;  // wall clock
+  std::chrono::steady_clock::time_point requestStartSteady;
 };
 
 }  // namespace zandle::service

@@ -19,6 +19,7 @@ struct HttpRequest {
   std::string peerAddress;
   std::int64_t arrivalMillis = 0;
   bool keepAlive = false;
+  bool viaSecondListener = false;  // came in on the metrics address
 
   // First value of the header, or empty.
   std::string_view header(std::string_view lowerCaseName) const {

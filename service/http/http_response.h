@@ -30,6 +30,8 @@ struct HttpResponse {
   bool closeConnection = false;
   // When set, the body comes from here instead (chunked for HTTP/1.1, else up to the close).
   std::shared_ptr<BodySource> bodySource;
+  // A refusal's cause for the security log and the metrics (a literal), or empty.
+  std::string_view refusal;
 };
 
 std::string_view reasonPhrase(int status);

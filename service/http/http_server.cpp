@@ -26,7 +26,8 @@ namespace {
 
 constexpr std::uint64_t kListenerId = 0;
 constexpr std::uint64_t kWakeId = 1;
-constexpr std::uint64_t kFirstConnectionId = 2;
+constexpr std::uint64_t kSecondListenerId = 2;
+constexpr std::uint64_t kFirstConnectionId = 3;
 constexpr int kSweepIntervalMs = 200;
 constexpr int kMaxEvents = 256;
 constexpr std::size_t kReadChunk = 16 * 1024;
@@ -64,6 +65,7 @@ HttpServer::HttpServer(ServerSettings settings, RequestHandler handler)
 HttpServer::~HttpServer() {
   for (auto& [id, connection] : connections_) ::close(connection->fd);
   if (listenFd_ >= 0) ::close(listenFd_);
+  if (secondListenFd_ >= 0) ::close(secondListenFd_);
   if (spareFd_ >= 0) ::close(spareFd_);
   ::close(epollFd_);
 }
@@ -76,6 +78,37 @@ std::string HttpServer::listen(std::string_view hostAndPort) {
   event.data.u64 = kListenerId;
   epoll_ctl(epollFd_, EPOLL_CTL_ADD, listenFd_, &event);
   return bound;
+}
+
+std::string HttpServer::listenSecond(std::string_view hostAndPort) {
+  std::string bound;
+  secondListenFd_ = openListeningSocket(hostAndPort, bound);
+  epoll_event event{};
+  event.events = EPOLLIN;
+  event.data.u64 = kSecondListenerId;
+  epoll_ctl(epollFd_, EPOLL_CTL_ADD, secondListenFd_, &event);
+  return bound;
+}
+
+ConnectionCounts HttpServer::connectionCounts() const {
+  ConnectionCounts counts;
+  for (const auto& [id, connection] : connections_) {
+    switch (connection->state) {
+      case ConnectionState::Reading:
+        ++(connection->idle ? counts.idle : counts.reading);
+        break;
+      case ConnectionState::Processing:
+        ++counts.processing;
+        break;
+      case ConnectionState::Writing:
+        ++counts.writing;
+        break;
+      case ConnectionState::Lingering:
+        ++counts.closing;
+        break;
+    }
+  }
+  return counts;
 }
 
 void HttpServer::stop() {
@@ -92,7 +125,9 @@ void HttpServer::run() {
     for (int i = 0; i < ready; ++i) {
       const std::uint64_t id = events[i].data.u64;
       if (id == kListenerId) {
-        acceptAll();
+        acceptFrom(listenFd_, false);
+      } else if (id == kSecondListenerId) {
+        acceptFrom(secondListenFd_, true);
       } else if (id == kWakeId) {
         takeCompletions();
       } else if (auto found = connections_.find(id); found != connections_.end()) {
@@ -103,6 +138,7 @@ void HttpServer::run() {
     if (steadyMillis() - lastSweep >= kSweepIntervalMs) {
       sweepDeadlines();
       giveMemoryBack();
+      if (settings_.observer) settings_.observer->tick();
       lastSweep = steadyMillis();
     }
     if (stopping_ && (connections_.empty() || steadyMillis() >= shutdownDeadline_)) break;
@@ -112,15 +148,15 @@ void HttpServer::run() {
   for (std::uint64_t id : remaining) close(id);
 }
 
-void HttpServer::acceptAll() {
+void HttpServer::acceptFrom(int listenFd, bool second) {
   for (;;) {
     sockaddr_storage peer{};
     socklen_t length = sizeof peer;
-    const int fd = accept4(listenFd_, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    const int fd = accept4(listenFd, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) {
       if ((errno == EMFILE || errno == ENFILE) && spareFd_ >= 0) {
         ::close(spareFd_);
-        const int dropped = accept(listenFd_, nullptr, nullptr);
+        const int dropped = accept(listenFd, nullptr, nullptr);
         if (dropped >= 0) ::close(dropped);
         spareFd_ = open("/dev/null", O_RDONLY | O_CLOEXEC);
         logWarning("out of file descriptors; connection dropped");
@@ -134,24 +170,32 @@ void HttpServer::acceptAll() {
       refuse(fd, refusal);
       continue;
     }
-    admit(fd, peer, std::move(key));
+    admit(fd, peer, std::move(key)).viaSecondListener = second;
   }
 }
 
 std::string_view HttpServer::admissionRefusal(const std::string& key) {
   const auto found = connectionsPerAddress_.find(key);
   const std::size_t held = found == connectionsPerAddress_.end() ? 0 : found->second;
-  if (held >= settings_.maxConnectionsPerAddress) return kAddressOverloadReply;
-  if (held >= settings_.fewConnections && openInTable() + settings_.reservedConnections >= settings_.maxConnections) {
+  if (held >= settings_.maxConnectionsPerAddress) {
+    report("connections_per_address");
     return kAddressOverloadReply;
   }
-  if (openInTable() >= settings_.maxConnections && !closeOldestIdle()) return kOverloadReply;
+  if (held >= settings_.fewConnections && openInTable() + settings_.reservedConnections >= settings_.maxConnections) {
+    report("reserved_connections");
+    return kAddressOverloadReply;
+  }
+  if (openInTable() >= settings_.maxConnections && !closeOldestIdle()) {
+    report("connection_table_full");
+    return kOverloadReply;
+  }
   return {};
 }
 
 bool HttpServer::closeOldestIdle() {
   if (idle_.empty()) return false;
   close(idle_.begin()->second);
+  report("idle_connection_closed");
   return true;
 }
 
@@ -198,7 +242,7 @@ void HttpServer::giveMemoryBack() {
   peakSinceTrim_ = connections_.size();
 }
 
-void HttpServer::admit(int fd, const sockaddr_storage& peer, std::string key) {
+Connection& HttpServer::admit(int fd, const sockaddr_storage& peer, std::string key) {
   const int on = 1;
   setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
   const std::uint64_t id = nextId_++;
@@ -213,6 +257,7 @@ void HttpServer::admit(int fd, const sockaddr_storage& peer, std::string key) {
   event.data.u64 = id;
   added.watchedEvents = EPOLLIN;
   epoll_ctl(epollFd_, EPOLL_CTL_ADD, fd, &event);
+  return added;
 }
 
 void HttpServer::startReading(Connection& connection) {
@@ -303,8 +348,14 @@ void HttpServer::parseInput(Connection& connection) {
       dispatch(connection);
       return;
     case ParseOutcome::Failed: {
-      HttpResponse response = plainTextResponse(connection.parser.errorStatus(), connection.parser.errorMessage());
+      const int status = connection.parser.errorStatus();
+      HttpResponse response = plainTextResponse(status, connection.parser.errorMessage());
       response.closeConnection = true;
+      response.refusal = status == 413 ? "body_too_large" : status == 431 ? "head_too_large" : "malformed_request";
+      connection.requestMethod = connection.parser.request().method;
+      connection.requestPath = connection.parser.request().path;
+      connection.requestStartMillis = nowMillis();
+      connection.requestStartSteady = std::chrono::steady_clock::now();
       sendResponse(connection, response);
       return;
     }
@@ -323,6 +374,11 @@ void HttpServer::dispatch(Connection& connection) {
   HttpRequest request = std::move(connection.parser.request());
   request.peerAddress = connection.peerAddress;
   request.arrivalMillis = nowMillis();
+  request.viaSecondListener = connection.viaSecondListener;
+  connection.requestMethod = request.method;
+  connection.requestPath = request.path;
+  connection.requestStartMillis = request.arrivalMillis;
+  connection.requestStartSteady = std::chrono::steady_clock::now();
   connection.keepAlive = request.keepAlive && !stopping_ && !connection.peerClosed;
   connection.acceptsChunked = request.version == "HTTP/1.1";
   connection.state = ConnectionState::Processing;
@@ -376,6 +432,9 @@ void HttpServer::takeCompletions() {
 
 void HttpServer::sendResponse(Connection& connection, const HttpResponse& response) {
   if (response.closeConnection || stopping_) connection.keepAlive = false;
+  connection.status = response.status;
+  connection.bytesSent = 0;
+  if (!response.refusal.empty()) report(response.refusal);
   if (response.bodySource) {
     // Without chunks only the close can tell where the body ends.
     connection.chunked = connection.acceptsChunked;
@@ -398,6 +457,7 @@ void HttpServer::writeOutput(Connection& connection) {
                               connection.output.size() - connection.outputSent, MSG_NOSIGNAL);
     if (sent > 0) {
       connection.outputSent += static_cast<std::size_t>(sent);
+      connection.bytesSent += static_cast<std::size_t>(sent);
       // Large exports may take a while; only a reader that stops reading is cut off.
       connection.deadline = steadyMillis() + settings_.requestTimeoutMs;
     } else if (sent < 0 && errno == EINTR) {
@@ -431,6 +491,12 @@ void HttpServer::askForPiece(Connection& connection) {
 
 void HttpServer::afterReply(Connection& connection) {
   connection.output.clear();
+  if (settings_.observer) {
+    settings_.observer->answered({connection.requestMethod, connection.requestPath, connection.peerAddress,
+                                  connection.status, connection.bytesSent,
+                                  std::chrono::duration<double>(std::chrono::steady_clock::now() - connection.requestStartSteady).count(),
+                                  connection.requestStartMillis});
+  }
   if (!connection.keepAlive) return linger(connection);
   startReading(connection);
   connection.parser.reset();
@@ -457,6 +523,7 @@ void HttpServer::sweepDeadlines() {
   for (std::uint64_t id : expired) {
     Connection& connection = *connections_.at(id);
     if (connection.state == ConnectionState::Reading && connection.parser.hasInput()) {
+      report("timeout");
       const std::string timeout = serializeResponse(plainTextResponse(408, "Request timeout"), false);
       [[maybe_unused]] auto sent = send(connection.fd, timeout.data(), timeout.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     }
@@ -471,6 +538,11 @@ void HttpServer::beginShutdown() {
     epoll_ctl(epollFd_, EPOLL_CTL_DEL, listenFd_, nullptr);
     ::close(listenFd_);
     listenFd_ = -1;
+  }
+  if (secondListenFd_ >= 0) {
+    epoll_ctl(epollFd_, EPOLL_CTL_DEL, secondListenFd_, nullptr);
+    ::close(secondListenFd_);
+    secondListenFd_ = -1;
   }
   std::vector<std::uint64_t> idle;
   for (const auto& [id, connection] : connections_) {

@@ -19,6 +19,30 @@
 
 namespace zandle::service {
 
+// A request answered in full, as the access log and the metrics see it.
+struct AnsweredRequest {
+  std::string_view method;
+  std::string_view path;  // never the query
+  std::string_view peer;
+  int status = 0;
+  std::uint64_t bytes = 0;
+  double seconds = 0;
+  std::int64_t arrivalMillis = 0;
+};
+
+// Told, on the server's thread, of every request answered and every refusal.
+class HttpObserver {
+ public:
+  virtual ~HttpObserver() = default;
+  virtual void answered(const AnsweredRequest& request) = 0;
+  virtual void refused(std::string_view cause) = 0;
+  virtual void tick() {}  // a few times a second
+};
+
+struct ConnectionCounts {
+  std::size_t idle = 0, reading = 0, processing = 0, writing = 0, closing = 0;
+};
+
 struct ServerSettings {
   RequestLimits requestLimits;
   // Both counted from accept or from the previous reply: the head must be in
@@ -35,6 +59,7 @@ struct ServerSettings {
   // than fewConnections, so that no single address can take the rest.
   std::size_t reservedConnections = 1'000;
   std::size_t fewConnections = 16;
+  HttpObserver* observer = nullptr;
 };
 
 using Responder = std::function<void(HttpResponse)>;
@@ -51,6 +76,11 @@ class HttpServer {
 
   // "host:port"; port 0 picks a free one. Returns the bound "address:port".
   std::string listen(std::string_view hostAndPort);
+  // A second address; its requests are marked viaSecondListener.
+  std::string listenSecond(std::string_view hostAndPort);
+
+  // Open connections by state; on the server's thread only (from a handler).
+  ConnectionCounts connectionCounts() const;
 
   // Serves until stop(); then answers the requests in hand and returns.
   void run();
@@ -59,11 +89,10 @@ class HttpServer {
   void stop();
 
  private:
-  void acceptAll();
   // The reply that turns a new connection from this address away, or empty;
   // under a full table the connection idle longest makes room first.
   std::string_view admissionRefusal(const std::string& addressKey);
-  void admit(int fd, const sockaddr_storage& peer, std::string key);
+  Connection& admit(int fd, const sockaddr_storage& peer, std::string key);
   // Answers and reads what the peer sends until it closes, so the refusal is not lost to a reset.
   void refuse(int fd, std::string_view reply);
   std::size_t openInTable() const { return connections_.size() - refusedOpen_; }
@@ -86,12 +115,17 @@ class HttpServer {
   void takeCompletions();
   void sweepDeadlines();
   void beginShutdown();
+  void acceptFrom(int listenFd, bool second);
+  void report(std::string_view cause) {
+    if (settings_.observer) settings_.observer->refused(cause);
+  }
 
   ServerSettings settings_;
   RequestHandler handler_;
   std::shared_ptr<CompletionQueue> completions_;
   int epollFd_ = -1;
   int listenFd_ = -1;
+  int secondListenFd_ = -1;
   int spareFd_ = -1;
   std::unordered_map<std::uint64_t, std::unique_ptr<Connection>> connections_;
   std::unordered_map<std::string, std::size_t> connectionsPerAddress_;

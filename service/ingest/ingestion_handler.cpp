@@ -125,6 +125,7 @@ void IngestionHandler::userLeave(const FormFields& form, const HttpRequest& requ
   if (!leaveFailures_.mayTry(key, request.arrivalMillis)) {
     HttpResponse refused = plainTextResponse(429, "Too many unknown login detail ids from this address");
     refused.headers.emplace_back("Retry-After", "1");
+    refused.refusal = "login_detail_id_guessing";
     return respond(std::move(refused));
   }
   auto known = std::make_shared<bool>(false);

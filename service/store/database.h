@@ -43,6 +43,8 @@ class Database {
   virtual bool deleteToolConfig(std::string_view model) = 0;
   // Deletes at most `limit` lines; returns how many went.
   virtual std::int64_t deleteLogLinesBefore(std::int64_t millis, std::int64_t limit) = 0;
+  // A small write that proves the store takes writes (for /healthz).
+  virtual void recordHealthCheck(std::int64_t millis) = 0;
 
   // Reads.
   // A model some tool has asked its configuration for, or one that has a configuration.

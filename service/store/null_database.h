@@ -24,6 +24,7 @@ class NullDatabase final : public Database {
   void saveToolConfig(const ToolConfig&) override {}
   bool deleteToolConfig(std::string_view) override { return false; }
   std::int64_t deleteLogLinesBefore(std::int64_t, std::int64_t) override { return 0; }
+  void recordHealthCheck(std::int64_t) override {}
 
   bool isKnownModel(std::string_view) override { return false; }
   std::optional<ToolConfig> toolConfig(std::string_view) override { return std::nullopt; }

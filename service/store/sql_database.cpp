@@ -114,6 +114,12 @@ std::int64_t SqlDatabase::deleteLogLinesBefore(std::int64_t millis, std::int64_t
       .changedRows;
 }
 
+void SqlDatabase::recordHealthCheck(std::int64_t millis) {
+  sql_->run("INSERT INTO service_health (id, checked_ms) VALUES (1, ?) "
+            "ON CONFLICT (id) DO UPDATE SET checked_ms = excluded.checked_ms",
+            {millis});
+}
+
 bool SqlDatabase::isKnownModel(std::string_view model) {
   const std::string name(model);
   return !sql_->run("SELECT 1 FROM tools WHERE model = ? UNION ALL SELECT 1 FROM tool_config WHERE model = ?",

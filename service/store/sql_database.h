@@ -27,6 +27,7 @@ class SqlDatabase final : public Database {
   void saveToolConfig(const ToolConfig& config) override;
   bool deleteToolConfig(std::string_view model) override;
   std::int64_t deleteLogLinesBefore(std::int64_t millis, std::int64_t limit) override;
+  void recordHealthCheck(std::int64_t millis) override;
 
   bool isKnownModel(std::string_view model) override;
   std::optional<ToolConfig> toolConfig(std::string_view model) override;

@@ -85,6 +85,10 @@ constexpr std::string_view kLoginDetailIdUpgrade =
 constexpr std::string_view kLoginDetailIdIndex =
     "CREATE UNIQUE INDEX IF NOT EXISTS sessions_by_login_detail_id ON sessions (login_detail_id)";
 
+// Where /healthz proves the store takes writes.
+constexpr std::string_view kServiceHealthTable =
+    "CREATE TABLE IF NOT EXISTS service_health (id INTEGER PRIMARY KEY, checked_ms BIGINT NOT NULL)";
+
 bool sessionsHaveLoginDetailId(SqlConnection& sql) {
   if (sql.dialect() == SqlDialect::Sqlite) {
     return !sql.run("SELECT 1 FROM pragma_table_info('sessions') WHERE name = 'login_detail_id'").rows.empty();
@@ -103,6 +107,7 @@ void upgradeSchema(SqlConnection& sql) {
   try {
     if (!sessionsHaveLoginDetailId(sql)) sql.runScript(kLoginDetailIdUpgrade);
     sql.runScript(kLoginDetailIdIndex);
+    sql.runScript(kServiceHealthTable);
     sql.runScript("COMMIT");
   } catch (const std::exception&) {
     try {

@@ -15,7 +15,10 @@ constexpr std::chrono::milliseconds kLogFlushWait{1100};
 }  // namespace
 
 StoreWorker::StoreWorker(std::unique_ptr<Database> database, StoreWorkerMode mode, std::string name)
-    : database_(std::move(database)), mode_(mode), name_(std::move(name)) {
+    : database_(std::move(database)),
+      mode_(mode),
+      name_(std::move(name)),
+      latency_({0.0005, 0.001, 0.0025, 0.005, 0.01, 0.025, 0.05, 0.1, 0.25, 0.5, 1, 2.5, 5, 10}) {
   thread_ = std::thread([this] { loop(); });
 }
 
@@ -25,6 +28,7 @@ bool StoreWorker::submit(StoreJob job) {
   {
     std::lock_guard lock(mutex_);
     if (stopping_ || queue_.size() >= kMaxBacklog) return false;
+    job.submitted = std::chrono::steady_clock::now();
     queue_.push_back(std::move(job));
   }
   wake_.notify_one();
@@ -54,6 +58,30 @@ void StoreWorker::stop() {
 StoreWorkerStats StoreWorker::stats() const {
   std::lock_guard lock(mutex_);
   return stats_;
+}
+
+std::size_t StoreWorker::queueDepth() const {
+  std::lock_guard lock(mutex_);
+  return queue_.size();
+}
+
+std::string StoreWorker::lastFailure() const {
+  std::lock_guard lock(mutex_);
+  return lastFailure_;
+}
+
+void StoreWorker::noteFailure(const std::string& message) {
+  failureLog_.note(message);
+  std::lock_guard lock(mutex_);
+  lastFailure_ = message;
+}
+
+void StoreWorker::finishAll(std::vector<StoreJob>& jobs, const std::vector<bool>& succeeded) {
+  const auto now = std::chrono::steady_clock::now();
+  for (std::size_t i = 0; i < jobs.size(); ++i) {
+    latency_.observe(std::chrono::duration<double>(now - jobs[i].submitted).count());
+    jobs[i].finish(succeeded[i]);
+  }
 }
 
 void StoreWorker::loop() {
@@ -102,7 +130,7 @@ bool StoreWorker::runInTransaction(std::vector<StoreJob>& jobs, std::size_t firs
     database_->commit();
     return true;
   } catch (const std::exception& error) {
-    failureLog_.note(name_ + ": transaction of " + std::to_string(count) + " job(s) failed: " + error.what());
+    noteFailure(name_ + ": transaction of " + std::to_string(count) + " job(s) failed: " + error.what());
     database_->rollback();
     database_->recover();
     return false;
@@ -120,10 +148,8 @@ void StoreWorker::runGroup(std::vector<StoreJob>& jobs) {
     transactions += jobs.size();
   }
   std::uint64_t failures = 0;
-  for (std::size_t i = 0; i < jobs.size(); ++i) {
-    failures += !succeeded[i];
-    jobs[i].finish(succeeded[i]);
-  }
+  for (std::size_t i = 0; i < jobs.size(); ++i) failures += !succeeded[i];
+  finishAll(jobs, succeeded);
   std::lock_guard lock(mutex_);
   stats_.jobs += jobs.size();
   stats_.transactions += transactions;
@@ -141,11 +167,12 @@ void StoreWorker::runOneByOne(std::vector<StoreJob>& jobs) {
         job.apply(*database_);
         succeeded = true;
       } catch (const std::exception& error) {
-        failureLog_.note(name_ + ": " + error.what());
+        noteFailure(name_ + ": " + error.what());
         database_->recover();
       }
     }
     failures += !succeeded;
+    latency_.observe(std::chrono::duration<double>(std::chrono::steady_clock::now() - job.submitted).count());
     job.finish(succeeded);
   }
   std::lock_guard lock(mutex_);
@@ -158,7 +185,7 @@ void StoreWorker::runPeriodicTask() {
   try {
     moreWork = periodicTask_(*database_);
   } catch (const std::exception& error) {
-    failureLog_.note(name_ + ": periodic task failed: " + error.what());
+    noteFailure(name_ + ": periodic task failed: " + error.what());
     database_->rollback();
     database_->recover();
   }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "common/coalesced_log.h"
+#include "common/metrics.h"
 #include "store/database.h"
 
 namespace zandle::service {
@@ -24,6 +25,7 @@ struct StoreJob {
   std::function<void(Database&)> apply;
   // Called once, after the commit (true) or after the job has failed (false).
   std::function<void(bool succeeded)> finish;
+  std::chrono::steady_clock::time_point submitted{};  // set by submit
 };
 
 // OneByOne is for reads: each job alone, outside transactions, tried twice.
@@ -53,6 +55,11 @@ class StoreWorker {
   void stop();
 
   StoreWorkerStats stats() const;
+  std::size_t queueDepth() const;
+  // Submission to finish, per job.
+  const Histogram& latency() const { return latency_; }
+  // What the last failure said, or empty.
+  std::string lastFailure() const;
 
  private:
   void loop();
@@ -60,6 +67,8 @@ class StoreWorker {
   void runOneByOne(std::vector<StoreJob>& jobs);
   bool runInTransaction(std::vector<StoreJob>& jobs, std::size_t first, std::size_t count);
   void runPeriodicTask();
+  void noteFailure(const std::string& message);
+  void finishAll(std::vector<StoreJob>& jobs, const std::vector<bool>& succeeded);
 
   std::unique_ptr<Database> database_;
   const StoreWorkerMode mode_;
@@ -75,6 +84,8 @@ class StoreWorker {
   StoreWorkerStats stats_;
   // A full disk fails every job: one line a second says so, with the count.
   CoalescedLog failureLog_{LogSeverity::Error};
+  std::string lastFailure_;
+  Histogram latency_;
   std::thread thread_;
 };
 
