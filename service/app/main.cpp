@@ -11,6 +11,8 @@
 #include <iostream>
 #include <thread>
 
+#include "app/admin_commands.h"
+#include "app/retention.h"
 #include "app/service_monitor.h"
 #include "app/service_options.h"
 #include "app/service_router.h"
@@ -26,8 +28,6 @@
 namespace zandle::service {
 namespace {
 
-constexpr std::int64_t kRetentionChunk = 5'000;
-constexpr std::chrono::minutes kRetentionInterval{10};
 constexpr std::size_t kDescriptorsKeptBack = 64;
 constexpr double kLeaveFailureBurst = 10;
 
@@ -65,18 +65,6 @@ std::size_t raiseDescriptorLimit() {
   return static_cast<std::size_t>(limit.rlim_cur);
 }
 
-void scheduleRetention(StoreWorker& writer, int retainDays) {
-  if (retainDays <= 0) return;
-  writer.setPeriodicTask(kRetentionInterval, [retainDays](Database& database) {
-    const std::int64_t cutoff = nowMillis() - retainDays * kMillisPerDay;
-    database.begin();
-    const std::int64_t deleted = database.deleteLogLinesBefore(cutoff, kRetentionChunk);
-    database.commit();
-    if (deleted > 0) logInfo("retention: deleted " + std::to_string(deleted) + " old log lines");
-    return deleted == kRetentionChunk;
-  });
-}
-
 int serve(const ServiceOptions& options) {
   std::string token;
   if (options.token) {
@@ -101,7 +89,7 @@ int serve(const ServiceOptions& options) {
   const std::size_t descriptors = raiseDescriptorLimit();
   StoreWorker writer(location.open(true), StoreWorkerMode::GroupCommit, "store writer");
   StoreWorker reader(location.open(false), StoreWorkerMode::OneByOne, "store reader");
-  scheduleRetention(writer, options.retainLogDays);
+  scheduleRetention(writer, {options.retainLogDays > 0 ? options.retainLogDays : options.retainDays, options.retainDays});
 
   FailureLimiter leaveFailures(options.leaveFailureRate, kLeaveFailureBurst);
   IngestionHandler ingestion(writer, leaveFailures);
@@ -157,7 +145,9 @@ int serve(const ServiceOptions& options) {
 int main(int argc, char** argv) {
   using namespace zandle::service;
   try {
-    const ServiceOptions options = ServiceOptions::parse(std::vector<std::string>(argv + 1, argv + argc));
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (const auto status = runAdminCommand(arguments)) return *status;
+    const ServiceOptions options = ServiceOptions::parse(arguments);
     if (options.help) {
       std::cout << ServiceOptions::usage();
       return 0;

@@ -42,7 +42,8 @@ const char* ServiceOptions::usage() {
          "  --rate-burst N            requests a client may send at once (default: twice the rate, at least 10)\n"
          "  --leave-failure-rate N    UserLeave calls for unknown login detail ids allowed per second per client\n"
          "                            address after the first 10; more get 429 (default 1; 0: off)\n"
-         "  --retain-logs-days N      delete log lines older than N days (default 0: keep)\n"
+         "  --retain-days N           delete sessions, answers and log lines older than N days (default 0: keep)\n"
+         "  --retain-logs-days N      delete log lines older than N days, whatever --retain-days says\n"
          "  --session-seconds N       a dashboard sign-in lasts N seconds (default 43200)\n"
          "  --metrics-listen HOST:PORT\n"
          "                            serve /metrics (and /healthz) without a token on this address only;\n"
@@ -105,6 +106,8 @@ ServiceOptions ServiceOptions::parse(const std::vector<std::string>& arguments) 
       options.rateBurst = numberArgument<double>(flag, value, 0, 1e9);
     } else if (flag == "--leave-failure-rate") {
       options.leaveFailureRate = numberArgument<double>(flag, value, 0, 1e9);
+    } else if (flag == "--retain-days") {
+      options.retainDays = numberArgument<int>(flag, value, 0, 100'000);
     } else if (flag == "--retain-logs-days") {
       options.retainLogDays = numberArgument<int>(flag, value, 0, 100'000);
     } else {

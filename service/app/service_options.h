@@ -23,7 +23,8 @@ struct ServiceOptions {
   double rateBurst = 0;  // 0: twice the rate, at least 10
   // UserLeave calls naming no session, per second per client address, after a burst of 10; 0 is unlimited.
   double leaveFailureRate = 1;
-  int retainLogDays = 0;  // 0 keeps log lines for ever
+  int retainLogDays = 0;  // 0: as retainDays
+  int retainDays = 0;     // sessions, answers and (unless retainLogDays) log lines; 0 keeps them
   // Peers whose X-Forwarded-Proto/-For are believed (a TLS-terminating proxy).
   std::vector<std::string> trustedProxies;
   int sessionSeconds = 12 * 3600;  // a dashboard sign-in lasts this long

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "store/record_removal.h"
 #include "store/records.h"
 
 namespace zandle::service {
@@ -41,8 +42,11 @@ class Database {
   virtual void insertSatisfaction(const SatisfactionReport& report) = 0;
   virtual void saveToolConfig(const ToolConfig& config) = 0;
   virtual bool deleteToolConfig(std::string_view model) = 0;
-  // Deletes at most `limit` lines; returns how many went.
-  virtual std::int64_t deleteLogLinesBefore(std::int64_t millis, std::int64_t limit) = 0;
+  // Deletes at most `limit` records of one kind that match (past retention, or
+  // one user's); returns how many went. Call between begin() and commit().
+  virtual std::int64_t removeRecords(RecordKind kind, const RemovalFilter& filter, std::int64_t limit) = 0;
+  // Clears the user from the tool list's last sighting; returns the tools changed.
+  virtual std::int64_t forgetToolSightings(std::int32_t uin) = 0;
   // A small write that proves the store takes writes (for /healthz).
   virtual void recordHealthCheck(std::int64_t millis) = 0;
 

@@ -23,7 +23,8 @@ class NullDatabase final : public Database {
   void insertSatisfaction(const SatisfactionReport&) override {}
   void saveToolConfig(const ToolConfig&) override {}
   bool deleteToolConfig(std::string_view) override { return false; }
-  std::int64_t deleteLogLinesBefore(std::int64_t, std::int64_t) override { return 0; }
+  std::int64_t removeRecords(RecordKind, const RemovalFilter&, std::int64_t) override { return 0; }
+  std::int64_t forgetToolSightings(std::int32_t) override { return 0; }
   void recordHealthCheck(std::int64_t) override {}
 
   bool isKnownModel(std::string_view) override { return false; }

@@ -107,12 +107,17 @@ bool SqlDatabase::deleteToolConfig(std::string_view model) {
   return sql_->run("DELETE FROM tool_config WHERE model = ?", {std::string(model)}).changedRows > 0;
 }
 
-std::int64_t SqlDatabase::deleteLogLinesBefore(std::int64_t millis, std::int64_t limit) {
-  return sql_
-      ->run("DELETE FROM log_lines WHERE id IN (SELECT id FROM log_lines WHERE received_ms < ? ORDER BY id LIMIT ?)",
-            {millis, limit})
-      .changedRows;
+std::int64_t SqlDatabase::removeRecords(RecordKind kind, const RemovalFilter& filter, std::int64_t limit) {
+  const std::vector<RemovedRecord> removed = zandle::service::removeRecords(*sql_, kind, filter, limit);
+  uncount(kind, removed);
+  return static_cast<std::int64_t>(removed.size());
 }
+
+// Nothing is counted at ingestion yet beyond the records themselves; counts
+// kept for the dashboard are taken down here, record by record.
+void SqlDatabase::uncount(RecordKind, const std::vector<RemovedRecord>&) {}
+
+std::int64_t SqlDatabase::forgetToolSightings(std::int32_t uin) { return zandle::service::forgetToolSightings(*sql_, uin); }
 
 void SqlDatabase::recordHealthCheck(std::int64_t millis) {
   sql_->run("INSERT INTO service_health (id, checked_ms) VALUES (1, ?) "

@@ -26,13 +26,17 @@ class SqlDatabase final : public Database {
   void insertSatisfaction(const SatisfactionReport& report) override;
   void saveToolConfig(const ToolConfig& config) override;
   bool deleteToolConfig(std::string_view model) override;
-  std::int64_t deleteLogLinesBefore(std::int64_t millis, std::int64_t limit) override;
+  std::int64_t removeRecords(RecordKind kind, const RemovalFilter& filter, std::int64_t limit) override;
+  std::int64_t forgetToolSightings(std::int32_t uin) override;
   void recordHealthCheck(std::int64_t millis) override;
 
   bool isKnownModel(std::string_view model) override;
   std::optional<ToolConfig> toolConfig(std::string_view model) override;
 
  private:
+  // Takes removed records out of the counts kept at ingestion, in the same transaction.
+  void uncount(RecordKind kind, const std::vector<RemovedRecord>& removed);
+
   std::unique_ptr<SqlConnection> sql_;
 };
 

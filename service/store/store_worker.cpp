@@ -9,7 +9,7 @@ namespace {
 
 constexpr std::size_t kMaxBatchJobs = 1024;
 constexpr std::size_t kMaxBacklog = 100'000;
-constexpr std::chrono::milliseconds kPeriodicRetry{1000};
+constexpr std::chrono::milliseconds kPeriodicRetry{100};  // more work left: soon again
 constexpr std::chrono::milliseconds kLogFlushWait{1100};
 
 }  // namespace
