@@ -9,6 +9,7 @@
 #include "client/reports.h"
 #include "client/zandle_app.h"
 #include "framework/code_page.h"
+#include "framework/guarded.h"
 #include "framework/module.h"
 
 using namespace zandle;
@@ -24,24 +25,19 @@ char g_versionBuffer[kConversionBufferBytes];
 char g_surveyFunctionBuffer[kConversionBufferBytes];
 
 // Null stays null; anything else is converted (cut at a character boundary) into `buffer`.
-const char* NarrowInto(char (&buffer)[kConversionBufferBytes], const wchar_t* text) noexcept {
+const char* NarrowInto(char (&buffer)[kConversionBufferBytes], const wchar_t* text) {
   if (!text) return nullptr;
-  try {
-    fw::CopyAnsiTruncated(buffer, sizeof(buffer), fw::Narrow(text, CP_ACP));
-  } catch (...) {
-    buffer[0] = 0;
-  }
+  fw::CopyAnsiTruncated(buffer, sizeof(buffer), fw::Narrow(text, CP_ACP));
   return buffer;
 }
 
+// Each export's one exception boundary, inside the module's activation context.
 template <typename Result, typename Call>
 Result Guarded(Result failure, Call call) noexcept {
-  try {
+  return fw::Guarded(failure, [&] {
     const fw::ModuleActivationScope activation;
     return call();
-  } catch (...) {
-    return failure;
-  }
+  });
 }
 
 void SetServer(std::wstring server, const bool hasServer, unsigned int options) {

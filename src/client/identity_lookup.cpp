@@ -42,19 +42,15 @@ std::int32_t UinFromAccount(const std::wstring& account) {
 
 }  // namespace
 
-std::int32_t LookupLoginUIN() noexcept {
+std::int32_t LookupLoginUIN() {
   if (theApp.m_nLoginUIN != 0) return theApp.m_nLoginUIN;
-  try {
-    const fw::ComInitScope com(COINIT_MULTITHREADED);
-    const std::wstring account = QueryAccount();
-    if (!account.empty()) theApp.m_nLoginUIN = UinFromAccount(account);
-  } catch (...) {
-    // Out of memory: no UIN this time.
-  }
+  const fw::ComInitScope com(COINIT_MULTITHREADED);
+  const std::wstring account = QueryAccount();
+  if (!account.empty()) theApp.m_nLoginUIN = UinFromAccount(account);
   return theApp.m_nLoginUIN;
 }
 
-std::int32_t ResolveLoginUin(std::int32_t loginUin) noexcept {
+std::int32_t ResolveLoginUin(std::int32_t loginUin) {
   if (loginUin == 0) loginUin = LookupLoginUIN();
   theApp.m_nLoginUIN = loginUin;
   return loginUin;

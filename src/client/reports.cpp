@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "client/core/form_body.h"
-#include "client/core/utf8.h"
+#include "text/utf8.h"
 #include "client/core/wire_protocol.h"
 #include "client/identity_lookup.h"
 #include "client/web_service.h"
@@ -76,7 +76,7 @@ class ClientForSurvey final : public survey::SurveyClient {
   const std::wstring& ModelName() const noexcept override { return theApp.m_strModelNameW; }
   const std::wstring& SatisfactionFunctionName() const noexcept override { return theApp.m_strSatisFunNameW; }
   const std::wstring& SatisfactionLink() const noexcept override { return theApp.m_strSatisLink; }
-  int ReportSatisfaction(int level) noexcept override { return client::ReportSatisfaction(level); }
+  int ReportSatisfaction(int level) override { return client::ReportSatisfaction(level); }
 };
 
 std::unique_ptr<survey::CZandleDemoDlg>& SurveyHostSlot() {
@@ -87,151 +87,115 @@ std::unique_ptr<survey::CZandleDemoDlg>& SurveyHostSlot() {
   return host;
 }
 
-}  // namespace
-
-namespace {
-
-template <typename Convert>
-const char* IntoScratch(Convert convert) noexcept {
+const char* IntoScratch(const std::string& utf8) {
   char* buffer = g_utf8Scratch[g_utf8ScratchIndex];
   g_utf8ScratchIndex = (g_utf8ScratchIndex + 1) % 3;
   std::memset(buffer, 0, kUtf8ScratchBytes);
-  try {
-    const std::string utf8 = convert();
-    std::memcpy(buffer, utf8.data(), utf8.size());
-  } catch (...) {
-  }
+  std::memcpy(buffer, utf8.data(), utf8.size());
   return buffer;
 }
 
 }  // namespace
 
-const char* ToUtf8(const char* text) noexcept {
-  return IntoScratch([text] { return Utf8Of(text); });
-}
+const char* ToUtf8(const char* text) { return IntoScratch(Utf8Of(text)); }
 
-const char* WideToUtf8(const wchar_t* text) noexcept {
-  return IntoScratch([text] {
-    if (!text) return std::string();
-    const std::wstring_view whole(text);
-    return Utf8OfWide(whole.substr(0, fw::FitWideToAnsi(whole, ContentOf(kExportBufferBytes))));
-  });
+const char* WideToUtf8(const wchar_t* text) {
+  if (!text) return IntoScratch({});
+  const std::wstring_view whole(text);
+  return IntoScratch(Utf8OfWide(whole.substr(0, fw::FitWideToAnsi(whole, ContentOf(kExportBufferBytes)))));
 }
 
 const wchar_t* DoGetAppInfo(const char* modelName, const char* modelVersion, std::int32_t loginUin,
-                            const wchar_t* modelNameW) noexcept {
-  try {
-    loginUin = ResolveLoginUin(loginUin);
-    fw::CopyAnsiTruncated(theApp.m_szModelName, kNarrowFieldBytes, modelName ? modelName : "");
-    fw::CopyAnsiTruncated(theApp.m_szModelVer, kNarrowFieldBytes, modelVersion ? modelVersion : "");
-    theApp.m_strModelNameW = modelNameW ? KeptName(modelNameW) : fw::Widen(theApp.m_szModelName, CP_ACP);
-    if (theApp.m_szAppInfo[0] != 0) return theApp.m_szAppInfo;
+                            const wchar_t* modelNameW) {
+  loginUin = ResolveLoginUin(loginUin);
+  fw::CopyAnsiTruncated(theApp.m_szModelName, kNarrowFieldBytes, modelName ? modelName : "");
+  fw::CopyAnsiTruncated(theApp.m_szModelVer, kNarrowFieldBytes, modelVersion ? modelVersion : "");
+  theApp.m_strModelNameW = modelNameW ? KeptName(modelNameW) : fw::Widen(theApp.m_szModelName, CP_ACP);
+  if (theApp.m_szAppInfo[0] != 0) return theApp.m_szAppInfo;
 
-    const std::string model = ModelUtf8();
-    const std::string body =
-        BuildGetAppInfoBody(loginUin, Utf8Value(model.c_str()), Utf8Value(ToUtf8(theApp.m_szModelVer)));
-    Echo(loginUin, body);
+  const std::string model = ModelUtf8();
+  const std::string body =
+      BuildGetAppInfoBody(loginUin, Utf8Value(model.c_str()), Utf8Value(ToUtf8(theApp.m_szModelVer)));
+  Echo(loginUin, body);
 
-    std::u16string text;
-    if (!CallGetAppInfo(body, text)) return nullptr;
+  std::u16string text;
+  if (!CallGetAppInfo(body, text)) return nullptr;
 
-    const std::size_t kept = FitPrefix(text, kAppInfoMaxChars);
-    std::memset(theApp.m_szAppInfo, 0, sizeof(theApp.m_szAppInfo));
-    std::memcpy(theApp.m_szAppInfo, text.data(), kept * sizeof(char16_t));
+  const std::size_t kept = FitPrefix(text, kAppInfoMaxChars);
+  std::memset(theApp.m_szAppInfo, 0, sizeof(theApp.m_szAppInfo));
+  std::memcpy(theApp.m_szAppInfo, text.data(), kept * sizeof(char16_t));
 
-    std::string echoed = EncodeUtf8(text);
-    echoed.resize(FitPrefix(echoed, kUtf8ValueMaxBytes, Utf8CharLength));
-    Echo(loginUin, echoed);
+  std::string echoed = EncodeUtf8(text);
+  echoed.resize(FitPrefix(echoed, kUtf8ValueMaxBytes, Utf8CharLength));
+  Echo(loginUin, echoed);
 
-    ApplyAppInfo(fw::AsU16(theApp.m_szAppInfo), theApp.m_nWarningLevel, theApp.m_mapFunName);
-    return theApp.m_szAppInfo;
-  } catch (...) {
-    return nullptr;
-  }
+  ApplyAppInfo(fw::AsU16(theApp.m_szAppInfo), theApp.m_nWarningLevel, theApp.m_mapFunName);
+  return theApp.m_szAppInfo;
 }
 
-std::int32_t DoUserEnter(std::int32_t loginUin, const char* extraUtf8) noexcept {
-  try {
-    loginUin = ResolveLoginUin(loginUin);
-    const std::string model = ModelUtf8();
-    const FormText extraValue = Utf8Value(extraUtf8 ? extraUtf8 : "");
-    const FormText* extraPtr = extraUtf8 ? &extraValue : nullptr;
-    const std::string body =
-        BuildUserEnterBody(loginUin, Utf8Value(model.c_str()), extraPtr, LocalValue(theApp.m_szModelVer));
-    const std::string version = VersionUtf8();
-    Echo(loginUin, BuildUserEnterBody(loginUin, Utf8Value(model.c_str()), extraPtr, Utf8Value(version.c_str())));
+std::int32_t DoUserEnter(std::int32_t loginUin, const char* extraUtf8) {
+  loginUin = ResolveLoginUin(loginUin);
+  const std::string model = ModelUtf8();
+  const FormText extraValue = Utf8Value(extraUtf8 ? extraUtf8 : "");
+  const FormText* extraPtr = extraUtf8 ? &extraValue : nullptr;
+  const std::string body =
+      BuildUserEnterBody(loginUin, Utf8Value(model.c_str()), extraPtr, LocalValue(theApp.m_szModelVer));
+  const std::string version = VersionUtf8();
+  Echo(loginUin, BuildUserEnterBody(loginUin, Utf8Value(model.c_str()), extraPtr, Utf8Value(version.c_str())));
 
-    std::int32_t detailId = -1;
-    return CallIntMethod(wire::kMethodUserEnter, body, detailId) ? detailId : -1;
-  } catch (...) {
-    return -1;
-  }
+  std::int32_t detailId = -1;
+  return CallIntMethod(wire::kMethodUserEnter, body, detailId) ? detailId : -1;
 }
 
-std::int32_t DoUserLeave(std::int32_t loginDetailId) noexcept {
-  try {
-    const std::string body = BuildUserLeaveBody(loginDetailId);
-    Echo(theApp.m_nLoginUIN, body);
-    std::int32_t ignored = 0;
-    return CallIntMethod(wire::kMethodUserLeave, body, ignored) ? 1 : 0;
-  } catch (...) {
-    return 0;
-  }
+std::int32_t DoUserLeave(std::int32_t loginDetailId) {
+  const std::string body = BuildUserLeaveBody(loginDetailId);
+  Echo(theApp.m_nLoginUIN, body);
+  std::int32_t ignored = 0;
+  return CallIntMethod(wire::kMethodUserLeave, body, ignored) ? 1 : 0;
 }
 
-std::int32_t DoWriteLog(std::int32_t loginUin, std::int32_t logLevel, const char* textUtf8) noexcept {
-  try {
-    return WriteLogUtf8(loginUin, logLevel, textUtf8 ? textUtf8 : "");
-  } catch (...) {
-    return 0;
-  }
+std::int32_t DoWriteLog(std::int32_t loginUin, std::int32_t logLevel, const char* textUtf8) {
+  return WriteLogUtf8(loginUin, logLevel, textUtf8 ? textUtf8 : "");
 }
 
 std::int32_t DoSatisfaction(std::int32_t loginUin, const char* functionName, const wchar_t* functionNameW,
-                            const std::wstring& surveyLink, int* levelOut) noexcept {
-  try {
-    if (!functionName) return 0;
-    if (functionNameW) {
-      // The name as given: one the local code page lacks still matches its configuration.
-      const std::wstring_view whole(functionNameW);
-      const std::wstring_view name = whole.substr(0, fw::FitWideToAnsi(whole, ContentOf(kExportBufferBytes)));
-      if (!theApp.m_mapFunName.contains(std::u16string(fw::AsU16(name))) && name != theApp.m_strModelNameW) return 0;
-    } else {
-      const std::u16string wideName(fw::AsU16(fw::Widen(functionName, CP_THREAD_ACP)));
-      if (!theApp.m_mapFunName.contains(wideName) && std::strcmp(functionName, theApp.m_szModelName) != 0) return 0;
-    }
+                            const std::wstring& surveyLink, int* levelOut) {
+  if (!functionName) return 0;
+  if (functionNameW) {
+    // The name as given: one the local code page lacks still matches its configuration.
+    const std::wstring_view whole(functionNameW);
+    const std::wstring_view name = whole.substr(0, fw::FitWideToAnsi(whole, ContentOf(kExportBufferBytes)));
+    if (!theApp.m_mapFunName.contains(std::u16string(fw::AsU16(name))) && name != theApp.m_strModelNameW) return 0;
+  } else {
+    const std::u16string wideName(fw::AsU16(fw::Widen(functionName, CP_THREAD_ACP)));
+    if (!theApp.m_mapFunName.contains(wideName) && std::strcmp(functionName, theApp.m_szModelName) != 0) return 0;
+  }
 
-    loginUin = ResolveLoginUin(loginUin);
-    fw::CopyAnsiTruncated(theApp.m_szSatisFunName, kNarrowFieldBytes, functionName);
-    theApp.m_strSatisFunNameW =
-        functionNameW ? KeptName(functionNameW) : fw::Widen(theApp.m_szSatisFunName, CP_ACP);
-    theApp.m_strSatisLink = surveyLink;
+  loginUin = ResolveLoginUin(loginUin);
+  fw::CopyAnsiTruncated(theApp.m_szSatisFunName, kNarrowFieldBytes, functionName);
+  theApp.m_strSatisFunNameW =
+      functionNameW ? KeptName(functionNameW) : fw::Widen(theApp.m_szSatisFunName, CP_ACP);
+  theApp.m_strSatisLink = surveyLink;
 
-    survey::CZandleDemoDlg& host = *SurveyHostSlot();
-    if (!host.HasWindow()) host.Create();
+  survey::CZandleDemoDlg& host = *SurveyHostSlot();
+  if (!host.HasWindow()) host.Create();
 
-    if (!g_bNetError) {
-      Echo(loginUin, kSurveyShownLine);
-      host.ShowSurveyPopup(levelOut);
-    } else {
-      Echo(loginUin, kSurveyBlockedLine);
-    }
-  } catch (...) {
+  if (!g_bNetError) {
+    Echo(loginUin, kSurveyShownLine);
+    host.ShowSurveyPopup(levelOut);
+  } else {
+    Echo(loginUin, kSurveyBlockedLine);
   }
   return 0;
 }
 
-std::int32_t ReportSatisfaction(std::int32_t level) noexcept {
-  try {
-    const std::string model = ModelUtf8();
-    const std::string function = Utf8OfWide(theApp.m_strSatisFunNameW);
-    const std::string body = BuildSatisfactionBody(theApp.m_nLoginUIN, Utf8Value(model.c_str()),
-                                                   LocalValue(theApp.m_szModelVer), Utf8Value(function.c_str()), level);
-    std::int32_t ignored = 0;
-    return CallIntMethod(wire::kMethodSatisfaction, body, ignored) ? 1 : 0;
-  } catch (...) {
-    return 0;
-  }
+std::int32_t ReportSatisfaction(std::int32_t level) {
+  const std::string model = ModelUtf8();
+  const std::string function = Utf8OfWide(theApp.m_strSatisFunNameW);
+  const std::string body = BuildSatisfactionBody(theApp.m_nLoginUIN, Utf8Value(model.c_str()),
+                                                 LocalValue(theApp.m_szModelVer), Utf8Value(function.c_str()), level);
+  std::int32_t ignored = 0;
+  return CallIntMethod(wire::kMethodSatisfaction, body, ignored) ? 1 : 0;
 }
 
 }  // namespace zandle::client

@@ -16,24 +16,24 @@ inline constexpr std::size_t kUtf8ValueMaxBytes = kUtf8ScratchBytes - 3;  // 409
 
 // Local-code-page text to UTF-8, in one of three rotating static buffers: a result stays
 // valid until the third following call. Null gives "".
-const char* ToUtf8(const char* text) noexcept;
+const char* ToUtf8(const char* text);
 
 // A wide export's text to UTF-8, straight from UTF-16, cut where the export's buffer
 // would cut its narrowed form; same rotating buffers as ToUtf8. Null gives "".
-const char* WideToUtf8(const wchar_t* text) noexcept;
+const char* WideToUtf8(const wchar_t* text);
 
 // The workers take texts in the local code page as the state keeps them, and what goes
 // to the service as UTF-8. `modelNameW` and `functionNameW`, when a wide export was
 // called, are the names as given (the local forms may have lost characters).
 // Null model name or version count as empty. Returns m_szAppInfo, or null on failure.
 const wchar_t* DoGetAppInfo(const char* modelName, const char* modelVersion, std::int32_t loginUin,
-                            const wchar_t* modelNameW = nullptr) noexcept;
+                            const wchar_t* modelNameW = nullptr);
 // A null extra text leaves the field out.
-std::int32_t DoUserEnter(std::int32_t loginUin, const char* extraUtf8) noexcept;
-std::int32_t DoUserLeave(std::int32_t loginDetailId) noexcept;
-std::int32_t DoWriteLog(std::int32_t loginUin, std::int32_t logLevel, const char* textUtf8) noexcept;
+std::int32_t DoUserEnter(std::int32_t loginUin, const char* extraUtf8);
+std::int32_t DoUserLeave(std::int32_t loginDetailId);
+std::int32_t DoWriteLog(std::int32_t loginUin, std::int32_t logLevel, const char* textUtf8);
 std::int32_t DoSatisfaction(std::int32_t loginUin, const char* functionName, const wchar_t* functionNameW,
-                            const std::wstring& surveyLink, int* levelOut) noexcept;
-std::int32_t ReportSatisfaction(std::int32_t level) noexcept;
+                            const std::wstring& surveyLink, int* levelOut);
+std::int32_t ReportSatisfaction(std::int32_t level);
 
 }  // namespace zandle::client

@@ -104,19 +104,15 @@ void Exchange(const ServerAddress& address, std::wstring_view objectPath, std::s
 
 }  // namespace
 
-std::string PostForm(std::wstring_view server, std::wstring_view objectPath, std::string_view body) noexcept {
+std::string PostForm(std::wstring_view server, std::wstring_view objectPath, std::string_view body) {
   std::string reply;
-  try {
-    ServerAddress address;
-    // A server setting that names no reachable endpoint fails like an unresolvable host.
-    if (!ParseServerAddress(fw::AsU16(server), address)) {
-      SetNetError();
-      return reply;
-    }
-    Exchange(address, objectPath, body, reply);
-  } catch (...) {  // out of memory while assembling the reply
+  ServerAddress address;
+  // A server setting that names no reachable endpoint fails like an unresolvable host.
+  if (!ParseServerAddress(fw::AsU16(server), address)) {
     SetNetError();
+    return reply;
   }
+  Exchange(address, objectPath, body, reply);
   return reply;
 }
 

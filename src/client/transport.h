@@ -16,7 +16,7 @@ inline constexpr unsigned kExchangeDeadlineMs = 5 * kTimeoutMs;
 inline constexpr std::size_t kMaxReplyBytes = 1024 * 1024;
 
 // Returns the reply bytes received (possibly none). An error inside the exchange
-// sets g_bNetError and returns what had arrived; nothing is thrown.
-std::string PostForm(std::wstring_view server, std::wstring_view objectPath, std::string_view body) noexcept;
+// sets g_bNetError and returns what had arrived.
+std::string PostForm(std::wstring_view server, std::wstring_view objectPath, std::string_view body);
 
 }  // namespace zandle::client

@@ -1,7 +1,7 @@
 #include "client/web_service.h"
 
 #include "client/core/reply_parser.h"
-#include "client/core/utf8.h"
+#include "text/utf8.h"
 #include "client/core/wire_protocol.h"
 #include "client/transport.h"
 #include "client/zandle_app.h"
@@ -23,22 +23,14 @@ bool Post(std::string_view method, std::string_view body, std::u16string& reply)
 
 }  // namespace
 
-bool CallIntMethod(std::string_view method, std::string_view body, std::int32_t& result) noexcept {
-  try {
-    std::u16string reply;
-    return Post(method, body, reply) && ParseIntReply(reply, result);
-  } catch (...) {
-    return false;
-  }
+bool CallIntMethod(std::string_view method, std::string_view body, std::int32_t& result) {
+  std::u16string reply;
+  return Post(method, body, reply) && ParseIntReply(reply, result);
 }
 
-bool CallGetAppInfo(std::string_view body, std::u16string& text) noexcept {
-  try {
-    std::u16string reply;
-    return Post(wire::kMethodGetAppInfo, body, reply) && ParseTextReply(reply, text);
-  } catch (...) {
-    return false;
-  }
+bool CallGetAppInfo(std::string_view body, std::u16string& text) {
+  std::u16string reply;
+  return Post(wire::kMethodGetAppInfo, body, reply) && ParseTextReply(reply, text);
 }
 
 }  // namespace zandle::client

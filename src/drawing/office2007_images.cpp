@@ -53,16 +53,11 @@ BOOL CALLBACK FindFirstText(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR 
 
 }  // namespace
 
-COffice2007Images::COffice2007Images() noexcept { SetHandle(fw::ThisModule(), nullptr, false); }
+COffice2007Images::COffice2007Images() { SetHandle(fw::ThisModule(), nullptr, false); }
 
-bool COffice2007Images::SetHandle(HMODULE module, const wchar_t* iniName, bool freeOnRelease) noexcept {
+bool COffice2007Images::SetHandle(HMODULE module, const wchar_t* iniName, bool freeOnRelease) {
   ownedModule_.reset();
-  std::wstring name;
-  try {
-    name = iniName && *iniName ? iniName : kOffice2007BlueIni;
-  } catch (...) {
-    name.clear();
-  }
+  std::wstring name = iniName && *iniName ? iniName : kOffice2007BlueIni;
   std::replace(name.begin(), name.end(), L'.', L'_');
   module_ = module;
   if (freeOnRelease) ownedModule_.reset(module);

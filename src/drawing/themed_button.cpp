@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "drawing/color_manager.h"
+#include "framework/guarded.h"
 
 namespace zandle::drawing {
 namespace {
@@ -28,40 +29,32 @@ CThemedButton::CThemedButton(CColorManager& colors) : theme_(colors) {}
 
 CThemedButton::~CThemedButton() { Unsubclass(); }
 
-bool CThemedButton::SubclassDlgItem(UINT id, HWND dialog) noexcept {
+bool CThemedButton::SubclassDlgItem(UINT id, HWND dialog) {
   const HWND control = dialog ? ::GetDlgItem(dialog, static_cast<int>(id)) : nullptr;
-  if (!control || window_) return false;
+  if (!control || hwnd()) return false;
   if (!::SetWindowSubclass(control, &CThemedButton::SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this)))
     return false;
-  window_ = control;
-  try {
-    theme_.RefreshMetrics(window_);
-  } catch (...) {
-  }
+  Bind(control);
+  theme_.RefreshMetrics(control);
   return true;
 }
 
 void CThemedButton::Unsubclass() noexcept {
-  if (window_) ::RemoveWindowSubclass(window_, &CThemedButton::SubclassProc, kSubclassId);
-  window_ = nullptr;
+  if (hwnd()) ::RemoveWindowSubclass(hwnd(), &CThemedButton::SubclassProc, kSubclassId);
+  Unbind();
 }
 
 LRESULT CALLBACK CThemedButton::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                              DWORD_PTR self) noexcept {
   auto* button = reinterpret_cast<CThemedButton*>(self);
-  switch (message) {
-    case WM_SYSCOLORCHANGE:
-      try {
-        button->theme_.RefreshMetrics(window);
-      } catch (...) {
-      }
-      ::InvalidateRect(window, nullptr, TRUE);
-      break;
-    case WM_NCDESTROY:
-      button->Unsubclass();
-      break;
-    default:
-      break;
+  if (message == WM_SYSCOLORCHANGE) {
+    fw::Guarded(0, [&] {
+      button->theme_.RefreshMetrics(window);
+      return 0;
+    });
+    ::InvalidateRect(window, nullptr, TRUE);
+  } else if (message == WM_NCDESTROY) {
+    button->Unsubclass();
   }
   return ::DefSubclassProc(window, message, wParam, lParam);
 }

@@ -6,6 +6,7 @@
 
 #include "drawing/color_functions.h"
 #include "drawing/win_theme_wrapper.h"
+#include "framework/window_binding.h"
 
 namespace zandle::drawing {
 
@@ -34,16 +35,13 @@ class CThemedButtonTheme {
   CColorManager& colors_;
 };
 
-class CThemedButton {
+class CThemedButton : public fw::WindowBinding {
  public:
   explicit CThemedButton(CColorManager& colors);
-  CThemedButton(const CThemedButton&) = delete;
-  CThemedButton& operator=(const CThemedButton&) = delete;
   virtual ~CThemedButton();
 
   // Binds the dialog's control `id`; refreshes the theme once bound.
-  bool SubclassDlgItem(UINT id, HWND dialog) noexcept;
-  HWND hwnd() const noexcept { return window_; }
+  bool SubclassDlgItem(UINT id, HWND dialog);
   CThemedButtonTheme& Theme() noexcept { return theme_; }
 
  private:
@@ -51,7 +49,6 @@ class CThemedButton {
                                        DWORD_PTR self) noexcept;
   void Unsubclass() noexcept;
 
-  HWND window_ = nullptr;
   CThemedButtonTheme theme_;
 };
 

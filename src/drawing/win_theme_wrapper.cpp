@@ -18,21 +18,15 @@ Fn Entry(VisualStylesEntry entry) noexcept {
   return reinterpret_cast<Fn>(reinterpret_cast<void*>(VisualStylesEntryPoint(entry)));
 }
 
-// A C++ exception thrown through the library (from a hook, say) must not leave here.
-// Structured exceptions are not C++ exceptions with this compiler and are not caught.
+// The entry point, or `failure` when UXTHEME.DLL lacks it.
 template <typename Result, typename Fn, typename... Args>
 Result CallOr(Result failure, Fn fn, Args... args) noexcept {
-  if (!fn) return failure;
-  try {
-    return fn(args...);
-  } catch (...) {
-    return failure;
-  }
+  return fn ? fn(args...) : failure;
 }
 
 }  // namespace
 
-void VisualStylesCloser::Close(HANDLE theme) noexcept {
+void CloseVisualStyles(HANDLE theme) noexcept {
   CallOr<HRESULT>(E_FAIL, Entry<CloseThemeDataFn>(VisualStylesEntry::CloseThemeData), theme);
 }
 

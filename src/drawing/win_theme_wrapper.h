@@ -8,10 +8,9 @@
 
 namespace zandle::drawing {
 
-struct VisualStylesCloser {
-  static void Close(HANDLE theme) noexcept;
-};
-using UniqueTheme = fw::UniqueHandle<fw::ThemeHandleTraits<VisualStylesCloser>>;
+// Closed through the entry point bound at run time (UXTHEME.DLL may be absent).
+void CloseVisualStyles(HANDLE theme) noexcept;
+using UniqueTheme = fw::UniqueHandle<HANDLE, &CloseVisualStyles>;
 
 class CWinThemeWrapper {
  public:

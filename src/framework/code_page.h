@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "client/core/text_limits.h"
+#include "text/text_limits.h"
 
 namespace zandle::fw {
 

@@ -4,30 +4,27 @@
 
 #include <windows.h>
 
+#include "framework/window_binding.h"
+
 namespace zandle::fw {
 
-class Dialog {
+class Dialog : public WindowBinding {
  public:
   Dialog() = default;
-  Dialog(const Dialog&) = delete;
-  Dialog& operator=(const Dialog&) = delete;
   virtual ~Dialog();
 
   // Creates the window from a dialog template of `module`; false when that fails.
   bool CreateModeless(HINSTANCE module, WORD templateId, HWND parent) noexcept;
-  HWND hwnd() const noexcept { return hwnd_; }
-  bool HasWindow() const noexcept { return hwnd_ != nullptr && ::IsWindow(hwnd_); }
+  bool HasWindow() const noexcept { return hwnd() != nullptr && ::IsWindow(hwnd()); }
   void DestroyWindow() noexcept;
 
  protected:
-  virtual BOOL OnInitDialog() noexcept { return TRUE; }
+  virtual BOOL OnInitDialog() { return TRUE; }
   // Messages without a handler of their own; return FALSE for default handling.
-  virtual INT_PTR OnMessage(UINT, WPARAM, LPARAM) noexcept { return FALSE; }
+  virtual INT_PTR OnMessage(UINT, WPARAM, LPARAM) { return FALSE; }
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
-
-  HWND hwnd_ = nullptr;
 };
 
 }  // namespace zandle::fw

@@ -1,5 +1,6 @@
-// Handle kinds of GDI, the window manager's icons, image lists and visual-style data.
-// Each kind has its own live count, so leak checks can tell bitmaps from brushes.
+// Handle kinds of GDI, the window manager's icons and image lists, and the one
+// select-object scope. Each kind has its own live count, so leak checks can tell
+// bitmaps from brushes.
 #pragma once
 
 #include <windows.h>
@@ -9,25 +10,15 @@
 
 namespace zandle::fw {
 
-template <typename T>
-struct GdiObjectTraits {
-  using Type = T;
-  static Type Invalid() noexcept { return nullptr; }
-  static void Close(Type h) noexcept { ::DeleteObject(h); }
-};
-using UniqueBitmap = UniqueHandle<GdiObjectTraits<HBITMAP>>;
-using UniqueBrush = UniqueHandle<GdiObjectTraits<HBRUSH>>;
-using UniquePen = UniqueHandle<GdiObjectTraits<HPEN>>;
-using UniqueFont = UniqueHandle<GdiObjectTraits<HFONT>>;
-using UniqueRegion = UniqueHandle<GdiObjectTraits<HRGN>>;
-
+using UniqueBitmap = UniqueHandle<HBITMAP, &::DeleteObject>;
+using UniqueBrush = UniqueHandle<HBRUSH, &::DeleteObject>;
+using UniquePen = UniqueHandle<HPEN, &::DeleteObject>;
+using UniqueFont = UniqueHandle<HFONT, &::DeleteObject>;
+using UniqueRegion = UniqueHandle<HRGN, &::DeleteObject>;
 // Device contexts made by CreateCompatibleDC or CreateDC.
-struct MemoryDCTraits {
-  using Type = HDC;
-  static Type Invalid() noexcept { return nullptr; }
-  static void Close(Type h) noexcept { ::DeleteDC(h); }
-};
-using UniqueMemoryDC = UniqueHandle<MemoryDCTraits>;
+using UniqueMemoryDC = UniqueHandle<HDC, &::DeleteDC>;
+using UniqueIcon = UniqueHandle<HICON, &::DestroyIcon>;
+using UniqueImageList = UniqueHandle<HIMAGELIST, &::ImageList_Destroy>;
 
 // A GetDC result must go back to ReleaseDC with the window it came from.
 struct WindowDCValue {
@@ -35,12 +26,8 @@ struct WindowDCValue {
   HDC dc = nullptr;
   bool operator==(const WindowDCValue&) const = default;
 };
-struct WindowDCTraits {
-  using Type = WindowDCValue;
-  static Type Invalid() noexcept { return {}; }
-  static void Close(Type h) noexcept { ::ReleaseDC(h.window, h.dc); }
-};
-using UniqueWindowDC = UniqueHandle<WindowDCTraits>;
+inline void ReleaseWindowDC(WindowDCValue value) noexcept { ::ReleaseDC(value.window, value.dc); }
+using UniqueWindowDC = UniqueHandle<WindowDCValue, &ReleaseWindowDC>;
 
 // GetDC(window); a null window gives the screen's device context.
 inline UniqueWindowDC GetWindowDC(HWND window) noexcept {
@@ -48,30 +35,8 @@ inline UniqueWindowDC GetWindowDC(HWND window) noexcept {
   return dc ? UniqueWindowDC(WindowDCValue{window, dc}) : UniqueWindowDC();
 }
 
-struct IconTraits {
-  using Type = HICON;
-  static Type Invalid() noexcept { return nullptr; }
-  static void Close(Type h) noexcept { ::DestroyIcon(h); }
-};
-using UniqueIcon = UniqueHandle<IconTraits>;
-
-struct ImageListTraits {
-  using Type = HIMAGELIST;
-  static Type Invalid() noexcept { return nullptr; }
-  static void Close(Type h) noexcept { ::ImageList_Destroy(h); }
-};
-using UniqueImageList = UniqueHandle<ImageListTraits>;
-
-// Visual-style data is closed through the entry point that the caller bound at run time
-// (UXTHEME.DLL may be absent); `Binding::Close(handle)` supplies it.
-template <typename Binding>
-struct ThemeHandleTraits {
-  using Type = HANDLE;
-  static Type Invalid() noexcept { return nullptr; }
-  static void Close(Type h) noexcept { Binding::Close(h); }
-};
-
-// Selects an object into a device context and puts the previous one back.
+// Selects an object into a device context and puts the previous one back. Declare it
+// after the owner of the object: a selected object is not deleted.
 class ScopedSelectObject {
  public:
   ScopedSelectObject(HDC dc, HGDIOBJ object) noexcept

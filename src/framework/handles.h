@@ -1,4 +1,4 @@
-// Handle kinds of the kernel, registry, modules, WinINet and activation contexts.
+// Handle kinds of modules, WinINet and activation contexts.
 #pragma once
 
 #include <windows.h>
@@ -8,46 +8,9 @@
 
 namespace zandle::fw {
 
-struct KernelHandleTraits {
-  using Type = HANDLE;
-  static Type Invalid() noexcept { return nullptr; }
-  static void Close(Type h) noexcept { ::CloseHandle(h); }
-};
-using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
-
-struct RegKeyTraits {
-  using Type = HKEY;
-  static Type Invalid() noexcept { return nullptr; }
-  static void Close(Type h) noexcept { ::RegCloseKey(h); }
-};
-using UniqueRegKey = UniqueHandle<RegKeyTraits>;
-
-struct ModuleTraits {
-  using Type = HMODULE;
-  static Type Invalid() noexcept { return nullptr; }
-  static void Close(Type h) noexcept { ::FreeLibrary(h); }
-};
-using UniqueModule = UniqueHandle<ModuleTraits>;
-
-struct InternetHandleTraits {
-  using Type = HINTERNET;
-  static Type Invalid() noexcept { return nullptr; }
-  static void Close(Type h) noexcept { ::InternetCloseHandle(h); }
-};
-using UniqueInternetHandle = UniqueHandle<InternetHandleTraits>;
-
-struct ActCtxTraits {
-  using Type = HANDLE;
-  static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-  static void Close(Type h) noexcept { ::ReleaseActCtx(h); }
-};
-using UniqueActCtx = UniqueHandle<ActCtxTraits>;
-
-struct WindowTraits {
-  using Type = HWND;
-  static Type Invalid() noexcept { return nullptr; }
-  static void Close(Type h) noexcept { ::DestroyWindow(h); }
-};
-using UniqueWindow = UniqueHandle<WindowTraits>;
+using UniqueModule = UniqueHandle<HMODULE, &::FreeLibrary>;
+using UniqueInternetHandle = UniqueHandle<HINTERNET, &::InternetCloseHandle>;
+// CreateActCtxW's INVALID_HANDLE_VALUE is kept as null.
+using UniqueActCtx = UniqueHandle<HANDLE, &::ReleaseActCtx>;
 
 }  // namespace zandle::fw

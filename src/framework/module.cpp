@@ -10,8 +10,8 @@ namespace {
 constexpr WORD kModuleManifestResource = 2;  // ISOLATIONAWARE_MANIFEST_RESOURCE_ID
 
 HANDLE ModuleActivationContext() noexcept {
-  // Created on first use and released at unload; INVALID_HANDLE_VALUE when the module
-  // has no manifest, in which case the host's context stays in force.
+  // Created on first use and released at unload; null when the module has no
+  // manifest, in which case the host's context stays in force.
   static UniqueActCtx context = [] {
     // Older Windows versions want the image path even when the module handle is given.
     wchar_t path[MAX_PATH] = {};
@@ -22,7 +22,8 @@ HANDLE ModuleActivationContext() noexcept {
     request.lpSource = path;
     request.hModule = ThisModule();
     request.lpResourceName = MAKEINTRESOURCEW(kModuleManifestResource);
-    return UniqueActCtx(::CreateActCtxW(&request));
+    const HANDLE created = ::CreateActCtxW(&request);
+    return UniqueActCtx(created == INVALID_HANDLE_VALUE ? nullptr : created);
   }();
   return context.get();
 }
@@ -42,7 +43,7 @@ std::wstring ModuleBaseName(HINSTANCE module) {
 
 ModuleActivationScope::ModuleActivationScope() noexcept {
   const HANDLE context = ModuleActivationContext();
-  if (context != INVALID_HANDLE_VALUE) active_ = ::ActivateActCtx(context, &cookie_) != FALSE;
+  if (context) active_ = ::ActivateActCtx(context, &cookie_) != FALSE;
 }
 
 ModuleActivationScope::~ModuleActivationScope() {

@@ -1,6 +1,7 @@
-// RAII owner for one kind of handle, defined by its close function and invalid value.
-// Every kind keeps a live count, cheap enough for release builds, so that tests can
-// see leaks where the platform cannot (GetGuiResources is a stub under Wine).
+// RAII owner for one kind of handle: the handle type and the function that closes it.
+// The value-initialised handle (null) means none. Every kind keeps a live count,
+// cheap enough for release builds, so that tests can see leaks where the platform
+// cannot (GetGuiResources is a stub under Wine).
 #pragma once
 
 #include <atomic>
@@ -8,10 +9,10 @@
 
 namespace zandle::fw {
 
-template <typename Traits>
+template <typename T, auto Close>
 class UniqueHandle {
  public:
-  using pointer = typename Traits::Type;
+  using pointer = T;
 
   UniqueHandle() noexcept = default;
   explicit UniqueHandle(pointer value) noexcept : value_(value) { Track(+1); }
@@ -25,11 +26,11 @@ class UniqueHandle {
   ~UniqueHandle() { reset(); }
 
   pointer get() const noexcept { return value_; }
-  explicit operator bool() const noexcept { return value_ != Traits::Invalid(); }
+  explicit operator bool() const noexcept { return !(value_ == pointer{}); }
 
-  void reset(pointer value = Traits::Invalid()) noexcept {
-    if (value_ != Traits::Invalid()) {
-      Traits::Close(value_);
+  void reset(pointer value = pointer{}) noexcept {
+    if (*this) {
+      Close(value_);
       Track(-1);
     }
     value_ = value;
@@ -38,10 +39,8 @@ class UniqueHandle {
 
   // Gives up ownership; the caller closes.
   pointer release() noexcept {
-    pointer value = value_;
-    if (value_ != Traits::Invalid()) Track(-1);
-    value_ = Traits::Invalid();
-    return value;
+    Track(-1);
+    return std::exchange(value_, pointer{});
   }
 
   // Number of handles of this kind owned right now, process-wide.
@@ -49,10 +48,10 @@ class UniqueHandle {
 
  private:
   void Track(int delta) noexcept {
-    if (value_ != Traits::Invalid()) live_.fetch_add(delta, std::memory_order_relaxed);
+    if (*this) live_.fetch_add(delta, std::memory_order_relaxed);
   }
 
-  pointer value_ = Traits::Invalid();
+  pointer value_{};
   static inline std::atomic<int> live_{0};
 };
 

@@ -2,7 +2,6 @@
 
 #include <stdexcept>
 
-#include "popup/popup_item.h"
 #include "popup/popup_themes.h"
 
 namespace zandle::popup {
@@ -50,25 +49,34 @@ CPopupItem* CPopupControl::HitTest(POINT point) const noexcept {
   return nullptr;
 }
 
-void CPopupControl::SetPaintManager(std::unique_ptr<CPopupPaintManager> manager) noexcept {
+void CPopupControl::SetPaintManager(std::unique_ptr<CPopupPaintManager> manager) {
   if (!manager) return;
   paintManager_ = std::move(manager);
   paintManager_->RefreshTheme();
   RedrawControl();
 }
 
-void CPopupControl::SetTheme(int theme) noexcept {
-  SetPaintManager(CreatePaintManager(theme));
+void CPopupControl::SetTheme(int theme) {
+  SetTheme(ThemeFromNumber(theme));
   themeIndex_ = theme;
 }
 
+void CPopupControl::SetTheme(PopupTheme theme) {
+  SetPaintManager(CreatePaintManager(theme));
+  themeIndex_ = static_cast<int>(theme);
+}
+
 void CPopupControl::PaintPopup(HDC dc, SIZE size) noexcept {
-  paintManager_->DrawPopupBackground(dc, this, RECT{0, 0, size.cx, size.cy});
-  for (CPopupItem* item : items_) item->Draw(dc);
+  paintManager_->DrawPopupBackground(dc, RECT{0, 0, size.cx, size.cy});
+  for (CPopupItem* item : items_) DrawItem(dc, *item);
+}
+
+void CPopupControl::DrawItem(HDC dc, CPopupItem& item) noexcept {
+  paintManager_->DrawPopupItem(dc, item, GetItemState(&item));
 }
 
 void CPopupControl::RedrawControl() noexcept {
-  if (hwnd_ && ::IsWindow(hwnd_)) ::InvalidateRect(hwnd_, nullptr, FALSE);
+  if (hwnd() && ::IsWindow(hwnd())) ::InvalidateRect(hwnd(), nullptr, FALSE);
 }
 
 }  // namespace zandle::popup

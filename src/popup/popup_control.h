@@ -9,23 +9,23 @@
 #include <memory>
 #include <vector>
 
-#include "drawing/dc_scopes.h"
 #include "drawing/entry_points.h"
 #include "drawing/image_manager.h"
+#include "drawing/offscreen_buffer.h"
 #include "framework/ref_counted.h"
+#include "framework/window_binding.h"
 #include "popup/core/popup_machine.h"
+#include "popup/popup_item.h"
 #include "popup/popup_paint_manager.h"
 #include "popup/popup_screen.h"
 
 namespace zandle::popup {
 
-class CPopupItem;
-
 // Sent to the owner with SendMessage: wParam = code, lParam = item or popup.
 inline constexpr UINT PopupNotifyMessage = 0x274D;
 enum PopupNotifyCode : WPARAM { ItemClicked = 1, StateChanged = 2, PositionChanged = 3 };
 
-class CPopupControl {
+class CPopupControl : public fw::WindowBinding, public CPopupItemHost {
  public:
   CPopupControl();
   CPopupControl(const CPopupControl&) = delete;
@@ -61,21 +61,31 @@ class CPopupControl {
   void SetPressedItem(CPopupItem* item) noexcept { pressedItem_ = item; }
 
   // Takes ownership, refreshes and redraws; a null manager leaves the current one.
-  void SetPaintManager(std::unique_ptr<CPopupPaintManager> manager) noexcept;
+  void SetPaintManager(std::unique_ptr<CPopupPaintManager> manager);
   CPopupPaintManager& GetPaintManager() const noexcept { return *paintManager_; }
-  void SetTheme(int theme) noexcept;
+  // A host's theme number: 0 to 4 name themes, any other is the plain manager.
+  void SetTheme(int theme);
+  void SetTheme(PopupTheme theme);
+  // The theme number as last set.
   int GetTheme() const noexcept { return themeIndex_; }
-  drawing::CImageManager& GetImageManager() const noexcept { return *imageManager_.get(); }
+  drawing::CImageManager& GetImageManager() const noexcept override { return *imageManager_.get(); }
+  HFONT GetDefaultTextFont() const noexcept override { return paintManager_->textFont.get(); }
+  ItemState GetItemState(const CPopupItem* item) const noexcept override {
+    return {item && item == hotItem_, item && item == pressedItem_};
+  }
+  void DrawItem(HDC dc, CPopupItem& item) noexcept override;
 
   // Background, then every item in order, into `dc` at (0, 0).
   void PaintPopup(HDC dc, SIZE size) noexcept;
   // Invalidates the window without erasing, when there is one.
-  void RedrawControl() noexcept;
-  HWND GetSafeHwnd() const noexcept { return hwnd_; }
+  void RedrawControl() noexcept override;
+  HWND GetSafeHwnd() const noexcept { return hwnd(); }
 
   // Settings; they take effect at the next Show (transparency and the animation kind
   // also decide the window's layered style at creation).
-  void SetAnimation(int kind) noexcept { machine_.SetAnimationKind(static_cast<AnimationKind>(kind)); }
+  void SetAnimation(AnimationKind kind) noexcept { machine_.SetAnimationKind(kind); }
+  // A host's number, kept as it is: one outside 0..3 animates without visible change.
+  void SetAnimation(int kind) noexcept { SetAnimation(static_cast<AnimationKind>(kind)); }
   void SetShowDelay(unsigned ms) noexcept { machine_.SetShowDelay(ms); }
   void SetAnimationDelay(unsigned ms) noexcept { machine_.SetAnimationDelay(ms); }
   void SetStepInterval(unsigned ms) noexcept { machine_.SetStepInterval(ms); }
@@ -94,7 +104,7 @@ class CPopupControl {
   HWND GetNotifyWindow() const noexcept { return notifyWindow_; }
 
  protected:
-  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void OnPaint() noexcept;
   void OnLButtonDown(POINT point) noexcept;
   void OnLButtonUp(POINT point) noexcept;
@@ -112,7 +122,6 @@ class CPopupControl {
   // The drag loop; false when the popup was destroyed during it.
   bool DragLoop() noexcept;
 
-  HWND hwnd_ = nullptr;
   HWND notifyWindow_ = nullptr;
   std::unique_ptr<CPopupPaintManager> paintManager_;
   std::vector<CPopupItem*> items_;

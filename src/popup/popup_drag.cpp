@@ -13,7 +13,7 @@ Rect FromRECT(const RECT& r) noexcept { return {r.left, r.top, r.right, r.bottom
 }  // namespace
 
 bool CPopupControl::DragLoop() noexcept {
-  const HWND window = hwnd_;
+  const HWND window = hwnd();
   const std::weak_ptr<char> alive = life_;
   ::SetCapture(window);
   // Where the button went down, not where the pointer is now: moves may already be
@@ -48,10 +48,10 @@ bool CPopupControl::DragLoop() noexcept {
     if (alive.expired()) return false;  // the owner destroyed the popup meanwhile
   }
   if (::GetCapture() == window) ::ReleaseCapture();
-  if (alive.expired() || !hwnd_) return !alive.expired();
+  if (alive.expired() || !hwnd()) return !alive.expired();
 
   RECT now{};
-  ::GetWindowRect(hwnd_, &now);
+  ::GetWindowRect(hwnd(), &now);
   return Run(machine_.DragEnded(FromRECT(now)));
 }
 

@@ -5,8 +5,6 @@
 #include "drawing/gdi_objects.h"
 #include "drawing/image_manager.h"
 #include "framework/module.h"
-#include "popup/popup_control.h"
-#include "popup/popup_paint_manager.h"
 
 namespace zandle::popup {
 namespace {
@@ -37,16 +35,16 @@ CPopupItem::CPopupItem(const RECT& rect, const wchar_t* text, drawing::Color bac
     : itemRect(rect), caption(text ? text : L""), backgroundColor(background), borderColor(border) {}
 
 void CPopupItem::Draw(HDC dc) noexcept {
-  if (owner) owner->GetPaintManager().DrawPopupItem(dc, this);
+  if (owner) owner->DrawItem(dc, *this);
 }
 
 HFONT CPopupItem::GetTextFont() const noexcept {
   if (captionFont || !owner) return captionFont.get();
-  return owner->GetPaintManager().textFont.get();
+  return owner->GetDefaultTextFont();
 }
 
-bool CPopupItem::IsHot() const noexcept { return owner && owner->GetHotItem() == this; }
-bool CPopupItem::IsPressed() const noexcept { return owner && owner->GetPressedItem() == this; }
+bool CPopupItem::IsHot() const noexcept { return owner && owner->GetItemState(this).hot; }
+bool CPopupItem::IsPressed() const noexcept { return owner && owner->GetItemState(this).pressed; }
 
 void CPopupItem::RedrawItem() noexcept {
   if (owner) owner->RedrawControl();

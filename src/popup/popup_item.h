@@ -11,12 +11,36 @@
 #include "framework/ref_counted.h"
 
 namespace zandle::drawing {
+class CImageManager;
 class CImageManagerIcon;
 }
 
 namespace zandle::popup {
 
-class CPopupControl;
+class CPopupItem;
+
+// The one item id the popup acts on itself: a click on the item closes the popup.
+inline constexpr int kCloseItemId = -1;
+
+// Hot: under the pointer; pressed: the button went down on it and is still held.
+struct ItemState {
+  bool hot = false;
+  bool pressed = false;
+};
+
+// What an item needs from the popup that holds it.
+class CPopupItemHost {
+ public:
+  virtual drawing::CImageManager& GetImageManager() const noexcept = 0;
+  // The paint manager's font, for items without one of their own.
+  virtual HFONT GetDefaultTextFont() const noexcept = 0;
+  virtual ItemState GetItemState(const CPopupItem* item) const noexcept = 0;
+  virtual void DrawItem(HDC dc, CPopupItem& item) noexcept = 0;
+  virtual void RedrawControl() noexcept = 0;
+
+ protected:
+  ~CPopupItemHost() = default;
+};
 
 class CPopupItem : public fw::RefCounted {
  public:
@@ -24,7 +48,8 @@ class CPopupItem : public fw::RefCounted {
   CPopupItem(const RECT& rect, const wchar_t* caption, drawing::Color backgroundColor,
              drawing::Color borderColor);
 
-  virtual void Draw(HDC dc) noexcept;
+  // Through the popup, which knows the item's state and its paint manager.
+  void Draw(HDC dc) noexcept;
   virtual HFONT GetTextFont() const noexcept;
   virtual void OnInserted() noexcept {}
 
@@ -54,7 +79,7 @@ class CPopupItem : public fw::RefCounted {
   BOOL isButton = FALSE;
   int id = 0;
   RECT itemRect{};
-  CPopupControl* owner = nullptr;
+  CPopupItemHost* owner = nullptr;
   fw::UniqueFont captionFont;
   BOOL hyperlink = TRUE;
   std::wstring caption;

@@ -1,12 +1,9 @@
 #include "popup/popup_paint_manager.h"
 
 #include "drawing/color_manager.h"
-#include "drawing/dc_scopes.h"
 #include "drawing/draw_helpers.h"
 #include "drawing/gdi_objects.h"
 #include "drawing/image_manager.h"
-#include "popup/popup_control.h"
-#include "popup/popup_item.h"
 
 namespace zandle::popup {
 namespace {
@@ -19,7 +16,7 @@ bool HasIconImage(drawing::CImageManagerIcon* icon) noexcept { return icon && !i
 
 }  // namespace
 
-void CPopupPaintManager::RefreshTheme() noexcept {
+void CPopupPaintManager::RefreshTheme() {
   using drawing::GetColorManager;
   const drawing::CColorManager& colors = GetColorManager();
   textFont.reset();
@@ -34,16 +31,14 @@ void CPopupPaintManager::RefreshTheme() noexcept {
   hotBorderGradient.SetStandardColors(colors.GetColor(COLOR_BTNHIGHLIGHT), colors.GetColor(COLOR_BTNSHADOW));
 }
 
-void CPopupPaintManager::DrawPopupBackground(HDC dc, CPopupControl*, RECT r) noexcept {
+void CPopupPaintManager::DrawPopupBackground(HDC dc, RECT r) noexcept {
   drawing::GetDrawHelpers().FillGradient(dc, &r, backgroundGradient, true);
   if (frameGradient.startColor.Effective() == kNoColor) return;
   drawing::Draw3dRect(dc, r, frameGradient.startColor, frameGradient.endColor);
 }
 
-void CPopupPaintManager::DrawItemButtonFrame(HDC dc, CPopupItem* item) noexcept {
-  if (!item) return;
-  const RECT& rc = item->itemRect;
-  const bool hot = item->IsHot(), pressed = item->IsPressed();
+void CPopupPaintManager::DrawItemButtonFrame(HDC dc, const RECT& rc, ItemState state) noexcept {
+  const bool hot = state.hot, pressed = state.pressed;
   if (hot && pressed) {
     if (pressedFillColor != kNoColor) drawing::FillSolidRect(dc, rc, pressedFillColor);
     drawing::Draw3dRect(dc, rc, pressedBorderGradient.startColor, pressedBorderGradient.endColor);
@@ -53,34 +48,33 @@ void CPopupPaintManager::DrawItemButtonFrame(HDC dc, CPopupItem* item) noexcept 
   }
 }
 
-void CPopupPaintManager::DrawPopupItem(HDC dc, CPopupItem* item) noexcept {
-  if (!item) return;
-  RECT rc = item->itemRect;
-  if (item->backgroundColor != kNoColor) drawing::FillSolidRect(dc, rc, item->backgroundColor);
-  if (item->borderColor != kNoColor) drawing::Draw3dRect(dc, rc, item->borderColor, item->borderColor);
+void CPopupPaintManager::DrawPopupItem(HDC dc, CPopupItem& item, ItemState state) noexcept {
+  RECT rc = item.itemRect;
+  if (item.backgroundColor != kNoColor) drawing::FillSolidRect(dc, rc, item.backgroundColor);
+  if (item.borderColor != kNoColor) drawing::Draw3dRect(dc, rc, item.borderColor, item.borderColor);
 
-  const bool hot = item->IsHot(), pressed = item->IsPressed();
-  drawing::CImageManagerIcon* icon = item->GetImage();
+  const bool hot = state.hot, pressed = state.pressed;
+  drawing::CImageManagerIcon* icon = item.GetImage();
   if (HasIconImage(icon)) {
-    ::OffsetRect(&rc, item->iconOffset.x, item->iconOffset.y);
+    ::OffsetRect(&rc, item.iconOffset.x, item.iconOffset.y);
     drawing::CImageManagerIconImage* image = &icon->GetIcon();
     if (hot || pressed) {
-      if (item->isButton) DrawItemButtonFrame(dc, item);
+      if (item.isButton) DrawItemButtonFrame(dc, item.itemRect, state);
       image = hot && pressed ? &icon->GetCheckedIcon() : &icon->GetHotIcon();
     }
     icon->Draw(dc, POINT{rc.left, rc.top}, *image, SIZE{icon->GetWidth(), icon->GetHeight()});
     return;
   }
 
-  if (item->isButton) DrawItemButtonFrame(dc, item);
-  if (item->caption.empty()) return;
-  DrawItemCaption(dc, *item, hot);
+  if (item.isButton) DrawItemButtonFrame(dc, item.itemRect, state);
+  if (item.caption.empty()) return;
+  DrawItemCaption(dc, item, hot);
 }
 
 void CPopupPaintManager::DrawItemCaption(HDC dc, CPopupItem& item, bool hot) noexcept {
   const bool hotLink = hot && item.hyperlink;
   const CaptionFont font(item.GetTextFont(), hotLink, item.bold != FALSE, hotLink || item.bold);
-  drawing::CFontDC selected(dc, font.get());
+  const fw::ScopedSelectObject selected(dc, font.get());
 
   RECT t = item.itemRect;
   const int length = static_cast<int>(item.caption.size());

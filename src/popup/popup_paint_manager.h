@@ -10,11 +10,9 @@
 
 #include "drawing/paint_manager_color.h"
 #include "framework/gdi_handles.h"
+#include "popup/popup_item.h"
 
 namespace zandle::popup {
-
-class CPopupControl;
-class CPopupItem;
 
 class CPopupPaintManager {
  public:
@@ -23,11 +21,12 @@ class CPopupPaintManager {
   CPopupPaintManager& operator=(const CPopupPaintManager&) = delete;
   virtual ~CPopupPaintManager() = default;
 
-  virtual void DrawPopupBackground(HDC dc, CPopupControl* popup, RECT clientRect) noexcept;
-  virtual void RefreshTheme() noexcept;
+  virtual void DrawPopupBackground(HDC dc, RECT clientRect) noexcept;
+  virtual void RefreshTheme();
 
-  void DrawPopupItem(HDC dc, CPopupItem* item) noexcept;
-  void DrawItemButtonFrame(HDC dc, CPopupItem* item) noexcept;
+  // The popup tells each item's state: the paint manager never asks back.
+  void DrawPopupItem(HDC dc, CPopupItem& item, ItemState state) noexcept;
+  void DrawItemButtonFrame(HDC dc, const RECT& rect, ItemState state) noexcept;
 
   drawing::CPaintManagerColorGradient backgroundGradient;
   drawing::CPaintManagerColorGradient frameGradient;

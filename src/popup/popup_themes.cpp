@@ -76,13 +76,13 @@ void DrawLeftBar(HDC dc, const RECT& body) noexcept {
 
 }  // namespace
 
-void CPopupThemeOffice2000::RefreshTheme() noexcept {
+void CPopupThemeOffice2000::RefreshTheme() {
   CPopupPaintManager::RefreshTheme();
   const drawing::CColorManager& colors = drawing::GetColorManager();
   frameGradient.SetStandardColors(colors.GetColor(COLOR_BTNHIGHLIGHT), colors.GetColor(COLOR_BTNSHADOW));
 }
 
-void CPopupThemeOffice2000::DrawPopupBackground(HDC dc, CPopupControl*, RECT clientRect) noexcept {
+void CPopupThemeOffice2000::DrawPopupBackground(HDC dc, RECT clientRect) noexcept {
   RECT caption{};
   RECT r = DrawFrameAndCaption(dc, *this, clientRect, caption);
   Deflate(r);
@@ -94,7 +94,7 @@ void CPopupThemeOffice2000::DrawPopupBackground(HDC dc, CPopupControl*, RECT cli
   DrawLeftBar(dc, body);
 }
 
-void CPopupThemeOfficeXP::RefreshTheme() noexcept {
+void CPopupThemeOfficeXP::RefreshTheme() {
   CPopupThemeOffice2000::RefreshTheme();
   const drawing::CColorManager& colors = drawing::GetColorManager();
   backgroundGradient.SetStandardColor(colors.GetColor(drawing::EXT_COLOR_SOFT_FACE));
@@ -105,7 +105,7 @@ void CPopupThemeOfficeXP::RefreshTheme() noexcept {
   frameGradient.SetStandardColor(colors.GetColor(COLOR_BTNSHADOW));
 }
 
-void CPopupThemeOfficeXP::DrawPopupBackground(HDC dc, CPopupControl*, RECT clientRect) noexcept {
+void CPopupThemeOfficeXP::DrawPopupBackground(HDC dc, RECT clientRect) noexcept {
   RECT caption{};
   const RECT r = DrawFrameAndCaption(dc, *this, clientRect, caption);
   RECT body{r.left, r.top + kCaptionBandHeight, r.right, r.bottom};
@@ -113,7 +113,7 @@ void CPopupThemeOfficeXP::DrawPopupBackground(HDC dc, CPopupControl*, RECT clien
   DrawLeftBar(dc, body);
 }
 
-void CPopupThemeOffice2003::RefreshTheme() noexcept {
+void CPopupThemeOffice2003::RefreshTheme() {
   CPopupThemeOfficeXP::RefreshTheme();
   const drawing::CColorManager& colors = drawing::GetColorManager();
   const drawing::CPaintManagerColorGradient& face = colors.themeFaceGradient;
@@ -134,7 +134,7 @@ void CPopupThemeOffice2003::RefreshTheme() noexcept {
   pressedBorderGradient.SetStandardColor(border);
 }
 
-void CPopupThemeOffice2003::DrawPopupBackground(HDC dc, CPopupControl*, RECT r) noexcept {
+void CPopupThemeOffice2003::DrawPopupBackground(HDC dc, RECT r) noexcept {
   FillGradient(dc, r, backgroundGradient, false);
   drawing::Draw3dRect(dc, r, frameGradient.startColor, frameGradient.endColor);
   Deflate(r);
@@ -154,16 +154,10 @@ void CPopupThemeOffice2003::DrawPopupBackground(HDC dc, CPopupControl*, RECT r) 
   drawing::FillSolidRects(dc, dots, std::size(dots));
 }
 
-void CPopupThemeOffice2007::RefreshTheme() noexcept {
+void CPopupThemeOffice2007::RefreshTheme() {
   CPopupThemeOffice2003::RefreshTheme();
   const drawing::COffice2007Images& store = drawing::GetDefaultOffice2007Images();
-  const auto color = [&store](const wchar_t* key) noexcept -> Color {
-    try {
-      return store.GetImageColor(L"PopupControl", key);
-    } catch (...) {
-      return drawing::kNoColor;
-    }
-  };
+  const auto color = [&store](const wchar_t* key) { return store.GetImageColor(L"PopupControl", key); };
   backgroundGradient.SetStandardColors(color(L"BackgroundLight"), color(L"BackgroundDark"));
   captionGradient.SetStandardColors(color(L"CaptionLight"), color(L"CaptionDark"));
   frameGradient.SetStandardColor(color(L"FrameBorder"));
@@ -174,7 +168,7 @@ void CPopupThemeOffice2007::RefreshTheme() noexcept {
   hotBorderGradient.SetStandardColor(color(L"ButtonBorder"));
 }
 
-void CPopupThemeMSN::RefreshTheme() noexcept {
+void CPopupThemeMSN::RefreshTheme() {
   CPopupThemeOffice2000::RefreshTheme();
   hotFillColor = kMsnHotFill;
   hotBorderGradient.SetStandardColor(kMsnButtonBorder);
@@ -182,7 +176,7 @@ void CPopupThemeMSN::RefreshTheme() noexcept {
   pressedBorderGradient.SetStandardColor(kMsnButtonBorder);
 }
 
-void CPopupThemeMSN::DrawPopupBackground(HDC dc, CPopupControl*, RECT r) noexcept {
+void CPopupThemeMSN::DrawPopupBackground(HDC dc, RECT r) noexcept {
   drawing::Draw3dRect(dc, r, kMsnOuterLight, kMsnOuterDark);
   Deflate(r);
   drawing::Draw3dRect(dc, r, kMsnWhite, kMsnInnerDark);
@@ -201,15 +195,16 @@ void CPopupThemeMSN::DrawPopupBackground(HDC dc, CPopupControl*, RECT r) noexcep
   drawing::Draw3dRect(dc, RECT{r.left, t + 22, r.right, r.bottom}, kMsnFrameLight, kMsnFrameDark);
 }
 
-std::unique_ptr<CPopupPaintManager> CreatePaintManager(int theme) noexcept {
+std::unique_ptr<CPopupPaintManager> CreatePaintManager(PopupTheme theme) noexcept {
   switch (theme) {
-    case 0: return std::unique_ptr<CPopupPaintManager>(new (std::nothrow) CPopupThemeOffice2000);
-    case 1: return std::unique_ptr<CPopupPaintManager>(new (std::nothrow) CPopupThemeOfficeXP);
-    case 2: return std::unique_ptr<CPopupPaintManager>(new (std::nothrow) CPopupThemeOffice2003);
-    case 3: return std::unique_ptr<CPopupPaintManager>(new (std::nothrow) CPopupThemeMSN);
-    case 4: return std::unique_ptr<CPopupPaintManager>(new (std::nothrow) CPopupThemeOffice2007);
-    default: return std::unique_ptr<CPopupPaintManager>(new (std::nothrow) CPopupPaintManager);
+    case PopupTheme::Office2000: return std::unique_ptr<CPopupPaintManager>(new (std::nothrow) CPopupThemeOffice2000);
+    case PopupTheme::OfficeXP: return std::unique_ptr<CPopupPaintManager>(new (std::nothrow) CPopupThemeOfficeXP);
+    case PopupTheme::Office2003: return std::unique_ptr<CPopupPaintManager>(new (std::nothrow) CPopupThemeOffice2003);
+    case PopupTheme::MSN: return std::unique_ptr<CPopupPaintManager>(new (std::nothrow) CPopupThemeMSN);
+    case PopupTheme::Office2007: return std::unique_ptr<CPopupPaintManager>(new (std::nothrow) CPopupThemeOffice2007);
+    case PopupTheme::Plain: break;
   }
+  return std::unique_ptr<CPopupPaintManager>(new (std::nothrow) CPopupPaintManager);
 }
 
 }  // namespace zandle::popup

@@ -4,43 +4,43 @@
 
 #include <memory>
 
+#include "popup/core/popup_types.h"
 #include "popup/popup_paint_manager.h"
 
 namespace zandle::popup {
 
 class CPopupThemeOffice2000 : public CPopupPaintManager {
  public:
-  void DrawPopupBackground(HDC dc, CPopupControl* popup, RECT clientRect) noexcept override;
-  void RefreshTheme() noexcept override;
+  void DrawPopupBackground(HDC dc, RECT clientRect) noexcept override;
+  void RefreshTheme() override;
 };
 
 class CPopupThemeOfficeXP : public CPopupThemeOffice2000 {
  public:
-  void DrawPopupBackground(HDC dc, CPopupControl* popup, RECT clientRect) noexcept override;
-  void RefreshTheme() noexcept override;
+  void DrawPopupBackground(HDC dc, RECT clientRect) noexcept override;
+  void RefreshTheme() override;
 };
 
 class CPopupThemeOffice2003 : public CPopupThemeOfficeXP {
  public:
-  void DrawPopupBackground(HDC dc, CPopupControl* popup, RECT clientRect) noexcept override;
-  void RefreshTheme() noexcept override;
+  void DrawPopupBackground(HDC dc, RECT clientRect) noexcept override;
+  void RefreshTheme() override;
 
   drawing::CPaintManagerColorGradient captionGradient;
 };
 
 class CPopupThemeOffice2007 : public CPopupThemeOffice2003 {
  public:
-  void RefreshTheme() noexcept override;
+  void RefreshTheme() override;
 };
 
 class CPopupThemeMSN : public CPopupThemeOffice2000 {
  public:
-  void DrawPopupBackground(HDC dc, CPopupControl* popup, RECT clientRect) noexcept override;
-  void RefreshTheme() noexcept override;
+  void DrawPopupBackground(HDC dc, RECT clientRect) noexcept override;
+  void RefreshTheme() override;
 };
 
-// 0 Office2000, 1 OfficeXP, 2 Office2003, 3 MSN, 4 Office2007, any other the plain
-// manager; not yet refreshed. Null only when memory runs out.
-std::unique_ptr<CPopupPaintManager> CreatePaintManager(int theme) noexcept;
+// Not yet refreshed. Null only when memory runs out.
+std::unique_ptr<CPopupPaintManager> CreatePaintManager(PopupTheme theme) noexcept;
 
 }  // namespace zandle::popup

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <windowsx.h>
 
+#include "framework/guarded.h"
 #include "framework/module.h"
 #include "popup/popup_control.h"
 #include "popup/popup_item.h"
@@ -21,7 +22,7 @@ POINT PointOf(LPARAM lParam) noexcept { return {GET_X_LPARAM(lParam), GET_Y_LPAR
 }  // namespace
 
 BOOL CPopupControl::Create(HWND parent) noexcept {
-  if (hwnd_ && ::IsWindow(hwnd_)) return TRUE;
+  if (hwnd() && ::IsWindow(hwnd())) return TRUE;
   const bool layered = setLayeredAttributes_ && machine_.NeedsLayeredStyle();
   const ATOM windowClass = PopupWindowClass(&CPopupControl::WindowProc);
   if (!windowClass) return FALSE;
@@ -42,8 +43,8 @@ BOOL CPopupControl::Show(HWND parent) noexcept {
 
 BOOL CPopupControl::Close() noexcept {
   hotItem_ = pressedItem_ = nullptr;
-  const bool hadWindow = hwnd_ && ::IsWindow(hwnd_);
-  const BOOL destroyed = hadWindow ? ::DestroyWindow(hwnd_) : FALSE;
+  const bool hadWindow = hwnd() && ::IsWindow(hwnd());
+  const BOOL destroyed = hadWindow ? ::DestroyWindow(hwnd()) : FALSE;
   const Effects closed = machine_.Closed(hadWindow);
   if (!destroying_) Run(closed);  // the last thing Close does: the owner may delete us here
   return hadWindow ? destroyed : FALSE;
@@ -55,7 +56,7 @@ void CPopupControl::BeginShowing() noexcept { Run(machine_.BeginShowing()); }
 
 void CPopupControl::OnItemClick(CPopupItem* item) noexcept {
   if (!item) return;
-  if (item->id == -1) {
+  if (item->id == kCloseItemId) {
     Close();
   } else {
     Notify(ItemClicked, reinterpret_cast<LPARAM>(item));
@@ -95,17 +96,17 @@ bool CPopupControl::Run(const Effects& effects) noexcept {
         if (alive.expired()) return false;
         break;
       case EffectKind::StartTimer:
-        if (hwnd_) ::SetTimer(hwnd_, static_cast<UINT_PTR>(effect.value), effect.period, nullptr);
+        if (hwnd()) ::SetTimer(hwnd(), static_cast<UINT_PTR>(effect.value), effect.period, nullptr);
         break;
       case EffectKind::KillTimer:
-        if (hwnd_) ::KillTimer(hwnd_, static_cast<UINT_PTR>(effect.value));
+        if (hwnd()) ::KillTimer(hwnd(), static_cast<UINT_PTR>(effect.value));
         break;
       case EffectKind::ApplyCurrentState:
         ApplyFrame(effect);
         break;
       case EffectKind::SetAlpha:
-        if (hwnd_ && setLayeredAttributes_)
-          setLayeredAttributes_(hwnd_, 0, static_cast<BYTE>(effect.value), LWA_ALPHA);
+        if (hwnd() && setLayeredAttributes_)
+          setLayeredAttributes_(hwnd(), 0, static_cast<BYTE>(effect.value), LWA_ALPHA);
         break;
       case EffectKind::TrackLeave:
         TrackMouseLeave();
@@ -119,52 +120,39 @@ bool CPopupControl::Run(const Effects& effects) noexcept {
 }
 
 void CPopupControl::TrackMouseLeave() noexcept {
-  if (!hwnd_) return;
-  TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, hwnd_, 0};
+  if (!hwnd()) return;
+  TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, hwnd(), 0};
   ::TrackMouseEvent(&track);
 }
 
 void CPopupControl::ApplyFrame(const Effect& effect) noexcept {
-  if (!hwnd_) return;
+  if (!hwnd()) return;
   const Rect& r = effect.rect;
   RECT now{};
   // A fade step changes only the alpha: moving, repainting and updating a layered
   // window that shows the same picture at the same place costs Wine ~0.9 ms a frame.
-  const bool unchanged = ::IsWindowVisible(hwnd_) && ::GetWindowRect(hwnd_, &now) && now.left == r.left &&
+  const bool unchanged = ::IsWindowVisible(hwnd()) && ::GetWindowRect(hwnd(), &now) && now.left == r.left &&
                          now.top == r.top && now.right == r.right && now.bottom == r.bottom;
   if (!unchanged) {
-    ::SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, kApplyFlags);
-    ::InvalidateRect(hwnd_, nullptr, FALSE);
+    ::SetWindowPos(hwnd(), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, kApplyFlags);
+    ::InvalidateRect(hwnd(), nullptr, FALSE);
   }
-  if (effect.value != kKeepAlpha && setLayeredAttributes_ && (::GetWindowLongW(hwnd_, GWL_EXSTYLE) & WS_EX_LAYERED))
-    setLayeredAttributes_(hwnd_, 0, static_cast<BYTE>(effect.value), LWA_ALPHA);
-  if (!unchanged) ::UpdateWindow(hwnd_);
+  if (effect.value != kKeepAlpha && setLayeredAttributes_ && (::GetWindowLongW(hwnd(), GWL_EXSTYLE) & WS_EX_LAYERED))
+    setLayeredAttributes_(hwnd(), 0, static_cast<BYTE>(effect.value), LWA_ALPHA);
+  if (!unchanged) ::UpdateWindow(hwnd());
 }
 
 LRESULT CALLBACK CPopupControl::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-  CPopupControl* self = nullptr;
-  if (message == WM_NCCREATE) {
-    self = static_cast<CPopupControl*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    self->hwnd_ = hwnd;
-    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  } else {
-    self = reinterpret_cast<CPopupControl*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  }
-  if (!self) return ::DefWindowProcW(hwnd, message, wParam, lParam);
-  if (message == WM_NCDESTROY) {
-    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    self->hwnd_ = nullptr;
-    return ::DefWindowProcW(hwnd, message, wParam, lParam);
-  }
-  try {
-    return self->OnMessage(message, wParam, lParam);
-  } catch (...) {
-    return 0;  // a host's message loop must never see an exception
-  }
+  CPopupControl* creating = message == WM_NCCREATE
+                                ? static_cast<CPopupControl*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams)
+                                : nullptr;
+  CPopupControl* self = BoundTo(hwnd, message, creating, GWLP_USERDATA);
+  if (!self || message == WM_NCDESTROY) return ::DefWindowProcW(hwnd, message, wParam, lParam);
+  return fw::Guarded<LRESULT>(0, [&] { return self->OnMessage(message, wParam, lParam); });
 }
 
-LRESULT CPopupControl::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-  const HWND hwnd = hwnd_;  // the handlers may delete this object
+LRESULT CPopupControl::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  const HWND window = hwnd();  // the handlers may delete this object
   switch (message) {
     case WM_ERASEBKGND:
       return TRUE;
@@ -187,7 +175,7 @@ LRESULT CPopupControl::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) noe
       OnMouseMove(POINT{-1, -1});
       return 0;
     case WM_TIMER:
-      ::DefWindowProcW(hwnd, message, wParam, lParam);
+      ::DefWindowProcW(window, message, wParam, lParam);
       OnTimer(wParam);
       return 0;
     case WM_MOUSEACTIVATE:
@@ -195,12 +183,12 @@ LRESULT CPopupControl::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) noe
     default:
       break;
   }
-  return ::IsWindow(hwnd) ? ::DefWindowProcW(hwnd, message, wParam, lParam) : 0;
+  return ::IsWindow(window) ? ::DefWindowProcW(window, message, wParam, lParam) : 0;
 }
 
 void CPopupControl::OnPaint() noexcept {
   PAINTSTRUCT paint{};
-  const HDC dc = ::BeginPaint(hwnd_, &paint);
+  const HDC dc = ::BeginPaint(hwnd(), &paint);
   if (dc) {
     const SIZE size = GetPopupSize();
     {
@@ -208,14 +196,14 @@ void CPopupControl::OnPaint() noexcept {
       PaintPopup(buffer, size);
     }
   }
-  ::EndPaint(hwnd_, &paint);
+  ::EndPaint(hwnd(), &paint);
 }
 
 void CPopupControl::OnTimer(UINT_PTR id) noexcept { Run(machine_.OnTimer(static_cast<unsigned>(id))); }
 
 void CPopupControl::OnMouseMove(POINT point) noexcept {
   RECT client{};
-  ::GetClientRect(hwnd_, &client);
+  ::GetClientRect(hwnd(), &client);
   const bool inside = ::PtInRect(&client, point) || pressedItem_;
   if (!Run(machine_.MouseMoved(inside))) return;
   CPopupItem* hit = HitTest(point);
@@ -233,9 +221,9 @@ void CPopupControl::OnLButtonDown(POINT point) noexcept {
     DragLoop();
     return;
   }
-  if (!hit || !hwnd_) return;
+  if (!hit || !hwnd()) return;
   pressedItem_ = hit;
-  ::SetCapture(hwnd_);
+  ::SetCapture(hwnd());
   RedrawControl();
 }
 

@@ -4,6 +4,7 @@
 
 #include "popup/popup_paint_manager.h"
 #include "survey/layout_items.h"
+#include "survey/survey_items.h"
 #include "survey/survey_layout.h"
 
 namespace zandle::survey {
@@ -33,7 +34,7 @@ void UsePlainManager(popup::CPopupControl& popup) {
 void CloseButton(popup::CPopupControl& popup, RECT rect, UINT bitmap) {
   popup::CHyperLinkPopupItem* close = Add(popup, rect);
   close->SetIcons(bitmap, kBlackMask, kAllStates);
-  close->id = kCloseItemId;
+  close->id = ItemId(SurveyItem::Close);
 }
 
 struct CustomColors {
@@ -95,7 +96,7 @@ void LayoutWordTheme(popup::CPopupControl& popup, bool officeXP) {
   ok->textFormat = kCentredLine;
   ok->hyperlink = FALSE;
   ok->id = 1;
-  popup.SetTheme(officeXP ? 1 : 0);
+  popup.SetTheme(officeXP ? popup::PopupTheme::OfficeXP : popup::PopupTheme::Office2000);
   popup.RedrawControl();
 }
 
@@ -110,11 +111,11 @@ void LayoutProductInformation(popup::CPopupControl& popup) {
   popup::CHyperLinkPopupItem* text = Add(popup, {0, 50, 170, 100}, kProductText);
   text->textFormat = kWrappedCentred;
   text->FitHeight();
-  text->id = kLinkItemId;
+  text->id = ItemId(SurveyItem::Link);
   CloseButton(popup, {151, 6, 164, 19}, 300);
   Add(popup, {7, 6, 20, 19})->SetIcons(150, kBlackMask, kNormalState);
   Add(popup, {115, 102, 160, 120})->SetIcons(147, kBlackMask, kNormalState);
-  popup.SetTheme(3);
+  popup.SetTheme(popup::PopupTheme::MSN);
   popup.RedrawControl();
 }
 
@@ -129,7 +130,7 @@ void LayoutCustomColors(popup::CPopupControl& popup, int index) {
   text->textFormat = kWrappedCentred;
   text->captionColor = colors.body;
   text->FitHeight();
-  text->id = kLinkItemId;
+  text->id = ItemId(SurveyItem::Link);
   GiveIcon(*Add(popup, {12, 30, 12, 47}), 155, 32);
   popup::CHyperLinkPopupItem* heading = Add(popup, {5, 0, 170, 25}, L"Message for You");
   heading->textFormat = kLeftLine;
@@ -145,7 +146,7 @@ void LayoutTooltip(popup::CPopupControl& popup) {
   Add(popup, {0, 0, 220, 90}, nullptr, RGB(255, 255, 225), RGB(0, 0, 0));
   popup::CHyperLinkPopupItem* text = Add(popup, {20, 30, 200, 100}, kProductText);
   text->textFormat = kWrappedCentred;
-  text->id = kLinkItemId;
+  text->id = ItemId(SurveyItem::Link);
   popup::CHyperLinkPopupItem* heading = Add(popup, {5, 0, 170, 25}, L"Product information");
   heading->textFormat = kLeftLine;
   heading->bold = TRUE;

@@ -14,7 +14,7 @@ class SurveyClient {
   virtual const std::wstring& SatisfactionFunctionName() const noexcept = 0;
   virtual const std::wstring& SatisfactionLink() const noexcept = 0;
   // Sends the level to the service; 1 when it answered, else 0.
-  virtual int ReportSatisfaction(int level) noexcept = 0;
+  virtual int ReportSatisfaction(int level) = 0;
 };
 
 }  // namespace zandle::survey

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "survey/layout_items.h"
+#include "survey/survey_items.h"
 
 namespace zandle::survey {
 namespace {
@@ -15,8 +16,6 @@ constexpr COLORREF kLinkColor = RGB(32, 32, 255);
 constexpr UINT kFirstLevelBitmap = 160;
 constexpr UINT kCloseIcon = 156;
 constexpr int kCloseIconSize = 16;
-constexpr int kThemeOffice2003 = 2;
-constexpr int kThemeOffice2007 = 4;
 
 // Two ideographic spaces open the first line.
 constexpr wchar_t kRequest[] =
@@ -51,27 +50,27 @@ void LayoutSurvey(popup::CPopupControl& popup, const std::wstring& title, const 
   }
 
   CHyperLinkPopupItem* more = Add(popup, {226, 105, 309, 129}, kMoreInformation);
-  more->id = kLinkItemId;
+  more->id = ItemId(SurveyItem::Link);
   more->captionColor = kLinkColor;
   more->linkAddress = link;
 
-  for (int n = 0; n < 3; ++n) {
+  for (int n = 0; n < kSurveyLevels; ++n) {
     const LONG right = 121 + 85 * n;
     CHyperLinkPopupItem* level = Add(popup, {right - 71, 74, right, 90});
     level->SetIcons(kFirstLevelBitmap + n, layout::kMagentaMask, layout::kNormalState);
-    level->id = kLevelIds[n];
+    level->id = ItemId(kLevelItems[n]);
     level->isButton = TRUE;
   }
 
   CHyperLinkPopupItem* close = Add(popup, {308, 14, 324, 30});
   layout::GiveIcon(*close, kCloseIcon, kCloseIconSize);
-  close->id = kCloseItemId;
+  close->id = ItemId(SurveyItem::Close);
   close->isButton = TRUE;
 
-  popup.SetTheme(kThemeOffice2003);
+  popup.SetTheme(popup::PopupTheme::Office2003);
   popup.RedrawControl();
   if (office2007) {
-    popup.SetTheme(kThemeOffice2007);
+    popup.SetTheme(popup::PopupTheme::Office2007);
     popup.RedrawControl();
   }
 }

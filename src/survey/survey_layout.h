@@ -13,9 +13,6 @@ namespace zandle::survey {
 
 inline constexpr int kSurveyWidth = 329;
 inline constexpr int kSurveyHeight = 128;
-inline constexpr int kLevelIds[3] = {-3, -4, -5};
-inline constexpr int kLinkItemId = -2;
-inline constexpr int kCloseItemId = -1;
 
 // Model name, "-" and function name.
 std::wstring SurveyTitle(std::wstring_view modelName, std::wstring_view functionName);

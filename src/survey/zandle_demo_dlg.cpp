@@ -12,6 +12,7 @@
 #include "popup/popup_item.h"
 #include "survey/demo_layouts.h"
 #include "survey/survey_client.h"
+#include "survey/survey_items.h"
 #include "survey/survey_layout.h"
 #include "survey/zandle_ex.h"
 
@@ -36,7 +37,6 @@ constexpr UINT kDropDownNotification = 7;
 constexpr unsigned kMaxAnimationDelay = 60000;
 constexpr unsigned kMaxShowDelay = 600000;
 constexpr int kInitialTransparency = 200;
-constexpr int kLevelTable[] = {-3, -4, -5, -6, -7, -8};  // levels 1 to 6
 
 constexpr const wchar_t* kAnimationNames[] = {L"None", L"Fade", L"Slide", L"Unfold"};
 constexpr const wchar_t* kLayoutNames[] = {
@@ -44,14 +44,16 @@ constexpr const wchar_t* kLayoutNames[] = {
     L"Office 2007 PopupTheme",  L"Custom Blue PopupTheme",  L"Custom Black PopupTheme", L"Custom Green PopupTheme",
     L"Custom Red PopupTheme",   L"Tooltip PopupTheme"};
 
+using popup::AnimationKind;
+
 struct Preset {
-  int animationKind;
+  AnimationKind animationKind;
   unsigned animationDelay;
   int transparency;
   unsigned showDelay;
 };
-constexpr Preset kFadeOpaque{1, 500, 255, 3000}, kFadeSurvey{1, 500, 200, 3000}, kSlide{2, 350, 255, 3000},
-    kUnfold{3, 500, 255, 3000};
+constexpr Preset kFadeOpaque{AnimationKind::Fade, 500, 255, 3000}, kFadeSurvey{AnimationKind::Fade, 500, 200, 3000},
+    kSlide{AnimationKind::Slide, 350, 255, 3000}, kUnfold{AnimationKind::Unfold, 500, 255, 3000};
 constexpr Preset kPresets[kLayoutCount] = {kFadeOpaque, kFadeOpaque, kFadeSurvey, kSlide, kFadeSurvey,
                                            kSlide,      kSlide,      kSlide,      kSlide, kUnfold};
 
@@ -86,7 +88,7 @@ bool CZandleDemoDlg::Create() noexcept {
   return CreateModeless(fw::ThisModule(), kHostDialogTemplate, nullptr);
 }
 
-BOOL CZandleDemoDlg::OnInitDialog() noexcept {
+BOOL CZandleDemoDlg::OnInitDialog() {
   FillCombo(::GetDlgItem(hwnd(), kAnimationCombo), kAnimationNames, std::size(kAnimationNames));
   FillCombo(::GetDlgItem(hwnd(), kLayoutCombo), kLayoutNames, std::size(kLayoutNames));
   UpdateData(false);
@@ -118,7 +120,7 @@ void CZandleDemoDlg::UpdateData(bool fromControls) noexcept {
     const LRESULT layout = ::SendDlgItemMessageW(dialog, kLayoutCombo, CB_GETCURSEL, 0, 0);
     const LRESULT kind = ::SendDlgItemMessageW(dialog, kAnimationCombo, CB_GETCURSEL, 0, 0);
     layoutIndex = static_cast<int>(layout);
-    animationKind = static_cast<int>(kind);
+    animationKind = static_cast<AnimationKind>(kind);  // the list's index is the kind
     // A value out of range keeps the member as it was: nobody could be asked to fix it.
     BOOL ok = FALSE;
     const UINT delay = ::GetDlgItemInt(dialog, kAnimationDelayEdit, &ok, FALSE);
@@ -182,19 +184,15 @@ void CZandleDemoDlg::ShowSurveyPopup(int* levelOut) {
   EnableControls(false);
 }
 
-void CZandleDemoDlg::PlacePopup(int width, int height) noexcept {
+void CZandleDemoDlg::PlacePopup(int width, int height) {
   if (!activePopup) return;
   if (popupAnchor.x != -1 || popupAnchor.y != -1) activePopup->SetPopupPos(popupAnchor);
   const POINT anchor = activePopup->GetAnchorPoint();
   std::vector<popup::StackedPopup> onScreen;
-  try {
-    for (CZandleEx* p : popups) {
-      const POINT a = p->GetAnchorPoint();
-      const SIZE s = p->GetPopupSize();
-      onScreen.push_back({{a.x, a.y}, {s.cx, s.cy}});
-    }
-  } catch (...) {
-    onScreen.clear();  // out of memory: placed at its own anchor
+  for (CZandleEx* p : popups) {
+    const POINT a = p->GetAnchorPoint();
+    const SIZE s = p->GetPopupSize();
+    onScreen.push_back({{a.x, a.y}, {s.cx, s.cy}});
   }
   const popup::Point placed = popup::StackAbove({anchor.x, anchor.y}, {width, height}, onScreen);
   activePopup->SetPopupPos({placed.x, placed.y});
@@ -205,21 +203,18 @@ void CZandleDemoDlg::EnableControls(bool enable) noexcept {
     ::EnableWindow(child, enable ? TRUE : FALSE);
 }
 
-LRESULT CZandleDemoDlg::OnPopupNotify(WPARAM code, LPARAM sender) noexcept {
+LRESULT CZandleDemoDlg::OnPopupNotify(WPARAM code, LPARAM sender) {
   if (code == popup::ItemClicked) {
     auto* item = reinterpret_cast<popup::CPopupItem*>(sender);
     auto* owner = static_cast<CZandleEx*>(item->owner);
     if (!owner) return 1;
-    if (item->id == kLinkItemId) {
+    const SurveyItem clicked = SurveyItemOf(item->id);
+    if (clicked == SurveyItem::Link) {
       const std::wstring& link = static_cast<popup::CHyperLinkPopupItem*>(item)->linkAddress;
       ::ShellExecuteW(nullptr, L"open", link.c_str(), nullptr, nullptr, SW_SHOW);
-    } else {
-      const auto* level = std::find(std::begin(kLevelTable), std::end(kLevelTable), item->id);
-      if (level != std::end(kLevelTable)) {
-        const int n = static_cast<int>(level - std::begin(kLevelTable)) + 1;
-        client_.ReportSatisfaction(n);
-        if (owner->levelOut) *owner->levelOut = n;
-      }
+    } else if (const int level = LevelOf(clicked)) {
+      client_.ReportSatisfaction(level);
+      if (owner->levelOut) *owner->levelOut = level;
     }
     owner->Close();  // reports the closed state, in which the popup is destroyed
   } else if (code == popup::StateChanged) {
@@ -237,7 +232,7 @@ LRESULT CZandleDemoDlg::OnPopupNotify(WPARAM code, LPARAM sender) noexcept {
   return 1;
 }
 
-INT_PTR CZandleDemoDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+INT_PTR CZandleDemoDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case popup::PopupNotifyMessage:
       ::SetWindowLongPtrW(hwnd(), DWLP_MSGRESULT, OnPopupNotify(wParam, lParam));

@@ -12,6 +12,7 @@
 #include "drawing/themed_button.h"
 #include "framework/dialog.h"
 #include "framework/gdi_handles.h"
+#include "popup/core/popup_types.h"
 
 namespace zandle::survey {
 
@@ -32,17 +33,17 @@ class CZandleDemoDlg : public fw::Dialog {
   // Adds one popup and returns at once. `levelOut` receives the level the user picks,
   // after the survey export has returned.
   void ShowSurveyPopup(int* levelOut);
-  void PlacePopup(int width, int height) noexcept;
+  void PlacePopup(int width, int height);
   void ApplyLayoutPreset() noexcept;
   void BuildLayout();
   void EnableControls(bool enable) noexcept;
-  LRESULT OnPopupNotify(WPARAM code, LPARAM sender) noexcept;
+  LRESULT OnPopupNotify(WPARAM code, LPARAM sender);
   // Control values into the members (`fromControls`) or the members into the controls.
   void UpdateData(bool fromControls) noexcept;
 
   // Members the controls exchange with, and the state of the open popups.
   int layoutIndex = 2;
-  int animationKind = 1;
+  popup::AnimationKind animationKind = popup::AnimationKind::Fade;
   unsigned animationDelay = 500;
   unsigned showDelay = 3000;
   BOOL allowMove = TRUE;
@@ -51,8 +52,8 @@ class CZandleDemoDlg : public fw::Dialog {
   CZandleEx* activePopup = nullptr;
 
  protected:
-  BOOL OnInitDialog() noexcept override;
-  INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept override;
+  BOOL OnInitDialog() override;
+  INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
   void OnCommand(WORD id, WORD code) noexcept;

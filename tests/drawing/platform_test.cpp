@@ -2,10 +2,10 @@
 #include <windows.h>
 
 #include "drawing/color_manager.h"
-#include "drawing/dc_scopes.h"
 #include "drawing/draw_helpers.h"
 #include "drawing/entry_points.h"
 #include "drawing/gdi_objects.h"
+#include "drawing/offscreen_buffer.h"
 #include "drawing/themed_button.h"
 #include "drawing/win_theme_wrapper.h"
 #include "surface.h"
@@ -83,8 +83,10 @@ TEST(DeviceContextScopes, SelectionsAreRestoredAndObjectsDeleted) {
   const HGDIOBJ font = ::GetCurrentObject(s.dc(), OBJ_FONT);
   const GdiCounts before = GdiCounts::Now();
   {
-    CPenDC penScope(s.dc(), RGB(1, 2, 3));
-    CBrushDC brushScope(s.dc(), RGB(4, 5, 6));
+    const fw::UniquePen ownPen(::CreatePen(PS_SOLID, 1, RGB(1, 2, 3)));
+    const fw::UniqueBrush ownBrush(::CreateSolidBrush(RGB(4, 5, 6)));
+    const fw::ScopedSelectObject penScope(s.dc(), ownPen.get());
+    const fw::ScopedSelectObject brushScope(s.dc(), ownBrush.get());
     EXPECT_NE(::GetCurrentObject(s.dc(), OBJ_PEN), pen);
     EXPECT_NE(::GetCurrentObject(s.dc(), OBJ_BRUSH), brush);
     EXPECT_EQ(fw::UniquePen::LiveCount(), before.pens + 1);
@@ -95,31 +97,24 @@ TEST(DeviceContextScopes, SelectionsAreRestoredAndObjectsDeleted) {
 
   const HFONT other = static_cast<HFONT>(::GetStockObject(ANSI_FIXED_FONT));
   {
-    CFontDC fontScope(s.dc(), other);
+    const fw::ScopedSelectObject fontScope(s.dc(), other);
     EXPECT_EQ(::GetCurrentObject(s.dc(), OBJ_FONT), other);
   }
   EXPECT_EQ(::GetCurrentObject(s.dc(), OBJ_FONT), font);
-  { CFontDC none(s.dc(), nullptr); }
+  { const fw::ScopedSelectObject none(s.dc(), nullptr); }
   EXPECT_EQ(::GetCurrentObject(s.dc(), OBJ_FONT), font);
 
   const HBITMAP bitmap = testing::MakeSolidArgbBitmap(4, 4, 0xFF00FF00);
   {
-    CCompatibleDC compatible(s.dc(), bitmap);
-    EXPECT_EQ(::GetCurrentObject(compatible, OBJ_BITMAP), bitmap);
-    ::BitBlt(s.dc(), 0, 0, 4, 4, compatible, 0, 0, SRCCOPY);
+    const fw::UniqueMemoryDC compatible = CreateMemoryDC(s.dc());
+    const fw::ScopedSelectObject select(compatible.get(), bitmap);
+    EXPECT_EQ(::GetCurrentObject(compatible.get(), OBJ_BITMAP), bitmap);
+    ::BitBlt(s.dc(), 0, 0, 4, 4, compatible.get(), 0, 0, SRCCOPY);
   }
   EXPECT_EQ(s.Pixel(3, 3), RGB(0, 255, 0));
   EXPECT_EQ(GdiCounts::Now(), before);
   // No longer selected anywhere: a bitmap still selected would not be deleted.
   EXPECT_TRUE(::DeleteObject(bitmap));
-}
-
-TEST(DeviceContextScopes, TriangleIsFilledAndOutlined) {
-  Surface s(12, 12);
-  DrawTriangle(s.dc(), {1, 1}, {10, 1}, {1, 10}, RGB(0, 0, 200));
-  EXPECT_EQ(s.Pixel(3, 3), RGB(0, 0, 200));
-  EXPECT_EQ(s.Pixel(1, 1), RGB(0, 0, 200));
-  EXPECT_EQ(s.Pixel(10, 10), RGB(255, 255, 255));
 }
 
 TEST(WorkArea, AllFormsFallBackToThePrimaryWorkArea) {

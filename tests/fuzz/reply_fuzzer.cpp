@@ -6,7 +6,7 @@
 #include "client/core/app_info.h"
 #include "client/core/form_body.h"
 #include "client/core/reply_parser.h"
-#include "client/core/utf8.h"
+#include "text/utf8.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);

@@ -6,20 +6,23 @@
 
 #include <string>
 
+#include "zandle.h"
+
 namespace zandle::test {
 
 struct ZandleDll {
-  using SetServerAFn = void(__stdcall*)(const char*, unsigned int);
-  using SetServerWFn = void(__stdcall*)(const wchar_t*, unsigned int);
-  using GetAppInfoAFn = const char*(__stdcall*)(int, const char*, const char*);
-  using GetAppInfoWFn = const wchar_t*(__stdcall*)(int, const wchar_t*, const wchar_t*);
-  using UserEnterAFn = int(__stdcall*)(int, const char*);
-  using UserEnterWFn = int(__stdcall*)(int, const wchar_t*);
-  using UserLeaveFn = int(__stdcall*)(int);
-  using WriteLogAFn = int(__stdcall*)(int, int, const char*);
-  using WriteLogWFn = int(__stdcall*)(int, int, const wchar_t*);
-  using SatisfactionAFn = int(__stdcall*)(int, const char*, const char*, int*);
-  using SatisfactionWFn = int(__stdcall*)(int, const wchar_t*, const wchar_t*, int*);
+  // The types come from the public header: a signature is written there and nowhere else.
+  using SetServerAFn = decltype(&::SetServerA);
+  using SetServerWFn = decltype(&::SetServerW);
+  using GetAppInfoAFn = decltype(&::getAppInfoA);
+  using GetAppInfoWFn = decltype(&::getAppInfoW);
+  using UserEnterAFn = decltype(&::UserEnterA);
+  using UserEnterWFn = decltype(&::UserEnterW);
+  using UserLeaveFn = decltype(&::UserLeave);
+  using WriteLogAFn = decltype(&::WriteLogA);
+  using WriteLogWFn = decltype(&::WriteLogW);
+  using SatisfactionAFn = decltype(&::SatisfactionA);
+  using SatisfactionWFn = decltype(&::SatisfactionW);
 
   ZandleDll();
   ~ZandleDll();

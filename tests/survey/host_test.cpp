@@ -65,7 +65,7 @@ class HostTest : public ::testing::Test {
 TEST_F(HostTest, HiddenWindowWithTheSurveyPreset) {
   EXPECT_FALSE(::IsWindowVisible(host_.hwnd()));
   EXPECT_EQ(host_.layoutIndex, 2);
-  EXPECT_EQ(host_.animationKind, 1);
+  EXPECT_EQ(host_.animationKind, popup::AnimationKind::Fade);
   EXPECT_EQ(host_.animationDelay, 500u);
   EXPECT_EQ(host_.showDelay, 3000u);
   EXPECT_TRUE(host_.allowMove);
@@ -77,7 +77,7 @@ TEST_F(HostTest, HiddenWindowWithTheSurveyPreset) {
   ::SendDlgItemMessageW(host_.hwnd(), 1005, CB_SETCURSEL, 3, 0);
   ::SendMessageW(host_.hwnd(), WM_COMMAND, MAKEWPARAM(1005, CBN_SELCHANGE), 0);
   EXPECT_EQ(host_.layoutIndex, 3);
-  EXPECT_EQ(host_.animationKind, 2);
+  EXPECT_EQ(host_.animationKind, popup::AnimationKind::Slide);
   EXPECT_EQ(host_.animationDelay, 350u);
   EXPECT_EQ(::SendDlgItemMessageW(host_.hwnd(), 1006, TBM_GETPOS, 0, 0), 255);
 }

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "bench_compare.h"
-#include "drawing/dc_scopes.h"
+#include "drawing/offscreen_buffer.h"
 #include "framework/gdi_handles.h"
 #include "popup/popup_control.h"
 #include "popup/popup_item.h"
@@ -82,7 +82,7 @@ int main() {
   }, "kept buffer");
   const HDC keptDC = kept.Prepare(dc, SIZE{kWidth, kHeight});
   bench::Compare("  background into the kept buffer", 200, bare, "bare copy", [&] {
-    popup.GetPaintManager().DrawPopupBackground(keptDC, &popup, client);
+    popup.GetPaintManager().DrawPopupBackground(keptDC, client);
     ::GdiFlush();
   }, "background");
   for (int i = 0; i < popup.GetItemCount(); ++i) {

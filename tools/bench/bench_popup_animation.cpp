@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "bench_compare.h"
-#include "drawing/dc_scopes.h"
+#include "drawing/offscreen_buffer.h"
 #include "framework/gdi_handles.h"
 #include "popup/popup_control.h"
 #include "survey/survey_layout.h"

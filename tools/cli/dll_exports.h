@@ -3,20 +3,23 @@
 
 #include <windows.h>
 
+#include "zandle.h"
+
 namespace zandle::cli {
 
+// The types come from the public header: a signature is written there and nowhere else.
 struct Exports {
-  void(__stdcall* SetServerA)(const char*, unsigned) = nullptr;
-  void(__stdcall* SetServerW)(const wchar_t*, unsigned) = nullptr;
-  const char*(__stdcall* getAppInfoA)(int, const char*, const char*) = nullptr;
-  const wchar_t*(__stdcall* getAppInfoW)(int, const wchar_t*, const wchar_t*) = nullptr;
-  int(__stdcall* UserEnterA)(int, const char*) = nullptr;
-  int(__stdcall* UserEnterW)(int, const wchar_t*) = nullptr;
-  int(__stdcall* UserLeave)(int) = nullptr;
-  int(__stdcall* WriteLogA)(int, int, const char*) = nullptr;
-  int(__stdcall* WriteLogW)(int, int, const wchar_t*) = nullptr;
-  int(__stdcall* SatisfactionA)(int, const char*, const char*, int*) = nullptr;
-  int(__stdcall* SatisfactionW)(int, const wchar_t*, const wchar_t*, int*) = nullptr;
+  decltype(&::SetServerA) SetServerA = nullptr;
+  decltype(&::SetServerW) SetServerW = nullptr;
+  decltype(&::getAppInfoA) getAppInfoA = nullptr;
+  decltype(&::getAppInfoW) getAppInfoW = nullptr;
+  decltype(&::UserEnterA) UserEnterA = nullptr;
+  decltype(&::UserEnterW) UserEnterW = nullptr;
+  decltype(&::UserLeave) UserLeave = nullptr;
+  decltype(&::WriteLogA) WriteLogA = nullptr;
+  decltype(&::WriteLogW) WriteLogW = nullptr;
+  decltype(&::SatisfactionA) SatisfactionA = nullptr;
+  decltype(&::SatisfactionW) SatisfactionW = nullptr;
 };
 
 template <typename Fn>

@@ -8,6 +8,7 @@
 #include <cwchar>
 #include <string>
 
+#include "framework/guarded.h"
 #include "zandle_identity.h"
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
@@ -22,7 +23,7 @@ constexpr wchar_t kClassName[] = L"Zandle Identity Provider";
 std::atomic<long> g_liveObjects{0};
 std::atomic<long> g_locks{0};
 
-HRESULT ReadAccount(BSTR* account) noexcept {
+HRESULT ReadAccount(BSTR* account) {
   DWORD bytes = 0;
   LSTATUS status = RegGetValueW(HKEY_CURRENT_USER, kAccountKey, kAccountValue, RRF_RT_REG_SZ, nullptr, nullptr, &bytes);
   if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
@@ -95,7 +96,7 @@ class Identity final : public IZandleIdentity {
   HRESULT STDMETHODCALLTYPE GetAccount(BSTR* account) noexcept override {
     if (!account) return E_POINTER;
     *account = nullptr;
-    return ReadAccount(account);
+    return zandle::fw::Guarded<HRESULT>(E_OUTOFMEMORY, [&] { return ReadAccount(account); });
   }
 
  private:
@@ -161,13 +162,15 @@ HRESULT __stdcall DllCanUnloadNow() noexcept {
 }
 
 HRESULT __stdcall DllRegisterServer() noexcept {
-  const std::wstring inproc = std::wstring(kClassKey) + L"\\InprocServer32";
-  if (SetString(HKEY_CLASSES_ROOT, kClassKey, nullptr, kClassName) != ERROR_SUCCESS ||
-      SetString(HKEY_CLASSES_ROOT, inproc, nullptr, ModulePath()) != ERROR_SUCCESS ||
-      SetString(HKEY_CLASSES_ROOT, inproc, L"ThreadingModel", L"Both") != ERROR_SUCCESS) {
-    return SELFREG_E_CLASS;
-  }
-  return S_OK;
+  return zandle::fw::Guarded<HRESULT>(E_OUTOFMEMORY, [] {
+    const std::wstring inproc = std::wstring(kClassKey) + L"\\InprocServer32";
+    if (SetString(HKEY_CLASSES_ROOT, kClassKey, nullptr, kClassName) != ERROR_SUCCESS ||
+        SetString(HKEY_CLASSES_ROOT, inproc, nullptr, ModulePath()) != ERROR_SUCCESS ||
+        SetString(HKEY_CLASSES_ROOT, inproc, L"ThreadingModel", L"Both") != ERROR_SUCCESS) {
+      return SELFREG_E_CLASS;
+    }
+    return S_OK;
+  });
 }
 
 HRESULT __stdcall DllUnregisterServer() noexcept {

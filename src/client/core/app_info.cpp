@@ -1,7 +1,7 @@
 #include "client/core/app_info.h"
 
 #include "client/core/parse_int.h"
-#include "client/core/text_limits.h"
+#include "text/text_limits.h"
 
 namespace zandle {
 namespace {

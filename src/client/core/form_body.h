@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "client/core/text_limits.h"
+#include "text/text_limits.h"
 
 namespace zandle {
 

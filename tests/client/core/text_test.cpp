@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "client/core/text_limits.h"
-#include "client/core/utf8.h"
+#include "text/text_limits.h"
+#include "text/utf8.h"
 
 namespace zandle {
 namespace {

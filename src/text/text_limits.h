@@ -20,7 +20,7 @@ std::size_t FitPrefix(std::string_view text, std::size_t maxBytes, CharLengthFn 
 // Longest prefix of at most maxUnits UTF-16 units that does not split a surrogate pair.
 std::size_t FitPrefix(std::u16string_view text, std::size_t maxUnits) noexcept;
 
-// Buffers of the Part-style "N bytes including the terminator" form hold N - 1 bytes.
+// A buffer of N bytes, terminator included, holds N - 1 bytes of text.
 inline constexpr std::size_t ContentOf(std::size_t bufferSize) noexcept {
   return bufferSize == 0 ? 0 : bufferSize - 1;
 }

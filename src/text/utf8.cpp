@@ -1,4 +1,4 @@
-#include "client/core/utf8.h"
+#include "text/utf8.h"
 
 #include <cstdint>
 
@@ -37,35 +37,38 @@ void AppendUtf8(std::string& out, std::uint32_t cp) {
 
 }  // namespace
 
+Utf8Sequence ReadUtf8(std::string_view rest) noexcept {
+  if (rest.empty()) return {};
+  const auto b0 = static_cast<unsigned char>(rest[0]);
+  if (b0 < 0x80) return {1, true, b0};
+  std::size_t len = 0;
+  std::uint32_t cp = 0, min = 0;
+  if (b0 >= 0xC2 && b0 <= 0xDF) { len = 2; cp = b0 & 0x1F; min = 0x80; }
+  else if (b0 >= 0xE0 && b0 <= 0xEF) { len = 3; cp = b0 & 0x0F; min = 0x800; }
+  else if (b0 >= 0xF0 && b0 <= 0xF4) { len = 4; cp = b0 & 0x07; min = 0x10000; }
+  if (len == 0) return {1, false, 0};
+  for (std::size_t taken = 1; taken < len; ++taken) {
+    if (taken >= rest.size()) return {taken, false, 0};
+    const auto b = static_cast<unsigned char>(rest[taken]);
+    if ((b & 0xC0) != 0x80) return {taken, false, 0};
+    cp = (cp << 6) | (b & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return {len, false, 0};
+  return {len, true, static_cast<char32_t>(cp)};
+}
+
 std::u16string DecodeUtf8(std::string_view bytes) {
   std::u16string out;
   out.reserve(bytes.size());
   std::size_t i = 0;
   while (i < bytes.size()) {
-    const auto b0 = static_cast<unsigned char>(bytes[i]);
-    if (b0 == 0) { ++i; continue; }
-    if (b0 < 0x80) { out.push_back(b0); ++i; continue; }
-    std::size_t len = 0;
-    std::uint32_t cp = 0, min = 0;
-    if (b0 >= 0xC2 && b0 <= 0xDF) { len = 2; cp = b0 & 0x1F; min = 0x80; }
-    else if (b0 >= 0xE0 && b0 <= 0xEF) { len = 3; cp = b0 & 0x0F; min = 0x800; }
-    else if (b0 >= 0xF0 && b0 <= 0xF4) { len = 4; cp = b0 & 0x07; min = 0x10000; }
-    std::size_t taken = 1;
-    bool ok = len != 0;
-    for (; ok && taken < len; ++taken) {
-      if (i + taken >= bytes.size()) { ok = false; break; }
-      const auto b = static_cast<unsigned char>(bytes[i + taken]);
-      if ((b & 0xC0) != 0x80) { ok = false; break; }
-      cp = (cp << 6) | (b & 0x3F);
-    }
-    if (ok && (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) ok = false;
-    if (ok) {
-      AppendCodePoint(out, cp);
-      i += len;
-    } else {
+    const Utf8Sequence sequence = ReadUtf8(bytes.substr(i));
+    if (!sequence.valid) {
       out.push_back(kReplacement);
-      i += taken == 0 ? 1 : taken;
+    } else if (sequence.codePoint != 0) {
+      AppendCodePoint(out, sequence.codePoint);
     }
+    i += sequence.length;
   }
   return out;
 }

@@ -1,20 +1,14 @@
-#include "client/core/text_limits.h"
+#include "text/text_limits.h"
+
+#include "text/utf8.h"
 
 namespace zandle {
 
 std::size_t Utf8CharLength(std::string_view rest) noexcept {
   if (rest.empty()) return 0;
-  const auto lead = static_cast<unsigned char>(rest[0]);
-  std::size_t want = 1;
-  if (lead >= 0xF0 && lead <= 0xF4) want = 4;
-  else if (lead >= 0xE0) want = lead <= 0xEF ? 3 : 1;
-  else if (lead >= 0xC2) want = 2;
-  if (want > rest.size()) return 1;
   // A malformed sequence counts byte by byte, so a cut never lands inside a valid one.
-  for (std::size_t i = 1; i < want; ++i) {
-    if ((static_cast<unsigned char>(rest[i]) & 0xC0) != 0x80) return 1;
-  }
-  return want;
+  const Utf8Sequence sequence = ReadUtf8(rest);
+  return sequence.valid ? sequence.length : 1;
 }
 
 std::size_t SingleByteCharLength(std::string_view rest) noexcept {

@@ -1,10 +1,9 @@
-// Device-context scope objects: each selects or creates on construction and puts back
-// or deletes on destruction. None is copyable.
+// Off-screen painting: a bitmap kept between paints, and the scope that paints into it
+// and copies the result to the target.
 #pragma once
 
 #include <windows.h>
 
-#include "drawing/color_functions.h"
 #include "framework/gdi_handles.h"
 
 namespace zandle::drawing {
@@ -50,60 +49,5 @@ class CBufferDC {
   COffscreenBuffer own_;  // before dc_: the constructor prepares it
   HDC dc_ = nullptr;
 };
-
-class CCompatibleDC {
- public:
-  CCompatibleDC(HDC reference, HBITMAP bitmap) noexcept;
-  CCompatibleDC(const CCompatibleDC&) = delete;
-  CCompatibleDC& operator=(const CCompatibleDC&) = delete;
-  virtual ~CCompatibleDC();
-
-  HDC GetSafeHdc() const noexcept { return memory_.get(); }
-  operator HDC() const noexcept { return memory_.get(); }
-
- private:
-  fw::UniqueMemoryDC memory_;
-  HGDIOBJ previous_ = nullptr;
-};
-
-class CFontDC {
- public:
-  CFontDC(HDC dc, HFONT font) noexcept;
-  CFontDC(const CFontDC&) = delete;
-  CFontDC& operator=(const CFontDC&) = delete;
-  virtual ~CFontDC();
-
- private:
-  HDC dc_;
-  HGDIOBJ previous_ = nullptr;
-};
-
-class CPenDC {
- public:
-  CPenDC(HDC dc, Color color) noexcept;
-  CPenDC(const CPenDC&) = delete;
-  CPenDC& operator=(const CPenDC&) = delete;
-  virtual ~CPenDC();
-
- private:
-  HDC dc_;
-  fw::UniquePen pen_;
-  HGDIOBJ previous_ = nullptr;
-};
-
-class CBrushDC {
- public:
-  CBrushDC(HDC dc, Color color) noexcept;
-  CBrushDC(const CBrushDC&) = delete;
-  CBrushDC& operator=(const CBrushDC&) = delete;
-  virtual ~CBrushDC();
-
- private:
-  HDC dc_;
-  fw::UniqueBrush brush_;
-  HGDIOBJ previous_ = nullptr;
-};
-
-void DrawTriangle(HDC dc, POINT p0, POINT p1, POINT p2, Color color) noexcept;
 
 }  // namespace zandle::drawing
