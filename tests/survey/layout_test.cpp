@@ -4,7 +4,6 @@
 #include <string>
 #include <typeinfo>
 
-#include "picture_file.h"
 #include "popup/popup_control.h"
 #include "popup/popup_item.h"
 #include "popup/popup_themes.h"
@@ -140,17 +139,6 @@ TEST(DemoLayouts, ItemTablesWhereThePicturesAndFittingShow) {
   LayoutTooltip(tip);
   EXPECT_EQ(Item(tip, 0)->backgroundColor, RGB(255, 255, 225));
   EXPECT_EQ(Item(tip, 3)->GetImage()->GetWidth(), 18);
-}
-
-TEST(DemoLayouts, PicturesOfEveryLayout) {
-  for (int index = 0; index < kLayoutCount; ++index) {
-    CPopupControl popup;
-    BuildLayout(popup, index, SurveyTitle(L"ZandleDemo", L"Print"), L"");
-    const SIZE size = LayoutSize(index);
-    drawing::testing::Surface surface(size.cx, size.cy);
-    popup.PaintPopup(surface.dc(), size);
-    EXPECT_FALSE(popup::testing::SavePicture(surface, "layout" + std::to_string(index)).empty()) << index;
-  }
 }
 
 }  // namespace
