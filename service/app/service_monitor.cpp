@@ -126,8 +126,8 @@ std::string ServiceMonitor::render(const ConnectionCounts& connections, const St
   appendSample(out, "zandle_store_queue_depth", "worker=\"writer\"", static_cast<double>(writer.queueDepth()));
   appendSample(out, "zandle_store_queue_depth", "worker=\"reader\"", static_cast<double>(reader.queueDepth()));
   const StoreWorkerStats stats = writer.stats();
-  appendHeader(out, "zandle_records_written_total", "counter", "Writes committed to the store.");
-  appendSample(out, "zandle_records_written_total", "", static_cast<double>(stats.jobs - stats.failures));
+  appendHeader(out, "zandle_records_written_total", "counter", "Client reports committed to the store.");
+  appendSample(out, "zandle_records_written_total", "", static_cast<double>(stats.records));
   appendHeader(out, "zandle_store_failures_total", "counter", "Writes the store failed.");
   appendSample(out, "zandle_store_failures_total", "", static_cast<double>(stats.failures));
   return out;

@@ -45,21 +45,27 @@ void ServiceRouter::health(const Responder& respond) {
 }
 
 void ServiceRouter::metrics(const HttpRequest& request, const Responder& respond) {
-  if (!request.viaSecondListener) {
-    if (metricsListener_) return respond(plainTextResponse(404, "Metrics are served on the metrics address"));
-    const Caller caller = parts_.dashboard.identify(request).caller;
-    if (caller != Caller::Script && caller != Caller::Browser) {
-      HttpResponse refused = plainTextResponse(401, "A dashboard token is required");
-      refused.refusal = caller == Caller::Throttled ? "sign_in_lockout" : "wrong_token";
-      if (caller == Caller::Nobody) refused.refusal = {};
-      return respond(std::move(refused));
-    }
+  if (!request.viaSecondListener && metricsListener_) {
+    return respond(plainTextResponse(404, "Metrics are served on the metrics address"));
   }
+  // The server's table is read on its thread, here, even when the token is checked elsewhere.
+  const ConnectionCounts connections = server_ ? server_->connectionCounts() : ConnectionCounts{};
+  if (request.viaSecondListener) return sendMetrics(connections, respond);
+  parts_.dashboard.identify(request, [this, connections, respond](std::optional<Caller> caller) {
+    if (!caller) return respond(plainTextResponse(503, "Storage unavailable"));
+    if (*caller == Caller::Script || *caller == Caller::Browser) return sendMetrics(connections, respond);
+    HttpResponse refused = plainTextResponse(*caller == Caller::Throttled ? 429 : 401, "A dashboard token is required");
+    if (*caller == Caller::Throttled) refused.refusal = "sign_in_lockout";
+    if (*caller == Caller::WrongToken) refused.refusal = "wrong_token";
+    respond(std::move(refused));
+  });
+}
+
+void ServiceRouter::sendMetrics(const ConnectionCounts& connections, const Responder& respond) {
   HttpResponse response;
   response.contentType = "text/plain; version=0.0.4; charset=utf-8";
   response.headers.emplace_back("Cache-Control", "no-store");
-  response.body = parts_.monitor.render(server_ ? server_->connectionCounts() : ConnectionCounts{}, parts_.writer,
-                                        parts_.reader);
+  response.body = parts_.monitor.render(connections, parts_.writer, parts_.reader);
   respond(std::move(response));
 }
 

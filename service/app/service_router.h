@@ -36,6 +36,7 @@ class ServiceRouter {
  private:
   void health(const Responder& respond);
   void metrics(const HttpRequest& request, const Responder& respond);
+  void sendMetrics(const ConnectionCounts& connections, const Responder& respond);
 
   RouterParts parts_;
   const HttpServer* server_ = nullptr;

@@ -10,6 +10,7 @@ namespace zandle::service {
 namespace {
 
 constexpr std::string_view kCookieName = "zandle_session";
+constexpr std::size_t kSessionIdBytes = 32;
 
 std::string_view trimmed(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
@@ -52,43 +53,55 @@ std::optional<std::string> sessionCookieValue(const HttpRequest& request) {
 
 }  // namespace
 
-Identity DashboardAccess::identify(const HttpRequest& request) {
+Identity DashboardAccess::identify(const HttpRequest& request, AccessRecords& records) {
+  pruneNowAndThen(records, request.arrivalMillis);
   const auto fromQuery = FormFields::parse(request.query).single("token");
   const auto fromHeader = bearerToken(request);
   if (fromQuery || fromHeader) {
-    if (const std::int64_t locked = lockedFor(request)) return {Caller::Throttled, std::nullopt, locked};
+    if (const std::int64_t locked = lockedFor(request, records)) return {Caller::Throttled, std::nullopt, locked};
     // Both must be right when both are given.
     if ((fromQuery && !token_.matches(*fromQuery)) || (fromHeader && !token_.matches(*fromHeader))) {
-      recordFailure(request);
+      recordFailure(request, records);
       return {Caller::WrongToken, std::nullopt};
     }
     return {fromQuery ? Caller::QueryToken : Caller::Script, std::nullopt};
   }
   if (const auto id = sessionCookieValue(request)) {
-    if (auto session = sessions_.find(*id, request.arrivalMillis)) return {Caller::Browser, std::move(session)};
+    if (auto session = records.findSession(*id, request.arrivalMillis)) return {Caller::Browser, std::move(session)};
   }
   return {Caller::Nobody, std::nullopt};
 }
 
-std::optional<DashboardSession> DashboardAccess::signIn(const HttpRequest& request, std::string_view candidate) {
-  if (lockedFor(request) > 0) return std::nullopt;
+std::optional<DashboardSession> DashboardAccess::signIn(const HttpRequest& request, std::string_view candidate,
+                                                        AccessRecords& records) {
+  if (lockedFor(request, records) > 0) return std::nullopt;
   if (!token_.matches(candidate)) {
-    recordFailure(request);
+    recordFailure(request, records);
     return std::nullopt;
   }
-  return sessions_.open(request.arrivalMillis);
+  DashboardSession session{randomHex(kSessionIdBytes), randomHex(kSessionIdBytes),
+                           request.arrivalMillis + settings_.sessionLifetimeMillis};
+  records.saveSession(session, request.arrivalMillis);
+  return session;
 }
 
-std::int64_t DashboardAccess::lockedFor(const HttpRequest& request) {
-  return throttle_.lockedFor(addressKey(clientAddress(request)), request.arrivalMillis);
+std::int64_t DashboardAccess::lockedFor(const HttpRequest& request, AccessRecords& records) {
+  return records.lockedFor(addressKey(clientAddress(request)), request.arrivalMillis);
 }
 
-void DashboardAccess::recordFailure(const HttpRequest& request) {
+void DashboardAccess::pruneNowAndThen(AccessRecords& records, std::int64_t nowMillis) {
+  constexpr std::int64_t kPruneEveryMillis = 60'000;
+  std::int64_t last = lastPruneMillis_;
+  if (nowMillis - last < kPruneEveryMillis || !lastPruneMillis_.compare_exchange_strong(last, nowMillis)) return;
+  records.prune(nowMillis);
+}
+
+void DashboardAccess::recordFailure(const HttpRequest& request, AccessRecords& records) {
   const std::string key = addressKey(clientAddress(request));
   wrongTokens_.note("security: wrong dashboard token from " + key);
-  if (throttle_.recordFailure(key, request.arrivalMillis)) {
+  if (records.recordFailure(key, request.arrivalMillis)) {
     logWarning("security: sign-in locked out for " + key + " for " +
-               std::to_string(throttle_.windowMillis() / 1000) + " s after repeated wrong tokens");
+               std::to_string(throttle_.windowMillis / 1000) + " s after repeated wrong tokens");
   }
 }
 

@@ -9,9 +9,10 @@
 #include <vector>
 
 #include "common/coalesced_log.h"
+#include <atomic>
+
+#include "dashboard/access_records.h"
 #include "dashboard/access_token.h"
-#include "dashboard/session_store.h"
-#include "dashboard/sign_in_throttle.h"
 #include "http/http_request.h"
 
 namespace zandle::service {
@@ -37,20 +38,20 @@ struct Identity {
   std::int64_t lockedMillis = 0;  // Throttled: how long the lockout still lasts
 };
 
+// Sessions and lockouts are read and written through the AccessRecords given,
+// on the store writer's thread.
 class DashboardAccess {
  public:
   DashboardAccess(AccessToken token, AccessSettings settings)
-      : token_(std::move(token)), settings_(std::move(settings)), sessions_(settings_.sessionLifetimeMillis) {}
+      : token_(std::move(token)), settings_(std::move(settings)) {}
 
-  Identity identify(const HttpRequest& request);
+  Identity identify(const HttpRequest& request, AccessRecords& records);
   // A sign-in with `candidate`; counts a failure. Nothing when refused.
-  std::optional<DashboardSession> signIn(const HttpRequest& request, std::string_view candidate);
+  std::optional<DashboardSession> signIn(const HttpRequest& request, std::string_view candidate,
+                                         AccessRecords& records);
   // Milliseconds this caller's address stays locked out; 0 when it is not.
-  std::int64_t lockedFor(const HttpRequest& request);
-  void signOut(const DashboardSession& session) { sessions_.close(session.id); }
-  void rememberTimeZone(const DashboardSession& session, std::string_view name) {
-    sessions_.setTimeZone(session.id, name);
-  }
+  std::int64_t lockedFor(const HttpRequest& request, AccessRecords& records);
+  const SignInThrottleSettings& throttleSettings() const { return throttle_; }
 
   std::string sessionCookie(const DashboardSession& session, const HttpRequest& request) const;
   std::string clearedCookie(const HttpRequest& request) const;
@@ -62,13 +63,14 @@ class DashboardAccess {
  private:
   bool isTrustedProxy(std::string_view address) const;
   bool fromTrustedProxy(const HttpRequest& request) const { return isTrustedProxy(request.peerAddress); }
-  void recordFailure(const HttpRequest& request);
+  void recordFailure(const HttpRequest& request, AccessRecords& records);
+  void pruneNowAndThen(AccessRecords& records, std::int64_t nowMillis);
   bool overTls(const HttpRequest& request) const;
 
   AccessToken token_;
   AccessSettings settings_;
-  SessionStore sessions_;
-  SignInThrottle throttle_;
+  SignInThrottleSettings throttle_;
+  std::atomic<std::int64_t> lastPruneMillis_{0};
   CoalescedLog wrongTokens_{LogSeverity::Warning};  // a guesser sends thousands a second
 };
 

@@ -10,6 +10,7 @@
 #include "dashboard/dashboard_page.h"
 #include "dashboard/export_writer.h"
 #include "common/text_escape.h"
+#include "store/sql_connection.h"
 #include "http/form_decoder.h"
 #include "ingest/app_info.h"
 #include "ingest/report_fields.h"
@@ -68,7 +69,47 @@ void DashboardHandler::handle(const HttpRequest& request, const Responder& respo
                      (request.path.starts_with(kExportPrefix) && get &&
                       isExportName(std::string_view(request.path).substr(kExportPrefix.size())));
   if (!known) return respond(plainTextResponse(404, "Not found"));
-  const Identity identity = access_.identify(request);
+  auto shared = std::make_shared<HttpRequest>(request);
+  auto identity = std::make_shared<Identity>();
+  const bool queued = withAccess(
+      [this, shared, identity](AccessRecords& records) {
+        *identity = access_.identify(*shared, records);
+        if (identity->caller != Caller::QueryToken || shared->method != "GET") return;
+        // The token leaves the address bar, history and logs: a session takes its place.
+        identity->session = access_.signIn(*shared, *FormFields::parse(shared->query).single("token"), records);
+        if (!identity->session) identity->lockedMillis = access_.lockedFor(*shared, records);
+      },
+      [this, shared, identity, respond](bool succeeded) {
+        if (!succeeded) return respond(unavailable());
+        proceed(*shared, *identity, respond);
+      });
+  if (!queued) respond(unavailable());
+}
+
+bool DashboardHandler::withAccess(std::function<void(AccessRecords&)> decide, std::function<void(bool)> then) {
+  return writer_.submit({[this, decide](Database& database) {
+                           if (SqlConnection* sql = database.sqlConnection()) {
+                             SqlAccessRecords records(*sql, access_.throttleSettings());
+                             return decide(records);
+                           }
+                           decide(memoryRecords_);
+                         },
+                         std::move(then)});
+}
+
+void DashboardHandler::identify(const HttpRequest& request, std::function<void(std::optional<Caller>)> then) {
+  auto shared = std::make_shared<HttpRequest>(request);
+  auto caller = std::make_shared<Caller>(Caller::Nobody);
+  const bool queued = withAccess(
+      [this, shared, caller](AccessRecords& records) { *caller = access_.identify(*shared, records).caller; },
+      [caller, then](bool succeeded) { then(succeeded ? std::optional<Caller>(*caller) : std::nullopt); });
+  if (!queued) then(std::nullopt);
+}
+
+void DashboardHandler::proceed(const HttpRequest& request, const Identity& identity, const Responder& respond) {
+  const bool get = request.method == "GET";
+  const bool post = request.method == "POST";
+  const bool page = isPagePath(request.path);
   switch (identity.caller) {
     case Caller::Throttled:
       return respond(lockedOut(identity.lockedMillis, "Too many wrong tokens from this address. Try again later."));
@@ -83,15 +124,11 @@ void DashboardHandler::handle(const HttpRequest& request, const Responder& respo
       if (get && page) return respond(guarded(htmlPage(401, loginPage(""))));
       return respond(plainTextResponse(401, "A dashboard token is required"));
     case Caller::QueryToken: {
-      // The token leaves the address bar, history and logs: a session takes its place.
       if (!get) return respond(plainTextResponse(400, "Send the token in the body or a header"));
-      const auto session = access_.signIn(request, *FormFields::parse(request.query).single("token"));
-      if (!session) {
-        return respond(lockedOut(access_.lockedFor(request), "Too many wrong tokens from this address."));
-      }
+      if (!identity.session) return respond(lockedOut(identity.lockedMillis, "Too many wrong tokens from this address."));
       const std::string query = queryWithoutToken(request.query);
       HttpResponse redirect = redirectResponse(request.path + (query.empty() ? "" : "?" + query));
-      redirect.headers.emplace_back("Set-Cookie", access_.sessionCookie(*session, request));
+      redirect.headers.emplace_back("Set-Cookie", access_.sessionCookie(*identity.session, request));
       return respond(guarded(std::move(redirect)));
     }
     case Caller::Script:
@@ -105,19 +142,29 @@ void DashboardHandler::handle(const HttpRequest& request, const Responder& respo
 }
 
 void DashboardHandler::signIn(const HttpRequest& request, const Responder& respond) {
-  if (const std::int64_t locked = access_.lockedFor(request)) {
-    return respond(lockedOut(locked, "Too many wrong tokens from this address. Try again later."));
-  }
-  const auto candidate = FormFields::parse(request.body).single("token");
-  const auto session = access_.signIn(request, candidate.value_or(""));
-  if (!session) {
-    HttpResponse refused = guarded(htmlPage(401, loginPage("That is not the dashboard token.")));
-    refused.refusal = "wrong_token";
-    return respond(std::move(refused));
-  }
-  HttpResponse redirect = redirectResponse("/");
-  redirect.headers.emplace_back("Set-Cookie", access_.sessionCookie(*session, request));
-  respond(guarded(std::move(redirect)));
+  auto shared = std::make_shared<HttpRequest>(request);
+  auto locked = std::make_shared<std::int64_t>(0);
+  auto session = std::make_shared<std::optional<DashboardSession>>();
+  const bool queued = withAccess(
+      [this, shared, locked, session](AccessRecords& records) {
+        *session = std::nullopt;
+        *locked = access_.lockedFor(*shared, records);
+        if (*locked > 0) return;
+        *session = access_.signIn(*shared, FormFields::parse(shared->body).single("token").value_or(""), records);
+      },
+      [this, shared, locked, session, respond](bool succeeded) {
+        if (!succeeded) return respond(unavailable());
+        if (*locked > 0) return respond(lockedOut(*locked, "Too many wrong tokens from this address. Try again later."));
+        if (!*session) {
+          HttpResponse refused = guarded(htmlPage(401, loginPage("That is not the dashboard token.")));
+          refused.refusal = "wrong_token";
+          return respond(std::move(refused));
+        }
+        HttpResponse redirect = redirectResponse("/");
+        redirect.headers.emplace_back("Set-Cookie", access_.sessionCookie(**session, *shared));
+        respond(guarded(std::move(redirect)));
+      });
+  if (!queued) respond(unavailable());
 }
 
 void DashboardHandler::signOut(const HttpRequest& request, const Identity& identity, const Responder& respond) {
@@ -126,11 +173,15 @@ void DashboardHandler::signOut(const HttpRequest& request, const Identity& ident
     if (!csrf || !sameSecret(*csrf, identity.session->csrf)) {
       return respond(guarded(htmlPage(403, messagePage("Not signed out", "The form did not come from this session."))));
     }
-    access_.signOut(*identity.session);
   }
   HttpResponse redirect = redirectResponse("/");
   redirect.headers.emplace_back("Set-Cookie", access_.clearedCookie(request));
-  respond(guarded(std::move(redirect)));
+  if (!identity.session) return respond(guarded(std::move(redirect)));
+  auto reply = std::make_shared<HttpResponse>(guarded(std::move(redirect)));
+  const std::string id = identity.session->id;
+  const bool queued = withAccess([id](AccessRecords& records) { records.closeSession(id); },
+                                 [reply, respond](bool succeeded) { respond(succeeded ? *reply : unavailable()); });
+  if (!queued) respond(unavailable());
 }
 
 void DashboardHandler::showPage(const HttpRequest& request, const Identity& identity, const Responder& respond) {
@@ -139,7 +190,10 @@ void DashboardHandler::showPage(const HttpRequest& request, const Identity& iden
       request.query, request.arrivalMillis,
       identity.session ? TimeZone::named(identity.session->timeZone) : TimeZone::utc());
   if (identity.session && filter.zone->name() != identity.session->timeZone) {
-    access_.rememberTimeZone(*identity.session, filter.zone->name());
+    // Remembered in passing: the page does not wait for it.
+    withAccess([id = identity.session->id, zone = filter.zone->name()](AccessRecords& records) {
+      records.setTimeZone(id, zone);
+    }, [](bool) {});
   }
   const std::string formToken = identity.session ? identity.session->csrf : std::string();
   const FormFields form = FormFields::parse(request.query);

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
 
 #include "dashboard/dashboard_access.h"
 #include "http/http_request.h"
@@ -25,19 +27,24 @@ class DashboardHandler {
       : reader_(reader), writer_(writer), access_(std::move(token), std::move(access)), limits_(limits) {}
 
   void handle(const HttpRequest& request, const Responder& respond);
-  // Who asks, by the dashboard's rules (for other pages behind its token).
-  Identity identify(const HttpRequest& request) { return access_.identify(request); }
+  // Who asks, by the dashboard's rules (for other pages behind its token); `then` gets
+  // nothing when the store could not say.
+  void identify(const HttpRequest& request, std::function<void(std::optional<Caller>)> then);
 
  private:
   void showPage(const HttpRequest& request, const Identity& identity, const Responder& respond);
   void exportFile(const HttpRequest& request, const Responder& respond);
   void signIn(const HttpRequest& request, const Responder& respond);
   void signOut(const HttpRequest& request, const Identity& identity, const Responder& respond);
+  void proceed(const HttpRequest& request, const Identity& identity, const Responder& respond);
+  // Runs `decide` with the sign-in records in a writer transaction, then `then` with its success.
+  bool withAccess(std::function<void(AccessRecords&)> decide, std::function<void(bool)> then);
   void changeConfig(const HttpRequest& request, const Identity& identity, const Responder& respond);
 
   StoreWorker& reader_;
   StoreWorker& writer_;
   DashboardAccess access_;
+  MemoryAccessRecords memoryRecords_;  // for a service without a store
   DashboardLimits limits_;
 };
 

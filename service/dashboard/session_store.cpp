@@ -2,21 +2,14 @@
 
 #include <algorithm>
 
-#include "dashboard/access_token.h"
+#include "common/clock.h"
 
 namespace zandle::service {
-namespace {
 
-constexpr std::size_t kIdBytes = 32;
-
-}  // namespace
-
-DashboardSession SessionStore::open(std::int64_t nowMillis) {
-  DashboardSession session{randomHex(kIdBytes), randomHex(kIdBytes), nowMillis + lifetimeMillis_};
+void SessionStore::save(const DashboardSession& session) {
   std::lock_guard lock(mutex_);
-  makeRoom(nowMillis);
+  makeRoom(nowMillis());
   sessions_[session.id] = session;
-  return session;
 }
 
 std::optional<DashboardSession> SessionStore::find(std::string_view id, std::int64_t nowMillis) {

@@ -1,5 +1,5 @@
 // Dashboard sign-ins: random session ids, each with its own form token and an
-// end. Kept in memory, so a restart signs everybody out.
+// end. In memory, for a service without a store.
 #pragma once
 
 #include <cstddef>
@@ -20,21 +20,18 @@ struct DashboardSession {
 
 class SessionStore {
  public:
-  SessionStore(std::int64_t lifetimeMillis, std::size_t capacity = 10'000)
-      : lifetimeMillis_(lifetimeMillis), capacity_(capacity) {}
+  explicit SessionStore(std::size_t capacity = 10'000) : capacity_(capacity) {}
 
-  DashboardSession open(std::int64_t nowMillis);
+  void save(const DashboardSession& session);
   // Nothing for an unknown or expired id.
   std::optional<DashboardSession> find(std::string_view id, std::int64_t nowMillis);
   void close(std::string_view id);
   void setTimeZone(std::string_view id, std::string_view name);
 
-  std::int64_t lifetimeMillis() const { return lifetimeMillis_; }
 
  private:
   void makeRoom(std::int64_t nowMillis);
 
-  const std::int64_t lifetimeMillis_;
   const std::size_t capacity_;
   std::mutex mutex_;
   std::unordered_map<std::string, DashboardSession> sessions_;

@@ -78,6 +78,7 @@ void IngestionHandler::handle(const HttpRequest& request, const Responder& respo
 }
 
 void IngestionHandler::submit(StoreJob job, const Responder& respond) {
+  job.clientRecord = true;
   if (!writer_.submit(std::move(job))) respond(storageFailure());
 }
 

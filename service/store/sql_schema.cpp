@@ -89,6 +89,14 @@ constexpr std::string_view kLoginDetailIdIndex =
 constexpr std::string_view kServiceHealthTable =
     "CREATE TABLE IF NOT EXISTS service_health (id INTEGER PRIMARY KEY, checked_ms BIGINT NOT NULL)";
 
+// Dashboard sign-ins and the sign-in lockout, shared by every instance on the store.
+constexpr std::string_view kDashboardAccessTables =
+    "CREATE TABLE IF NOT EXISTS dashboard_sessions (id TEXT PRIMARY KEY, csrf TEXT NOT NULL, "
+    "expires_ms BIGINT NOT NULL, time_zone TEXT NOT NULL);"
+    "CREATE INDEX IF NOT EXISTS dashboard_sessions_by_expiry ON dashboard_sessions (expires_ms);"
+    "CREATE TABLE IF NOT EXISTS sign_in_failures (address TEXT PRIMARY KEY, window_start_ms BIGINT NOT NULL, "
+    "failures INTEGER NOT NULL, locked_until_ms BIGINT NOT NULL)";
+
 bool sessionsHaveLoginDetailId(SqlConnection& sql) {
   if (sql.dialect() == SqlDialect::Sqlite) {
     return !sql.run("SELECT 1 FROM pragma_table_info('sessions') WHERE name = 'login_detail_id'").rows.empty();
@@ -108,6 +116,7 @@ void upgradeSchema(SqlConnection& sql) {
     if (!sessionsHaveLoginDetailId(sql)) sql.runScript(kLoginDetailIdUpgrade);
     sql.runScript(kLoginDetailIdIndex);
     sql.runScript(kServiceHealthTable);
+    sql.runScript(kDashboardAccessTables);
     sql.runScript("COMMIT");
   } catch (const std::exception&) {
     try {

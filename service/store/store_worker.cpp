@@ -147,13 +147,17 @@ void StoreWorker::runGroup(std::vector<StoreJob>& jobs) {
     for (std::size_t i = 0; i < jobs.size(); ++i) succeeded[i] = runInTransaction(jobs, i, 1);
     transactions += jobs.size();
   }
-  std::uint64_t failures = 0;
-  for (std::size_t i = 0; i < jobs.size(); ++i) failures += !succeeded[i];
+  std::uint64_t failures = 0, records = 0;
+  for (std::size_t i = 0; i < jobs.size(); ++i) {
+    failures += !succeeded[i];
+    records += succeeded[i] && jobs[i].clientRecord;
+  }
   finishAll(jobs, succeeded);
   std::lock_guard lock(mutex_);
   stats_.jobs += jobs.size();
   stats_.transactions += transactions;
   stats_.failures += failures;
+  stats_.records += records;
 }
 
 void StoreWorker::runOneByOne(std::vector<StoreJob>& jobs) {

@@ -26,6 +26,7 @@ struct StoreJob {
   // Called once, after the commit (true) or after the job has failed (false).
   std::function<void(bool succeeded)> finish;
   std::chrono::steady_clock::time_point submitted{};  // set by submit
+  bool clientRecord = false;  // a report from a client, counted in the stats' records
 };
 
 // OneByOne is for reads: each job alone, outside transactions, tried twice.
@@ -35,6 +36,7 @@ struct StoreWorkerStats {
   std::uint64_t jobs = 0;
   std::uint64_t transactions = 0;
   std::uint64_t failures = 0;
+  std::uint64_t records = 0;  // client reports committed
 };
 
 class StoreWorker {

@@ -64,6 +64,7 @@ class LockoutTest : public testing::Test {
                                                    "Content-Type: application/x-www-form-urlencoded\r\n"
                                                    "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
   }
+  void lockOutAndFlood(int floodAddresses);
   std::size_t lockoutLines() const {
     const std::string log = service_->process().log();
     std::size_t count = 0;
@@ -75,8 +76,18 @@ class LockoutTest : public testing::Test {
   std::unique_ptr<RunningService> service_;
 };
 
+// Without a store the lockout lives in memory, in tables of bounded size; with one, in the store.
 TEST_F(LockoutTest, ALockoutOutlastsAFloodOfFailuresFromOtherAddressesAndIsLoggedOnce) {
-  start({"--trusted-proxy", "127.0.0.1"});
+  for (const bool inStore : {false, true}) {
+    SCOPED_TRACE(inStore ? "in the store" : "in memory");
+    std::vector<std::string> arguments{"--trusted-proxy", "127.0.0.1"};
+    if (!inStore) arguments.insert(arguments.end(), {"--store", "none"});
+    start(arguments);
+    lockOutAndFlood(inStore ? 1'000 : 12'000);
+  }
+}
+
+void LockoutTest::lockOutAndFlood(int floodAddresses) {
   const std::string guesser = "X-Forwarded-For: 192.0.2.7\r\n";
   for (int attempt = 0; attempt < 10; ++attempt) EXPECT_EQ(signIn("wrong-" + std::to_string(attempt), guesser).status, 401);
   const HttpReply locked = signIn(kToken, guesser);
@@ -88,7 +99,7 @@ TEST_F(LockoutTest, ALockoutOutlastsAFloodOfFailuresFromOtherAddressesAndIsLogge
   // One wrong token each from more addresses than the table held before.
   SignInConnection flood(service_->port());
   int refusedInFlood = 0;
-  for (int i = 0; i < 12'000; ++i) {
+  for (int i = 0; i < floodAddresses; ++i) {
     const std::string address = "10.1." + std::to_string(i / 256) + "." + std::to_string(i % 256);
     const int status = flood.signIn("wrong", "X-Forwarded-For: " + address + "\r\n");
     ASSERT_NE(status, 0) << i;
