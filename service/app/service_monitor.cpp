@@ -66,7 +66,10 @@ ServiceMonitor::~ServiceMonitor() {
 // Called on the server's thread only.
 void ServiceMonitor::answered(const AnsweredRequest& request) {
   const std::string_view route = routeLabel(request.path);
-  requests_.add("method=\"" + std::string(route) + "\",status=\"" + std::to_string(request.status) + "\"");
+  {
+    std::lock_guard lock(requestsMutex_);
+    ++requests_[{route, request.status}];
+  }
   requestSeconds_.observe(request.seconds);
   if (!accessLog_) return;
   // Never the query (it may hold a token) nor any header.
@@ -109,7 +112,14 @@ std::string ServiceMonitor::render(const ConnectionCounts& connections, const St
                                    const StoreWorker& reader) const {
   std::string out;
   appendHeader(out, "zandle_requests_total", "counter", "Requests answered, by web method or dashboard part and status.");
-  requests_.render(out, "zandle_requests_total");
+  {
+    std::lock_guard lock(requestsMutex_);
+    for (const auto& [key, count] : requests_) {
+      appendSample(out, "zandle_requests_total",
+                   "method=\"" + std::string(key.first) + "\",status=\"" + std::to_string(key.second) + "\"",
+                   static_cast<double>(count));
+    }
+  }
   requestSeconds_.render(out, "zandle_request_duration_seconds", "Time from a request's arrival to its reply sent.");
   writer.latency().render(out, "zandle_store_write_duration_seconds",
                           "Time from a write's submission to its commit (or failure).");

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "common/coalesced_log.h"
 #include "common/metrics.h"
@@ -35,7 +36,9 @@ class ServiceMonitor final : public HttpObserver {
  private:
   void flushAccessLog();
 
-  LabelledCounter requests_;
+  // (route, status): routes are literals, so counting builds no string.
+  mutable std::mutex requestsMutex_;
+  std::map<std::pair<std::string_view, int>, std::uint64_t> requests_;
   LabelledCounter refusals_;
   Histogram requestSeconds_;
   std::mutex securityMutex_;

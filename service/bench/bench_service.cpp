@@ -37,6 +37,7 @@ struct Settings {
   std::string postgresUrl;
   std::vector<Sending> modes{Sending::NewConnections, Sending::KeepAlive};
   std::vector<bool> accessLog{false};  // each store without and/or with --access-log
+  std::string compareBinary;  // another build, measured beside this one
 };
 
 const char* describe(Sending mode) {
@@ -65,6 +66,7 @@ struct Target {
   std::unique_ptr<ServiceProcess> process;
   std::vector<Measurement> totals;  // one per mode
   std::size_t baseline = 0;  // the "none" target its figures are compared with
+  std::string binary;
 };
 
 Measurement runLoad(std::uint16_t port, const Settings& settings, Sending mode) {
@@ -128,6 +130,7 @@ Settings parseSettings(int argc, char** argv) {
     else if (flag == "--seconds") settings.seconds = std::clamp(std::stod(value), 0.2, 60.0);
     else if (flag == "--rounds") settings.rounds = std::clamp(std::stoi(value), 1, 20);
     else if (flag == "--postgres") settings.postgresUrl = value;
+    else if (flag == "--compare-service") settings.compareBinary = value;
     else if (flag == "--access-log" && value == "off") settings.accessLog = {false};
     else if (flag == "--access-log" && value == "on") settings.accessLog = {true};
     else if (flag == "--access-log" && value == "both") settings.accessLog = {false, true};
@@ -146,14 +149,22 @@ int main(int argc, char** argv) {
     const Settings settings = parseSettings(argc, argv);
     zandle::testkit::TemporaryDirectory directory;
     std::vector<Target> targets;
+    std::vector<std::pair<std::string, bool>> builds{{settings.serviceBinary, false}};
+    if (!settings.compareBinary.empty()) builds.emplace_back(settings.compareBinary, true);
+    for (const auto& build : builds)
     for (const bool logged : settings.accessLog) {
+      const std::string& binary = build.first;
+      const bool compared = build.second;
+      if (compared && logged) continue;  // an older build may have no access log
       const std::size_t baseline = targets.size();
-      const std::string suffix = logged ? std::to_string(baseline) : "";
+      const std::string suffix = std::to_string(baseline);
       std::vector<std::string> logging;
       if (logged) logging = {"--access-log", directory.path() + "/access" + suffix + ".log"};
       const auto add = [&](std::string name, std::vector<std::string> arguments) {
         arguments.insert(arguments.end(), logging.begin(), logging.end());
-        targets.push_back({std::move(name) + (logged ? " +access log" : ""), std::move(arguments), nullptr, {}, baseline});
+        name += logged ? " +access log" : "";
+        name += compared ? " [compared build]" : "";
+        targets.push_back({std::move(name), std::move(arguments), nullptr, {}, baseline, binary});
       };
       add("none (answers, stores nothing)", {"--store", "none"});
       add("sqlite (WAL, synchronous FULL)", {"--store", "sqlite:" + directory.path() + "/bench" + suffix + ".db"});
@@ -164,7 +175,7 @@ int main(int argc, char** argv) {
     warmUp.seconds = 0.3;
     for (auto& target : targets) {
       target.arguments.insert(target.arguments.end(), {"--token", "bench-token-0123456789"});
-      target.process = ServiceProcess::start(settings.serviceBinary, target.arguments);
+      target.process = ServiceProcess::start(target.binary, target.arguments);
       target.totals.resize(settings.modes.size());
       runLoad(target.process->port(), warmUp, settings.modes.front());
     }

@@ -45,8 +45,10 @@ struct Connection {
   bool chunked = false;
   bool awaitingPiece = false;
   // Waiting for a request with none begun: the first to go when the table is full.
+  // Linked in the server's list of idle connections, longest idle first; no allocation per request.
   bool idle = false;
-  std::int64_t idleSince = 0;
+  Connection* idlePrevious = nullptr;
+  Connection* idleNext = nullptr;
   // Turned away at accept: answered 503 and read until the peer closes; not in the table's count.
   bool refused = false;
   bool viaSecondListener = false;

@@ -193,8 +193,8 @@ std::string_view HttpServer::admissionRefusal(const std::string& key) {
 }
 
 bool HttpServer::closeOldestIdle() {
-  if (idle_.empty()) return false;
-  close(idle_.begin()->second);
+  if (!idleFirst_) return false;
+  close(idleFirst_->id);
   report("idle_connection_closed");
   return true;
 }
@@ -223,14 +223,18 @@ void HttpServer::refuse(int fd, std::string_view reply) {
 void HttpServer::markIdle(Connection& connection) {
   if (connection.idle || connection.state != ConnectionState::Reading || connection.parser.hasInput()) return;
   connection.idle = true;
-  connection.idleSince = steadyMillis();
-  idle_.emplace(connection.idleSince, connection.id);
+  connection.idlePrevious = idleLast_;
+  connection.idleNext = nullptr;
+  (idleLast_ ? idleLast_->idleNext : idleFirst_) = &connection;
+  idleLast_ = &connection;
 }
 
 void HttpServer::markBusy(Connection& connection) {
   if (!connection.idle) return;
   connection.idle = false;
-  idle_.erase({connection.idleSince, connection.id});
+  (connection.idlePrevious ? connection.idlePrevious->idleNext : idleFirst_) = connection.idleNext;
+  (connection.idleNext ? connection.idleNext->idlePrevious : idleLast_) = connection.idlePrevious;
+  connection.idlePrevious = connection.idleNext = nullptr;
 }
 
 // Thousands of connections leave their buffers with the allocator when they

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -129,7 +128,8 @@ class HttpServer {
   int spareFd_ = -1;
   std::unordered_map<std::uint64_t, std::unique_ptr<Connection>> connections_;
   std::unordered_map<std::string, std::size_t> connectionsPerAddress_;
-  std::set<std::pair<std::int64_t, std::uint64_t>> idle_;  // (idle since, id)
+  Connection* idleFirst_ = nullptr;  // idle longest
+  Connection* idleLast_ = nullptr;
   std::size_t refusedOpen_ = 0;
   std::size_t peakSinceTrim_ = 0;
   std::uint64_t nextId_;

@@ -176,6 +176,67 @@ TEST(AttackTest, SlowConnectionsFromOneAddressDoNotLockOthersOut) {
   EXPECT_LT(normal.median(), 50.0) << "median latency in ms of the normal client";
 }
 
+// Idle connections (nothing sent) from many addresses, each address under the
+// per-address and reserved limits, topped up whenever the service closes one,
+// until they fill the whole table.
+TEST(AttackTest, IdleConnectionsFromManyAddressesFillingTheTableDoNotLockOthersOut) {
+  raiseDescriptorLimit();
+  constexpr int kAddresses = 200, kPerAddress = 15;
+  RunningService service(Backend::Sqlite, {"--max-connections", std::to_string(kAddresses * kPerAddress),
+                                           "--head-timeout-ms", "60000", "--request-timeout-ms", "60000"});
+  const auto until = Clock::now() + std::chrono::seconds(12);
+  std::atomic<std::size_t> held{0}, mostHeld{0};
+  std::thread attacker([&] {
+    std::vector<std::vector<int>> open(kAddresses);
+    while (Clock::now() < until) {
+      std::size_t total = 0;
+      std::vector<pollfd> ready;
+      for (int a = 0; a < kAddresses; ++a) {
+        const std::string source = "127.0.1." + std::to_string(a + 1);
+        while (open[a].size() < kPerAddress) {
+          const int fd = testkit::connectLoopback(service.port(), source);
+          if (fd < 0) break;
+          open[a].push_back(fd);
+        }
+        total += open[a].size();
+        for (int fd : open[a]) ready.push_back({fd, POLLIN, 0});
+      }
+      held = total;
+      mostHeld = std::max(mostHeld.load(), total);
+      poll(ready.data(), ready.size(), 20);
+      std::size_t at = 0;
+      for (auto& fds : open) {
+        std::vector<int> kept;
+        for (int fd : fds) {
+          if (ready[at++].revents) {
+            close(fd);
+          } else {
+            kept.push_back(fd);
+          }
+        }
+        fds.swap(kept);
+      }
+    }
+    for (auto& fds : open) {
+      for (int fd : fds) close(fd);
+    }
+  });
+  while (mostHeld < static_cast<std::size_t>(kAddresses * kPerAddress) - 50 && Clock::now() < until) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  NormalClientRecord normal = runNormalClient(service.port(), until, std::chrono::milliseconds(20));
+  attacker.join();
+  normal.print("idle connections filling the table from 200 addresses");
+  const int calls = normal.succeeded + normal.overloaded + normal.otherwise;
+  std::printf("idle connections held at most: %zu; normal client's answered share: %.1f %%\n", mostHeld.load(),
+              calls ? 100.0 * normal.succeeded / calls : 0.0);
+
+  EXPECT_GE(mostHeld.load(), static_cast<std::size_t>(kAddresses * kPerAddress) - 50) << "the attack never got going";
+  EXPECT_GT(normal.succeeded, 100);
+  EXPECT_GE(normal.succeeded, calls * 99 / 100);
+  EXPECT_LT(normal.median(), 50.0) << "median latency in ms of the normal client";
+}
+
 TEST(AttackTest, OneAddressIsHeldToItsConnectionCapAndOthersGetIn) {
   RunningService service(Backend::Sqlite, {"--max-connections-per-address", "5", "--head-timeout-ms", "60000",
                                            "--request-timeout-ms", "60000"});
