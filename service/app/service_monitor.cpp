@@ -17,13 +17,11 @@ std::vector<double> latencyBounds() {
   return {0.0005, 0.001, 0.0025, 0.005, 0.01, 0.025, 0.05, 0.1, 0.25, 0.5, 1, 2.5, 5, 10};
 }
 
-// "2026-12-07T14:45:43.123Z": sortable, and what log tools parse.
-std::string isoTime(std::int64_t millis) {
-  std::string text = formatUtc(millis);
+// "2026-12-07T14:45:43": with the milliseconds after it, sortable and what log tools parse.
+std::string isoSecond(std::int64_t millis) {
+  std::string text = formatUtc(millis - ((millis % 1000) + 1000) % 1000);
   if (const std::size_t space = text.find(' '); space != std::string::npos) text[space] = 'T';
-  char fraction[8];
-  std::snprintf(fraction, sizeof fraction, ".%03dZ", static_cast<int>(((millis % 1000) + 1000) % 1000));
-  return text + fraction;
+  return text;
 }
 
 }  // namespace
@@ -73,10 +71,17 @@ void ServiceMonitor::answered(const AnsweredRequest& request) {
   requestSeconds_.observe(request.seconds);
   if (!accessLog_) return;
   // Never the query (it may hold a token) nor any header.
-  char figures[96];
+  const std::int64_t millis = request.arrivalMillis;
+  const std::int64_t second = millis / 1000 - (millis % 1000 < 0);
+  if (second != accessSecond_) {
+    accessSecond_ = second;
+    accessSecondText_ = isoSecond(millis);
+  }
+  char figures[128];
+  std::snprintf(figures, sizeof figures, ".%03dZ ", static_cast<int>(((millis % 1000) + 1000) % 1000));
+  accessPending_.append(accessSecondText_).append(figures).append(request.peer).append(" ");
   std::snprintf(figures, sizeof figures, " %d %llu %.1fms\n", request.status,
                 static_cast<unsigned long long>(request.bytes), request.seconds * 1000);
-  accessPending_.append(isoTime(request.arrivalMillis)).append(" ").append(request.peer).append(" ");
   accessPending_.append(request.method).append(" ").append(request.path).append(figures);
   if (accessPending_.size() >= kAccessLogBuffer) flushAccessLog();
 }

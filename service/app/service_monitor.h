@@ -46,6 +46,9 @@ class ServiceMonitor final : public HttpObserver {
   std::FILE* accessLog_ = nullptr;
   bool ownsAccessLog_ = false;
   std::string accessPending_;
+  // The date and time to the second, formatted once a second rather than per line.
+  std::int64_t accessSecond_ = -1;
+  std::string accessSecondText_;
 };
 
 // The label the request is counted under: the web method, or the kind of dashboard request.
