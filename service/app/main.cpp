@@ -109,6 +109,11 @@ int serve(const ServiceOptions& options) {
   settings.requestTimeoutMs = options.requestTimeoutMs;
   settings.maxConnections =
       std::min(options.maxConnections, descriptors > kDescriptorsKeptBack ? descriptors - kDescriptorsKeptBack : 1);
+  // Refusals are answered with the descriptors the table leaves over.
+  const std::size_t spare = descriptors > kDescriptorsKeptBack + settings.maxConnections
+                                ? descriptors - kDescriptorsKeptBack - settings.maxConnections
+                                : 0;
+  settings.maxRefusedOpen = std::min(settings.maxRefusedOpen, spare);
   settings.maxConnectionsPerAddress = options.maxConnectionsPerAddress;
   settings.reservedConnections = options.reservedConnections.value_or(settings.maxConnections / 10);
   HttpServer server(settings, [&router](HttpRequest&& request, Responder respond) {

@@ -41,8 +41,6 @@ constexpr std::string_view kAddressOverloadReply =
     "HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/plain\r\nContent-Length: 39\r\n"
     "Retry-After: 1\r\nConnection: close\r\n\r\nToo many connections from this address\n";
 static_assert(kAddressOverloadReply.size() - kAddressOverloadReply.find("\r\n\r\n") - 4 == 39);
-// Refused connections being answered at once; each lasts at most the linger time.
-constexpr std::size_t kMaxRefusedOpen = 4096;
 constexpr std::size_t kTrimAfterConnections = 256;
 
 }  // namespace
@@ -200,7 +198,7 @@ bool HttpServer::closeOldestIdle() {
 }
 
 void HttpServer::refuse(int fd, std::string_view reply) {
-  if (refusedOpen_ >= kMaxRefusedOpen) {
+  if (refusedOpen_ >= settings_.maxRefusedOpen) {
     // Beyond this many at once the refusal is sent and the socket dropped.
     [[maybe_unused]] auto sent = send(fd, reply.data(), reply.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     ::close(fd);

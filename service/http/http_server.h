@@ -58,6 +58,8 @@ struct ServerSettings {
   // than fewConnections, so that no single address can take the rest.
   std::size_t reservedConnections = 1'000;
   std::size_t fewConnections = 16;
+  // Refused connections being answered at once, beside the table; each lasts at most lingerMs.
+  std::size_t maxRefusedOpen = 4096;
   HttpObserver* observer = nullptr;
 };
 
