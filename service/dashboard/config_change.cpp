@@ -38,27 +38,34 @@ std::string levelNameField(std::int32_t level) { return "levelName" + std::to_st
 std::string levelColorField(std::int32_t level) { return "levelColor" + std::to_string(level); }
 
 std::variant<ConfigChange, std::string> configChangeFrom(const FormFields& form) {
+  // Every refusal starts with the field at fault, for scripts as much as for people.
   const auto model = form.single("model");
+  if (!model) return std::string("model: missing (the tool's name; empty for the default configuration).");
   const std::string action = form.single("action").value_or("save");
-  if (!model || (action != "save" && action != "delete")) return std::string("The form is incomplete.");
+  if (action != "save" && action != "delete") return "action: \"save\" or \"delete\", not \"" + action + "\".";
   ConfigChange change;
   change.remove = action == "delete";
   change.config = {*model, 0, functionList(form.single("functions").value_or(""))};
   if (change.remove) return change;
-  const auto level = parseDecimalInt32(form.single("warningLevel").value_or(""));
-  if (!level) return std::string("The warning level must be a whole number.");
+  const auto levelText = form.single("warningLevel");
+  if (!levelText) return std::string("warningLevel: missing (a whole number; -1 lets every log line through).");
+  const auto level = parseDecimalInt32(*levelText);
+  if (!level) return std::string("warningLevel: must be a whole number, such as 2.");
   change.config.warningLevel = *level;
-  if (const auto problem = configProblem(change.config)) return *problem;
+  // The name alone first: what is left wrong after it is in the function list.
+  if (const auto problem = configProblem({change.config.model, *level, {}})) return "model: " + *problem;
+  if (const auto problem = configProblem(change.config)) return "functions: " + *problem;
   for (std::int32_t logLevel = kLowestNamedLogLevel; logLevel <= kHighestNamedLogLevel; ++logLevel) {
     std::string name = form.single(levelNameField(logLevel)).value_or("");
     while (!name.empty() && name.back() == ' ') name.pop_back();
     while (!name.empty() && name.front() == ' ') name.erase(0, 1);
     if (name.empty()) continue;
     if (!isPlainText(name) || countCodePoints(name) > kMaxLevelNameChars) {
-      return "Level names are plain text of at most " + std::to_string(kMaxLevelNameChars) + " characters.";
+      return levelNameField(logLevel) + ": level names are plain text of at most " +
+             std::to_string(kMaxLevelNameChars) + " characters.";
     }
     const std::string color = form.single(levelColorField(logLevel)).value_or("#8a96a3");
-    if (!isChartColor(color)) return std::string("A level colour is not of the form #rrggbb.");
+    if (!isChartColor(color)) return levelColorField(logLevel) + ": a colour of the form #rrggbb.";
     change.levelNames.push_back({logLevel, name, color});
   }
   return change;

@@ -93,6 +93,38 @@ TEST_F(ConfigEditorTest, FunctionNamesAreLimitedTo255BytesAsReportsCarryThem) {
   EXPECT_EQ(answers[0].value("function", ""), longest) << answers.dump();
 }
 
+// A script learns from the reply which field to mend; nothing of a refused form is kept.
+TEST_F(ConfigEditorTest, RefusedFormsNameTheMissingOrBadField) {
+  const auto post = [this](const std::string& body) {
+    return testkit::postForm(service_->port(), "/config", body, "Authorization: Bearer " + std::string(kToken) + "\r\n");
+  };
+  const std::vector<std::pair<std::string, std::string>> refusals = {
+      {"warningLevel=1&functions=Print", "model: missing"},
+      {"model=Painter&functions=Print", "warningLevel: missing"},
+      {"model=Painter&warningLevel=two&functions=Print", "warningLevel: must be a whole number"},
+      {"model=Painter&warningLevel=%2B1", "warningLevel: must be a whole number"},
+      {"model=Painter&warningLevel=1&action=update", "action: &quot;save&quot; or &quot;delete&quot;"},
+      {"model=Painter&warningLevel=1&functions=Print,a%3Cb", "functions: Function names may not contain"},
+      {"model=Painter&warningLevel=1&functions=Print,Print", "functions: The function &quot;Print&quot; is listed twice"},
+      {"model=" + std::string(300, 'x') + "&warningLevel=1", "model: The tool name is longer than 255 bytes"},
+      {"model=Painter&warningLevel=1&levelName3=Trace&levelColor3=red", "levelColor3: a colour of the form #rrggbb"},
+      {"model=Painter&warningLevel=1&levelName4=" + std::string(41, 'n'), "levelName4: level names are plain text"},
+  };
+  for (const auto& [body, reason] : refusals) {
+    const HttpReply reply = post(body);
+    EXPECT_EQ(reply.status, 400) << body;
+    EXPECT_NE(reply.body.find(reason), std::string::npos) << body << "\n" << reply.body;
+  }
+  EXPECT_TRUE(service_->exportJson("config.json").empty());
+  // Only model and warningLevel are needed; the action defaults to save.
+  EXPECT_EQ(post("model=Painter&warningLevel=-1").status, 303);
+  const auto configs = service_->exportJson("config.json");
+  ASSERT_EQ(configs.size(), 1u);
+  EXPECT_EQ(configs[0]["warningLevel"], -1);
+  EXPECT_EQ(post("model=Painter&action=delete").status, 303);
+  EXPECT_TRUE(service_->exportJson("config.json").empty());
+}
+
 TEST_F(ConfigEditorTest, NamesInAnyScriptStillReachTheToolInWellFormedReplies) {
   const std::string names = "打印,Save as…,Ελληνικά,emoji 😀,tab-free name";
   ASSERT_EQ(service_->configure("Painter", 2, names).status, 303);
