@@ -11,7 +11,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -120,11 +122,30 @@ std::string defaultServiceBinary(const char* self) {
   return (std::filesystem::absolute(self).parent_path() / "zandle-service").string();
 }
 
+constexpr const char* kUsage =
+    "usage: zandle-bench-service [--seconds S] [--rounds R] [--connections N] [--mode new|keep-alive|both]\n"
+    "                            [--postgres URL] [--service PATH]\n"
+    "  --seconds S       length of one measured run, 0.2 to 60 (default 4)\n"
+    "  --rounds R        runs per store and way of sending, 1 to 20 (default 3)\n"
+    "  --connections N   concurrent simulated clients, 1 to 512 (default 32)\n"
+    "  --mode M          new: a new HTTP/1.0 connection per report, as the client makes them;\n"
+    "                    keep-alive: HTTP/1.1 connections, one per client; both (default)\n"
+    "  --postgres URL    also measure a PostgreSQL store (libpq URL)\n"
+    "  --service PATH    the zandle-service binary (default: beside this program)\n"
+    "Starts the service with each store (none, SQLite, PostgreSQL if given) and prints WriteLog\n"
+    "reports per second and latency side by side, with the ratios to the store that keeps nothing.\n";
+
+struct UsageError : std::invalid_argument {
+  using std::invalid_argument::invalid_argument;
+};
+
 Settings parseSettings(int argc, char** argv) {
   Settings settings;
   settings.serviceBinary = defaultServiceBinary(argv[0]);
-  for (int i = 1; i + 1 < argc; i += 2) {
-    const std::string flag = argv[i], value = argv[i + 1];
+  for (int i = 1; i < argc; i += 2) {
+    const std::string flag = argv[i];
+    if (i + 1 == argc) throw UsageError("option " + flag + " needs a value");
+    const std::string value = argv[i + 1];
     if (flag == "--service") settings.serviceBinary = value;
     else if (flag == "--connections") settings.connections = std::clamp(std::stoi(value), 1, 512);
     else if (flag == "--seconds") settings.seconds = std::clamp(std::stod(value), 0.2, 60.0);
@@ -137,7 +158,7 @@ Settings parseSettings(int argc, char** argv) {
     else if (flag == "--mode" && value == "new") settings.modes = {Sending::NewConnections};
     else if (flag == "--mode" && value == "keep-alive") settings.modes = {Sending::KeepAlive};
     else if (flag == "--mode" && value == "both") settings.modes = {Sending::NewConnections, Sending::KeepAlive};
-    else throw std::invalid_argument("unknown option " + flag);
+    else throw UsageError("unknown option " + flag + (flag == "--mode" ? " " + value : ""));
   }
   return settings;
 }
@@ -145,8 +166,20 @@ Settings parseSettings(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::string_view(argv[i]) == "--help" || std::string_view(argv[i]) == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+  }
   try {
-    const Settings settings = parseSettings(argc, argv);
+    Settings settings;
+    try {
+      settings = parseSettings(argc, argv);
+    } catch (const std::logic_error& error) {  // UsageError, and std::stoi's invalid_argument and out_of_range
+      std::cerr << "zandle-bench-service: " << error.what() << "\n" << kUsage;
+      return 2;
+    }
     zandle::testkit::TemporaryDirectory directory;
     std::vector<Target> targets;
     std::vector<std::pair<std::string, bool>> builds{{settings.serviceBinary, false}};
