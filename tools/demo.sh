@@ -147,7 +147,7 @@ echo "== what the service stored"
 api "http://$address/export/sessions.json" | python3 -c '
 import json, sys
 for s in json.load(sys.stdin):
-    print("   session %d: user %d, tool %s %s, %s" % (s["id"], s["uin"], s["tool"], s["version"],
+    print("   session %d: user %d, tool %s %s, %s" % (s["loginDetailId"], s["uin"], s["tool"], s["version"],
           "ended" if s["left"] else "still open"))'
 api "http://$address/export/logs.json" | python3 -c '
 import json, sys

@@ -23,6 +23,9 @@ std::string isoTime(std::int64_t millis) {
   return text + "Z";
 }
 
+// The client always sends the literal "NULL" (or nothing): no information, so null and an empty cell.
+bool holdsSatisInfo(const std::string& satisInfo) { return !satisInfo.empty() && satisInfo != "NULL"; }
+
 std::string jsonOptionalSeconds(std::optional<std::int64_t> millis) {
   return millis ? std::to_string(*millis / 1000.0) : "null";
 }
@@ -101,7 +104,7 @@ class LogCursor final : public RowCursor<StoredLogLine> {
 class SessionCursor final : public RowCursor<StoredSession> {
  public:
   SessionCursor(const DashboardFilter& filter, bool csv)
-      : RowCursor(filter, csv, "id,uin,tool,extra,version,entered,enter_address,left,leave_address\r\n",
+      : RowCursor(filter, csv, "login_detail_id,uin,tool,extra,version,entered,enter_address,left,leave_address\r\n",
                   kRowsPerRead) {}
 
  private:
@@ -110,13 +113,13 @@ class SessionCursor final : public RowCursor<StoredSession> {
   }
   std::int64_t timeOf(const StoredSession& session) const override { return session.entered.millis; }
   std::string csvRow(const StoredSession& session) const override {
-    return std::to_string(session.id) + "," + std::to_string(session.uin) + "," + csvTextCell(session.model) + "," +
+    return std::to_string(session.loginDetailId) + "," + std::to_string(session.uin) + "," + csvTextCell(session.model) + "," +
            (session.extra ? csvTextCell(*session.extra) : "") + "," + csvTextCell(session.version) + "," +
            isoTime(session.entered.millis) + "," + csvTextCell(session.entered.address) + "," +
            (session.left ? isoTime(session.left->millis) + "," + csvTextCell(session.left->address) : ",");
   }
   std::string jsonRow(const StoredSession& session) const override {
-    return "{\"id\":" + std::to_string(session.id) + ",\"uin\":" + std::to_string(session.uin) +
+    return "{\"loginDetailId\":" + std::to_string(session.loginDetailId) + ",\"uin\":" + std::to_string(session.uin) +
            ",\"tool\":" + jsonString(session.model) +
            ",\"extra\":" + (session.extra ? jsonString(*session.extra) : "null") +
            ",\"version\":" + jsonString(session.version) + ",\"entered\":\"" + isoTime(session.entered.millis) +
@@ -141,7 +144,7 @@ class SatisfactionCursor final : public RowCursor<StoredSatisfaction> {
     return std::to_string(stored.id) + "," + isoTime(report.arrival.millis) + "," +
            csvTextCell(report.arrival.address) + "," + std::to_string(report.uin) + "," +
            std::to_string(report.level) + "," + csvTextCell(report.model) + "," + csvTextCell(report.version) + "," +
-           csvTextCell(report.function) + "," + csvTextCell(report.satisInfo);
+           csvTextCell(report.function) + "," + (holdsSatisInfo(report.satisInfo) ? csvTextCell(report.satisInfo) : "");
   }
   std::string jsonRow(const StoredSatisfaction& stored) const override {
     const SatisfactionReport& report = stored.report;
@@ -149,7 +152,7 @@ class SatisfactionCursor final : public RowCursor<StoredSatisfaction> {
            "\",\"address\":" + jsonString(report.arrival.address) + ",\"uin\":" + std::to_string(report.uin) +
            ",\"level\":" + std::to_string(report.level) + ",\"tool\":" + jsonString(report.model) +
            ",\"version\":" + jsonString(report.version) + ",\"function\":" + jsonString(report.function) +
-           ",\"satisInfo\":" + jsonString(report.satisInfo) + "}";
+           ",\"satisInfo\":" + (holdsSatisInfo(report.satisInfo) ? jsonString(report.satisInfo) : "null") + "}";
   }
 };
 

@@ -1,5 +1,6 @@
 // The overview page a tool vendor opens in the morning: headline figures
 // against the period before, activity, versions, satisfaction and logs.
+#include <algorithm>
 #include <cmath>
 
 #include "common/text_escape.h"
@@ -26,10 +27,18 @@ std::string figure(std::string_view id, std::string_view value, std::string_view
          "</span><b>" + std::string(value) + "</b><span class=\"delta\">" + std::string(change) + "</span></div>";
 }
 
-std::string oneDecimal(double value) {
+// An average: whole from 100 up, one decimal down to 1, below that two significant
+// digits, so that one user in 30 days reads 0.033 rather than 0.0.
+std::string average(double value) {
   char text[32];
-  std::snprintf(text, sizeof text, value >= 100 ? "%.0f" : "%.1f", value);
+  const char* format = value >= 100 || value == 0 ? "%.0f" : value >= 1 ? "%.1f" : "%.2g";
+  std::snprintf(text, sizeof text, format, value);
   return text;
+}
+
+// "1 answer", "2 answers".
+std::string counted(std::int64_t value, std::string_view one, std::string_view many) {
+  return html::count(value) + " " + std::string(value == 1 ? one : many);
 }
 
 }  // namespace
@@ -62,8 +71,8 @@ std::string headlineSection(const DashboardData& data) {
                 html::change(h.sessions.now, h.sessions.before, 1, beforeText(data, html::count(h.sessions.before))));
   out += figure("users", html::count(h.users.now), "Active users",
                 html::change(h.users.now, h.users.before, 1, beforeText(data, html::count(h.users.before))));
-  out += figure("daily-users", oneDecimal(h.dailyUsers.now), "Daily active users (average)",
-                html::change(h.dailyUsers.now, h.dailyUsers.before, 1, beforeText(data, oneDecimal(h.dailyUsers.before))));
+  out += figure("daily-users", average(h.dailyUsers.now), "Daily active users (average)",
+                html::change(h.dailyUsers.now, h.dailyUsers.before, 1, beforeText(data, average(h.dailyUsers.before))));
   out += figure("weekly-users", html::count(h.weeklyUsers.now), "Weekly active users (last 7 days)",
                 html::change(h.weeklyUsers.now, h.weeklyUsers.before, 1,
                              "the 7 days before: " + html::count(h.weeklyUsers.before)));
@@ -78,7 +87,7 @@ std::string headlineSection(const DashboardData& data) {
                     : "<span class=\"muted\">" + escapeHtml(beforeText(data, html::duration(length.before))) + "</span>");
   const auto score = satisfactionScore(h.satisfaction.now), scoreBefore = satisfactionScore(h.satisfaction.before);
   out += figure("score", html::percent(score),
-                "Satisfaction score (" + html::count(h.satisfaction.now.total()) + " answers)",
+                "Satisfaction score (" + counted(h.satisfaction.now.total(), "answer", "answers") + ")",
                 html::shareChange(score, scoreBefore, beforeText(data, html::percent(scoreBefore))));
   out += figure("error-count", html::count(h.errors.now), "Errors (level-0 log lines)",
                 html::change(h.errors.now, h.errors.before, -1, beforeText(data, html::count(h.errors.before))));
@@ -94,8 +103,15 @@ std::string activitySection(const DashboardData& data) {
   ChartSeries before{"Active users, period before", std::string(kPreviousColor), {}, true};
   TimeChart length;
   length.title = "Median session length";
-  length.unit = "min";
   length.height = 180;
+  // Seconds while every median is under a minute: a few seconds in minutes reads "0.1 min".
+  std::int64_t longest = 0;
+  for (std::size_t i = 0; i < data.activity.size(); ++i) {
+    longest = std::max({longest, data.activityFigures[i].medianMillis.value_or(0),
+                        data.previousActivity[i].medianMillis.value_or(0)});
+  }
+  const double unitMillis = longest < 60'000 ? 1'000 : 60'000;
+  length.unit = longest < 60'000 ? "s" : "min";
   ChartSeries median{"Median session length", std::string(kLengthColor), {}};
   ChartSeries medianBefore{"Period before", std::string(kPreviousColor), {}, true};
   std::string rows;
@@ -107,8 +123,9 @@ std::string activitySection(const DashboardData& data) {
     sessions.values.push_back(static_cast<double>(now.sessions));
     active.values.push_back(static_cast<double>(now.users));
     before.values.push_back(static_cast<double>(previous.users));
-    median.values.push_back(now.medianMillis ? static_cast<double>(*now.medianMillis) / 60'000 : NAN);
-    medianBefore.values.push_back(previous.medianMillis ? static_cast<double>(*previous.medianMillis) / 60'000 : NAN);
+    median.values.push_back(now.medianMillis ? static_cast<double>(*now.medianMillis) / unitMillis : NAN);
+    medianBefore.values.push_back(previous.medianMillis ? static_cast<double>(*previous.medianMillis) / unitMillis
+                                                        : NAN);
     rows = "<tr>" + cell(data.activity[i].label) + numberCell(now.sessions) + numberCell(now.users) +
            cell(html::duration(now.medianMillis), "num") + numberCell(previous.sessions) + numberCell(previous.users) +
            "</tr>" + rows;

@@ -1,5 +1,6 @@
 #include "dashboard/page_sections.h"
 
+#include "client/core/wire_protocol.h"
 #include "common/clock.h"
 #include "common/text_escape.h"
 #include "dashboard/page_parts.h"
@@ -109,6 +110,7 @@ std::string logTable(const std::vector<LogRow>& lines, const DashboardFilter& fi
                 escapeHtml(name.name);
       }
     }
+    if (line.level == kHealthCheckLevel && line.text == wire::kHealthCheckLogText) level += " health check";
     // The text comes early: on a phone it is what matters, and the rest scrolls.
     out += "<tr class=\"log-line\">" + html::cell(filter.zone->format(line.arrival.millis), "time") +
            "<td class=\"level\">" + level + "</td><td class=\"text\">" + escapeHtml(line.text);

@@ -22,12 +22,13 @@ std::string number(double value) {
   return text;
 }
 
+// Up to three significant digits, so that the half of a small maximum still differs from it.
 std::string axisNumber(double value) {
   char text[32];
   if (value >= 100 || value == std::floor(value)) {
     std::snprintf(text, sizeof text, "%.0f", value);
   } else {
-    std::snprintf(text, sizeof text, "%.1f", value);
+    std::snprintf(text, sizeof text, "%.3g", value);
   }
   return text;
 }
@@ -99,6 +100,38 @@ double largestValue(const TimeChart& chart) {
   return largest;
 }
 
+// A line stops where a value is missing (NaN); a value standing alone gets a dot, which a
+// polyline of one point would not draw.
+template <typename YOf>
+std::string lineSvg(const TimeChart& chart, const ChartSeries& series, double slot, const YOf& yOf) {
+  std::string svg;
+  const std::string stroke = "\" stroke=\"" + series.color + "\"";
+  const std::string title = "<title>" + escapeHtml(series.name) + "</title>";
+  const std::size_t count = std::min(chart.labels.size(), series.values.size());
+  const auto x = [&](std::size_t i) { return number(kLeftMargin + slot * (static_cast<double>(i) + 0.5)); };
+  for (std::size_t start = 0; start < count;) {
+    if (std::isnan(series.values[start])) {
+      ++start;
+      continue;
+    }
+    std::size_t end = start;
+    while (end < count && !std::isnan(series.values[end])) ++end;
+    if (end - start == 1) {
+      svg += "<circle cx=\"" + x(start) + "\" cy=\"" + number(yOf(series.values[start])) + "\" r=\"3.5\" fill=\"" +
+             (series.dashed ? "#ffffff" : series.color) + stroke + " stroke-width=\"1.5\">" + title + "</circle>";
+    } else {
+      std::string points;
+      for (std::size_t i = start; i < end; ++i) points += x(i) + "," + number(yOf(series.values[i])) + " ";
+      points.pop_back();
+      svg += "<polyline fill=\"none\"" + stroke + " stroke-width=\"2.5\"" +
+             (series.dashed ? " stroke-dasharray=\"5 4\"" : "") + " points=\"" + points + "\">" + title +
+             "</polyline>";
+    }
+    start = end;
+  }
+  return svg;
+}
+
 std::string chartAtWidth(const TimeChart& chart, int width) {
   int legendHeight = 0;
   const std::string legendSvg = legend(chart, width, legendHeight);
@@ -163,16 +196,7 @@ std::string chartAtWidth(const TimeChart& chart, int width) {
            std::to_string(plotBottom) + "\" class=\"marker\"/><text x=\"" + number(x + 3) + "\" y=\"" +
            std::to_string(plotTop + 11) + "\" class=\"marker-label\">" + escapeHtml(label) + "</text>";
   }
-  for (const auto& series : chart.lines) {
-    std::string points;
-    for (std::size_t i = 0; i < chart.labels.size() && i < series.values.size(); ++i) {
-      if (std::isnan(series.values[i])) continue;
-      points += number(kLeftMargin + slot * (static_cast<double>(i) + 0.5)) + "," + number(yOf(series.values[i])) + " ";
-    }
-    svg += "<polyline fill=\"none\" stroke=\"" + series.color + "\" stroke-width=\"2.5\"" +
-           (series.dashed ? " stroke-dasharray=\"5 4\"" : "") + " points=\"" + points + "\"><title>" +
-           escapeHtml(series.name) + "</title></polyline>";
-  }
+  for (const auto& series : chart.lines) svg += lineSvg(chart, series, slot, yOf);
   return svg + "</svg>";
 }
 

@@ -148,6 +148,7 @@ void IngestionHandler::writeLog(const FormFields& form, const HttpRequest& reque
   line.model = std::move(parts.model);
   line.version = std::move(parts.version);
   line.text = std::move(parts.text);
+  if (line.level == 0 && line.text == wire::kHealthCheckLogText) line.level = kHealthCheckLevel;
   line.arrival = arrivalOf(request);
   submit({[line](Database& database) { database.insertLogLine(line); },
           [respond](bool succeeded) { respond(succeeded ? intReply(1) : storageFailure()); }},

@@ -44,7 +44,7 @@ std::vector<StoredSession> DashboardQueries::sessions(const Scope& scope, RowPos
   after(where, "entered_ms", position);
   where.parameters.emplace_back(limitValue(limit));
   for (const Row& row : sql_->run("SELECT id, uin, model, extra, version, entered_ms, enter_address, left_ms, "
-                                  "leave_address FROM sessions" +
+                                  "leave_address, login_detail_id FROM sessions" +
                                       where.sql + " ORDER BY entered_ms, id LIMIT ?",
                                   where.parameters)
                             .rows) {
@@ -56,6 +56,7 @@ std::vector<StoredSession> DashboardQueries::sessions(const Scope& scope, RowPos
     session.version = textAt(row, 4);
     session.entered = {integerAt(row, 5), textAt(row, 6)};
     if (row.at(7)) session.left = Arrival{integerAt(row, 7), textAt(row, 8)};
+    session.loginDetailId = static_cast<std::int32_t>(integerAt(row, 9));
   }
   return sessions;
 }

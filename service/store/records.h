@@ -35,6 +35,10 @@ struct SessionClosing {
   Arrival arrival;
 };
 
+// Where the line `zandle-cli check` sends is kept: past the levels a tool names (0 to 9),
+// so that it counts under no level's figures, errors (level 0) least of all.
+inline constexpr std::int32_t kHealthCheckLevel = 1000;
+
 struct LogLine {
   std::int32_t uin = 0;
   std::int32_t level = 0;
@@ -76,7 +80,8 @@ struct StoredLogLine {
 };
 
 struct StoredSession {
-  std::int64_t id = 0;
+  std::int64_t id = 0;             // the row's, for paging
+  std::int32_t loginDetailId = 0;  // the tool's: UserEnter's reply
   std::int32_t uin = 0;
   std::string model;
   std::optional<std::string> extra;

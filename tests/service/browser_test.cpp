@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "common/text_escape.h"
 #include "dashboard_sample.h"
@@ -73,9 +74,10 @@ class BrowserTest : public testing::Test {
   }
 
   // Chromium with `mode` ("--dump-dom" or "--screenshot=PATH") on the page at `target`, signed in by the token link.
-  std::string runChromium(const std::string& target, const std::string& mode, int width, int height) {
+  std::string runChromium(const std::string& target, const std::string& mode, int width, int height,
+                          const RunningService* service = service_) {
     const std::string output = directory_.path() + "/chromium.out";
-    const std::string url = "http://127.0.0.1:" + std::to_string(service_->port()) + target +
+    const std::string url = "http://127.0.0.1:" + std::to_string(service->port()) + target +
                             (target.find('?') == std::string::npos ? "?" : "&") + "token=" + std::string(kToken);
     const std::string command = "cd " + directory_.path() + " && timeout " + std::to_string(kBrowserTimeoutSeconds) +
                                 " " ZANDLE_CHROMIUM " --headless --no-sandbox --disable-gpu --disable-quic "
@@ -140,6 +142,28 @@ TEST_F(BrowserTest, ScreenshotsAtDesktopAndPhoneWidths) {
       ASSERT_EQ(stat(png.c_str(), &info), 0) << png;
       EXPECT_GT(info.st_size, 20'000) << png << ": a blank page compresses to far less";
     }
+  }
+}
+
+// A new installation's first day: one session of a second and one answer, then a second user.
+TEST_F(BrowserTest, ScreenshotsOfTheFirstRecords) {
+  const std::string pictures = ZANDLE_PICTURE_DIR;
+  std::system(("mkdir -p " + pictures).c_str());
+  RunningService fresh(Backend::Sqlite);
+  for (int uin : {1, 2}) {
+    const auto id = intResult(fresh.call("UserEnter", "strLoginUIN=" + std::to_string(uin) + "&strModelNameVer=Tool,1.0"));
+    ASSERT_TRUE(id);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500 * uin));
+    ASSERT_EQ(intResult(fresh.call("UserLeave", "nLoginDetailID=" + std::to_string(*id))), 1);
+    ASSERT_EQ(intResult(fresh.call("Satisfaction", "strLoginUIN=" + std::to_string(uin) +
+                                                       "&strModelNameVer=Tool-1.0,Print&nSatisLevel=" +
+                                                       std::to_string(uin) + "&strSatisInfo=NULL")),
+              1);
+    const std::string png = pictures + "/overview-" + std::to_string(uin) + "-users-1400.png";
+    std::remove(png.c_str());
+    runChromium("/?range=30d", "--screenshot=" + png, 1400, 1500, &fresh);
+    struct stat info {};
+    ASSERT_EQ(stat(png.c_str(), &info), 0) << png;
   }
 }
 
