@@ -124,12 +124,14 @@ std::string defaultServiceBinary(const char* self) {
 
 constexpr const char* kUsage =
     "usage: zandle-bench-service [--seconds S] [--rounds R] [--connections N] [--mode new|keep-alive|both]\n"
-    "                            [--postgres URL] [--service PATH]\n"
+    "                            [--access-log off|on|both] [--postgres URL] [--service PATH]\n"
     "  --seconds S       length of one measured run, 0.2 to 60 (default 4)\n"
     "  --rounds R        runs per store and way of sending, 1 to 20 (default 3)\n"
     "  --connections N   concurrent simulated clients, 1 to 512 (default 32)\n"
     "  --mode M          new: a new HTTP/1.0 connection per report, as the client makes them;\n"
     "                    keep-alive: HTTP/1.1 connections, one per client; both (default)\n"
+    "  --access-log A    each store without the service's access log (off, the default), with it\n"
+    "                    (on), or both side by side\n"
     "  --postgres URL    also measure a PostgreSQL store (libpq URL)\n"
     "  --service PATH    the zandle-service binary (default: beside this program)\n"
     "Starts the service with each store (none, SQLite, PostgreSQL if given) and prints WriteLog\n"
@@ -158,7 +160,7 @@ Settings parseSettings(int argc, char** argv) {
     else if (flag == "--mode" && value == "new") settings.modes = {Sending::NewConnections};
     else if (flag == "--mode" && value == "keep-alive") settings.modes = {Sending::KeepAlive};
     else if (flag == "--mode" && value == "both") settings.modes = {Sending::NewConnections, Sending::KeepAlive};
-    else throw UsageError("unknown option " + flag + (flag == "--mode" ? " " + value : ""));
+    else throw UsageError("unknown option " + flag + (flag == "--mode" || flag == "--access-log" ? " " + value : ""));
   }
   return settings;
 }
