@@ -125,6 +125,7 @@ std::string defaultServiceBinary(const char* self) {
 constexpr const char* kUsage =
     "usage: zandle-bench-service [--seconds S] [--rounds R] [--connections N] [--mode new|keep-alive|both]\n"
     "                            [--access-log off|on|both] [--postgres URL] [--service PATH]\n"
+    "                            [--compare-service PATH]\n"
     "  --seconds S       length of one measured run, 0.2 to 60 (default 4)\n"
     "  --rounds R        runs per store and way of sending, 1 to 20 (default 3)\n"
     "  --connections N   concurrent simulated clients, 1 to 512 (default 32)\n"
@@ -134,6 +135,7 @@ constexpr const char* kUsage =
     "                    (on), or both side by side\n"
     "  --postgres URL    also measure a PostgreSQL store (libpq URL)\n"
     "  --service PATH    the zandle-service binary (default: beside this program)\n"
+    "  --compare-service PATH  another build of zandle-service, measured beside it\n"
     "Starts the service with each store (none, SQLite, PostgreSQL if given) and prints WriteLog\n"
     "reports per second and latency side by side, with the ratios to the store that keeps nothing.\n";
 
