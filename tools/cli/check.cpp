@@ -5,6 +5,7 @@
 #include "client/core/app_info.h"
 #include "client/core/form_body.h"
 #include "client/core/server_address.h"
+#include "client/core/wire_protocol.h"
 #include "console.h"
 #include "framework/code_page.h"
 #include "probe.h"
@@ -12,7 +13,8 @@
 namespace zandle::cli {
 namespace {
 
-constexpr wchar_t kLogLine[] = L"zandle-cli check";
+// Marked, so that the dashboard does not count it as an error; ASCII, so the same in every code page.
+std::wstring LogLine() { return {wire::kHealthCheckLogText.begin(), wire::kHealthCheckLogText.end()}; }
 
 std::wstring Ms(std::int64_t ms) { return std::to_wstring(ms) + L" ms"; }
 
@@ -97,7 +99,9 @@ class Check {
 
   void WriteLog() {
     const Stopwatch watch;
-    const int result = s_.narrow ? dll_.WriteLogA(s_.uin, 0, Ansi(kLogLine).c_str()) : dll_.WriteLogW(s_.uin, 0, kLogLine);
+    const std::wstring line = LogLine();
+    const int result =
+        s_.narrow ? dll_.WriteLogA(s_.uin, 0, Ansi(line.c_str()).c_str()) : dll_.WriteLogW(s_.uin, 0, line.c_str());
     const std::int64_t ms = watch.Ms();
     if (result == 1) {
       Print(L"WriteLog: ok in " + Ms(ms) + L" (a level-0 line was sent and answered)\n");
@@ -110,8 +114,8 @@ class Check {
             L" (failed at once, in " + Ms(ms) + L")\n");
       if (firstFailure_.empty()) firstFailure_ = L"WriteLog: not sent after a network failure";
     } else {
-      const std::string model = Utf8(s_.model), version = Utf8(s_.version), line = Utf8(kLogLine);
-      const std::string body = BuildWriteLogBody(s_.uin, {model}, {version}, {line}, 0);
+      const std::string model = Utf8(s_.model), version = Utf8(s_.version), text = Utf8(line);
+      const std::string body = BuildWriteLogBody(s_.uin, {model}, {version}, {text}, 0);
       Fail(L"WriteLog", Probe({host_, port_, "WriteLog", body, false}, route_), ms);
     }
   }
