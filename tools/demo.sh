@@ -46,7 +46,7 @@ if [ "${1:-}" = --session ]; then
   echo "== pressing \"Log\" in the sample tool"
   click_at $((X + 57)) $((Y + 50))
   line=$(wait_line '^log ' 10) || line="log ?"
-  [ "${line#log }" = 1 ] && echo "   a log line went to the service" || echo "   the log line was not sent ($line)"
+  [ "${line#log }" = 1 ] && echo "   an information line (level 2) went to the service" || echo "   the log line was not sent ($line)"
 
   echo "== pressing \"Print\": the tool does its work, then asks for a rating"
   click_at $((X + 157)) $((Y + 50))
@@ -99,7 +99,7 @@ fi
 rm -rf "$demo" && mkdir -p "$demo"
 # ZANDLE_DEMO_BUILT=1 skips this when both trees are known to be up to date.
 if [ -z "${ZANDLE_DEMO_BUILT:-}" ]; then
-  echo "== installing what is missing and building the library, the sample tool and the service (log: $demo/build.log)"
+  echo "== installing what is missing and building the library, the sample tool, zandle-cli and the service (log: $demo/build.log)"
   # Only what the demo runs: the tests and benchmarks are left to tools/test.sh.
   build() {
     bash tools/setup.sh &&
@@ -107,7 +107,7 @@ if [ -z "${ZANDLE_DEMO_BUILT:-}" ]; then
           -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo; } &&
       { [ -f build/native/build.ninja ] || cmake -S . -B build/native -G Ninja -DCMAKE_C_COMPILER=clang \
           -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo; } &&
-      cmake --build build/win32 --target Zandle zandle-sample-host &&
+      cmake --build build/win32 --target Zandle zandle-sample-host zandle-cli &&
       cmake --build build/native --target zandle-service
   }
   if ! build >"$demo/build.log" 2>&1; then
@@ -132,8 +132,8 @@ address=$(sed -n 's/^listening on //p' "$demo/service.out")
 api() { curl -sS -H "Authorization: Bearer $token" "$@"; }
 
 echo "== service on http://$address (store $demo/zandle.db)"
-api -o /dev/null -d model=DemoTool -d warningLevel=1 -d functions=Print,Save "http://$address/config"
-echo "== tool DemoTool configured: warning level 1, survey functions Print and Save"
+api -o /dev/null -d model=DemoTool -d warningLevel=2 -d functions=Print,Save "http://$address/config"
+echo "== tool DemoTool configured: warning level 2 (errors, warnings and information are sent), survey functions Print and Save"
 
 echo "== starting the sample tool (tools/sample-host) under Wine"
 if [ -n "$display_mode" ]; then

@@ -54,5 +54,6 @@ assert len(sessions) == 1, sessions
 s = sessions[0]
 assert (s["uin"], s["tool"], s["extra"], s["version"]) == (31, "Tool", "专业版 a&b", "1.0"), s
 assert s["left"], s
+assert s["loginDetailId"] == int(sys.argv[3]), s  # as the tool knows the session
 PY
 echo "end-to-end session: ok"

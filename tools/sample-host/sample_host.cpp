@@ -2,7 +2,7 @@
 //
 // This is the integration example for tool vendors. It is an ordinary Win32 window with
 // two buttons:
-//   "Log"   sends a log line (WriteLogW);
+//   "Log"   sends an informational log line (WriteLogW, level 2);
 //   "Print" does the tool's (pretend) work, then asks the user how satisfied they are
 //           with it (SatisfactionW). The library shows a small survey popup in the
 //           corner of the screen; the rating the user clicks arrives later, through
@@ -75,6 +75,8 @@ Settings ReadCommandLine() {
 enum : UINT_PTR { kLogButton = 101, kPrintButton = 102 };
 enum : UINT_PTR { kRatingTimer = 1, kExitTimer = 2 };
 constexpr UINT kRatingCheckMs = 100;
+// The dashboard's levels: 0 error, 1 warning, 2 information, 3 debugging.
+constexpr int kInfoLevel = 2;
 
 struct SampleTool {
   Settings settings;
@@ -97,8 +99,8 @@ const wchar_t* LevelName(int level) {
 void SetText(HWND control, const std::wstring& text) { ::SetWindowTextW(control, text.c_str()); }
 
 void OnLog() {
-  // Level 0 always gets through; higher levels only up to the tool's warning level.
-  const int sent = WriteLogW(g_tool.settings.uin, 0, L"Log button pressed in the sample tool");
+  // Information, not an error (level 0): sent when the tool's warning level is 2 or more.
+  const int sent = WriteLogW(g_tool.settings.uin, kInfoLevel, L"Log button pressed in the sample tool");
   SetText(g_tool.status, sent ? L"Log line sent." : L"Log line not sent (service unreachable or filtered).");
   sample::Emit("log " + std::to_string(sent));
 }
