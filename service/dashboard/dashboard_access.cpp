@@ -53,11 +53,16 @@ std::optional<std::string> sessionCookieValue(const HttpRequest& request) {
 
 }  // namespace
 
+DashboardAccess::Offer DashboardAccess::offer(const HttpRequest& request) {
+  if (FormFields::parse(request.query).single("token") || bearerToken(request)) return Offer::Token;
+  return sessionCookieValue(request) ? Offer::Cookie : Offer::Nothing;
+}
+
 Identity DashboardAccess::identify(const HttpRequest& request, AccessRecords& records) {
-  pruneNowAndThen(records, request.arrivalMillis);
   const auto fromQuery = FormFields::parse(request.query).single("token");
   const auto fromHeader = bearerToken(request);
   if (fromQuery || fromHeader) {
+    pruneNowAndThen(records, request.arrivalMillis);
     if (const std::int64_t locked = lockedFor(request, records)) return {Caller::Throttled, std::nullopt, locked};
     // Both must be right when both are given.
     if ((fromQuery && !token_.matches(*fromQuery)) || (fromHeader && !token_.matches(*fromHeader))) {
@@ -74,6 +79,7 @@ Identity DashboardAccess::identify(const HttpRequest& request, AccessRecords& re
 
 std::optional<DashboardSession> DashboardAccess::signIn(const HttpRequest& request, std::string_view candidate,
                                                         AccessRecords& records) {
+  pruneNowAndThen(records, request.arrivalMillis);
   if (lockedFor(request, records) > 0) return std::nullopt;
   if (!token_.matches(candidate)) {
     recordFailure(request, records);

@@ -45,6 +45,11 @@ class DashboardAccess {
   DashboardAccess(AccessToken token, AccessSettings settings)
       : token_(std::move(token)), settings_(std::move(settings)) {}
 
+  // What the request offers: a token (which may count a failure or open a
+  // session, so it is checked on the store writer), only a session cookie, or nothing.
+  enum class Offer { Nothing, Cookie, Token };
+  static Offer offer(const HttpRequest& request);
+
   Identity identify(const HttpRequest& request, AccessRecords& records);
   // A sign-in with `candidate`; counts a failure. Nothing when refused.
   std::optional<DashboardSession> signIn(const HttpRequest& request, std::string_view candidate,

@@ -69,9 +69,24 @@ void DashboardHandler::handle(const HttpRequest& request, const Responder& respo
                      (request.path.starts_with(kExportPrefix) && get &&
                       isExportName(std::string_view(request.path).substr(kExportPrefix.size())));
   if (!known) return respond(plainTextResponse(404, "Not found"));
+  // Only a token can count a failure or open a session: the rest needs no writer.
+  const DashboardAccess::Offer offer = access_.offer(request);
+  if (offer == DashboardAccess::Offer::Nothing) return proceed(request, Identity{}, respond);
   auto shared = std::make_shared<HttpRequest>(request);
   auto identity = std::make_shared<Identity>();
+  if (offer == DashboardAccess::Offer::Cookie) {
+    const bool queued = withAccess(
+        reader_,
+        [this, shared, identity](AccessRecords& records) { *identity = access_.identify(*shared, records); },
+        [this, shared, identity, respond](bool succeeded) {
+          if (!succeeded) return respond(unavailable());
+          proceed(*shared, *identity, respond);
+        });
+    if (!queued) respond(unavailable());
+    return;
+  }
   const bool queued = withAccess(
+      writer_,
       [this, shared, identity](AccessRecords& records) {
         *identity = access_.identify(*shared, records);
         if (identity->caller != Caller::QueryToken || shared->method != "GET") return;
@@ -86,8 +101,9 @@ void DashboardHandler::handle(const HttpRequest& request, const Responder& respo
   if (!queued) respond(unavailable());
 }
 
-bool DashboardHandler::withAccess(std::function<void(AccessRecords&)> decide, std::function<void(bool)> then) {
-  return writer_.submit({[this, decide](Database& database) {
+bool DashboardHandler::withAccess(StoreWorker& worker, std::function<void(AccessRecords&)> decide,
+                                  std::function<void(bool)> then) {
+  return worker.submit({[this, decide](Database& database) {
                            if (SqlConnection* sql = database.sqlConnection()) {
                              SqlAccessRecords records(*sql, access_.throttleSettings());
                              return decide(records);
@@ -101,7 +117,7 @@ void DashboardHandler::identify(const HttpRequest& request, std::function<void(s
   auto shared = std::make_shared<HttpRequest>(request);
   auto caller = std::make_shared<Caller>(Caller::Nobody);
   const bool queued = withAccess(
-      [this, shared, caller](AccessRecords& records) { *caller = access_.identify(*shared, records).caller; },
+      writer_, [this, shared, caller](AccessRecords& records) { *caller = access_.identify(*shared, records).caller; },
       [caller, then](bool succeeded) { then(succeeded ? std::optional<Caller>(*caller) : std::nullopt); });
   if (!queued) then(std::nullopt);
 }
@@ -146,7 +162,7 @@ void DashboardHandler::signIn(const HttpRequest& request, const Responder& respo
   auto locked = std::make_shared<std::int64_t>(0);
   auto session = std::make_shared<std::optional<DashboardSession>>();
   const bool queued = withAccess(
-      [this, shared, locked, session](AccessRecords& records) {
+      writer_, [this, shared, locked, session](AccessRecords& records) {
         *session = std::nullopt;
         *locked = access_.lockedFor(*shared, records);
         if (*locked > 0) return;
@@ -179,7 +195,7 @@ void DashboardHandler::signOut(const HttpRequest& request, const Identity& ident
   if (!identity.session) return respond(guarded(std::move(redirect)));
   auto reply = std::make_shared<HttpResponse>(guarded(std::move(redirect)));
   const std::string id = identity.session->id;
-  const bool queued = withAccess([id](AccessRecords& records) { records.closeSession(id); },
+  const bool queued = withAccess(writer_, [id](AccessRecords& records) { records.closeSession(id); },
                                  [reply, respond](bool succeeded) { respond(succeeded ? *reply : unavailable()); });
   if (!queued) respond(unavailable());
 }
@@ -191,7 +207,7 @@ void DashboardHandler::showPage(const HttpRequest& request, const Identity& iden
       identity.session ? TimeZone::named(identity.session->timeZone) : TimeZone::utc());
   if (identity.session && filter.zone->name() != identity.session->timeZone) {
     // Remembered in passing: the page does not wait for it.
-    withAccess([id = identity.session->id, zone = filter.zone->name()](AccessRecords& records) {
+    withAccess(writer_, [id = identity.session->id, zone = filter.zone->name()](AccessRecords& records) {
       records.setTimeZone(id, zone);
     }, [](bool) {});
   }

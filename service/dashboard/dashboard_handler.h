@@ -37,8 +37,9 @@ class DashboardHandler {
   void signIn(const HttpRequest& request, const Responder& respond);
   void signOut(const HttpRequest& request, const Identity& identity, const Responder& respond);
   void proceed(const HttpRequest& request, const Identity& identity, const Responder& respond);
-  // Runs `decide` with the sign-in records in a writer transaction, then `then` with its success.
-  bool withAccess(std::function<void(AccessRecords&)> decide, std::function<void(bool)> then);
+  // Runs `decide` with the sign-in records on `worker` (the writer for anything that
+  // writes them, in its transaction), then `then` with its success.
+  bool withAccess(StoreWorker& worker, std::function<void(AccessRecords&)> decide, std::function<void(bool)> then);
   void changeConfig(const HttpRequest& request, const Identity& identity, const Responder& respond);
 
   StoreWorker& reader_;
