@@ -205,12 +205,7 @@ void DashboardHandler::showPage(const HttpRequest& request, const Identity& iden
   const DashboardFilter filter = DashboardFilter::fromQuery(
       request.query, request.arrivalMillis,
       identity.session ? TimeZone::named(identity.session->timeZone) : TimeZone::utc());
-  if (identity.session && filter.zone->name() != identity.session->timeZone) {
-    // Remembered in passing: the page does not wait for it.
-    withAccess(writer_, [id = identity.session->id, zone = filter.zone->name()](AccessRecords& records) {
-      records.setTimeZone(id, zone);
-    }, [](bool) {});
-  }
+  const bool zoneChanged = identity.session && filter.zone->name() != identity.session->timeZone;
   const std::string formToken = identity.session ? identity.session->csrf : std::string();
   const FormFields form = FormFields::parse(request.query);
   std::function<std::string(Database&)> render;
@@ -238,13 +233,22 @@ void DashboardHandler::showPage(const HttpRequest& request, const Identity& iden
       return configPage(data, formToken);
     };
   }
-  auto html = std::make_shared<std::string>();
-  const bool queued = reader_.submit(
-      {[render, html](Database& database) { *html = render(database); },
-       [respond, html](bool succeeded) {
-         respond(succeeded ? guarded(htmlPage(200, std::move(*html))) : unavailable());
-       }});
-  if (!queued) respond(unavailable());
+  auto renderPage = [this, render, respond] {
+    auto html = std::make_shared<std::string>();
+    const bool queued = reader_.submit(
+        {[render, html](Database& database) { *html = render(database); },
+         [respond, html](bool succeeded) {
+           respond(succeeded ? guarded(htmlPage(200, std::move(*html))) : unavailable());
+         }});
+    if (!queued) respond(unavailable());
+  };
+  if (!zoneChanged) return renderPage();
+  // Remembered before the page goes out, so the session's next page (read elsewhere) knows it.
+  const bool queued = withAccess(
+      writer_,
+      [id = identity.session->id, zone = filter.zone->name()](AccessRecords& records) { records.setTimeZone(id, zone); },
+      [renderPage](bool) { renderPage(); });
+  if (!queued) renderPage();
 }
 
 void DashboardHandler::exportFile(const HttpRequest& request, const Responder& respond) {
