@@ -1,5 +1,6 @@
 #include "app/retention.h"
 
+#include <chrono>
 #include <string>
 
 #include "common/clock.h"
@@ -11,12 +12,22 @@ namespace {
 // Small enough that a batch holds the writer up for a few milliseconds.
 constexpr std::int64_t kRetentionBatch = 1'000;
 constexpr std::chrono::minutes kRetentionInterval{10};
+// Counting older records goes on for this long at a time, then lets replies through.
+constexpr std::int64_t kBackfillBatch = 2'000;
+constexpr std::chrono::milliseconds kBackfillSlice{100};
 
 }  // namespace
 
 void scheduleRetention(StoreWorker& writer, RetentionDays days) {
-  if (days.logLines <= 0 && days.sessionsAndAnswers <= 0) return;
   writer.setPeriodicTask(kRetentionInterval, [days](Database& database) {
+    const auto until = std::chrono::steady_clock::now() + kBackfillSlice;
+    bool counting = false;
+    do {
+      database.begin();
+      counting = database.backfillTallies(kBackfillBatch);
+      database.commit();
+    } while (counting && std::chrono::steady_clock::now() < until);
+    if (counting) return true;
     struct Pass {
       RecordKind kind;
       int days;

@@ -1,5 +1,6 @@
-// Deleting what is past its retention, a small batch of each kind at a time
-// on the writer's thread between ingestion batches.
+// Work the writer does between ingestion batches: counting records stored
+// before the counts were kept, then deleting what is past its retention, a
+// small batch of each kind at a time.
 #pragma once
 
 #include "store/store_worker.h"

@@ -10,15 +10,7 @@ namespace {
 constexpr std::int64_t kWeekMillis = 7 * kMillisPerDay;
 constexpr std::int64_t kMonthMillis = 30 * kMillisPerDay;
 
-Scope shifted(const Scope& scope, std::int64_t by) {
-  return {{scope.range.fromMillis - by, scope.range.toMillis - by}, scope.model};
-}
-
-// The `length` ending with the period, and the `length` before that.
-Compared<std::int64_t> usersInLast(DashboardQueries& queries, const DashboardFilter& filter, std::int64_t length) {
-  const Scope last{{std::max(filter.toMillis - length, std::int64_t{0}), filter.toMillis}, filter.tool};
-  return {queries.sessionFigures(last).users, queries.sessionFigures(shifted(last, length)).users};
-}
+TimeRange shifted(TimeRange range, std::int64_t by) { return {range.fromMillis - by, range.toMillis - by}; }
 
 template <typename Row>
 bool cutToPage(std::vector<Row>& rows, std::size_t perPage) {
@@ -27,97 +19,116 @@ bool cutToPage(std::vector<Row>& rows, std::size_t perPage) {
   return more;
 }
 
-void loadHeadline(DashboardQueries& queries, DashboardData& data) {
+// The `length` ending with the period, and the `length` before that.
+Compared<std::int64_t> usersInLast(SlotSeries& series, const DashboardFilter& filter, std::int64_t length) {
+  const TimeRange last{std::max(filter.toMillis - length, std::int64_t{0}), filter.toMillis};
+  return {series.users(last), series.users(shifted(last, length))};
+}
+
+void loadHeadline(DashboardQueries& queries, SlotSeries& series, DashboardData& data) {
   const DashboardFilter& filter = data.filter;
   HeadlineFigures& headline = data.headline;
   headline.openSessions = queries.openSessions(filter.tool);
-  const SessionFigures now = queries.sessionFigures(filter.scope());
-  const SessionFigures before = queries.sessionFigures(filter.previousScope());
+  const SessionFigures now = series.sessionFigures(filter.range());
+  const SessionFigures before = series.sessionFigures(filter.previousRange());
   headline.sessions = {now.sessions, before.sessions};
   headline.users = {now.users, before.users};
   headline.medianSessionMillis = {now.medianMillis, before.medianMillis};
-  headline.weeklyUsers = usersInLast(queries, filter, kWeekMillis);
-  headline.monthlyUsers = usersInLast(queries, filter, kMonthMillis);
-  headline.satisfaction = {queries.satisfactionLevels(filter.scope()),
-                           queries.satisfactionLevels(filter.previousScope())};
-  headline.errors = {queries.logLineCount(filter.scope(), kErrorLevel),
-                     queries.logLineCount(filter.previousScope(), kErrorLevel)};
+  headline.weeklyUsers = usersInLast(series, filter, kWeekMillis);
+  headline.monthlyUsers = usersInLast(series, filter, kMonthMillis);
+  const SlotTotals totals = series.totals(filter.range()), previous = series.totals(filter.previousRange());
+  headline.satisfaction = {totals.answers, previous.answers};
+  headline.errors = {totals.lines[kErrorLevel], previous.lines[kErrorLevel]};
 }
 
-void loadActivity(DashboardQueries& queries, DashboardData& data) {
+void loadActivity(SlotSeries& series, DashboardData& data) {
   const DashboardFilter& filter = data.filter;
-  const std::int64_t length = filter.toMillis - filter.fromMillis;
+  const std::int64_t length = filter.comparedLength();
   data.activity = filter.activityBuckets();
   for (const Bucket& bucket : data.activity) {
-    data.activityFigures.push_back(queries.sessionFigures({bucket.range, filter.tool}));
-    data.previousActivity.push_back(queries.sessionFigures(shifted({bucket.range, filter.tool}, length)));
-    data.logVolume.push_back(queries.logLevelCounts({bucket.range, filter.tool}));
+    data.activityFigures.push_back(series.sessionFigures(bucket.range));
+    data.previousActivity.push_back(series.sessionFigures(shifted(bucket.range, length)));
+    data.logVolume.push_back(series.logLevels(bucket.range));
   }
-  // Daily users averaged over the days; the chart's buckets are the days unless they are hours.
-  const std::vector<Bucket> days = filter.days();
-  const bool daily = days.size() == data.activity.size();
+  // Daily users averaged over the days.
   Compared<std::int64_t> sum;
-  for (std::size_t i = 0; i < days.size(); ++i) {
-    sum.now += daily ? data.activityFigures[i].users : queries.sessionFigures({days[i].range, filter.tool}).users;
-    sum.before += daily ? data.previousActivity[i].users
-                        : queries.sessionFigures(shifted({days[i].range, filter.tool}, length)).users;
+  const std::vector<Bucket> days = filter.days();
+  for (const Bucket& day : days) {
+    sum.now += series.users(day.range);
+    sum.before += series.users(shifted(day.range, length));
   }
   const double count = static_cast<double>(std::max<std::size_t>(1, days.size()));
   data.headline.dailyUsers = {static_cast<double>(sum.now) / count, static_cast<double>(sum.before) / count};
   data.weeks = filter.weeks();
-  for (const Bucket& week : data.weeks) data.weeklyUsers.push_back(queries.sessionFigures({week.range, filter.tool}).users);
+  for (const Bucket& week : data.weeks) data.weeklyUsers.push_back(series.users(week.range));
   data.months = filter.months();
-  for (const Bucket& month : data.months) {
-    data.monthlyUsers.push_back(queries.sessionFigures({month.range, filter.tool}).users);
-  }
+  for (const Bucket& month : data.months) data.monthlyUsers.push_back(series.users(month.range));
 }
 
-void loadSatisfaction(DashboardQueries& queries, DashboardData& data) {
+LevelCounts sum(const LevelCounts& a, const LevelCounts& b) {
+  LevelCounts total = a;
+  for (std::size_t i = 0; i < 3; ++i) total.levels[i] += b.levels[i];
+  total.other += b.other;
+  return total;
+}
+
+template <typename Tally>
+const Tally* findKey(const std::vector<Tally>& tallies, const ToolAnd& key) {
+  for (const Tally& tally : tallies) {
+    if (tally.key == key) return &tally;
+  }
+  return nullptr;
+}
+
+void loadSatisfaction(TallyQueries& tallies, SlotSeries& series, DashboardData& data) {
   const DashboardFilter& filter = data.filter;
   data.trend = filter.trendBuckets();
-  for (const Bucket& bucket : data.trend) data.trendSatisfaction.push_back(queries.satisfactionLevels({bucket.range, filter.tool}));
-  std::vector<FunctionRow> rows =
-      queries.functions(filter.scope(), filter.functionPage * kFunctionsPerPage, kFunctionsPerPage + 1);
+  for (const Bucket& bucket : data.trend) data.trendSatisfaction.push_back(series.totals(bucket.range).answers);
+  std::vector<FunctionRow> rows = functionRows(tallies, filter.scope(), filter.functionPage * kFunctionsPerPage,
+                                               kFunctionsPerPage + 1);
   data.moreFunctions = cutToPage(rows, kFunctionsPerPage);
   std::vector<ToolAnd> keys;
   for (const FunctionRow& row : rows) keys.emplace_back(row.model, row.function);
-  const auto lookup = [](const auto& counts, const ToolAnd& key) {
-    for (const auto& [found, value] : counts) {
-      if (found == key) return value;
-    }
-    return LevelCounts{};
-  };
-  const auto previous = queries.satisfactionLevelsBy(filter.previousScope(), "function", keys);
-  std::vector<std::vector<std::pair<ToolAnd, LevelCounts>>> perBucket;
-  for (const Bucket& bucket : data.trend) {
-    perBucket.push_back(queries.satisfactionLevelsBy({bucket.range, filter.tool}, "function", keys));
-  }
+  const std::vector<KeyedTally> previous = tallies.functions(filter.previousScope(), keys);
+  const std::vector<FunctionSlot> slots = tallies.functionSlots(filter.scope(), keys);
   for (std::size_t i = 0; i < rows.size(); ++i) {
     FunctionTrend& trend = data.functions.emplace_back();
     trend.row = rows[i];
-    trend.previous = lookup(previous, keys[i]);
-    for (const auto& bucket : perBucket) trend.buckets.push_back(lookup(bucket, keys[i]));
+    if (const KeyedTally* before = findKey(previous, keys[i])) trend.previous = before->answers;
+    trend.buckets.assign(data.trend.size(), LevelCounts{});
+    for (const FunctionSlot& slot : slots) {
+      if (slot.key != keys[i]) continue;
+      for (std::size_t b = 0; b < data.trend.size(); ++b) {
+        const TimeRange& range = data.trend[b].range;
+        if (slot.slotMs >= floorTo(range.fromMillis, kSlotMillis) && slot.slotMs < range.toMillis) {
+          trend.buckets[b] = sum(trend.buckets[b], slot.answers);
+          break;
+        }
+      }
+    }
   }
 }
 
-void loadVersions(DashboardQueries& queries, DashboardData& data) {
+void loadVersions(DashboardQueries& queries, TallyQueries& tallies, DashboardData& data) {
   const DashboardFilter& filter = data.filter;
-  std::vector<VersionRow> rows =
-      queries.versions(filter.scope(), filter.versionPage * kVersionsPerPage, kVersionsPerPage + 1);
-  data.moreVersions = cutToPage(rows, kVersionsPerPage);
-  std::vector<ToolAnd> keys;
-  for (const VersionRow& row : rows) keys.emplace_back(row.model, row.version);
-  const auto previous = queries.sessionsByVersion(filter.previousScope(), keys);
-  const auto satisfaction = queries.satisfactionLevelsBy(filter.scope(), "version", keys);
-  const auto errors = queries.logLinesByVersion(filter.scope(), kErrorLevel, keys);
-  for (std::size_t i = 0; i < rows.size(); ++i) {
+  std::vector<ToolAnd> keys =
+      tallies.topVersions(filter.scope(), filter.versionPage * kVersionsPerPage, kVersionsPerPage + 1);
+  data.moreVersions = cutToPage(keys, kVersionsPerPage);
+  const std::vector<KeyedTally> now = tallies.versions(filter.scope(), keys);
+  const std::vector<KeyedTally> previous = tallies.versions(filter.previousScope(), keys);
+  for (const ToolAnd& key : keys) {
     VersionFigures& figures = data.versions.emplace_back();
-    figures.row = rows[i];
-    for (const auto& [key, count] : previous) figures.previousSessions += key == keys[i] ? count : 0;
-    for (const auto& [key, counts] : satisfaction) {
-      if (key == keys[i]) figures.satisfaction = counts;
+    figures.row.model = key.first;
+    figures.row.version = key.second;
+    if (const KeyedTally* tally = findKey(now, key)) {
+      figures.row.sessions = tally->sessions;
+      figures.row.users = tally->users.count();
+      data.usersEstimated = data.usersEstimated || tally->users.estimated();
+      figures.satisfaction = tally->answers;
+      figures.errors = tally->errors;
     }
-    for (const auto& [key, count] : errors) figures.errors += key == keys[i] ? count : 0;
+    if (const KeyedTally* before = findKey(previous, key)) figures.previousSessions = before->sessions;
+    figures.row.firstSeenMillis = queries.versionFirstSeen(key);
   }
 }
 
@@ -140,9 +151,33 @@ std::vector<LogLevelName> levelNamesFor(DashboardQueries& queries, const std::op
   return builtInLevelNames();
 }
 
-std::vector<DayFigures> loadDays(DashboardQueries& queries, const DashboardFilter& filter) {
+SlotSeries loadSeries(TallyQueries& tallies, const DashboardFilter& filter) {
+  // Far enough back for the period before and the 30 days before the last 30.
+  const std::int64_t from = std::min(filter.previousRange().fromMillis, filter.toMillis - 2 * kMonthMillis);
+  return SlotSeries(tallies.slots(filter.tool, {from, filter.toMillis}), *filter.zone);
+}
+
+std::vector<FunctionRow> functionRows(TallyQueries& tallies, const Scope& scope, std::size_t offset,
+                                      std::size_t limit) {
+  const std::vector<ToolAnd> keys = tallies.topFunctions(scope, offset, limit);
+  const std::vector<KeyedTally> figures = tallies.functions(scope, keys);
+  std::vector<FunctionRow> rows;
+  for (const ToolAnd& key : keys) {
+    FunctionRow& row = rows.emplace_back();
+    row.model = key.first;
+    row.function = key.second;
+    if (const KeyedTally* tally = findKey(figures, key)) {
+      row.levels = tally->answers.levels;
+      row.otherLevels = tally->answers.other;
+      row.answers = tally->answers.total();
+    }
+  }
+  return rows;
+}
+
+std::vector<DayFigures> loadDays(SlotSeries& series, const DashboardFilter& filter) {
   std::vector<DayFigures> days;
-  for (const Bucket& day : filter.days()) days.push_back({day, queries.sessionFigures({day.range, filter.tool})});
+  for (const Bucket& day : filter.days()) days.push_back({day, series.sessionFigures(day.range)});
   return days;
 }
 
@@ -150,10 +185,14 @@ DashboardData loadDashboardData(Database& database, const DashboardFilter& filte
   DashboardData data;
   data.filter = filter;
   DashboardQueries queries(database.sqlConnection());
-  loadHeadline(queries, data);
-  loadActivity(queries, data);
-  loadSatisfaction(queries, data);
-  loadVersions(queries, data);
+  TallyQueries tallies(database.sqlConnection());
+  SlotSeries series = loadSeries(tallies, filter);
+  loadHeadline(queries, series, data);
+  loadActivity(series, data);
+  loadSatisfaction(tallies, series, data);
+  loadVersions(queries, tallies, data);
+  data.usersEstimated = data.usersEstimated || series.usersEstimated();
+  data.countingPercent = tallies.countingPercent();
   data.levelNames = levelNamesFor(queries, filter.tool);
   LogFilter errors{filter.scope(), kErrorLevel, filter.search};
   data.errors = queries.logPage(errors, filter.errorPage * kErrorsPerPage, kErrorsPerPage + 1, kLogTextChars);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "dashboard/dashboard_filter.h"
+#include "dashboard/slot_series.h"
 #include "store/dashboard_queries.h"
 #include "store/database.h"
 
@@ -88,12 +89,19 @@ struct DashboardData {
   bool moreErrors = false;
   std::vector<ToolRow> toolChoices;
   std::vector<std::string> timeZones;
+  bool usersEstimated = false;           // some user figure is a HyperLogLog estimate
+  std::optional<int> countingPercent;    // older records still being counted
 };
 
 DashboardData loadDashboardData(Database& database, const DashboardFilter& filter);
 
+// The half hours behind every figure of a page: the period, the one before and the last 60 days.
+SlotSeries loadSeries(TallyQueries& tallies, const DashboardFilter& filter);
 // Sessions per local day of the period, for the summary export.
-std::vector<DayFigures> loadDays(DashboardQueries& queries, const DashboardFilter& filter);
+std::vector<DayFigures> loadDays(SlotSeries& series, const DashboardFilter& filter);
+// Functions with the most answers first.
+std::vector<FunctionRow> functionRows(TallyQueries& tallies, const Scope& scope, std::size_t offset,
+                                      std::size_t limit);
 
 // The tool's level names, else the default configuration's, else the built-in ones.
 std::vector<LogLevelName> levelNamesFor(DashboardQueries& queries, const std::optional<std::string>& tool);

@@ -15,6 +15,8 @@
 
 namespace zandle::service {
 
+inline constexpr std::int64_t kHalfHourMillis = 30 * 60 * 1000;
+
 enum class RangePreset { Hours24, Days7, Days30, Days90, Custom };
 
 // A stretch of a chart: its instants and how the axis names it.
@@ -46,7 +48,10 @@ struct DashboardFilter {
                                    const TimeZone& defaultZone = TimeZone::utc());
 
   TimeRange range() const { return {fromMillis, toMillis}; }
-  TimeRange previousRange() const { return {2 * fromMillis - toMillis, fromMillis}; }
+  // The period's length taken up to whole half hours (the counts' step), so
+  // the period before starts where a half hour does.
+  std::int64_t comparedLength() const { return (toMillis - fromMillis + kHalfHourMillis - 1) / kHalfHourMillis * kHalfHourMillis; }
+  TimeRange previousRange() const { return {fromMillis - comparedLength(), fromMillis}; }
   Scope scope() const { return {range(), tool}; }
   Scope previousScope() const { return {previousRange(), tool}; }
   LogFilter logFilter() const { return {scope(), level, search}; }

@@ -163,9 +163,11 @@ class SummaryCursor final : public ExportCursor {
 
   bool next(Database& database, std::string& out) override {
     DashboardQueries queries(database.sqlConnection());
+    TallyQueries tallies(database.sqlConnection());
     if (!started_) {
-      const SessionFigures period = queries.sessionFigures(filter_.scope());
-      const SessionFigures before = queries.sessionFigures(filter_.previousScope());
+      SlotSeries series = loadSeries(tallies, filter_);
+      const SessionFigures period = series.sessionFigures(filter_.range());
+      const SessionFigures before = series.sessionFigures(filter_.previousRange());
       out += "{\"from\":\"" + formatDay(filter_.fromDay) + "\",\"to\":\"" + formatDay(filter_.toDay) +
              "\",\"timeZone\":" + jsonString(filter_.zone->name());
       out += ",\"openSessions\":" + std::to_string(queries.openSessions(filter_.tool));
@@ -176,7 +178,7 @@ class SummaryCursor final : public ExportCursor {
              isoTime(filter_.previousRange().toMillis) + "\",\"sessions\":" + std::to_string(before.sessions) +
              ",\"activeUsers\":" + std::to_string(before.users) +
              ",\"medianSessionSeconds\":" + jsonOptionalSeconds(before.medianMillis) + "},\"days\":[";
-      const std::vector<DayFigures> days = loadDays(queries, filter_);
+      const std::vector<DayFigures> days = loadDays(series, filter_);
       for (std::size_t i = 0; i < days.size(); ++i) {
         const SessionFigures& day = days[i].figures;
         out += (i ? ",{" : "{") + std::string("\"day\":\"") + days[i].bucket.label + "\",\"sessions\":" +
@@ -187,7 +189,7 @@ class SummaryCursor final : public ExportCursor {
       started_ = true;
       return true;
     }
-    const std::vector<FunctionRow> functions = queries.functions(filter_.scope(), offset_, kRowsPerRead);
+    const std::vector<FunctionRow> functions = functionRows(tallies, filter_.scope(), offset_, kRowsPerRead);
     std::size_t index = offset_;
     for (const FunctionRow& function : functions) {
       out += (index++ == 0 ? "{" : ",{") + std::string("\"tool\":") + jsonString(function.model) +

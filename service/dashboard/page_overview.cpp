@@ -92,7 +92,16 @@ std::string headlineSection(const DashboardData& data) {
   out += figure("error-count", html::count(h.errors.now), "Errors (level-0 log lines)",
                 html::change(h.errors.now, h.errors.before, -1, beforeText(data, html::count(h.errors.before))));
   out += figure("open-sessions", html::count(h.openSessions), "Open sessions now", "");
-  return out + "</div></section>";
+  out += "</div>";
+  if (data.countingPercent) {
+    out += "<p class=\"notice\" id=\"counting\">counting older data: " + std::to_string(*data.countingPercent) +
+           " %. Figures from before this version of the service are still being added.</p>";
+  }
+  if (data.usersEstimated) {
+    out += "<p class=\"muted\" id=\"users-estimated\">User counts above " + std::to_string(kExactUsers) +
+           " are estimated (HyperLogLog), typically within " + oneDecimal(kUserEstimateError * 100) + " %.</p>";
+  }
+  return out + "</section>";
 }
 
 std::string activitySection(const DashboardData& data) {

@@ -41,7 +41,7 @@ std::vector<LogRow> DashboardQueries::logPage(const LogFilter& filter, std::size
   parameters.emplace_back(limitValue(offset));
   for (const Row& row : sql_->run("SELECT id, uin, level, model, version, substr(text, 1, ?), received_ms, address "
                                   "FROM log_lines" +
-                                      where.sql + " ORDER BY id DESC LIMIT ? OFFSET ?",
+                                      where.sql + " ORDER BY received_ms DESC, id DESC LIMIT ? OFFSET ?",
                                   parameters)
                             .rows) {
     LogRow& added = rows.emplace_back();

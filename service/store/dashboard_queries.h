@@ -97,30 +97,12 @@ class DashboardQueries {
   // Without a connection ("--store none") every answer is empty.
   explicit DashboardQueries(SqlConnection* sql) : sql_(sql) {}
 
-  // Sessions that began in the scope.
-  SessionFigures sessionFigures(const Scope& scope);
   std::int64_t openSessions(const std::optional<std::string>& model);
   // Oldest first, from the row after `after`.
   std::vector<StoredSession> sessions(const Scope& scope, RowPosition after, std::size_t limit);
   std::vector<StoredSatisfaction> satisfactionReports(const Scope& scope, RowPosition after, std::size_t limit);
-  // Most answered first.
-  std::vector<FunctionRow> functions(const Scope& scope, std::size_t offset, std::size_t limit);
-
-  // Satisfaction answers in the scope by level; with `column` ("function" or
-  // "version"), for each of `keys` that has any.
-  LevelCounts satisfactionLevels(const Scope& scope);
-  std::vector<std::pair<ToolAnd, LevelCounts>> satisfactionLevelsBy(const Scope& scope, std::string_view column,
-                                                                    const std::vector<ToolAnd>& keys);
-
-  // Versions with the most sessions first.
-  std::vector<VersionRow> versions(const Scope& scope, std::size_t offset, std::size_t limit);
-  std::vector<std::pair<ToolAnd, std::int64_t>> sessionsByVersion(const Scope& scope, const std::vector<ToolAnd>& keys);
-  std::vector<std::pair<ToolAnd, std::int64_t>> logLinesByVersion(const Scope& scope, std::int32_t level,
-                                                                  const std::vector<ToolAnd>& keys);
-
-  // Log lines by level, levels outside the named ones as kOtherLogLevels.
-  std::vector<std::pair<std::int32_t, std::int64_t>> logLevelCounts(const Scope& scope);
-  std::int64_t logLineCount(const Scope& scope, std::int32_t level);
+  // When the tool's version had its first session.
+  std::optional<std::int64_t> versionFirstSeen(const ToolAnd& key);
 
   // Names and colours the tool's configuration gives its log levels.
   std::vector<LogLevelName> logLevelNames(const std::string& model);

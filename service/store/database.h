@@ -49,6 +49,8 @@ class Database {
   virtual std::int64_t forgetToolSightings(std::int32_t uin) = 0;
   // A small write that proves the store takes writes (for /healthz).
   virtual void recordHealthCheck(std::int64_t millis) = 0;
+  // Counts a batch of records stored before the counts were kept; false once all are.
+  virtual bool backfillTallies(std::int64_t /*batchRows*/) { return false; }
 
   // Reads.
   // A model some tool has asked its configuration for, or one that has a configuration.

@@ -72,9 +72,9 @@ inline Condition within(const Scope& scope, std::string_view timeColumn) {
 
 // Rows after `after` in (time, id) order.
 inline void after(Condition& where, std::string_view timeColumn, RowPosition position) {
-  const std::string time(timeColumn);
-  where.add("(" + time + " > ? OR (" + time + " = ? AND id > ?))");
-  where.parameters.insert(where.parameters.end(), {position.millis, position.millis, position.id});
+  // A row value, so the (time, id) index seeks to the row instead of testing every row before it.
+  where.add("(" + std::string(timeColumn) + ", id) > (?, ?)");
+  where.parameters.insert(where.parameters.end(), {position.millis, position.id});
 }
 
 // A LIKE pattern that finds `text` anywhere, its wildcards taken literally (ESCAPE '\').

@@ -1,5 +1,7 @@
 #include "store/sql_database.h"
 
+#include <algorithm>
+
 #include "common/clock.h"
 #include "store/login_detail_id.h"
 #include "store/query_helpers.h"
@@ -31,12 +33,20 @@ SqlDatabase::SqlDatabase(std::unique_ptr<SqlConnection> connection, bool createS
 }
 
 void SqlDatabase::begin() {
+  pendingLines_.clear();
+  tallies_.discard();
   // IMMEDIATE takes SQLite's write lock up front, so a busy database is waited
   // for instead of failing half-way through the batch.
   sql_->runScript(sql_->dialect() == SqlDialect::Sqlite ? "BEGIN IMMEDIATE" : "BEGIN");
 }
-void SqlDatabase::commit() { sql_->runScript("COMMIT"); }
+void SqlDatabase::commit() {
+  writePendingLines();
+  tallies_.flush(*sql_);
+  sql_->runScript("COMMIT");
+}
 void SqlDatabase::rollback() {
+  pendingLines_.clear();
+  tallies_.discard();
   try {
     sql_->runScript("ROLLBACK");
   } catch (const StoreError&) {
@@ -65,26 +75,58 @@ std::int32_t SqlDatabase::openSession(const SessionOpening& session) {
         {std::int64_t{randomLoginDetailId()}, std::int64_t{session.uin}, session.model,
          session.extra ? SqlValue(*session.extra) : SqlValue(std::monostate{}), session.version,
          SqlBlob{session.rawModelNameVer}, session.arrival.millis, session.arrival.address});
-    if (!result.rows.empty()) return static_cast<std::int32_t>(integerAt(result.rows.front(), 0));
+    if (!result.rows.empty()) {
+      tallies_.countSession(session.model, session.version, static_cast<std::uint32_t>(session.uin),
+                            session.arrival.millis);
+      return static_cast<std::int32_t>(integerAt(result.rows.front(), 0));
+    }
   }
   throw StoreError("no free login detail id found");
 }
 
 bool SqlDatabase::closeSession(const SessionClosing& closing) {
   const SqlResult updated = sql_->run(
-      "UPDATE sessions SET left_ms = ?, leave_address = ? WHERE login_detail_id = ? AND left_ms IS NULL",
+      "UPDATE sessions SET left_ms = ?, leave_address = ? WHERE login_detail_id = ? AND left_ms IS NULL "
+      "RETURNING id, model, entered_ms",
       {closing.arrival.millis, closing.arrival.address, std::int64_t{closing.sessionId}});
-  if (updated.changedRows > 0) return true;
+  if (!updated.rows.empty()) {
+    const Row& row = updated.rows.front();
+    // A session the back-fill has still to reach is counted, closing and all, when it gets there.
+    if (backfillMarks_.counted(*sql_, "sessions", integerAt(row, 0))) {
+      const std::int64_t entered = integerAt(row, 2);
+      tallies_.countClosing(textAt(row, 1), entered, std::max<std::int64_t>(0, closing.arrival.millis - entered));
+    }
+    return true;
+  }
   return !sql_->run("SELECT 1 FROM sessions WHERE login_detail_id = ?", {std::int64_t{closing.sessionId}})
               .rows.empty();
 }
 
 void SqlDatabase::insertLogLine(const LogLine& line) {
-  sql_->run(
-      "INSERT INTO log_lines (uin, level, model, version, text, raw_log_info, received_ms, address) "
-      "VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
-      {std::int64_t{line.uin}, std::int64_t{line.level}, line.model, line.version, line.text,
-       SqlBlob{line.rawLogInfo}, line.arrival.millis, line.arrival.address});
+  pendingLines_.push_back(line);
+  tallies_.countLogLine(line.model, line.version, line.level, line.arrival.millis);
+}
+
+// Many rows a statement: one round trip to PostgreSQL for a whole batch of reports.
+void SqlDatabase::writePendingLines() {
+  constexpr std::size_t kRowsPerStatement = 64;
+  constexpr std::string_view kColumns =
+      "INSERT INTO log_lines (uin, level, model, version, text, raw_log_info, received_ms, address) VALUES ";
+  std::size_t done = 0;
+  while (done < pendingLines_.size()) {
+    const std::size_t rows = pendingLines_.size() - done >= kRowsPerStatement ? kRowsPerStatement : 1;
+    std::string statement(kColumns);
+    std::vector<SqlValue> values;
+    for (std::size_t i = 0; i < rows; ++i) {
+      const LogLine& line = pendingLines_[done + i];
+      statement += i ? ", (?, ?, ?, ?, ?, ?, ?, ?)" : "(?, ?, ?, ?, ?, ?, ?, ?)";
+      values.insert(values.end(), {std::int64_t{line.uin}, std::int64_t{line.level}, line.model, line.version,
+                                   line.text, SqlBlob{line.rawLogInfo}, line.arrival.millis, line.arrival.address});
+    }
+    sql_->run(statement, values);
+    done += rows;
+  }
+  pendingLines_.clear();
 }
 
 void SqlDatabase::insertSatisfaction(const SatisfactionReport& report) {
@@ -93,6 +135,7 @@ void SqlDatabase::insertSatisfaction(const SatisfactionReport& report) {
       "received_ms, address) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
       {std::int64_t{report.uin}, std::int64_t{report.level}, report.model, report.version, report.function,
        SqlBlob{report.rawModelNameVer}, report.satisInfo, report.arrival.millis, report.arrival.address});
+  tallies_.countAnswer(report.model, report.version, report.function, report.level, report.arrival.millis);
 }
 
 void SqlDatabase::saveToolConfig(const ToolConfig& config) {
@@ -108,14 +151,28 @@ bool SqlDatabase::deleteToolConfig(std::string_view model) {
 }
 
 std::int64_t SqlDatabase::removeRecords(RecordKind kind, const RemovalFilter& filter, std::int64_t limit) {
+  writePendingLines();  // lines of this transaction may be among them
   const std::vector<RemovedRecord> removed = zandle::service::removeRecords(*sql_, kind, filter, limit);
   uncount(kind, removed);
   return static_cast<std::int64_t>(removed.size());
 }
 
-// Nothing is counted at ingestion yet beyond the records themselves; counts
-// kept for the dashboard are taken down here, record by record.
-void SqlDatabase::uncount(RecordKind, const std::vector<RemovedRecord>&) {}
+// Records the back-fill has still to reach were never counted.
+void SqlDatabase::uncount(RecordKind kind, const std::vector<RemovedRecord>& removed) {
+  const std::string source = kind == RecordKind::Session ? "sessions" : kind == RecordKind::LogLine ? "log_lines"
+                                                                                                    : "satisfaction";
+  for (const RemovedRecord& record : removed) {
+    if (!backfillMarks_.counted(*sql_, source, record.id)) continue;
+    if (kind == RecordKind::Session) {
+      tallies_.countSession(record.model, record.version, static_cast<std::uint32_t>(record.uin), record.atMillis, -1);
+      if (record.leftMillis) tallies_.countClosing(record.model, record.atMillis, 0, -1);
+    } else if (kind == RecordKind::LogLine) {
+      tallies_.countLogLine(record.model, record.version, record.level, record.atMillis, -1);
+    } else {
+      tallies_.countAnswer(record.model, record.version, record.function, record.level, record.atMillis, -1);
+    }
+  }
+}
 
 std::int64_t SqlDatabase::forgetToolSightings(std::int32_t uin) { return zandle::service::forgetToolSightings(*sql_, uin); }
 
@@ -123,6 +180,10 @@ void SqlDatabase::recordHealthCheck(std::int64_t millis) {
   sql_->run("INSERT INTO service_health (id, checked_ms) VALUES (1, ?) "
             "ON CONFLICT (id) DO UPDATE SET checked_ms = excluded.checked_ms",
             {millis});
+}
+
+bool SqlDatabase::backfillTallies(std::int64_t batchRows) {
+  return zandle::service::backfillTallies(*sql_, tallies_, batchRows);
 }
 
 bool SqlDatabase::isKnownModel(std::string_view model) {

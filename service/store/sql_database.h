@@ -2,15 +2,19 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "store/database.h"
 #include "store/sql_connection.h"
+#include "store/tallies.h"
+#include "store/tally_backfill.h"
 
 namespace zandle::service {
 
 class SqlDatabase final : public Database {
  public:
   // Creates the schema when `createSchema` is set.
+  // Tallies (see tallies.h) are kept by every write and written at commit().
   SqlDatabase(std::unique_ptr<SqlConnection> connection, bool createSchema);
 
   void begin() override;
@@ -29,6 +33,7 @@ class SqlDatabase final : public Database {
   std::int64_t removeRecords(RecordKind kind, const RemovalFilter& filter, std::int64_t limit) override;
   std::int64_t forgetToolSightings(std::int32_t uin) override;
   void recordHealthCheck(std::int64_t millis) override;
+  bool backfillTallies(std::int64_t batchRows) override;
 
   bool isKnownModel(std::string_view model) override;
   std::optional<ToolConfig> toolConfig(std::string_view model) override;
@@ -38,6 +43,13 @@ class SqlDatabase final : public Database {
   void uncount(RecordKind kind, const std::vector<RemovedRecord>& removed);
 
   std::unique_ptr<SqlConnection> sql_;
+  void writePendingLines();
+
+  // Log lines of this transaction, written together just before it commits.
+  std::vector<LogLine> pendingLines_;
+  // Counts of this transaction's records, written just before it commits.
+  Tallies tallies_;
+  BackfillMarks backfillMarks_;
 };
 
 }  // namespace zandle::service

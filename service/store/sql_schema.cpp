@@ -1,5 +1,7 @@
 #include "store/sql_schema.h"
 
+#include "store/schema_steps.h"
+
 #include <string_view>
 
 namespace zandle::service {
@@ -34,7 +36,6 @@ CREATE TABLE IF NOT EXISTS sessions (
   left_ms BIGINT,
   leave_address TEXT
 );
-CREATE INDEX IF NOT EXISTS sessions_by_entry ON sessions (entered_ms);
 CREATE INDEX IF NOT EXISTS sessions_open ON sessions (id) WHERE left_ms IS NULL;
 CREATE TABLE IF NOT EXISTS log_lines (
   id {ID64},
@@ -47,7 +48,6 @@ CREATE TABLE IF NOT EXISTS log_lines (
   received_ms BIGINT NOT NULL,
   address TEXT NOT NULL
 );
-CREATE INDEX IF NOT EXISTS log_lines_by_arrival ON log_lines (received_ms);
 CREATE TABLE IF NOT EXISTS satisfaction (
   id {ID64},
   uin INTEGER NOT NULL,
@@ -60,8 +60,6 @@ CREATE TABLE IF NOT EXISTS satisfaction (
   received_ms BIGINT NOT NULL,
   address TEXT NOT NULL
 );
-CREATE INDEX IF NOT EXISTS satisfaction_by_arrival ON satisfaction (received_ms);
-CREATE INDEX IF NOT EXISTS sessions_by_tool_entry ON sessions (model, entered_ms);
 CREATE INDEX IF NOT EXISTS sessions_by_tool_version ON sessions (model, version, entered_ms);
 CREATE TABLE IF NOT EXISTS tool_log_levels (
   model TEXT NOT NULL,
@@ -117,6 +115,8 @@ void upgradeSchema(SqlConnection& sql) {
     sql.runScript(kLoginDetailIdIndex);
     sql.runScript(kServiceHealthTable);
     sql.runScript(kDashboardAccessTables);
+    addListIndexes(sql);
+    addTallyTables(sql);
     sql.runScript("COMMIT");
   } catch (const std::exception&) {
     try {

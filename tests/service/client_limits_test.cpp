@@ -137,7 +137,7 @@ TEST_P(ClientLimitsTest, SessionsStoredBeforeRandomIdsKeepTheirIds) {
            (sqlite ? std::to_string(id) + ", " : "") + "7, 'Tool', '1.0', 'Tool,1.0', " +
            std::to_string(anHourAgo + id) + ", '127.0.0.1');";
   }
-  runOnStore(old);
+  runOnStore(old + kForgetTallies);
   service_->restart();
 
   EXPECT_EQ(intResult(service_->call("UserLeave", "nLoginDetailID=2")), 1);

@@ -178,6 +178,7 @@ class BoundsTest : public testing::Test {
           sqlite3_bind_int64(s, 6, now - 1000);
         },
         kFunctions);
+    ASSERT_EQ(sqlite3_exec(db, kForgetTallies, nullptr, nullptr, nullptr), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(db);
   }

@@ -156,7 +156,7 @@ TEST_F(ConfigEditorTest, StoresFromBeforeLevelNamesAreUpgradedWhenTheServiceStar
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open(service_->store().substr(std::string_view("sqlite:").size()).c_str(), &db), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(db,
-                         "DROP TABLE tool_log_levels; DROP INDEX sessions_by_tool_entry; "
+                         "DROP TABLE tool_log_levels; DROP INDEX sessions_by_tool_time; "
                          "DROP INDEX sessions_by_tool_version;",
                          nullptr, nullptr, nullptr),
             SQLITE_OK);

@@ -1,4 +1,5 @@
 #include "dashboard_sample.h"
+#include "service_test_support.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -160,6 +161,7 @@ void writeSampleHistory(const std::string& path, std::int64_t nowMillis) {
       writer.step(tool);
     }
   }
+  ASSERT_EQ(sqlite3_exec(db, kForgetTallies, nullptr, nullptr, nullptr), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
   sqlite3_close(db);
 }

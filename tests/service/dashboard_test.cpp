@@ -257,6 +257,7 @@ TEST_P(DashboardTest, LogLinesPastTheRetentionAreDeleted) {
   const std::string old = "INSERT INTO log_lines (uin, level, model, version, text, raw_log_info, received_ms, "
                           "address) VALUES (1, 1, 'Tool', '1.0', 'ancient', x'', 1000, '127.0.0.1')";
   ASSERT_EQ(sqlite3_exec(db, old.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, kForgetTallies, nullptr, nullptr, nullptr), SQLITE_OK);
   sqlite3_close(db);
   constexpr std::string_view kFirstDay = "from=1970-01-01&to=1970-01-01";
 

@@ -58,6 +58,7 @@ class TrendsTest : public testing::Test {
   }
   // Done writing: the service starts on what was written.
   void serve() {
+    run(kForgetTallies);
     sqlite3_close(db_);
     db_ = nullptr;
     service_->restart();

@@ -18,6 +18,13 @@ inline constexpr std::string_view kToken = "t0k3n-for-the-tests";
 
 enum class Backend { Sqlite, Postgres };
 
+// Rows a test writes straight into a store are not in the service's running
+// counts: this makes the store one from before them, so the service counts
+// everything again when it starts.
+inline constexpr const char* kForgetTallies =
+    "DROP TABLE IF EXISTS tally_backfill; DROP TABLE IF EXISTS tool_tally; DROP TABLE IF EXISTS version_tally; "
+    "DROP TABLE IF EXISTS function_tally;";
+
 std::string backendName(const testing::TestParamInfo<Backend>& info);
 
 // A service on a fresh store of the given kind. The store outlives restarts.

@@ -1,0 +1,16 @@
+// Upgrade steps after the first schema, each its own function, run in order
+// inside upgradeSchema's transaction and lock.
+#pragma once
+
+#include "store/sql_connection.h"
+
+namespace zandle::service {
+
+// Indexes that let every list and export read only the rows it shows.
+void addListIndexes(SqlConnection& sql);
+
+// Counts per half hour and day beside the records (see tallies.h), and where
+// the counting of records stored before them has got to.
+void addTallyTables(SqlConnection& sql);
+
+}  // namespace zandle::service

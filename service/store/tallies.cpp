@@ -1,0 +1,194 @@
+#include "store/tallies.h"
+
+#include "store/sketches.h"
+
+namespace zandle::service {
+namespace {
+
+std::string columnList(std::string_view prefix, std::size_t count) {
+  std::string list;
+  for (std::size_t i = 0; i < count; ++i) list += ", " + std::string(prefix) + std::to_string(i);
+  return list;
+}
+
+std::string additions(std::string_view table, std::string_view prefix, std::size_t count) {
+  std::string list;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::string column = std::string(prefix) + std::to_string(i);
+    list += ", " + column + " = " + std::string(table) + "." + column + " + excluded." + column;
+  }
+  return list;
+}
+
+std::string placeholders(std::size_t count) {
+  std::string list;
+  for (std::size_t i = 0; i < count; ++i) list += ", ?";
+  return list;
+}
+
+int hexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return 0;
+}
+
+}  // namespace
+
+std::int64_t floorTo(std::int64_t millis, std::int64_t step) {
+  const std::int64_t rest = millis % step;
+  return millis - (rest < 0 ? rest + step : rest);
+}
+
+std::size_t levelColumn(std::int64_t level) {
+  return level >= 0 && level < static_cast<std::int64_t>(kLevelColumns) - 1 ? static_cast<std::size_t>(level)
+                                                                            : kLevelColumns - 1;
+}
+
+std::size_t answerColumn(std::int64_t level) {
+  return level >= 1 && level <= 3 ? static_cast<std::size_t>(level - 1) : kAnswerColumns - 1;
+}
+
+std::string blobBytes(SqlDialect dialect, const std::optional<std::string>& value) {
+  if (!value) return {};
+  // PostgreSQL hands bytea back as text: "\x" and two hex digits a byte.
+  if (dialect != SqlDialect::Postgres || value->size() < 2 || (*value)[0] != '\\' || (*value)[1] != 'x') return *value;
+  std::string bytes;
+  bytes.reserve((value->size() - 2) / 2);
+  for (std::size_t i = 2; i + 1 < value->size(); i += 2) {
+    bytes += static_cast<char>(hexValue((*value)[i]) * 16 + hexValue((*value)[i + 1]));
+  }
+  return bytes;
+}
+
+std::vector<Tallies::ToolDelta*> Tallies::toolDeltas(const std::string& model, std::int64_t millis) {
+  const std::int64_t slot = floorTo(millis, kSlotMillis);
+  return {&tools_[ToolKey{1, std::string(), slot}], &tools_[ToolKey{0, model, slot}]};
+}
+
+std::vector<Tallies::KeyedDelta*> Tallies::keyedDeltas(std::map<KeyedKey, KeyedDelta>& map, const std::string& model,
+                                                       const std::string& key, std::int64_t millis) {
+  return {&map[KeyedKey{model, key, static_cast<std::int64_t>(Span::Slot), floorTo(millis, kSlotMillis)}],
+          &map[KeyedKey{model, key, static_cast<std::int64_t>(Span::Day), floorTo(millis, kDayMillisUtc)}]};
+}
+
+void Tallies::countSession(const std::string& model, const std::string& version, std::uint32_t uin,
+                           std::int64_t enteredMs, std::int64_t delta) {
+  for (ToolDelta* tool : toolDeltas(model, enteredMs)) {
+    tool->sessions += delta;
+    if (delta > 0) tool->users.push_back(uin);
+  }
+  for (KeyedDelta* keyed : keyedDeltas(versions_, model, version, enteredMs)) {
+    keyed->sessions += delta;
+    if (delta > 0) keyed->users.push_back(uin);
+  }
+}
+
+void Tallies::countClosing(const std::string& model, std::int64_t enteredMs, std::int64_t lengthMs,
+                           std::int64_t delta) {
+  for (ToolDelta* tool : toolDeltas(model, enteredMs)) {
+    tool->closed += delta;
+    if (delta > 0) tool->lengths.push_back(lengthMs);
+  }
+}
+
+void Tallies::countLogLine(const std::string& model, const std::string& version, std::int64_t level,
+                           std::int64_t receivedMs, std::int64_t delta) {
+  for (ToolDelta* tool : toolDeltas(model, receivedMs)) tool->lines[levelColumn(level)] += delta;
+  // Level 0 is the errors column of the versions table.
+  if (level == 0) {
+    for (KeyedDelta* keyed : keyedDeltas(versions_, model, version, receivedMs)) keyed->errors += delta;
+  }
+}
+
+void Tallies::countAnswer(const std::string& model, const std::string& version, const std::string& function,
+                          std::int64_t level, std::int64_t receivedMs, std::int64_t delta) {
+  const std::size_t column = answerColumn(level);
+  for (ToolDelta* tool : toolDeltas(model, receivedMs)) tool->answers[column] += delta;
+  for (KeyedDelta* keyed : keyedDeltas(versions_, model, version, receivedMs)) keyed->answers[column] += delta;
+  for (KeyedDelta* keyed : keyedDeltas(functions_, model, function, receivedMs)) keyed->answers[column] += delta;
+}
+
+void Tallies::flushTool(SqlConnection& sql, const ToolKey& key, const ToolDelta& delta) {
+  const auto& [every, model, slot] = key;
+  SqlValue users, lengths;
+  if (!delta.users.empty() || !delta.lengths.empty()) {
+    const SqlResult stored =
+        sql.run("SELECT users, lengths FROM tool_tally WHERE every = ? AND model = ? AND slot_ms = ?",
+                {every, model, slot});
+    const auto column = [&](std::size_t index) {
+      return stored.rows.empty() ? std::string() : blobBytes(sql.dialect(), stored.rows[0].at(index));
+    };
+    if (!delta.users.empty()) {
+      UserSketch sketch = UserSketch::decode(column(0));
+      for (std::uint32_t uin : delta.users) sketch.add(uin);
+      users = SqlBlob{sketch.encode()};
+    }
+    if (!delta.lengths.empty()) {
+      LengthSketch sketch = LengthSketch::decode(column(1));
+      for (std::int64_t length : delta.lengths) sketch.add(length);
+      lengths = SqlBlob{sketch.encode()};
+    }
+  }
+  static const std::string statement =
+      "INSERT INTO tool_tally (every, model, slot_ms, sessions, closed, users, lengths" + columnList("l", kLevelColumns) +
+      columnList("a", kAnswerColumns) + ") VALUES (?, ?, ?, ?, ?, ?, ?" + placeholders(kLevelColumns + kAnswerColumns) +
+      ") ON CONFLICT (every, model, slot_ms) DO UPDATE SET sessions = tool_tally.sessions + excluded.sessions, "
+      "closed = tool_tally.closed + excluded.closed, users = COALESCE(excluded.users, tool_tally.users), "
+      "lengths = COALESCE(excluded.lengths, tool_tally.lengths)" +
+      additions("tool_tally", "l", kLevelColumns) + additions("tool_tally", "a", kAnswerColumns);
+  std::vector<SqlValue> values{every, model, slot, delta.sessions, delta.closed, users, lengths};
+  for (std::int64_t lines : delta.lines) values.emplace_back(lines);
+  for (std::int64_t answers : delta.answers) values.emplace_back(answers);
+  sql.run(statement, values);
+}
+
+void Tallies::flushKeyed(SqlConnection& sql, bool version, const KeyedKey& key, const KeyedDelta& delta) {
+  const auto& [model, name, span, start] = key;
+  if (!version) {
+    static const std::string statement =
+        "INSERT INTO function_tally (model, function, span, start_ms" + columnList("a", kAnswerColumns) +
+        ") VALUES (?, ?, ?, ?" + placeholders(kAnswerColumns) +
+        ") ON CONFLICT (model, function, span, start_ms) DO UPDATE SET " +
+        additions("function_tally", "a", kAnswerColumns).substr(2);
+    std::vector<SqlValue> values{model, name, span, start};
+    for (std::int64_t answers : delta.answers) values.emplace_back(answers);
+    sql.run(statement, values);
+    return;
+  }
+  SqlValue users;
+  if (!delta.users.empty()) {
+    const SqlResult stored = sql.run(
+        "SELECT users FROM version_tally WHERE model = ? AND version = ? AND span = ? AND start_ms = ?",
+        {model, name, span, start});
+    UserSketch sketch =
+        UserSketch::decode(stored.rows.empty() ? std::string() : blobBytes(sql.dialect(), stored.rows[0].at(0)));
+    for (std::uint32_t uin : delta.users) sketch.add(uin);
+    users = SqlBlob{sketch.encode()};
+  }
+  static const std::string statement =
+      "INSERT INTO version_tally (model, version, span, start_ms, sessions, errors, users" +
+      columnList("a", kAnswerColumns) + ") VALUES (?, ?, ?, ?, ?, ?, ?" + placeholders(kAnswerColumns) +
+      ") ON CONFLICT (model, version, span, start_ms) DO UPDATE SET sessions = version_tally.sessions + "
+      "excluded.sessions, errors = version_tally.errors + excluded.errors, "
+      "users = COALESCE(excluded.users, version_tally.users)" +
+      additions("version_tally", "a", kAnswerColumns);
+  std::vector<SqlValue> values{model, name, span, start, delta.sessions, delta.errors, users};
+  for (std::int64_t answers : delta.answers) values.emplace_back(answers);
+  sql.run(statement, values);
+}
+
+void Tallies::flush(SqlConnection& sql) {
+  for (const auto& [key, delta] : tools_) flushTool(sql, key, delta);
+  for (const auto& [key, delta] : versions_) flushKeyed(sql, true, key, delta);
+  for (const auto& [key, delta] : functions_) flushKeyed(sql, false, key, delta);
+  discard();
+}
+
+void Tallies::discard() {
+  tools_.clear();
+  versions_.clear();
+  functions_.clear();
+}
+
+}  // namespace zandle::service

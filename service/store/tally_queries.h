@@ -1,0 +1,69 @@
+// Reads of the tallies: what every chart, card and table of the dashboard
+// shows, at a cost that follows the period and the page, not the store.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "store/dashboard_queries.h"
+#include "store/sketches.h"
+#include "store/tallies.h"
+
+namespace zandle::service {
+
+struct SlotTally {
+  std::int64_t slotMs = 0;
+  std::int64_t sessions = 0;
+  std::int64_t closed = 0;
+  UserSketch users;
+  LengthSketch lengths;
+  std::array<std::int64_t, kLevelColumns> lines{};
+  LevelCounts answers;
+};
+
+// A version or function over a period.
+struct KeyedTally {
+  ToolAnd key;
+  std::int64_t sessions = 0;
+  std::int64_t errors = 0;
+  LevelCounts answers;
+  UserSketch users;
+};
+
+// A function's answers in one half hour.
+struct FunctionSlot {
+  ToolAnd key;
+  std::int64_t slotMs = 0;
+  LevelCounts answers;
+};
+
+// A half hour belongs to a range when it starts in it; a range's start is
+// taken back to its half hour.
+class TallyQueries {
+ public:
+  explicit TallyQueries(SqlConnection* sql) : sql_(sql) {}
+
+  // Oldest first: the whole store's, or one tool's.
+  std::vector<SlotTally> slots(const std::optional<std::string>& model, TimeRange range);
+  // Versions with the most sessions first, functions with the most answers first.
+  std::vector<ToolAnd> topVersions(const Scope& scope, std::size_t offset, std::size_t limit);
+  std::vector<ToolAnd> topFunctions(const Scope& scope, std::size_t offset, std::size_t limit);
+  // The figures of each of `keys` that has any.
+  std::vector<KeyedTally> versions(const Scope& scope, const std::vector<ToolAnd>& keys);
+  std::vector<KeyedTally> functions(const Scope& scope, const std::vector<ToolAnd>& keys);
+  std::vector<FunctionSlot> functionSlots(const Scope& scope, const std::vector<ToolAnd>& keys);
+  // Percent of older records counted so far; nothing once all are.
+  std::optional<int> countingPercent();
+
+ private:
+  std::vector<KeyedTally> keyed(bool version, const Scope& scope, const std::vector<ToolAnd>& keys);
+  std::vector<ToolAnd> top(bool version, const Scope& scope, std::size_t offset, std::size_t limit);
+
+  SqlConnection* sql_;
+};
+
+}  // namespace zandle::service
