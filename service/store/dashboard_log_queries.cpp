@@ -7,8 +7,7 @@ namespace {
 
 using namespace query;
 
-Condition logCondition(const LogFilter& filter) {
-  Condition where = within(filter.scope, "received_ms");
+Condition logCondition(const LogFilter& filter, Condition where) {
   if (filter.level) where.add("level = ?", std::int64_t{*filter.level});
   if (filter.search && !filter.search->empty()) {
     where.add("lower(text) LIKE lower(?) ESCAPE '\\'", containsPattern(*filter.search));
@@ -33,7 +32,7 @@ std::vector<LogRow> DashboardQueries::logPage(const LogFilter& filter, std::size
                                               std::size_t textChars) {
   std::vector<LogRow> rows;
   if (!sql_) return rows;
-  Condition where = logCondition(filter);
+  Condition where = logCondition(filter, within(filter.scope, "received_ms"));
   // Only the start of each text leaves the database: lines may be long.
   std::vector<SqlValue> parameters{limitValue(textChars + 1)};
   parameters.insert(parameters.end(), where.parameters.begin(), where.parameters.end());
@@ -75,8 +74,7 @@ std::vector<StoredLogLine> DashboardQueries::logLines(const LogFilter& filter, R
                                                       std::size_t limit) {
   std::vector<StoredLogLine> lines;
   if (!sql_) return lines;
-  Condition where = logCondition(filter);
-  after(where, "received_ms", position);
+  Condition where = logCondition(filter, after(filter.scope, "received_ms", position));
   where.parameters.emplace_back(limitValue(limit));
   for (const Row& row : sql_->run("SELECT id, uin, level, model, version, text, received_ms, address FROM log_lines" +
                                       where.sql + " ORDER BY received_ms, id LIMIT ?",

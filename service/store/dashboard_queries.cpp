@@ -16,8 +16,7 @@ std::int64_t DashboardQueries::openSessions(const std::optional<std::string>& mo
 std::vector<StoredSession> DashboardQueries::sessions(const Scope& scope, RowPosition position, std::size_t limit) {
   std::vector<StoredSession> sessions;
   if (!sql_) return sessions;
-  Condition where = within(scope, "entered_ms");
-  after(where, "entered_ms", position);
+  Condition where = after(scope, "entered_ms", position);
   where.parameters.emplace_back(limitValue(limit));
   for (const Row& row : sql_->run("SELECT id, uin, model, extra, version, entered_ms, enter_address, left_ms, "
                                   "leave_address, login_detail_id FROM sessions" +
@@ -41,8 +40,7 @@ std::vector<StoredSatisfaction> DashboardQueries::satisfactionReports(const Scop
                                                                       std::size_t limit) {
   std::vector<StoredSatisfaction> reports;
   if (!sql_) return reports;
-  Condition where = within(scope, "received_ms");
-  after(where, "received_ms", position);
+  Condition where = after(scope, "received_ms", position);
   where.parameters.emplace_back(limitValue(limit));
   for (const Row& row : sql_->run("SELECT id, uin, level, model, version, function, satis_info, received_ms, "
                                   "address FROM satisfaction" +

@@ -70,11 +70,19 @@ inline Condition within(const Scope& scope, std::string_view timeColumn) {
   return condition;
 }
 
-// Rows after `after` in (time, id) order.
-inline void after(Condition& where, std::string_view timeColumn, RowPosition position) {
-  // A row value, so the (time, id) index seeks to the row instead of testing every row before it.
-  where.add("(" + std::string(timeColumn) + ", id) > (?, ?)");
-  where.parameters.insert(where.parameters.end(), {position.millis, position.id});
+// Rows of the scope after `position` in (time, id) order: one row-value
+// bound, so the (time, id) index seeks straight to the next row. (A separate
+// "time >= from" beside it would leave SQLite free to seek to the range's
+// start for every page.)
+inline Condition after(const Scope& scope, std::string_view timeColumn, RowPosition position) {
+  if (position.millis < scope.range.fromMillis) position = {scope.range.fromMillis - 1, INT64_MAX};
+  const std::string time(timeColumn);
+  Condition where;
+  where.add("(" + time + ", id) > (?, ?)");
+  where.parameters = {position.millis, position.id};
+  where.add(time + " < ?", scope.range.toMillis);
+  if (scope.model) where.add("model = ?", *scope.model);
+  return where;
 }
 
 // A LIKE pattern that finds `text` anywhere, its wildcards taken literally (ESCAPE '\').

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 namespace zandle::service {
 namespace {
@@ -54,7 +55,13 @@ UserSketch UserSketch::decode(std::string_view bytes) {
   if (bytes[0] == kSketchTag && bytes.size() == 1 + kUserRegisters) {
     sketch.registers_.assign(bytes.begin() + 1, bytes.end());
   } else if (bytes[0] == kExactTag) {
-    for (std::size_t at = 1; at + 4 <= bytes.size(); at += 4) sketch.exact_.insert(get<std::uint32_t>(bytes, at));
+    sketch.exact_.resize((bytes.size() - 1) / 4);
+    std::memcpy(sketch.exact_.data(), bytes.data() + 1, sketch.exact_.size() * 4);
+    // Written in order; a damaged value must not break the order merges rely on.
+    if (!std::is_sorted(sketch.exact_.begin(), sketch.exact_.end())) {
+      std::sort(sketch.exact_.begin(), sketch.exact_.end());
+      sketch.exact_.erase(std::unique(sketch.exact_.begin(), sketch.exact_.end()), sketch.exact_.end());
+    }
   }
   return sketch;
 }
@@ -66,10 +73,8 @@ std::string UserSketch::encode() const {
     out.append(registers_.begin(), registers_.end());
     return out;
   }
-  std::vector<std::uint32_t> sorted(exact_.begin(), exact_.end());
-  std::sort(sorted.begin(), sorted.end());
   out += kExactTag;
-  for (std::uint32_t uin : sorted) put(out, uin);
+  for (std::uint32_t uin : exact_) put(out, uin);
   return out;
 }
 
@@ -88,13 +93,24 @@ void UserSketch::toRegisters() {
 
 void UserSketch::add(std::uint32_t uin) {
   if (!registers_.empty()) return addHash(mix(uin));
-  exact_.insert(uin);
+  const auto at = std::lower_bound(exact_.begin(), exact_.end(), uin);
+  if (at != exact_.end() && *at == uin) return;
+  exact_.insert(at, uin);
   if (exact_.size() > kExactUsers) toRegisters();
 }
 
 void UserSketch::merge(const UserSketch& other) {
   if (other.registers_.empty()) {
-    for (std::uint32_t uin : other.exact_) add(uin);
+    if (other.exact_.empty()) return;
+    if (!registers_.empty()) {
+      for (std::uint32_t uin : other.exact_) addHash(mix(uin));
+      return;
+    }
+    std::vector<std::uint32_t> both;
+    both.reserve(exact_.size() + other.exact_.size());
+    std::set_union(exact_.begin(), exact_.end(), other.exact_.begin(), other.exact_.end(), std::back_inserter(both));
+    exact_ = std::move(both);
+    if (exact_.size() > kExactUsers) toRegisters();
     return;
   }
   if (registers_.empty()) toRegisters();

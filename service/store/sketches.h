@@ -15,7 +15,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 namespace zandle::service {
@@ -39,7 +38,7 @@ class UserSketch {
   void addHash(std::uint64_t hash);
   void toRegisters();
 
-  std::unordered_set<std::uint32_t> exact_;
+  std::vector<std::uint32_t> exact_;      // ascending
   std::vector<std::uint8_t> registers_;  // empty while exact
 };
 
