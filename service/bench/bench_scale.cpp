@@ -68,7 +68,13 @@ void fill(service::Database& store, std::int64_t lines, const Settings& settings
   std::int64_t haveLines = count("log_lines"), haveSessions = count("sessions"), haveAnswers = count("satisfaction");
   std::mt19937_64 random(static_cast<std::uint64_t>(haveLines) + 17);
   const auto pick = [&](std::int64_t n) { return static_cast<std::int64_t>(random() % static_cast<std::uint64_t>(n)); };
-  const auto moment = [&] { return now - pick(90 * kDayMs); };
+  // Records arrive in time order over the 90 days, as they would: a transaction's
+  // records then share their half hours, as a live batch's do.
+  const std::int64_t first = haveLines, span = std::max<std::int64_t>(1, lines - haveLines);
+  const auto moment = [&] {
+    const std::int64_t at = now - 90 * kDayMs + (haveLines - first) * (90 * kDayMs) / span;
+    return std::min(now, at + pick(60'000));
+  };
   // Tools are used unevenly: a few much, most a little.
   const auto tool = [&] {
     const double u = std::uniform_real_distribution<double>(0, 1)(random);

@@ -69,7 +69,8 @@ std::vector<Tallies::ToolDelta*> Tallies::toolDeltas(const std::string& model, s
 std::vector<Tallies::KeyedDelta*> Tallies::keyedDeltas(std::map<KeyedKey, KeyedDelta>& map, const std::string& model,
                                                        const std::string& key, std::int64_t millis) {
   return {&map[KeyedKey{model, key, static_cast<std::int64_t>(Span::Slot), floorTo(millis, kSlotMillis)}],
-          &map[KeyedKey{model, key, static_cast<std::int64_t>(Span::Day), floorTo(millis, kDayMillisUtc)}]};
+          &map[KeyedKey{model, key, static_cast<std::int64_t>(Span::Day), floorTo(millis, kDayMillisUtc)}],
+          &map[KeyedKey{model, key, static_cast<std::int64_t>(Span::Block), floorTo(millis, kBlockMillis)}]};
 }
 
 void Tallies::countSession(const std::string& model, const std::string& version, std::uint32_t uin,

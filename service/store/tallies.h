@@ -1,5 +1,5 @@
-// Counts of the records per half hour (and per UTC day for the breakdowns by
-// version and function), kept by the writer in the same transaction as the
+// Counts of the records per half hour (and per UTC day and 16-day block for
+// the breakdowns by version and function), kept by the writer in the same transaction as the
 // records: count() calls gather deltas, flush() writes them before COMMIT.
 // Removing records (retention, forgetting) counts them with delta -1; user
 // sets and session lengths cannot give a member back and keep theirs.
@@ -20,7 +20,8 @@ inline constexpr std::int64_t kSlotMillis = 30 * 60 * 1000;  // every offered zo
 inline constexpr std::int64_t kDayMillisUtc = 24 * 60 * 60 * 1000;
 inline constexpr std::size_t kLevelColumns = 11;   // levels 0 to 9, then the rest
 inline constexpr std::size_t kAnswerColumns = 4;   // answers 1 to 3, then the rest
-enum class Span : std::int64_t { Slot = 0, Day = 1 };
+inline constexpr std::int64_t kBlockMillis = 16 * kDayMillisUtc;  // from the epoch on
+enum class Span : std::int64_t { Slot = 0, Day = 1, Block = 2 };
 
 std::int64_t floorTo(std::int64_t millis, std::int64_t step);
 std::size_t levelColumn(std::int64_t level);

@@ -11,22 +11,37 @@ namespace {
 
 using namespace query;
 
-// Half hours at the ends, whole UTC days between: a 90-day period reads
-// about 90 rows a key instead of 4,320.
-Condition spans(const Scope& scope) {
-  const std::int64_t from = floorTo(scope.range.fromMillis, kSlotMillis), to = scope.range.toMillis;
-  const std::int64_t firstDay = floorTo(from + kDayMillisUtc - 1, kDayMillisUtc);
-  const std::int64_t lastDay = floorTo(to, kDayMillisUtc);
-  Condition where;
-  const auto slot = static_cast<std::int64_t>(Span::Slot), day = static_cast<std::int64_t>(Span::Day);
-  if (firstDay >= lastDay) {
-    where.add("span = ? AND start_ms >= ? AND start_ms < ?");
-    where.parameters = {slot, from, to};
-  } else {
-    where.add("((span = ? AND start_ms >= ? AND start_ms < ?) OR (span = ? AND start_ms >= ? AND start_ms < ?) OR "
-              "(span = ? AND start_ms >= ? AND start_ms < ?))");
-    where.parameters = {slot, from, firstDay, day, firstDay, lastDay, slot, lastDay, to};
+std::int64_t ceilTo(std::int64_t millis, std::int64_t step) { return -floorTo(-millis, step); }
+
+// [from, to) as the fewest rows: half hours at the ends, then whole UTC
+// days, then 16-day blocks in the middle; a 90-day period reads about 20
+// rows a key instead of 4,320.
+void cover(std::vector<std::array<std::int64_t, 3>>& parts, std::int64_t from, std::int64_t to, int level) {
+  static constexpr std::pair<Span, std::int64_t> kLevels[] = {
+      {Span::Slot, kSlotMillis}, {Span::Day, kDayMillisUtc}, {Span::Block, kBlockMillis}};
+  if (from >= to) return;
+  if (level == 0) {
+    parts.push_back({static_cast<std::int64_t>(Span::Slot), from, to});
+    return;
   }
+  const auto [span, step] = kLevels[level];
+  const std::int64_t first = ceilTo(from, step), last = floorTo(to, step);
+  if (first >= last) return cover(parts, from, to, level - 1);
+  cover(parts, from, first, level - 1);
+  parts.push_back({static_cast<std::int64_t>(span), first, last});
+  cover(parts, last, to, level - 1);
+}
+
+Condition spans(const Scope& scope) {
+  std::vector<std::array<std::int64_t, 3>> parts;
+  cover(parts, floorTo(scope.range.fromMillis, kSlotMillis), scope.range.toMillis, 2);
+  Condition where;
+  std::string any;
+  for (const auto& [span, from, to] : parts) {
+    any += std::string(any.empty() ? "(" : " OR ") + "(span = ? AND start_ms >= ? AND start_ms < ?)";
+    where.parameters.insert(where.parameters.end(), {span, from, to});
+  }
+  where.add(any.empty() ? "1 = 0" : any + ")");
   if (scope.model) where.add("model = ?", *scope.model);
   return where;
 }
