@@ -52,6 +52,9 @@ struct Settings {
   std::int64_t exportRows = 1'000'000;  // rows read to measure an export's rate
 };
 
+// Pages and exports that did not answer 200; the run then ends with status 1.
+int failures = 0;
+
 double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 std::string toolName(int i) { return "Tool" + std::to_string(i); }
@@ -124,7 +127,10 @@ double pageMs(std::uint16_t port, const std::string& target) {
     const auto start = Clock::now();
     const testkit::HttpReply reply = testkit::getWithToken(port, target, kToken);
     times.push_back(seconds(Clock::now() - start) * 1000);
-    if (reply.status != 200) std::fprintf(stderr, "  %s: HTTP %d\n", target.c_str(), reply.status);
+    if (reply.status != 200) {
+      std::fprintf(stderr, "  %s: HTTP %d\n", target.c_str(), reply.status);
+      ++failures;
+    }
   }
   std::sort(times.begin(), times.end());
   return times[1];
@@ -156,6 +162,7 @@ ExportTiming exportTiming(std::uint16_t port, const std::string& target, std::in
     if (timing.rows >= maxRows) break;
   }
   timing.rowsPerSecond = static_cast<double>(timing.rows) / seconds(Clock::now() - start);
+  if (timing.rows == 0) ++failures;
   close(fd);
   return timing;
 }
@@ -218,6 +225,7 @@ void measure(const Settings& settings, std::int64_t size, double noStoreRate) {
                 static_cast<long long>(timing.rows));
   }
   const double rate = writeLogRate(port, settings);
+  if (rate == 0) ++failures;
   std::printf("WriteLog, keep-alive, %d clients: %.0f durable reports/s, %.2f x no store (%.0f/s)\n",
               settings.connections, rate, noStoreRate > 0 ? rate / noStoreRate : 0, noStoreRate);
   std::fflush(stdout);
@@ -286,7 +294,7 @@ int main(int argc, char** argv) {
       }
       measure(settings, size, noStoreRate);
     }
-    return 0;
+    return failures == 0 ? 0 : 1;
   } catch (const std::exception& error) {
     std::cerr << "zandle-bench-scale: " << error.what() << "\n";
     return 1;

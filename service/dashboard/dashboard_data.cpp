@@ -111,24 +111,26 @@ void loadSatisfaction(TallyQueries& tallies, SlotSeries& series, DashboardData& 
 
 void loadVersions(DashboardQueries& queries, TallyQueries& tallies, DashboardData& data) {
   const DashboardFilter& filter = data.filter;
-  std::vector<ToolAnd> keys =
+  std::vector<KeyedTally> top =
       tallies.topVersions(filter.scope(), filter.versionPage * kVersionsPerPage, kVersionsPerPage + 1);
-  data.moreVersions = cutToPage(keys, kVersionsPerPage);
+  data.moreVersions = cutToPage(top, kVersionsPerPage);
+  std::vector<ToolAnd> keys;
+  for (const KeyedTally& tally : top) keys.push_back(tally.key);
   const std::vector<KeyedTally> now = tallies.versions(filter.scope(), keys);
   const std::vector<KeyedTally> previous = tallies.versions(filter.previousScope(), keys);
-  for (const ToolAnd& key : keys) {
+  for (const KeyedTally& tally : top) {
     VersionFigures& figures = data.versions.emplace_back();
-    figures.row.model = key.first;
-    figures.row.version = key.second;
-    if (const KeyedTally* tally = findKey(now, key)) {
-      figures.row.sessions = tally->sessions;
-      figures.row.users = tally->users.count();
-      data.usersEstimated = data.usersEstimated || tally->users.estimated();
-      figures.satisfaction = tally->answers;
-      figures.errors = tally->errors;
+    figures.row.model = tally.key.first;
+    figures.row.version = tally.key.second;
+    figures.row.sessions = tally.sessions;
+    figures.satisfaction = tally.answers;
+    figures.errors = tally.errors;
+    if (const KeyedTally* users = findKey(now, tally.key)) {
+      figures.row.users = users->users.count();
+      data.usersEstimated = data.usersEstimated || users->users.estimated();
     }
-    if (const KeyedTally* before = findKey(previous, key)) figures.previousSessions = before->sessions;
-    figures.row.firstSeenMillis = queries.versionFirstSeen(key);
+    if (const KeyedTally* before = findKey(previous, tally.key)) figures.previousSessions = before->sessions;
+    figures.row.firstSeenMillis = queries.versionFirstSeen(tally.key);
   }
 }
 
@@ -159,18 +161,14 @@ SlotSeries loadSeries(TallyQueries& tallies, const DashboardFilter& filter) {
 
 std::vector<FunctionRow> functionRows(TallyQueries& tallies, const Scope& scope, std::size_t offset,
                                       std::size_t limit) {
-  const std::vector<ToolAnd> keys = tallies.topFunctions(scope, offset, limit);
-  const std::vector<KeyedTally> figures = tallies.functions(scope, keys);
   std::vector<FunctionRow> rows;
-  for (const ToolAnd& key : keys) {
+  for (const KeyedTally& tally : tallies.topFunctions(scope, offset, limit)) {
     FunctionRow& row = rows.emplace_back();
-    row.model = key.first;
-    row.function = key.second;
-    if (const KeyedTally* tally = findKey(figures, key)) {
-      row.levels = tally->answers.levels;
-      row.otherLevels = tally->answers.other;
-      row.answers = tally->answers.total();
-    }
+    row.model = tally.key.first;
+    row.function = tally.key.second;
+    row.levels = tally.answers.levels;
+    row.otherLevels = tally.answers.other;
+    row.answers = tally.answers.total();
   }
   return rows;
 }

@@ -11,7 +11,7 @@ namespace {
 
 // Rows read at a time (log texts may be long, other rows are short), and
 // about the size of a piece: reads go on until it is reached.
-constexpr std::size_t kLogRowsPerRead = 100;
+constexpr std::size_t kLogRowsPerRead = 32;
 constexpr std::size_t kRowsPerRead = 200;
 constexpr std::size_t kPieceBytes = 256 * 1024;
 // Excel reads a CSV file as the local code page unless it starts with this.

@@ -75,7 +75,8 @@ inline Condition within(const Scope& scope, std::string_view timeColumn) {
 // "time >= from" beside it would leave SQLite free to seek to the range's
 // start for every page.)
 inline Condition after(const Scope& scope, std::string_view timeColumn, RowPosition position) {
-  if (position.millis < scope.range.fromMillis) position = {scope.range.fromMillis - 1, INT64_MAX};
+  // Ids start at 1, so (from, 0) comes before every row of the range (and fits an INTEGER id).
+  if (position.millis < scope.range.fromMillis) position = {scope.range.fromMillis, 0};
   const std::string time(timeColumn);
   Condition where;
   where.add("(" + time + ", id) > (?, ?)");

@@ -1,7 +1,6 @@
 #include "store/tally_queries.h"
 
 #include <algorithm>
-#include <map>
 
 #include "store/query_helpers.h"
 #include "store/tally_backfill.h"
@@ -46,16 +45,6 @@ Condition spans(const Scope& scope) {
   return where;
 }
 
-void restrictTo(Condition& where, std::string_view column, const std::vector<ToolAnd>& keys) {
-  std::string any = "(";
-  for (std::size_t i = 0; i < keys.size(); ++i) {
-    any += std::string(i ? " OR " : "") + "(model = ? AND " + std::string(column) + " = ?)";
-    where.parameters.emplace_back(keys[i].first);
-    where.parameters.emplace_back(keys[i].second);
-  }
-  where.add(any + ")");
-}
-
 LevelCounts answersAt(const Row& row, std::size_t first) {
   LevelCounts counts;
   for (std::size_t i = 0; i < 3; ++i) counts.levels[i] = integerAt(row, first + i);
@@ -92,48 +81,59 @@ std::vector<SlotTally> TallyQueries::slots(const std::optional<std::string>& mod
   return slots;
 }
 
-std::vector<ToolAnd> TallyQueries::top(bool version, const Scope& scope, std::size_t offset, std::size_t limit) {
-  std::vector<ToolAnd> keys;
-  if (!sql_) return keys;
+std::vector<KeyedTally> TallyQueries::top(bool version, const Scope& scope, std::size_t offset, std::size_t limit) {
+  std::vector<KeyedTally> tallies;
+  if (!sql_) return tallies;
   Condition where = spans(scope);
   where.parameters.emplace_back(limitValue(limit));
   where.parameters.emplace_back(limitValue(offset));
+  const std::string sums = ", SUM(a0), SUM(a1), SUM(a2), SUM(a3)";
   const std::string sql =
-      version ? "SELECT model, version, SUM(sessions) AS n FROM version_tally" + where.sql +
+      version ? "SELECT model, version, SUM(sessions) AS n, SUM(errors)" + sums + " FROM version_tally" + where.sql +
                     " GROUP BY model, version HAVING SUM(sessions) > 0 ORDER BY n DESC, model, version LIMIT ? OFFSET ?"
-              : "SELECT model, function, SUM(a0 + a1 + a2 + a3) AS n FROM function_tally" + where.sql +
+              : "SELECT model, function, SUM(a0 + a1 + a2 + a3) AS n, 0" + sums + " FROM function_tally" + where.sql +
                     " GROUP BY model, function HAVING SUM(a0 + a1 + a2 + a3) > 0 ORDER BY n DESC, model, function "
                     "LIMIT ? OFFSET ?";
-  for (const Row& row : sql_->run(sql, where.parameters).rows) keys.emplace_back(textAt(row, 0), textAt(row, 1));
-  return keys;
+  for (const Row& row : sql_->run(sql, where.parameters).rows) {
+    KeyedTally& tally = tallies.emplace_back();
+    tally.key = {textAt(row, 0), textAt(row, 1)};
+    tally.sessions = version ? integerAt(row, 2) : 0;
+    tally.errors = integerAt(row, 3);
+    tally.answers = answersAt(row, 4);
+  }
+  return tallies;
 }
 
-std::vector<ToolAnd> TallyQueries::topVersions(const Scope& scope, std::size_t offset, std::size_t limit) {
+std::vector<KeyedTally> TallyQueries::topVersions(const Scope& scope, std::size_t offset, std::size_t limit) {
   return top(true, scope, offset, limit);
 }
 
-std::vector<ToolAnd> TallyQueries::topFunctions(const Scope& scope, std::size_t offset, std::size_t limit) {
+std::vector<KeyedTally> TallyQueries::topFunctions(const Scope& scope, std::size_t offset, std::size_t limit) {
   return top(false, scope, offset, limit);
 }
 
+// One key at a time: each reads its own rows through the primary key.
 std::vector<KeyedTally> TallyQueries::keyed(bool version, const Scope& scope, const std::vector<ToolAnd>& keys) {
   std::vector<KeyedTally> tallies;
-  if (!sql_ || keys.empty()) return tallies;
-  Condition where = spans(scope);
-  restrictTo(where, version ? "version" : "function", keys);
-  const std::string sql = version ? "SELECT model, version, sessions, errors, users, a0, a1, a2, a3 FROM version_tally"
-                                  : "SELECT model, function, 0, 0, NULL, a0, a1, a2, a3 FROM function_tally";
-  std::map<ToolAnd, KeyedTally> byKey;
-  for (const Row& row : sql_->run(sql + where.sql, where.parameters).rows) {
-    const ToolAnd key{textAt(row, 0), textAt(row, 1)};
-    KeyedTally& tally = byKey[key];
+  if (!sql_) return tallies;
+  const Condition parts = spans({scope.range, std::nullopt});
+  const std::string sql =
+      (version ? "SELECT sessions, errors, users, a0, a1, a2, a3 FROM version_tally WHERE model = ? AND version = ?"
+               : "SELECT 0, 0, NULL, a0, a1, a2, a3 FROM function_tally WHERE model = ? AND function = ?") +
+      std::string(" AND ") + parts.sql.substr(std::string_view(" WHERE ").size());
+  for (const ToolAnd& key : keys) {
+    std::vector<SqlValue> parameters{key.first, key.second};
+    parameters.insert(parameters.end(), parts.parameters.begin(), parts.parameters.end());
+    KeyedTally tally;
     tally.key = key;
-    tally.sessions += integerAt(row, 2);
-    tally.errors += integerAt(row, 3);
-    if (row.at(4)) tally.users.merge(UserSketch::decode(blobBytes(sql_->dialect(), row.at(4))));
-    add(tally.answers, answersAt(row, 5));
+    for (const Row& row : sql_->run(sql, parameters).rows) {
+      tally.sessions += integerAt(row, 0);
+      tally.errors += integerAt(row, 1);
+      if (row.at(2)) tally.users.merge(UserSketch::decode(blobBytes(sql_->dialect(), row.at(2))));
+      add(tally.answers, answersAt(row, 3));
+    }
+    tallies.push_back(std::move(tally));
   }
-  for (auto& entry : byKey) tallies.push_back(std::move(entry.second));
   return tallies;
 }
 
@@ -147,16 +147,15 @@ std::vector<KeyedTally> TallyQueries::functions(const Scope& scope, const std::v
 
 std::vector<FunctionSlot> TallyQueries::functionSlots(const Scope& scope, const std::vector<ToolAnd>& keys) {
   std::vector<FunctionSlot> slots;
-  if (!sql_ || keys.empty()) return slots;
-  Condition where;
-  where.add("span = ?", static_cast<std::int64_t>(Span::Slot));
-  where.add("start_ms >= ?", floorTo(scope.range.fromMillis, kSlotMillis));
-  where.add("start_ms < ?", scope.range.toMillis);
-  restrictTo(where, "function", keys);
-  for (const Row& row :
-       sql_->run("SELECT model, function, start_ms, a0, a1, a2, a3 FROM function_tally" + where.sql, where.parameters)
-           .rows) {
-    slots.push_back({{textAt(row, 0), textAt(row, 1)}, integerAt(row, 2), answersAt(row, 3)});
+  if (!sql_) return slots;
+  for (const ToolAnd& key : keys) {
+    for (const Row& row : sql_->run("SELECT start_ms, a0, a1, a2, a3 FROM function_tally WHERE model = ? AND "
+                                    "function = ? AND span = ? AND start_ms >= ? AND start_ms < ?",
+                                    {key.first, key.second, static_cast<std::int64_t>(Span::Slot),
+                                     floorTo(scope.range.fromMillis, kSlotMillis), scope.range.toMillis})
+                              .rows) {
+      slots.push_back({key, integerAt(row, 0), answersAt(row, 1)});
+    }
   }
   return slots;
 }

@@ -49,10 +49,11 @@ class TallyQueries {
 
   // Oldest first: the whole store's, or one tool's.
   std::vector<SlotTally> slots(const std::optional<std::string>& model, TimeRange range);
-  // Versions with the most sessions first, functions with the most answers first.
-  std::vector<ToolAnd> topVersions(const Scope& scope, std::size_t offset, std::size_t limit);
-  std::vector<ToolAnd> topFunctions(const Scope& scope, std::size_t offset, std::size_t limit);
-  // The figures of each of `keys` that has any.
+  // Versions with the most sessions first, functions with the most answers
+  // first, with their sums (users are left out: they take the rows one by one).
+  std::vector<KeyedTally> topVersions(const Scope& scope, std::size_t offset, std::size_t limit);
+  std::vector<KeyedTally> topFunctions(const Scope& scope, std::size_t offset, std::size_t limit);
+  // The figures of each of `keys`, users included.
   std::vector<KeyedTally> versions(const Scope& scope, const std::vector<ToolAnd>& keys);
   std::vector<KeyedTally> functions(const Scope& scope, const std::vector<ToolAnd>& keys);
   std::vector<FunctionSlot> functionSlots(const Scope& scope, const std::vector<ToolAnd>& keys);
@@ -61,7 +62,7 @@ class TallyQueries {
 
  private:
   std::vector<KeyedTally> keyed(bool version, const Scope& scope, const std::vector<ToolAnd>& keys);
-  std::vector<ToolAnd> top(bool version, const Scope& scope, std::size_t offset, std::size_t limit);
+  std::vector<KeyedTally> top(bool version, const Scope& scope, std::size_t offset, std::size_t limit);
 
   SqlConnection* sql_;
 };
