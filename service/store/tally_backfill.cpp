@@ -60,6 +60,14 @@ std::optional<int> backfillPercent(SqlConnection& sql) {
 
 bool BackfillMarks::counted(SqlConnection& sql, const std::string& source, std::int64_t id) {
   if (complete_) return true;
+  if (!tallied_) {
+    tallied_ = sql.dialect() == SqlDialect::Sqlite
+                   ? !sql.run("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'tally_backfill'").rows.empty()
+                   : !sql.run("SELECT 1 FROM information_schema.tables WHERE table_schema = current_schema() AND "
+                              "table_name = 'tally_backfill'")
+                          .rows.empty();
+  }
+  if (!*tallied_) return false;
   const SqlResult marks = sql.run("SELECT done_id, upto_id FROM tally_backfill WHERE source = ?", {source});
   if (marks.rows.empty()) return true;
   const std::int64_t done = integerAt(marks.rows[0], 0), upto = integerAt(marks.rows[0], 1);

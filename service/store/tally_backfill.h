@@ -20,13 +20,15 @@ bool backfillTallies(SqlConnection& sql, Tallies& tallies, std::int64_t batchRow
 std::optional<int> backfillPercent(SqlConnection& sql);
 
 // Whether the record of `source` with that id is in the tallies yet: every
-// record is, except those the back-fill has still to reach.
+// record is, except those the back-fill has still to reach, and none in a
+// store no service with tallies has opened yet (forget may run on one).
 class BackfillMarks {
  public:
   bool counted(SqlConnection& sql, const std::string& source, std::int64_t id);
 
  private:
   bool complete_ = false;
+  std::optional<bool> tallied_;
 };
 
 }  // namespace zandle::service
