@@ -99,7 +99,7 @@ std::string headlineSection(const DashboardData& data) {
   }
   if (data.usersEstimated) {
     out += "<p class=\"muted\" id=\"users-estimated\">User counts above " + std::to_string(kExactUsers) +
-           " are estimated (HyperLogLog), typically within " + oneDecimal(kUserEstimateError * 100) + " %.</p>";
+           " are estimated (HyperLogLog), typically within " + average(kUserEstimateError * 100) + " %.</p>";
   }
   return out + "</section>";
 }
