@@ -97,6 +97,12 @@ SetLayeredWindowAttributesFn BoundSetLayeredWindowAttributes() noexcept {
   return Forced(OptionalEntry::LayeredWindows) ? nullptr : bound;
 }
 
+QueryUserNotificationStateFn BoundQueryUserNotificationState() noexcept {
+  static const QueryUserNotificationStateFn bound =
+      Bind<QueryUserNotificationStateFn>(::GetModuleHandleW(L"shell32.dll"), "SHQueryUserNotificationState");
+  return Forced(OptionalEntry::NotificationState) ? nullptr : bound;
+}
+
 const WorkAreaEntries& BoundWorkAreaEntries() noexcept {
   static const WorkAreaEntries bound = [] {
     WorkAreaEntries e;

@@ -14,6 +14,7 @@ enum class OptionalEntry {
   VisualStyles,      // UXTHEME.DLL, every function
   MonitorFunctions,  // user32 multi-monitor functions
   LayeredWindows,    // user32 SetLayeredWindowAttributes
+  NotificationState, // shell32 SHQueryUserNotificationState
   Count
 };
 
@@ -36,6 +37,10 @@ GetLayoutFn BoundGetLayout() noexcept;
 using SetLayeredWindowAttributesFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
 SetLayeredWindowAttributesFn BoundSetLayeredWindowAttributes() noexcept;
 SetLayoutFn BoundSetLayout() noexcept;
+
+// "SHQueryUserNotificationState" of the already loaded shell32; null before Vista.
+using QueryUserNotificationStateFn = HRESULT(WINAPI*)(int*);
+QueryUserNotificationStateFn BoundQueryUserNotificationState() noexcept;
 
 // The multi-monitor functions of user32; all null when any one is missing.
 struct WorkAreaEntries {

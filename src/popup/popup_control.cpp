@@ -2,7 +2,9 @@
 
 #include <stdexcept>
 
+#include "popup/desktop_settings.h"
 #include "popup/popup_themes.h"
+#include "popup/system_color_paint.h"
 
 namespace zandle::popup {
 
@@ -53,6 +55,7 @@ void CPopupControl::SetPaintManager(std::unique_ptr<CPopupPaintManager> manager)
   if (!manager) return;
   paintManager_ = std::move(manager);
   paintManager_->RefreshTheme();
+  paintManager_->systemColorsOnly = highContrast_;
   RedrawControl();
 }
 
@@ -67,12 +70,20 @@ void CPopupControl::SetTheme(PopupTheme theme) {
 }
 
 void CPopupControl::PaintPopup(HDC dc, SIZE size) noexcept {
-  paintManager_->DrawPopupBackground(dc, RECT{0, 0, size.cx, size.cy});
+  if (highContrast_) DrawSystemColorBackground(dc, RECT{0, 0, size.cx, size.cy});
+  else paintManager_->DrawPopupBackground(dc, RECT{0, 0, size.cx, size.cy});
   for (CPopupItem* item : items_) DrawItem(dc, *item);
 }
 
 void CPopupControl::DrawItem(HDC dc, CPopupItem& item) noexcept {
   paintManager_->DrawPopupItem(dc, item, GetItemState(&item));
+}
+
+void CPopupControl::CheckHighContrast() noexcept {
+  highContrast_ = HighContrastOn();
+  paintManager_->systemColorsOnly = highContrast_;
+  // No see-through popup in high contrast.
+  if (highContrast_) machine_.SetTransparency(255);
 }
 
 void CPopupControl::RedrawControl() noexcept {

@@ -100,6 +100,8 @@ class CPopupControl : public fw::WindowBinding, public CPopupItemHost {
   int GetTransparency() const noexcept { return machine_.transparency(); }
   BOOL IsMoveAllowed() const noexcept { return allowMove_; }
   BOOL IsHovered() const noexcept { return machine_.hovered(); }
+  // Painting in system colours only: high contrast was on when last checked.
+  bool IsHighContrast() const noexcept { return highContrast_; }
   const PopupMachine& GetMachine() const noexcept { return machine_; }
   HWND GetNotifyWindow() const noexcept { return notifyWindow_; }
 
@@ -111,6 +113,7 @@ class CPopupControl : public fw::WindowBinding, public CPopupItemHost {
   void OnCaptureChanged() noexcept;
   void OnMouseMove(POINT point) noexcept;
   void OnTimer(UINT_PTR id) noexcept;
+  void OnDesktopSettingsChanged() noexcept;
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
@@ -121,6 +124,8 @@ class CPopupControl : public fw::WindowBinding, public CPopupItemHost {
   void SetPopupStateClosed() noexcept;
   // The drag loop; false when the popup was destroyed during it.
   bool DragLoop() noexcept;
+  // Reads the high-contrast mode and follows it: paint and transparency.
+  void CheckHighContrast() noexcept;
 
   HWND notifyWindow_ = nullptr;
   std::unique_ptr<CPopupPaintManager> paintManager_;
@@ -135,6 +140,7 @@ class CPopupControl : public fw::WindowBinding, public CPopupItemHost {
   drawing::SetLayeredWindowAttributesFn setLayeredAttributes_;
   drawing::COffscreenBuffer buffer_;
   bool destroying_ = false;
+  bool highContrast_ = false;
   // Expires with the object: code that sent a notification checks it before going on.
   std::shared_ptr<char> life_ = std::make_shared<char>();
 };

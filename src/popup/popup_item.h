@@ -73,6 +73,8 @@ class CPopupItem : public fw::RefCounted {
   UINT IconKey() const noexcept { return static_cast<UINT>(iconId == -1 ? index : iconId); }
   // Id 0, no button, and nothing clickable in its caption: pressing it drags the popup.
   bool IsInert() const noexcept { return id == 0 && !isButton && (caption.empty() || !hyperlink); }
+  // A clickable caption that is not a button: read and painted as a link.
+  bool IsLink() const noexcept { return !isButton && id != 0 && hyperlink; }
   bool HasOwnFont() const noexcept { return static_cast<bool>(captionFont); }
 
   // Set directly by the layouts; the popup sets owner and index in AddItem.

@@ -4,6 +4,7 @@
 #include "drawing/draw_helpers.h"
 #include "drawing/gdi_objects.h"
 #include "drawing/image_manager.h"
+#include "popup/system_color_paint.h"
 
 namespace zandle::popup {
 namespace {
@@ -49,6 +50,10 @@ void CPopupPaintManager::DrawItemButtonFrame(HDC dc, const RECT& rc, ItemState s
 }
 
 void CPopupPaintManager::DrawPopupItem(HDC dc, CPopupItem& item, ItemState state) noexcept {
+  if (systemColorsOnly) {
+    DrawSystemColorItem(dc, item, state, item.GetTextFont());
+    return;
+  }
   RECT rc = item.itemRect;
   if (item.backgroundColor != kNoColor) drawing::FillSolidRect(dc, rc, item.backgroundColor);
   if (item.borderColor != kNoColor) drawing::Draw3dRect(dc, rc, item.borderColor, item.borderColor);

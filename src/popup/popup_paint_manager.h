@@ -36,6 +36,8 @@ class CPopupPaintManager {
   COLORREF pressedFillColor = drawing::kNoColor;
   drawing::CPaintManagerColorGradient hotBorderGradient;
   drawing::CPaintManagerColorGradient pressedBorderGradient;
+  // High contrast: items in system colours only, whatever the fields above say.
+  bool systemColorsOnly = false;
 
  private:
   void DrawItemCaption(HDC dc, CPopupItem& item, bool hot) noexcept;

@@ -23,6 +23,7 @@ POINT PointOf(LPARAM lParam) noexcept { return {GET_X_LPARAM(lParam), GET_Y_LPAR
 
 BOOL CPopupControl::Create(HWND parent) noexcept {
   if (hwnd() && ::IsWindow(hwnd())) return TRUE;
+  CheckHighContrast();
   const bool layered = setLayeredAttributes_ && machine_.NeedsLayeredStyle();
   const ATOM windowClass = PopupWindowClass(&CPopupControl::WindowProc);
   if (!windowClass) return FALSE;
@@ -180,6 +181,10 @@ LRESULT CPopupControl::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_MOUSEACTIVATE:
       return MA_NOACTIVATE;
+    case WM_SETTINGCHANGE:
+    case WM_SYSCOLORCHANGE:
+      OnDesktopSettingsChanged();
+      break;
     default:
       break;
   }
@@ -197,6 +202,12 @@ void CPopupControl::OnPaint() noexcept {
     }
   }
   ::EndPaint(hwnd(), &paint);
+}
+
+void CPopupControl::OnDesktopSettingsChanged() noexcept {
+  CheckHighContrast();
+  if (highContrast_ && machine_.popupState() == PopupState::Showing) SetLayeredAlpha(255);
+  RedrawControl();
 }
 
 void CPopupControl::OnTimer(UINT_PTR id) noexcept { Run(machine_.OnTimer(static_cast<unsigned>(id))); }

@@ -9,6 +9,7 @@
 #include "drawing/color_manager.h"
 #include "framework/module.h"
 #include "popup/core/stacking.h"
+#include "popup/desktop_settings.h"
 #include "popup/popup_item.h"
 #include "survey/demo_layouts.h"
 #include "survey/survey_client.h"
@@ -172,7 +173,8 @@ void CZandleDemoDlg::ShowSurveyPopup(int* levelOut) {
   const SIZE size = LayoutSize(layoutIndex);
   BuildLayout();
   popup->SetAnimation(animationKind);
-  popup->SetShowDelay(showDelay);
+  // Never shorter than the user asked notifications to stay.
+  popup->SetShowDelay(popup::ShowDelayFor(showDelay, popup::MessageDurationSeconds()));
   popup->SetAnimationDelay(animationDelay);
   popup->SetTransparency(SliderPosition() & 0xFF);
   popup->SetPopupSize(size);

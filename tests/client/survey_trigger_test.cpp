@@ -158,5 +158,74 @@ TEST(SurveyUnload, UnloadingWithSurveysOnScreenLeavesNothingRunning) {
   EXPECT_EQ(level, 0);
 }
 
+
+// A presentation of another process: the survey waits for the user.
+class SurveyBusy : public SurveyTest {
+ protected:
+  void SetUp() override {
+    if (!GetEnvironmentVariableW(L"ZANDLE_FULL_SCREEN", nullptr, 0)) GTEST_SKIP() << "runs alone: client_busy_user";
+    SurveyTest::SetUp();
+  }
+  void TearDown() override {
+    if (process_.hProcess) {
+      TerminateProcess(process_.hProcess, 1);
+      CloseHandle(process_.hProcess);
+      CloseHandle(process_.hThread);
+    }
+  }
+  // Starts the full-screen window beside this program and waits until it is in front.
+  HWND StartPresentation() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring command(path);
+    command = L"\"" + command.substr(0, command.find_last_of(L"\\/") + 1) + L"full_screen_window.exe\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_))
+      return nullptr;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 20000; Sleep(20)) {
+      const HWND found = FindWindowW(L"ZandleTestFullScreen", nullptr);
+      if (found && GetForegroundWindow() == found) return found;
+    }
+    return nullptr;
+  }
+  void EndPresentation(HWND window) {
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WaitForSingleObject(process_.hProcess, 20000), WAIT_OBJECT_0);
+  }
+  PROCESS_INFORMATION process_{};
+};
+
+TEST_F(SurveyBusy, NoSurveyOverAFullScreenWindowOfAnotherProcessAndOneAfterItCloses) {
+  ConfigureFunctions("Print");
+  const HWND presentation = StartPresentation();
+  ASSERT_NE(presentation, nullptr) << "the full-screen window never came to the front";
+  DWORD owner = 0;
+  GetWindowThreadProcessId(presentation, &owner);
+  EXPECT_NE(owner, GetCurrentProcessId());
+
+  int level = -5;
+  EXPECT_EQ(dll.SatisfactionW(0, L"Print", L"http://x.invalid/", &level), 0);
+  EXPECT_EQ(SurveyPopup(), nullptr);
+  EXPECT_EQ(level, -5);
+  // Only the echo line: why it was not shown ("全屏窗口在前台,不弹出满意度调查信息框").
+  EXPECT_EQ(LogTexts(), std::vector<std::string>{"\xE5\x85\xA8\xE5\xB1\x8F\xE7\xAA\x97\xE5\x8F\xA3\xE5\x9C\xA8"
+                                                "\xE5\x89\x8D\xE5\x8F\xB0,\xE4\xB8\x8D\xE5\xBC\xB9\xE5\x87\xBA"
+                                                "\xE6\xBB\xA1\xE6\x84\x8F\xE5\xBA\xA6\xE8\xB0\x83\xE6\x9F\xA5"
+                                                "\xE4\xBF\xA1\xE6\x81\xAF\xE6\xA1\x86"});
+  // Echo off: nothing at all is sent.
+  server.ClearRequests();
+  dll.SetServerW(nullptr, 0);
+  EXPECT_EQ(dll.SatisfactionW(0, L"Print", L"", nullptr), 0);
+  EXPECT_EQ(SurveyPopup(), nullptr);
+  EXPECT_TRUE(server.Requests().empty());
+
+  EndPresentation(presentation);
+  dll.SetServerW(nullptr, 1);
+  EXPECT_EQ(dll.SatisfactionW(0, L"Print", L"", nullptr), 0);
+  EXPECT_NE(SurveyPopup(), nullptr);
+  EXPECT_EQ(LogTexts(), std::vector<std::string>{kShownLine});
+}
+
 }  // namespace
 }  // namespace zandle::test
