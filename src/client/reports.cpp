@@ -98,7 +98,9 @@ class ClientForSurvey final : public survey::SurveyClient {
   const std::wstring& ModelName() const noexcept override { return theApp.m_strModelNameW; }
   const std::wstring& SatisfactionFunctionName() const noexcept override { return theApp.m_strSatisFunNameW; }
   const std::wstring& SatisfactionLink() const noexcept override { return theApp.m_strSatisLink; }
-  int ReportSatisfaction(int level) override { return client::ReportSatisfaction(level); }
+  int ReportSatisfaction(int level, const std::wstring& functionName) override {
+    return ReportSatisfactionFor(level, functionName);
+  }
 };
 
 std::unique_ptr<survey::CZandleDemoDlg>& SurveyHostSlot() {
@@ -205,7 +207,8 @@ std::int32_t DoSatisfaction(std::int32_t loginUin, const char* functionName, con
   theApp.m_strSatisLink = surveyLink;
 
   survey::CZandleDemoDlg& host = *SurveyHostSlot();
-  if (!host.HasWindow()) host.Create();
+  // Without its host window a survey could be neither shown nor answered.
+  if (!host.HasWindow() && !host.Create()) return 0;
 
   if (!g_bNetError) {
     Echo(loginUin, kSurveyShownLine);
@@ -216,9 +219,11 @@ std::int32_t DoSatisfaction(std::int32_t loginUin, const char* functionName, con
   return 0;
 }
 
-std::int32_t ReportSatisfaction(std::int32_t level) {
+std::int32_t ReportSatisfaction(std::int32_t level) { return ReportSatisfactionFor(level, theApp.m_strSatisFunNameW); }
+
+std::int32_t ReportSatisfactionFor(std::int32_t level, const std::wstring& functionName) {
   const std::string model = ModelUtf8();
-  const std::string function = Utf8OfWide(theApp.m_strSatisFunNameW);
+  const std::string function = Utf8OfWide(functionName);
   const std::string body = BuildSatisfactionBody(theApp.m_nLoginUIN, Utf8Value(model.c_str()),
                                                  LocalValue(theApp.m_szModelVer), Utf8Value(function.c_str()), level);
   std::int32_t ignored = 0;

@@ -34,6 +34,9 @@ std::int32_t DoUserLeave(std::int32_t loginDetailId);
 std::int32_t DoWriteLog(std::int32_t loginUin, std::int32_t logLevel, const char* textUtf8);
 std::int32_t DoSatisfaction(std::int32_t loginUin, const char* functionName, const wchar_t* functionNameW,
                             const std::wstring& surveyLink, int* levelOut);
+// Under the function of the latest survey request.
 std::int32_t ReportSatisfaction(std::int32_t level);
+// Under the function of the survey the level was picked in.
+std::int32_t ReportSatisfactionFor(std::int32_t level, const std::wstring& functionName);
 
 }  // namespace zandle::client

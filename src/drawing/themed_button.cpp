@@ -39,6 +39,19 @@ bool CThemedButton::SubclassDlgItem(UINT id, HWND dialog) {
   return true;
 }
 
+void CThemedButton::SetPushButtonStyle(int style) noexcept {
+  style_ = style;
+  if (hwnd()) ::InvalidateRect(hwnd(), nullptr, TRUE);
+}
+
+bool CThemedButton::SendDropDown(HWND window) noexcept {
+  const HWND parent = ::GetParent(window);
+  if (!parent || !::IsWindowEnabled(window)) return false;
+  NMHDR header{window, static_cast<UINT_PTR>(::GetDlgCtrlID(window)), kDropDownNotification};
+  ::SendMessageW(parent, WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
+  return true;
+}
+
 void CThemedButton::Unsubclass() noexcept {
   if (hwnd()) ::RemoveWindowSubclass(hwnd(), &CThemedButton::SubclassProc, kSubclassId);
   Unbind();
@@ -53,6 +66,9 @@ LRESULT CALLBACK CThemedButton::SubclassProc(HWND window, UINT message, WPARAM w
       return 0;
     });
     ::InvalidateRect(window, nullptr, TRUE);
+  } else if (message == WM_LBUTTONDOWN && button->style_ == kDropDown) {
+    // The menu's own loop takes the mouse from here; the press is not the button's.
+    if (button->SendDropDown(window)) return 0;
   } else if (message == WM_NCDESTROY) {
     button->Unsubclass();
   }

@@ -37,19 +37,31 @@ class CThemedButtonTheme {
 
 class CThemedButton : public fw::WindowBinding {
  public:
+  // Push-button styles: plain, or a drop-down whose press sends the parent a
+  // WM_NOTIFY with code kDropDownNotification instead of a click.
+  static constexpr int kPlain = 0;
+  static constexpr int kDropDown = 1;
+  static constexpr UINT kDropDownNotification = 7;
+
   explicit CThemedButton(CColorManager& colors);
   virtual ~CThemedButton();
 
   // Binds the dialog's control `id`; refreshes the theme once bound.
   bool SubclassDlgItem(UINT id, HWND dialog);
   CThemedButtonTheme& Theme() noexcept { return theme_; }
+  // Sets the style and redraws the button.
+  void SetPushButtonStyle(int style) noexcept;
+  int GetPushButtonStyle() const noexcept { return style_; }
 
  private:
   static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                        DWORD_PTR self) noexcept;
   void Unsubclass() noexcept;
 
+  bool SendDropDown(HWND window) noexcept;
+
   CThemedButtonTheme theme_;
+  int style_ = kPlain;
 };
 
 }  // namespace zandle::drawing

@@ -13,8 +13,8 @@ class SurveyClient {
   virtual const std::wstring& ModelName() const noexcept = 0;
   virtual const std::wstring& SatisfactionFunctionName() const noexcept = 0;
   virtual const std::wstring& SatisfactionLink() const noexcept = 0;
-  // Sends the level to the service; 1 when it answered, else 0.
-  virtual int ReportSatisfaction(int level) = 0;
+  // Sends the level for `functionName` to the service; 1 when it answered, else 0.
+  virtual int ReportSatisfaction(int level, const std::wstring& functionName) = 0;
 };
 
 }  // namespace zandle::survey

@@ -11,6 +11,7 @@
 #include "popup/core/stacking.h"
 #include "popup/desktop_settings.h"
 #include "popup/popup_item.h"
+#include "popup/popup_screen.h"
 #include "survey/demo_layouts.h"
 #include "survey/survey_client.h"
 #include "survey/survey_items.h"
@@ -34,7 +35,6 @@ constexpr WORD kAboutString = 101;
 constexpr WORD kAppIcon = 128;
 constexpr UINT kAboutCommand = 0x10;
 constexpr UINT kSystemCommandMask = 0xFFF0;
-constexpr UINT kDropDownNotification = 7;
 constexpr unsigned kMaxAnimationDelay = 60000;
 constexpr unsigned kMaxShowDelay = 600000;
 constexpr int kInitialTransparency = 200;
@@ -71,6 +71,11 @@ CZandleDemoDlg::CZandleDemoDlg(SurveyClient& client)
       icon_(::LoadIconW(fw::ThisModule(), MAKEINTRESOURCEW(kAppIcon))) {}
 
 CZandleDemoDlg::~CZandleDemoDlg() {
+  DeleteAll();
+  DestroyWindow();
+}
+
+void CZandleDemoDlg::DeleteAll() noexcept {
   // A popup that still has a window closes quietly while it is destroyed: no report
   // comes back for an object that is already off the list.
   while (!popups.empty()) {
@@ -78,8 +83,25 @@ CZandleDemoDlg::~CZandleDemoDlg() {
     popups.pop_back();
     delete popup;
   }
+  while (!queued.empty()) {
+    delete queued.back();
+    queued.pop_back();
+  }
   activePopup = nullptr;
-  DestroyWindow();
+}
+
+void CZandleDemoDlg::DropGhosts() noexcept {
+  for (auto it = popups.begin(); it != popups.end();) {
+    CZandleEx* popup = *it;
+    if (popup->GetSafeHwnd() && ::IsWindow(popup->GetSafeHwnd())) {
+      ++it;
+      continue;
+    }
+    it = popups.erase(it);
+    if (activePopup == popup) activePopup = nullptr;
+    delete popup;
+  }
+  if (popups.empty()) EnableControls(true);
 }
 
 bool CZandleDemoDlg::Create() noexcept {
@@ -103,6 +125,7 @@ BOOL CZandleDemoDlg::OnInitDialog() {
   ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
   ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
   moreButton_.SubclassDlgItem(kMoreButton, hwnd());
+  moreButton_.SetPushButtonStyle(drawing::CThemedButton::kDropDown);
   const HWND slider = ::GetDlgItem(hwnd(), kTransparencySlider);
   ::SendMessageW(slider, TBM_SETRANGE, TRUE, MAKELPARAM(0, 255));
   SetSliderPosition(kInitialTransparency);
@@ -166,8 +189,10 @@ void CZandleDemoDlg::BuildLayout() {
 }
 
 void CZandleDemoDlg::ShowSurveyPopup(int* levelOut) {
+  DropGhosts();
   auto popup = std::make_unique<CZandleEx>();
   popup->levelOut = levelOut;
+  popup->functionName = client_.SatisfactionFunctionName();
   activePopup = popup.get();
   UpdateData(true);
   const SIZE size = LayoutSize(layoutIndex);
@@ -178,26 +203,64 @@ void CZandleDemoDlg::ShowSurveyPopup(int* levelOut) {
   popup->SetAnimationDelay(animationDelay);
   popup->SetTransparency(SliderPosition() & 0xFF);
   popup->SetPopupSize(size);
-  PlacePopup(size.cx, size.cy);
   popup->AllowMove(allowMove);
-  popup->Show(hwnd());
-  popups.push_back(popup.get());
-  popup.release();
-  EnableControls(false);
+  activePopup = nullptr;
+  if (queued.empty() && FitsOnScreen(*popup, size)) {
+    ShowPlaced(popup.release());
+  } else if (queued.size() < kMaxQueued) {
+    queued.push_back(popup.release());
+  }
 }
 
-void CZandleDemoDlg::PlacePopup(int width, int height) {
-  if (!activePopup) return;
-  if (popupAnchor.x != -1 || popupAnchor.y != -1) activePopup->SetPopupPos(popupAnchor);
-  const POINT anchor = activePopup->GetAnchorPoint();
+POINT CZandleDemoDlg::StackedAnchor(CZandleEx& popup, SIZE size) {
+  const POINT anchor =
+      (popupAnchor.x != -1 || popupAnchor.y != -1) ? popupAnchor : popup.GetAnchorPoint();
   std::vector<popup::StackedPopup> onScreen;
   for (CZandleEx* p : popups) {
     const POINT a = p->GetAnchorPoint();
     const SIZE s = p->GetPopupSize();
     onScreen.push_back({{a.x, a.y}, {s.cx, s.cy}});
   }
-  const popup::Point placed = popup::StackAbove({anchor.x, anchor.y}, {width, height}, onScreen);
-  activePopup->SetPopupPos({placed.x, placed.y});
+  const popup::Point placed = popup::StackAbove({anchor.x, anchor.y}, {size.cx, size.cy}, onScreen);
+  return {placed.x, placed.y};
+}
+
+bool CZandleDemoDlg::FitsOnScreen(CZandleEx& popup, SIZE size) {
+  if (popups.empty()) return true;  // alone, it stands where its anchor puts it
+  const POINT anchor = StackedAnchor(popup, size);
+  const popup::Rect covered{anchor.x - size.cx, anchor.y - size.cy, anchor.x, anchor.y};
+  const popup::Rect work = popup::PopupScreen{}.WorkAreaFromRect(covered);
+  return popup::FitsInWorkArea({anchor.x, anchor.y}, {size.cx, size.cy}, work);
+}
+
+void CZandleDemoDlg::PlacePopup(int width, int height) {
+  if (activePopup) activePopup->SetPopupPos(StackedAnchor(*activePopup, {width, height}));
+}
+
+void CZandleDemoDlg::ShowPlaced(CZandleEx* popup) {
+  activePopup = popup;
+  const SIZE size = popup->GetPopupSize();
+  PlacePopup(size.cx, size.cy);
+  popup->Show(hwnd());
+  activePopup = nullptr;
+  if (!popup->GetSafeHwnd() || !::IsWindow(popup->GetSafeHwnd())) {
+    delete popup;  // never on screen: nothing to report, nothing to wait for
+    return;
+  }
+  popups.push_back(popup);
+  EnableControls(false);
+}
+
+void CZandleDemoDlg::ShowQueued() {
+  while (!queued.empty() && FitsOnScreen(*queued.front(), queued.front()->GetPopupSize())) {
+    CZandleEx* next = queued.front();
+    queued.pop_front();
+    ShowPlaced(next);
+  }
+}
+
+void CZandleDemoDlg::OpenLink(const std::wstring& link) noexcept {
+  ::ShellExecuteW(nullptr, L"open", link.c_str(), nullptr, nullptr, SW_SHOW);
 }
 
 void CZandleDemoDlg::EnableControls(bool enable) noexcept {
@@ -212,10 +275,11 @@ LRESULT CZandleDemoDlg::OnPopupNotify(WPARAM code, LPARAM sender) {
     if (!owner) return 1;
     const SurveyItem clicked = SurveyItemOf(item->id);
     if (clicked == SurveyItem::Link) {
+      // An empty link opens nothing: the shell would open whatever it takes "" for.
       const std::wstring& link = static_cast<popup::CHyperLinkPopupItem*>(item)->linkAddress;
-      ::ShellExecuteW(nullptr, L"open", link.c_str(), nullptr, nullptr, SW_SHOW);
+      if (!link.empty()) OpenLink(link);
     } else if (const int level = LevelOf(clicked)) {
-      client_.ReportSatisfaction(level);
+      client_.ReportSatisfaction(level, owner->functionName);
       if (owner->levelOut) *owner->levelOut = level;
     }
     owner->Close();  // reports the closed state, in which the popup is destroyed
@@ -226,8 +290,9 @@ LRESULT CZandleDemoDlg::OnPopupNotify(WPARAM code, LPARAM sender) {
     if (found == popups.end()) return 1;  // not ours, or already being destroyed
     popups.erase(found);
     activePopup = nullptr;
-    if (popups.empty()) EnableControls(true);
     delete popup;
+    ShowQueued();
+    if (popups.empty()) EnableControls(true);
   } else if (code == popup::PositionChanged) {
     popupAnchor = reinterpret_cast<CZandleEx*>(sender)->GetAnchorPoint();
   }
@@ -243,6 +308,10 @@ INT_PTR CZandleDemoDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return (wParam & kSystemCommandMask) == kAboutCommand;
     case WM_PAINT:
       return ::IsIconic(hwnd()) && OnPaintIconic();
+    case WM_DESTROY:
+      // The popups' windows go with their owner's: none of them can close by itself now.
+      DeleteAll();
+      return FALSE;
     case WM_QUERYDRAGICON:
       return reinterpret_cast<INT_PTR>(icon_);
     case WM_COMMAND:
@@ -271,7 +340,7 @@ INT_PTR CZandleDemoDlg::OnNotify(const NMHDR& header) noexcept {
     ::SetWindowLongPtrW(hwnd(), DWLP_MSGRESULT, 0);
     return TRUE;
   }
-  if (header.idFrom == kMoreButton && header.code == kDropDownNotification) {
+  if (header.idFrom == kMoreButton && header.code == drawing::CThemedButton::kDropDownNotification) {
     const HMENU menu = ::LoadMenuW(fw::ThisModule(), MAKEINTRESOURCEW(kMoreMenu));
     RECT button{};
     ::GetWindowRect(header.hwndFrom, &button);

@@ -6,8 +6,10 @@
 
 #include <windows.h>
 
+#include <deque>
 #include <list>
 #include <memory>
+#include <string>
 
 #include "drawing/themed_button.h"
 #include "framework/dialog.h"
@@ -31,7 +33,8 @@ class CZandleDemoDlg : public fw::Dialog {
   bool Create() noexcept;
 
   // Adds one popup and returns at once. `levelOut` receives the level the user picks,
-  // after the survey export has returned.
+  // after the survey export has returned. A popup that would not fit wholly above those
+  // on screen waits in `queued` until one closes; past kMaxQueued it is dropped unseen.
   void ShowSurveyPopup(int* levelOut);
   void PlacePopup(int width, int height);
   void ApplyLayoutPreset() noexcept;
@@ -50,8 +53,14 @@ class CZandleDemoDlg : public fw::Dialog {
   POINT popupAnchor{-1, -1};
   std::list<CZandleEx*> popups;
   CZandleEx* activePopup = nullptr;
+  // Built, not yet shown, oldest first; owned like `popups`.
+  std::deque<CZandleEx*> queued;
+  static constexpr size_t kMaxQueued = 4;
 
  protected:
+  // Opens a survey link in the shell.
+  virtual void OpenLink(const std::wstring& link) noexcept;
+
   BOOL OnInitDialog() override;
   INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
@@ -59,6 +68,15 @@ class CZandleDemoDlg : public fw::Dialog {
   void OnCommand(WORD id, WORD code) noexcept;
   INT_PTR OnNotify(const NMHDR& header) noexcept;
   bool OnPaintIconic() noexcept;
+  // Where `popup` of `size` goes among the popups on screen, and whether it fits there.
+  POINT StackedAnchor(CZandleEx& popup, SIZE size);
+  bool FitsOnScreen(CZandleEx& popup, SIZE size);
+  // Places and shows `popup` (owned from here on); one whose window cannot be created is destroyed.
+  void ShowPlaced(CZandleEx* popup);
+  void ShowQueued();
+  // Popups whose window is gone (destroyed with the host, or never created) leave the list.
+  void DropGhosts() noexcept;
+  void DeleteAll() noexcept;
   int SliderPosition() const noexcept;
   void SetSliderPosition(int position) noexcept;
 

@@ -1,6 +1,10 @@
 // Which survey requests are shown, what they log, and the hidden host window.
 #include "client_fixture.h"
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 namespace zandle::test {
 namespace {
 
@@ -223,6 +227,83 @@ TEST_F(SurveyBusy, NoSurveyOverAFullScreenWindowOfAnotherProcessAndOneAfterItClo
   EndPresentation(presentation);
   dll.SetServerW(nullptr, 1);
   EXPECT_EQ(dll.SatisfactionW(0, L"Print", L"", nullptr), 0);
+// Every survey popup of this thread, oldest (lowest on the screen) first.
+std::vector<HWND> SurveyPopupsOldestFirst() {
+  struct Found {
+    std::vector<HWND> windows;
+  } found;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND w, LPARAM p) -> BOOL {
+        wchar_t name[64] = {};
+        GetClassNameW(w, name, 64);
+        if (std::wstring(name) == L"ZandlePopupWindow") reinterpret_cast<Found*>(p)->windows.push_back(w);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  auto bottom = [](HWND w) {
+    RECT r{};
+    GetWindowRect(w, &r);
+    return r.bottom;
+  };
+  std::sort(found.windows.begin(), found.windows.end(), [&](HWND a, HWND b) { return bottom(a) > bottom(b); });
+  return found.windows;
+}
+
+TEST_F(SurveyTest, EachPopupsRatingIsStoredUnderItsOwnFunction) {
+  ConfigureFunctions("Print,Save");
+  dll.SetServerW(nullptr, 0);
+  for (const bool olderFirst : {true, false}) {
+    dll.SatisfactionA(0, "Print", "", nullptr);
+    dll.SatisfactionA(0, "Save", "", nullptr);
+    const std::vector<HWND> popups = SurveyPopupsOldestFirst();
+    ASSERT_EQ(popups.size(), 2u);
+    server.ClearRequests();
+    ClickAt(popups[olderFirst ? 0 : 1], 85, 82);
+    ClickAt(popups[olderFirst ? 1 : 0], 255, 82);
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    const std::string print = "strLoginUIN=7&strModelNameVer=Tool-1.0,Print&nSatisLevel=",
+                      save = "strLoginUIN=7&strModelNameVer=Tool-1.0,Save&nSatisLevel=";
+    const std::string first = olderFirst ? print + "1" : save + "1";
+    const std::string second = olderFirst ? save + "3" : print + "3";
+    EXPECT_EQ(requests[0].body, first + "&strSatisInfo=NULL");
+    EXPECT_EQ(requests[1].body, second + "&strSatisInfo=NULL");
+    EXPECT_TRUE(SurveyPopupsOldestFirst().empty());
+  }
+}
+
+// Refuses every dialog window of this thread while installed.
+class NoDialogs {
+ public:
+  NoDialogs() : hook_(SetWindowsHookExW(WH_CBT, Refuse, nullptr, GetCurrentThreadId())) {}
+  ~NoDialogs() { UnhookWindowsHookEx(hook_); }
+  bool installed() const { return hook_ != nullptr; }
+
+ private:
+  static LRESULT CALLBACK Refuse(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND) {
+      wchar_t name[16] = {};
+      GetClassNameW(reinterpret_cast<HWND>(wParam), name, 16);
+      if (std::wstring(name) == L"#32770") return 1;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+  HHOOK hook_;
+};
+
+TEST_F(SurveyTest, NoHostWindowNoSurvey) {
+  ConfigureFunctions("Print");
+  int level = 0;
+  {
+    NoDialogs refuse;
+    ASSERT_TRUE(refuse.installed());
+    EXPECT_EQ(dll.SatisfactionA(0, "Print", "", &level), 0);
+    EXPECT_EQ(HostWindowOfThisThread(), nullptr);
+    EXPECT_EQ(SurveyPopup(), nullptr);
+    EXPECT_TRUE(LogTexts().empty());  // as for an unlisted function: nothing logged
+  }
+  EXPECT_EQ(dll.SatisfactionA(0, "Print", "", &level), 0);  // the next one has its window
   EXPECT_NE(SurveyPopup(), nullptr);
   EXPECT_EQ(LogTexts(), std::vector<std::string>{kShownLine});
 }

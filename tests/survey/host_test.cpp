@@ -2,6 +2,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <iterator>
+#include <string>
 #include <vector>
 
 #include "popup/popup_item.h"
@@ -15,6 +17,16 @@ namespace {
 
 using testing::FakeClient;
 using testing::Screen;
+
+// The host with the shell's link opening recorded instead of carried out.
+class RecordingHost : public CZandleDemoDlg {
+ public:
+  using CZandleDemoDlg::CZandleDemoDlg;
+  std::vector<std::wstring> opened;
+
+ protected:
+  void OpenLink(const std::wstring& link) noexcept override { opened.push_back(link); }
+};
 
 class HostTest : public ::testing::Test {
  protected:
@@ -39,7 +51,7 @@ class HostTest : public ::testing::Test {
   Screen screen_;
   popup::test::ScopedScreenQueries screenScope_{screen_};
   FakeClient client_;
-  CZandleDemoDlg host_{client_};
+  RecordingHost host_{client_};
 };
 
 TEST_F(HostTest, HiddenWindowWithTheSurveyPreset) {
@@ -144,13 +156,120 @@ TEST_F(HostTest, PressWithoutMoveKeepsTheAnchor) {
 }
 
 TEST_F(HostTest, LinkClosesWithoutAReport) {
-  client_.link = L"";  // the shell is asked to open an empty name, as the caller gave
   int level = 0;
   CZandleEx* popup = Show(&level);
   Click(popup, 250, 110);
   EXPECT_TRUE(host_.popups.empty());
   EXPECT_EQ(level, 0);
   EXPECT_TRUE(client_.reported.empty());
+  EXPECT_EQ(host_.opened, std::vector<std::wstring>{client_.link});
+}
+
+TEST_F(HostTest, EmptyLinkOpensNothing) {
+  client_.link = L"";
+  int level = 0;
+  Click(Show(&level), 250, 110);
+  EXPECT_TRUE(host_.popups.empty());
+  EXPECT_TRUE(host_.opened.empty());
+  EXPECT_EQ(level, 0);
+}
+
+TEST_F(HostTest, EachPopupReportsItsOwnFunction) {
+  client_.function = L"Print";
+  CZandleEx* print = Show();
+  client_.function = L"\u4fdd\u5b58";  // 保存
+  CZandleEx* save = Show();
+  client_.function = L"Export";  // the latest request, whose popup is not clicked
+  CZandleEx* exportPopup = Show();
+  Click(print, 85, 82);
+  Click(save, 255, 82);
+  EXPECT_EQ(client_.reported, (std::vector<int>{1, 3}));
+  EXPECT_EQ(client_.reportedFunctions, (std::vector<std::wstring>{L"Print", L"\u4fdd\u5b58"}));
+  EXPECT_EQ(exportPopup->GetItem(0)->caption, L"Bridge-Export");
+  EXPECT_EQ(host_.popups.size(), 1u);
+}
+
+TEST_F(HostTest, StackNeverLeavesTheWorkAreaAndTheRestWaits) {
+  // 994 / 128: seven fit, one above another; the eighth would reach y = -30.
+  int levels[12] = {};
+  for (int i = 0; i < 12; ++i) host_.ShowSurveyPopup(&levels[i]);
+  ASSERT_EQ(host_.popups.size(), 7u);
+  EXPECT_EQ(host_.queued.size(), CZandleDemoDlg::kMaxQueued);
+  for (CZandleEx* p : host_.popups) {
+    const RECT r = Rect(p);
+    EXPECT_GE(r.top, 0);
+    EXPECT_LE(r.bottom, 994);
+  }
+  EXPECT_EQ(Rect(host_.popups.back()).top, 994 - 7 * 128);
+
+  // The fourth from the bottom closes: the first waiting one takes its place.
+  CZandleEx* fourth = *std::next(host_.popups.begin(), 3);
+  const RECT gap = Rect(fourth);
+  Click(fourth, 316, 22);
+  ASSERT_EQ(host_.popups.size(), 7u);
+  EXPECT_EQ(host_.queued.size(), CZandleDemoDlg::kMaxQueued - 1);
+  CZandleEx* shown = host_.popups.back();
+  EXPECT_EQ(Rect(shown).top, gap.top);
+  EXPECT_EQ(Rect(shown).bottom, gap.bottom);
+  Click(shown, 170, 82);  // the eighth survey's level goes to the eighth caller
+  EXPECT_EQ(levels[7], 2);
+  EXPECT_EQ(client_.reported, std::vector<int>{2});
+
+  // Closing the rest shows each waiting one; the twelfth was never shown: nothing for it.
+  for (int guard = 0; guard < 20 && !host_.popups.empty(); ++guard) Click(host_.popups.front(), 316, 22);
+  EXPECT_TRUE(host_.popups.empty());
+  EXPECT_TRUE(host_.queued.empty());
+  EXPECT_EQ(levels[11], 0);
+  EXPECT_EQ(client_.reported, std::vector<int>{2});
+  EXPECT_TRUE(ControlsEnabled());
+}
+
+TEST_F(HostTest, HostWindowDestroyedWithPopupsUpLeavesNoGhosts) {
+  int level = 0;
+  Show(&level);
+  Show(&level);
+  ASSERT_EQ(host_.popups.size(), 2u);
+  host_.DestroyWindow();
+  EXPECT_TRUE(host_.popups.empty());
+  ASSERT_TRUE(host_.Create());
+  CZandleEx* next = Show(&level);
+  EXPECT_EQ(next->GetAnchorPoint().x, 1280);
+  EXPECT_EQ(next->GetAnchorPoint().y, 994);  // at the corner again
+  EXPECT_EQ(host_.popups.size(), 1u);
+  Click(next, 85, 82);
+  EXPECT_TRUE(ControlsEnabled());
+  EXPECT_EQ(level, 1);
+}
+
+TEST_F(HostTest, PopupWhoseWindowIsGoneLeavesTheList) {
+  CZandleEx* first = Show();
+  ::DestroyWindow(first->GetSafeHwnd());  // gone without a close of its own
+  CZandleEx* next = Show();
+  EXPECT_EQ(host_.popups.size(), 1u);
+  EXPECT_EQ(next->GetAnchorPoint().y, 994);
+  Click(next, 316, 22);
+  EXPECT_TRUE(ControlsEnabled());
+}
+
+// The drop-down button's press shows menu 159, owned by the host.
+UINT g_firstMenuCommand = 0;
+LRESULT CALLBACK EndMenuOnInit(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+  if (message == WM_INITMENUPOPUP) {
+    g_firstMenuCommand = ::GetMenuItemID(reinterpret_cast<HMENU>(wParam), 0);
+    ::EndMenu();
+  }
+  return ::DefSubclassProc(window, message, wParam, lParam);
+}
+
+TEST_F(HostTest, MoreButtonDropsDownMenu159) {
+  const HWND button = ::GetDlgItem(host_.hwnd(), 1008);
+  ASSERT_NE(button, nullptr);
+  ASSERT_TRUE(::SetWindowSubclass(host_.hwnd(), EndMenuOnInit, 1, 0));
+  g_firstMenuCommand = 0;
+  ::SendMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  ::SendMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  ::RemoveWindowSubclass(host_.hwnd(), EndMenuOnInit, 1);
+  EXPECT_EQ(g_firstMenuCommand, 32771u);  // "RTF Sample"
 }
 
 TEST(HostLifetime, DestroyedWithPopupsStillOpen) {

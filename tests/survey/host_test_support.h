@@ -15,13 +15,15 @@ class FakeClient : public SurveyClient {
   const std::wstring& ModelName() const noexcept override { return model; }
   const std::wstring& SatisfactionFunctionName() const noexcept override { return function; }
   const std::wstring& SatisfactionLink() const noexcept override { return link; }
-  int ReportSatisfaction(int level) noexcept override {
+  int ReportSatisfaction(int level, const std::wstring& functionName) noexcept override {
     reported.push_back(level);
+    reportedFunctions.push_back(functionName);
     return 1;
   }
   std::wstring model = L"Bridge", function = L"Print";
   std::wstring link = L"https://example.com/survey";
   std::vector<int> reported;
+  std::vector<std::wstring> reportedFunctions;
 };
 
 struct Screen : popup::ScreenQueries {

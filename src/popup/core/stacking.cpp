@@ -31,4 +31,10 @@ Point StackAbove(Point anchor, Size size, const std::vector<StackedPopup>& onScr
   return anchor;
 }
 
+bool FitsInWorkArea(Point anchor, Size size, const Rect& workArea) noexcept {
+  const Rect covered = Covered(anchor, size);
+  return covered.left >= workArea.left && covered.top >= workArea.top && covered.right <= workArea.right &&
+         covered.bottom <= workArea.bottom;
+}
+
 }  // namespace zandle::popup

@@ -18,4 +18,8 @@ struct StackedPopup {
 // pass moves nothing. x never changes and y only decreases, so it ends.
 Point StackAbove(Point anchor, Size size, const std::vector<StackedPopup>& onScreen) noexcept;
 
+// Whether a popup of `size` anchored at `anchor` lies wholly inside `workArea`: a stack
+// that has grown past the top edge would put it off the screen.
+bool FitsInWorkArea(Point anchor, Size size, const Rect& workArea) noexcept;
+
 }  // namespace zandle::popup

@@ -45,5 +45,17 @@ TEST(Stacking, AnchorsAtTheEdgeOfTheIntegerRangeDoNotWrap) {
   EXPECT_EQ(StackAbove({10, 10}, {2147483647, 2147483647}, {}), (Point{10, 10}));
 }
 
+TEST(Stacking, OnlyAWholePopupInsideTheWorkAreaFits) {
+  const Rect work{0, 0, 1280, 994};
+  EXPECT_TRUE(FitsInWorkArea(kCorner, kSurvey, work));
+  EXPECT_TRUE(FitsInWorkArea({1280, 128}, kSurvey, work));       // top on the edge
+  EXPECT_FALSE(FitsInWorkArea({1280, 127}, kSurvey, work));      // one row above it
+  EXPECT_FALSE(FitsInWorkArea({1280, 994 - 8 * 128}, kSurvey, work));  // the ninth of a stack: y -30
+  EXPECT_FALSE(FitsInWorkArea({1281, 994}, kSurvey, work));
+  EXPECT_FALSE(FitsInWorkArea({328, 994}, kSurvey, work));
+  EXPECT_FALSE(FitsInWorkArea({1280, 995}, kSurvey, work));
+  EXPECT_TRUE(FitsInWorkArea({329, 128}, kSurvey, work));
+}
+
 }  // namespace
 }  // namespace zandle::popup
