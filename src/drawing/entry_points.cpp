@@ -122,6 +122,17 @@ const WorkAreaEntries& BoundWorkAreaEntries() noexcept {
   return Forced(OptionalEntry::MonitorFunctions) ? absent : bound;
 }
 
+const DpiEntries& BoundDpiEntries() noexcept {
+  static const DpiEntries bound = [] {
+    DpiEntries e;
+    e.getDpiForWindow = Bind<decltype(e.getDpiForWindow)>(::GetModuleHandleA("User32.dll"), "GetDpiForWindow");
+    e.getDpiForMonitor = Bind<decltype(e.getDpiForMonitor)>(::LoadLibraryW(L"shcore.dll"), "GetDpiForMonitor");
+    return e;
+  }();
+  static const DpiEntries absent{};
+  return Forced(OptionalEntry::DpiFunctions) ? absent : bound;
+}
+
 void RecheckVisualStylesModule() noexcept {
   EntryTable& t = VisualStylesTable();
   const HMODULE current = FindVisualStylesModule();

@@ -15,6 +15,7 @@ enum class OptionalEntry {
   MonitorFunctions,  // user32 multi-monitor functions
   LayeredWindows,    // user32 SetLayeredWindowAttributes
   NotificationState, // shell32 SHQueryUserNotificationState
+  DpiFunctions,      // user32 GetDpiForWindow, shcore GetDpiForMonitor
   Count
 };
 
@@ -51,6 +52,15 @@ struct WorkAreaEntries {
   BOOL(WINAPI* getMonitorInfo)(HMONITOR, LPMONITORINFO) = nullptr;
 };
 const WorkAreaEntries& BoundWorkAreaEntries() noexcept;
+
+// The per-monitor DPI functions: GetDpiForWindow (Windows 10) of user32 and
+// GetDpiForMonitor (Windows 8.1) of "shcore.dll", loaded once and never unloaded.
+// Each may be null; the caller falls back to the screen's LOGPIXELSY.
+struct DpiEntries {
+  UINT(WINAPI* getDpiForWindow)(HWND) = nullptr;
+  HRESULT(WINAPI* getDpiForMonitor)(HMONITOR, int, UINT*, UINT*) = nullptr;
+};
+const DpiEntries& BoundDpiEntries() noexcept;
 
 // UXTHEME.DLL: the module and one lazily filled slot per function.
 enum class VisualStylesEntry {

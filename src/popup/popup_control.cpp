@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "popup/core/dpi_scale.h"
 #include "popup/desktop_settings.h"
 #include "popup/popup_themes.h"
 #include "popup/system_color_paint.h"
@@ -34,6 +35,7 @@ void CPopupControl::RemoveAllItems() noexcept {
   hotItem_ = pressedItem_ = nullptr;
   std::vector<CPopupItem*> items;
   items.swap(items_);
+  itemsAt96_.clear();
   for (CPopupItem* item : items) {
     item->owner = nullptr;
     item->InternalRelease();
@@ -54,6 +56,7 @@ CPopupItem* CPopupControl::HitTest(POINT point) const noexcept {
 void CPopupControl::SetPaintManager(std::unique_ptr<CPopupPaintManager> manager) {
   if (!manager) return;
   paintManager_ = std::move(manager);
+  paintManager_->dpi = dpi_;
   paintManager_->RefreshTheme();
   paintManager_->systemColorsOnly = highContrast_;
   RedrawControl();
@@ -67,6 +70,32 @@ void CPopupControl::SetTheme(int theme) {
 void CPopupControl::SetTheme(PopupTheme theme) {
   SetPaintManager(CreatePaintManager(theme));
   themeIndex_ = static_cast<int>(theme);
+}
+
+void CPopupControl::ScaleLayout(int dpi) noexcept {
+  dpi = UsableDpi(dpi);
+  // Items added since the last call came in layout pixels.
+  for (size_t i = itemsAt96_.size(); i < items_.size(); ++i) {
+    LOGFONTW font{};
+    const bool own = items_[i]->HasOwnFont() &&
+                     ::GetObjectW(items_[i]->captionFont.get(), sizeof(font), &font) == sizeof(font);
+    itemsAt96_.push_back({items_[i]->itemRect, own ? font.lfHeight : 0});
+  }
+  for (size_t i = 0; i < items_.size(); ++i) {
+    CPopupItem& item = *items_[i];
+    const RECT& r = itemsAt96_[i].rect;
+    const Rect scaled = ScaleRect({r.left, r.top, r.right, r.bottom}, dpi);
+    item.itemRect = {scaled.left, scaled.top, scaled.right, scaled.bottom};
+    LOGFONTW font{};
+    if (item.HasOwnFont() && ::GetObjectW(item.captionFont.get(), sizeof(font), &font) == sizeof(font)) {
+      font.lfHeight = ScaleFontHeight(itemsAt96_[i].fontHeight, dpi);
+      item.SetTextFont(font);
+    }
+  }
+  dpi_ = dpi;
+  paintManager_->dpi = dpi;
+  paintManager_->RefreshTheme();
+  RedrawControl();
 }
 
 void CPopupControl::PaintPopup(HDC dc, SIZE size) noexcept {

@@ -93,6 +93,11 @@ class CPopupControl : public fw::WindowBinding, public CPopupItemHost {
   void SetPopupSize(SIZE size) noexcept { machine_.SetPopupSize({size.cx, size.cy}); }
   void SetPopupPos(POINT pos) noexcept { machine_.SetPopupPos({pos.x, pos.y}); }
   void AllowMove(BOOL allow) noexcept { allowMove_ = allow; }
+  // Lays the items out for `dpi`: their rectangles and own fonts as given at 96 DPI
+  // (kept from the first call on) scaled edge by edge, and the theme's fonts made for
+  // it. The popup's size is the host's to scale.
+  void ScaleLayout(int dpi) noexcept;
+  int GetDpi() const noexcept { return dpi_; }
 
   int GetPopupState() const noexcept { return static_cast<int>(machine_.popupState()); }
   SIZE GetPopupSize() const noexcept { return {machine_.popupSize().cx, machine_.popupSize().cy}; }
@@ -141,6 +146,14 @@ class CPopupControl : public fw::WindowBinding, public CPopupItemHost {
   drawing::COffscreenBuffer buffer_;
   bool destroying_ = false;
   bool highContrast_ = false;
+  // Each item as the layout gave it, at 96 DPI; index for index with items_.
+  struct ItemAt96 {
+    RECT rect;
+    LONG fontHeight;
+  };
+  std::vector<ItemAt96> itemsAt96_;
+  int dpi_ = 96;
+  void OnDpiChanged(int dpi, const RECT& suggested) noexcept;
   // Expires with the object: code that sent a notification checks it before going on.
   std::shared_ptr<char> life_ = std::make_shared<char>();
 };

@@ -4,6 +4,8 @@
 #include "drawing/draw_helpers.h"
 #include "drawing/gdi_objects.h"
 #include "drawing/image_manager.h"
+#include "popup/core/dpi_scale.h"
+#include "popup/popup_screen.h"
 #include "popup/system_color_paint.h"
 
 namespace zandle::popup {
@@ -22,8 +24,11 @@ void CPopupPaintManager::RefreshTheme() {
   const drawing::CColorManager& colors = GetColorManager();
   textFont.reset();
   LOGFONTW iconTitle{};
-  if (::SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof(iconTitle), &iconTitle, 0))
+  if (::SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof(iconTitle), &iconTitle, 0)) {
+    // The system's font is made for its own DPI; at 96 both agree and nothing changes.
+    iconTitle.lfHeight = RescaleFontHeight(iconTitle.lfHeight, PopupScreen::SystemDpi(), dpi);
     textFont = drawing::CreateFontChecked(iconTitle);
+  }
   textColor = colors.GetColor(COLOR_BTNTEXT);
   backgroundGradient.SetStandardColor(colors.GetColor(COLOR_BTNFACE));
   frameGradient.SetStandardColor(colors.GetColor(COLOR_BTNSHADOW));

@@ -28,6 +28,8 @@ class CPopupPaintManager {
   void DrawPopupItem(HDC dc, CPopupItem& item, ItemState state) noexcept;
   void DrawItemButtonFrame(HDC dc, const RECT& rect, ItemState state) noexcept;
 
+  // What the popup lays itself out at; the fonts are made for it, not for the system's DPI.
+  int dpi = 96;
   drawing::CPaintManagerColorGradient backgroundGradient;
   drawing::CPaintManagerColorGradient frameGradient;
   fw::UniqueFont textFont;

@@ -4,6 +4,8 @@
 #include <shellapi.h>
 
 #include "drawing/draw_helpers.h"
+#include "drawing/entry_points.h"
+#include "popup/core/dpi_scale.h"
 
 namespace zandle::popup {
 namespace {
@@ -39,6 +41,42 @@ Rect PopupScreen::PrimaryWorkArea() {
 Rect PopupScreen::WorkAreaFromPoint(Point point) {
   if (g_override) return g_override->WorkAreaFromRect(Rect{point.x, point.y, point.x, point.y});
   return FromRECT(drawing::GetMonitorWorkArea(POINT{point.x, point.y}));
+}
+
+int PopupScreen::SystemDpi() noexcept {
+  const HDC screen = ::GetDC(nullptr);
+  const int dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : kBaseDpi;
+  if (screen) ::ReleaseDC(nullptr, screen);
+  return UsableDpi(dpi);
+}
+
+int PopupScreen::DpiFor(const Rect& rect) {
+  if (g_override) return UsableDpi(g_override->DpiFor(rect));
+  const drawing::DpiEntries& dpi = drawing::BoundDpiEntries();
+  const auto monitorFromRect = drawing::BoundWorkAreaEntries().monitorFromRect;
+  const RECT r = ToRECT(rect);
+  if (dpi.getDpiForMonitor && monitorFromRect) {
+    UINT x = 0, y = 0;
+    constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
+    if (SUCCEEDED(dpi.getDpiForMonitor(monitorFromRect(&r, MONITOR_DEFAULTTONEAREST), kEffectiveDpi, &x, &y)))
+      return UsableDpi(static_cast<int>(y));
+  }
+  return SystemDpi();
+}
+
+int PopupScreen::DpiOfWindow(HWND window) noexcept {
+  if (g_override) {
+    RECT r{};
+    ::GetWindowRect(window, &r);
+    return UsableDpi(g_override->DpiFor(FromRECT(r)));
+  }
+  const drawing::DpiEntries& dpi = drawing::BoundDpiEntries();
+  if (dpi.getDpiForWindow && window) {
+    if (const UINT value = dpi.getDpiForWindow(window)) return UsableDpi(static_cast<int>(value));
+  }
+  RECT r{};
+  ::GetWindowRect(window, &r);
+  return PopupScreen{}.DpiFor(FromRECT(r));
 }
 
 namespace test {

@@ -1,6 +1,8 @@
 // The shell and monitor answers behind a popup's anchor: the system's, or a test's.
 #pragma once
 
+#include <windows.h>
+
 #include "popup/core/placement.h"
 
 namespace zandle::popup {
@@ -11,6 +13,12 @@ class PopupScreen final : public ScreenQueries {
   bool TaskbarRect(Rect& taskbar) override;
   Rect WorkAreaFromRect(const Rect& rect) override;
   Rect PrimaryWorkArea() override;
+  // The monitor's own DPI where the system tells it, else the screen's LOGPIXELSY.
+  int DpiFor(const Rect& rect) override;
+  // The DPI `window` is drawn at, by the same rules.
+  static int DpiOfWindow(HWND window) noexcept;
+  // The screen's LOGPIXELSY: what the system's fonts are made for.
+  static int SystemDpi() noexcept;
   // The work area of the monitor holding a screen point, where a drag is clamped.
   Rect WorkAreaFromPoint(Point point);
 };

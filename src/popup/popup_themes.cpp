@@ -6,6 +6,7 @@
 #include "drawing/color_manager.h"
 #include "drawing/draw_helpers.h"
 #include "drawing/office2007_images.h"
+#include "popup/core/dpi_scale.h"
 
 namespace zandle::popup {
 namespace {
@@ -138,18 +139,23 @@ void CPopupThemeOffice2003::DrawPopupBackground(HDC dc, RECT r) noexcept {
   FillGradient(dc, r, backgroundGradient, false);
   drawing::Draw3dRect(dc, r, frameGradient.startColor, frameGradient.endColor);
   Deflate(r);
-  const RECT caption{r.left, r.top, r.right, r.top + kGripperBandHeight};
+  const RECT caption{r.left, r.top, r.right, r.top + ScaleEdge(kGripperBandHeight, dpi)};
   FillGradient(dc, caption, captionGradient, false);
 
-  // The dots use client x coordinates, not offsets from the band's left edge.
-  int x0 = (caption.right - caption.left - kGripperWidth) / 2;
+  // The dots use client x coordinates, not offsets from the band's left edge; worked out
+  // in layout pixels, each dot's edges scaled.
+  int x0 = (UnscaleEdge(caption.right - caption.left, dpi) - kGripperWidth) / 2;
   if (x0 < kGripperMinLeft) x0 = kGripperMinLeft;
+  const auto at = [this, &caption](int left, int top, int right, int bottom) {
+    const Rect scaled = ScaleRect({left, top, right, bottom}, dpi);
+    return RECT{scaled.left, caption.top + scaled.top, scaled.right, caption.top + scaled.bottom};
+  };
   drawing::SolidFill dots[kGripperDots * 3];
   for (int k = 0; k < kGripperDots; ++k) {
-    const LONG x = x0 + kGripperPitch * k, y = caption.top;
-    dots[3 * k] = {{x, y + 1, x + 2, y + 3}, kGripperShadow};
-    dots[3 * k + 1] = {{x + 1, y + 2, x + 3, y + 4}, kGripperLight};
-    dots[3 * k + 2] = {{x + 1, y + 2, x + 2, y + 3}, kGripperCore};
+    const LONG x = x0 + kGripperPitch * k;
+    dots[3 * k] = {at(x, 1, x + 2, 3), kGripperShadow};
+    dots[3 * k + 1] = {at(x + 1, 2, x + 3, 4), kGripperLight};
+    dots[3 * k + 2] = {at(x + 1, 2, x + 2, 3), kGripperCore};
   }
   drawing::FillSolidRects(dc, dots, std::size(dots));
 }

@@ -17,6 +17,8 @@ constexpr DWORD kToolTopmost = WS_EX_TOOLWINDOW | WS_EX_TOPMOST;  // 0x88
 constexpr UINT kApplyFlags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW | SWP_NOOWNERZORDER | SWP_NOSENDCHANGING;
 static_assert(kApplyFlags == 0x654);
 
+constexpr UINT kDpiChanged = 0x02E0;  // WM_DPICHANGED, sent to per-monitor aware hosts' windows
+
 POINT PointOf(LPARAM lParam) noexcept { return {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}; }
 
 }  // namespace
@@ -34,6 +36,15 @@ BOOL CPopupControl::Create(HWND parent) noexcept {
   notifyWindow_ = parent;
   ::SetWindowRgn(window, nullptr, FALSE);
   return TRUE;
+}
+
+void CPopupControl::OnDpiChanged(int dpi, const RECT& suggested) noexcept {
+  // Dragged onto a monitor with another DPI: laid out again at the rectangle Windows suggests.
+  ScaleLayout(dpi);
+  machine_.SetPopupSize({suggested.right - suggested.left, suggested.bottom - suggested.top});
+  ::SetWindowPos(hwnd(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  Run(machine_.DragEnded({suggested.left, suggested.top, suggested.right, suggested.bottom}));
 }
 
 BOOL CPopupControl::Show(HWND parent) noexcept {
@@ -185,6 +196,9 @@ LRESULT CPopupControl::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SYSCOLORCHANGE:
       OnDesktopSettingsChanged();
       break;
+    case kDpiChanged:
+      if (lParam) OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return 0;
     default:
       break;
   }

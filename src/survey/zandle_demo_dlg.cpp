@@ -8,6 +8,7 @@
 
 #include "drawing/color_manager.h"
 #include "framework/module.h"
+#include "popup/core/dpi_scale.h"
 #include "popup/core/stacking.h"
 #include "popup/desktop_settings.h"
 #include "popup/popup_item.h"
@@ -195,8 +196,13 @@ void CZandleDemoDlg::ShowSurveyPopup(int* levelOut) {
   popup->functionName = client_.SatisfactionFunctionName();
   activePopup = popup.get();
   UpdateData(true);
-  const SIZE size = LayoutSize(layoutIndex);
+  const SIZE base = LayoutSize(layoutIndex);
   BuildLayout();
+  // Laid out for the DPI of the monitor it appears on: items, fonts and size alike.
+  const int dpi = DpiWhereItGoes(*popup, base);
+  popup->ScaleLayout(dpi);
+  const popup::Size scaled = popup::ScaleSize({base.cx, base.cy}, dpi);
+  const SIZE size{scaled.cx, scaled.cy};
   popup->SetAnimation(animationKind);
   // Never shorter than the user asked notifications to stay.
   popup->SetShowDelay(popup::ShowDelayFor(showDelay, popup::MessageDurationSeconds()));
@@ -210,6 +216,11 @@ void CZandleDemoDlg::ShowSurveyPopup(int* levelOut) {
   } else if (queued.size() < kMaxQueued) {
     queued.push_back(popup.release());
   }
+}
+
+int CZandleDemoDlg::DpiWhereItGoes(CZandleEx& popup, SIZE size) {
+  const POINT anchor = (popupAnchor.x != -1 || popupAnchor.y != -1) ? popupAnchor : popup.GetAnchorPoint();
+  return popup::PopupScreen{}.DpiFor({anchor.x - size.cx, anchor.y - size.cy, anchor.x, anchor.y});
 }
 
 POINT CZandleDemoDlg::StackedAnchor(CZandleEx& popup, SIZE size) {

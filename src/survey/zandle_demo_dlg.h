@@ -70,6 +70,7 @@ class CZandleDemoDlg : public fw::Dialog {
   bool OnPaintIconic() noexcept;
   // Where `popup` of `size` goes among the popups on screen, and whether it fits there.
   POINT StackedAnchor(CZandleEx& popup, SIZE size);
+  int DpiWhereItGoes(CZandleEx& popup, SIZE size);
   bool FitsOnScreen(CZandleEx& popup, SIZE size);
   // Places and shows `popup` (owned from here on); one whose window cannot be created is destroyed.
   void ShowPlaced(CZandleEx* popup);

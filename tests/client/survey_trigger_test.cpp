@@ -227,27 +227,28 @@ TEST_F(SurveyBusy, NoSurveyOverAFullScreenWindowOfAnotherProcessAndOneAfterItClo
   EndPresentation(presentation);
   dll.SetServerW(nullptr, 1);
   EXPECT_EQ(dll.SatisfactionW(0, L"Print", L"", nullptr), 0);
+  EXPECT_NE(SurveyPopup(), nullptr);
+  EXPECT_EQ(LogTexts(), std::vector<std::string>{kShownLine});
+}
+
+BOOL CALLBACK CollectSurveyPopup(HWND w, LPARAM found) {
+  wchar_t name[64] = {};
+  GetClassNameW(w, name, 64);
+  if (std::wstring(name) == L"ZandlePopupWindow") reinterpret_cast<std::vector<HWND>*>(found)->push_back(w);
+  return TRUE;
+}
+
 // Every survey popup of this thread, oldest (lowest on the screen) first.
 std::vector<HWND> SurveyPopupsOldestFirst() {
-  struct Found {
-    std::vector<HWND> windows;
-  } found;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND w, LPARAM p) -> BOOL {
-        wchar_t name[64] = {};
-        GetClassNameW(w, name, 64);
-        if (std::wstring(name) == L"ZandlePopupWindow") reinterpret_cast<Found*>(p)->windows.push_back(w);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  std::vector<HWND> found;
+  EnumThreadWindows(GetCurrentThreadId(), CollectSurveyPopup, reinterpret_cast<LPARAM>(&found));
   auto bottom = [](HWND w) {
     RECT r{};
     GetWindowRect(w, &r);
     return r.bottom;
   };
-  std::sort(found.windows.begin(), found.windows.end(), [&](HWND a, HWND b) { return bottom(a) > bottom(b); });
-  return found.windows;
+  std::sort(found.begin(), found.end(), [&](HWND a, HWND b) { return bottom(a) > bottom(b); });
+  return found;
 }
 
 TEST_F(SurveyTest, EachPopupsRatingIsStoredUnderItsOwnFunction) {

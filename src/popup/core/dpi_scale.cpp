@@ -41,6 +41,14 @@ int ScaleFontHeight(int height, int dpi) noexcept {
   return -ScaleEdge(height == INT_MIN ? INT_MAX : -height, dpi);
 }
 
+int RescaleFontHeight(int height, int fromDpi, int toDpi) noexcept {
+  fromDpi = UsableDpi(fromDpi);
+  toDpi = UsableDpi(toDpi);
+  const std::int64_t magnitude = height < 0 ? -static_cast<std::int64_t>(height) : height;
+  const std::int64_t scaled = FloorDiv(2 * magnitude * toDpi + fromDpi, 2 * static_cast<std::int64_t>(fromDpi));
+  return SaturateToInt(height < 0 ? -scaled : scaled);
+}
+
 int PictureScaleIndex(int dpi) noexcept {
   dpi = UsableDpi(dpi);
   constexpr int kCount = static_cast<int>(sizeof(kPictureScalePercents) / sizeof(kPictureScalePercents[0]));

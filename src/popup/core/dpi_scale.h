@@ -22,6 +22,8 @@ Size ScaleSize(Size size, int dpi) noexcept;
 // A font height keeps its sign (negative asks for the character height); its magnitude
 // is rounded half up, so -11 and 11 scale alike.
 int ScaleFontHeight(int height, int dpi) noexcept;
+// A font height in pixels at `fromDpi` for `toDpi`, sign kept, magnitude rounded half up.
+int RescaleFontHeight(int height, int fromDpi, int toDpi) noexcept;
 // Back from scaled pixels to layout pixels, for a point the user clicked; rounded half up.
 int UnscaleEdge(int value, int dpi) noexcept;
 

@@ -16,6 +16,8 @@ struct ScreenQueries {
   // Work area of the monitor holding `rect`, or the primary work area when none does.
   virtual Rect WorkAreaFromRect(const Rect& rect) = 0;
   virtual Rect PrimaryWorkArea() = 0;
+  // The DPI of the monitor holding `rect`, which the popup lays itself out at.
+  virtual int DpiFor(const Rect&) { return 96; }
 };
 
 // The corner beside a taskbar whose monitor has work area `workArea`; nothing when the

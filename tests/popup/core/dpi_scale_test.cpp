@@ -39,6 +39,14 @@ TEST(DpiScale, FontHeightsKeepTheirSignAndScaleAlike) {
   EXPECT_EQ(ScaleFontHeight(0, 192), 0);  // the font's own default height
 }
 
+TEST(DpiScale, FontHeightsFromTheSystemsDpiToTheLayouts) {
+  EXPECT_EQ(RescaleFontHeight(-15, 120, 96), -12);
+  EXPECT_EQ(RescaleFontHeight(-15, 120, 192), -24);
+  EXPECT_EQ(RescaleFontHeight(-11, 96, 144), -17);  // 16.5 up
+  EXPECT_EQ(RescaleFontHeight(-12, 96, 96), -12);
+  EXPECT_EQ(RescaleFontHeight(13, 144, 120), 11);   // 10.83
+}
+
 TEST(DpiScale, UnusableDpiIs96AndExtremesSaturate) {
   for (const int dpi : {0, -96, 100000}) EXPECT_EQ(ScaleEdge(329, dpi), 329) << dpi;
   EXPECT_EQ(ScaleEdge(INT_MAX, 192), INT_MAX);
