@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
-  wine wine32 xvfb xauth xdotool x11-utils imagemagick fonts-wqy-zenhei locales
+  wine wine32 xvfb xauth xdotool x11-utils imagemagick fonts-wqy-zenhei fonts-arphic-uming locales
   googletest
   clang libclang-rt-14-dev
   libcpp-httplib-dev libsqlite3-dev sqlite3 libpq-dev postgresql

@@ -12,7 +12,7 @@ if [ "${1:-}" != --under-display ]; then
   exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" bash "$0" --under-display
 fi
 
-if [ ! -f "$WINEPREFIX/.zandle-fonts" ]; then
+if [ ! -f "$WINEPREFIX/.zandle-fonts-uming" ]; then
   echo "test: initialising the Wine prefix" >&2
   mkdir -p "$WINEPREFIX"
   bash tools/wine-init.sh

@@ -13,7 +13,7 @@ esac
 export DISPLAY=${DISPLAY:-:99}
 # Wine honours http_proxy for pre-configured access; the tests talk to loopback only.
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY
-if [ ! -f "$WINEPREFIX/.zandle-fonts" ]; then
+if [ ! -f "$WINEPREFIX/.zandle-fonts-uming" ]; then
   mkdir -p "$WINEPREFIX"
   flock "$WINEPREFIX/.init.lock" bash "$here/tools/wine-init.sh"
 fi
