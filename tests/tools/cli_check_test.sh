@@ -131,7 +131,7 @@ prefix=$work/prefix
 mkdir "$prefix"
 ln -s "$(cd "$shared_prefix" && pwd)/drive_c" "$prefix/drive_c"
 cp -a "$shared_prefix"/dosdevices "$shared_prefix"/*.reg "$shared_prefix"/.update-timestamp \
-  "$shared_prefix"/.zandle-fonts "$prefix/" || fail "prefix copy"
+  "$shared_prefix"/.zandle-fonts-uming "$prefix/" || fail "prefix copy"
 settings='HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings'
 proxied() { WINEPREFIX=$prefix "$wine_run" reg add "$settings" /v ProxyServer /d "$1" /f > /dev/null 2>&1 || fail "proxy $1"; }
 WINEPREFIX=$prefix "$wine_run" reg add "$settings" /v ProxyEnable /t REG_DWORD /d 1 /f > /dev/null 2>&1 || fail "ProxyEnable"
