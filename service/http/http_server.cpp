@@ -69,22 +69,20 @@ HttpServer::~HttpServer() {
 }
 
 std::string HttpServer::listen(std::string_view hostAndPort) {
-  std::string bound;
-  listenFd_ = openListeningSocket(hostAndPort, bound);
-  epoll_event event{};
-  event.events = EPOLLIN;
-  event.data.u64 = kListenerId;
-  epoll_ctl(epollFd_, EPOLL_CTL_ADD, listenFd_, &event);
-  return bound;
+  return listenOn(hostAndPort, kListenerId, listenFd_);
 }
 
 std::string HttpServer::listenSecond(std::string_view hostAndPort) {
+  return listenOn(hostAndPort, kSecondListenerId, secondListenFd_);
+}
+
+std::string HttpServer::listenOn(std::string_view hostAndPort, std::uint64_t id, int& fd) {
   std::string bound;
-  secondListenFd_ = openListeningSocket(hostAndPort, bound);
+  fd = openListeningSocket(hostAndPort, bound);
   epoll_event event{};
   event.events = EPOLLIN;
-  event.data.u64 = kSecondListenerId;
-  epoll_ctl(epollFd_, EPOLL_CTL_ADD, secondListenFd_, &event);
+  event.data.u64 = id;
+  epoll_ctl(epollFd_, EPOLL_CTL_ADD, fd, &event);
   return bound;
 }
 

@@ -90,6 +90,7 @@ class HttpServer {
   void stop();
 
  private:
+  std::string listenOn(std::string_view hostAndPort, std::uint64_t id, int& fd);
   // The reply that turns a new connection from this address away, or empty;
   // under a full table the connection idle longest makes room first.
   std::string_view admissionRefusal(const std::string& addressKey);
