@@ -3,7 +3,6 @@
 // normal client must keep getting quick answers and no 503.
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -26,13 +25,6 @@ using testkit::sendAll;
 constexpr std::string_view kAttacker = "127.0.0.2";
 constexpr std::string_view kOtherAddress = "127.0.0.3";
 const std::string kValidLog = "strLoginUIN=1&strLogInfo=Tool,1.0[fine]&nLogLevel=0";
-
-void raiseDescriptorLimit() {
-  rlimit limit{};
-  getrlimit(RLIMIT_NOFILE, &limit);
-  limit.rlim_cur = limit.rlim_max;
-  setrlimit(RLIMIT_NOFILE, &limit);
-}
 
 // What a normal WriteLog client saw while an attack ran.
 struct NormalClientRecord {

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sqlite3.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -30,13 +29,6 @@ constexpr std::string_view kAttacker = "127.0.0.2";
 constexpr std::string_view kOther = "127.0.0.3";
 const std::string kValidLog = "strLoginUIN=1&strLogInfo=Tool,1.0[fine]&nLogLevel=0";
 const std::string kPartialHead = "POST /WriteLogWeb/WriteLogWeb.asmx/WriteLog HTTP/1.0\r\n";
-
-void raiseDescriptorLimit() {
-  rlimit limit{};
-  getrlimit(RLIMIT_NOFILE, &limit);
-  limit.rlim_cur = limit.rlim_max;
-  setrlimit(RLIMIT_NOFILE, &limit);
-}
 
 // True once the server has closed its side (or sent something).
 bool closedByServer(int fd, int waitMs = 1000) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -17,6 +18,14 @@ namespace zandle::servicetest {
 inline constexpr std::string_view kToken = "t0k3n-for-the-tests";
 
 enum class Backend { Sqlite, Postgres };
+
+// Floods open thousands of sockets: lift the soft descriptor limit to the hard one.
+inline void raiseDescriptorLimit() {
+  rlimit limit{};
+  getrlimit(RLIMIT_NOFILE, &limit);
+  limit.rlim_cur = limit.rlim_max;
+  setrlimit(RLIMIT_NOFILE, &limit);
+}
 
 // Rows a test writes straight into a store are not in the service's running
 // counts: this makes the store one from before them, so the service counts
