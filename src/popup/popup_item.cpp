@@ -136,4 +136,15 @@ void CPopupItem::FitWidth() noexcept {
   }
 }
 
+RECT CaptionTextRect(HDC dc, const CPopupItem& item) noexcept {
+  RECT t = item.itemRect;
+  if ((item.textFormat & DT_WORDBREAK) && (item.textFormat & DT_VCENTER)) {
+    RECT measured{t.left, 0, t.right, 0};
+    ::DrawTextW(dc, item.caption.c_str(), static_cast<int>(item.caption.size()), &measured,
+                item.textFormat | DT_CALCRECT);
+    t.top = (t.top + t.bottom - (measured.bottom - measured.top)) / 2;
+  }
+  return t;
+}
+
 }  // namespace zandle::popup

@@ -126,4 +126,8 @@ class CaptionFont {
   fw::UniqueFont temporary_;
 };
 
+// Where the caption's text goes: DrawText centres single lines only, so word-wrapped,
+// vertically centred text is measured with the font selected into `dc` and centred here.
+RECT CaptionTextRect(HDC dc, const CPopupItem& item) noexcept;
+
 }  // namespace zandle::popup

@@ -86,13 +86,8 @@ void CPopupPaintManager::DrawItemCaption(HDC dc, CPopupItem& item, bool hot) noe
   const CaptionFont font(item.GetTextFont(), hotLink, item.bold != FALSE, hotLink || item.bold);
   const fw::ScopedSelectObject selected(dc, font.get());
 
-  RECT t = item.itemRect;
+  RECT t = CaptionTextRect(dc, item);
   const int length = static_cast<int>(item.caption.size());
-  if ((item.textFormat & DT_WORDBREAK) && (item.textFormat & DT_VCENTER)) {
-    RECT measured{t.left, 0, t.right, 0};
-    ::DrawTextW(dc, item.caption.c_str(), length, &measured, item.textFormat | DT_CALCRECT);
-    t.top = (t.top + t.bottom - (measured.bottom - measured.top)) / 2;
-  }
   ::SetBkMode(dc, TRANSPARENT);
   ::SetTextColor(dc, item.captionColor != kNoColor ? item.captionColor : textColor);
   if (g_captionRecorder) g_captionRecorder->Record(dc, item.caption, t, item.textFormat);

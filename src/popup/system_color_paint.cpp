@@ -103,13 +103,8 @@ void DrawSystemColorItem(HDC dc, CPopupItem& item, ItemState state, HFONT font) 
   const bool hotLink = state.hot && item.hyperlink;
   const fw::UniqueFont aliased = AliasedFont(font, hotLink, item.bold != FALSE);
   const fw::ScopedSelectObject selected(dc, aliased.get());
-  RECT t = r;
+  RECT t = CaptionTextRect(dc, item);
   const int length = static_cast<int>(item.caption.size());
-  if ((item.textFormat & DT_WORDBREAK) && (item.textFormat & DT_VCENTER)) {
-    RECT measured{t.left, 0, t.right, 0};
-    ::DrawTextW(dc, item.caption.c_str(), length, &measured, item.textFormat | DT_CALCRECT);
-    t.top = (t.top + t.bottom - (measured.bottom - measured.top)) / 2;
-  }
   ::SetBkMode(dc, TRANSPARENT);
   ::SetTextColor(dc, ink);
   ::DrawTextW(dc, item.caption.c_str(), length, &t, item.textFormat);
