@@ -152,6 +152,14 @@ void CImageManager::DiscardImageResourceIfEmpty(int cx, int cy) noexcept {
     imageResources_.erase(found);
 }
 
+void CImageManager::RemoveIconSet(UINT commandId) noexcept {
+  const auto found = iconSets_.find(commandId);
+  if (found == iconSets_.end()) return;
+  found->second->ClearIconImages();
+  found->second->InternalRelease();
+  iconSets_.erase(found);
+}
+
 void CImageManager::RemoveAll() noexcept {
   // Pictures first, so that every strip slot is given back before the strips go.
   for (auto& [id, set] : iconSets_) set->ClearIconImages();

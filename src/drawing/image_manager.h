@@ -64,6 +64,8 @@ class CImageManager : public fw::RefCounted {
   CImageManagerResource* GetImageResource(int cx, int cy) noexcept;
   // Drops a strip that holds nothing, after a failed first insertion.
   void DiscardImageResourceIfEmpty(int cx, int cy) noexcept;
+  // The set and its pictures, as if never set (a picture replaced by one of another size).
+  void RemoveIconSet(UINT commandId) noexcept;
   void RemoveAll() noexcept;
 
   size_t IconSetCount() const noexcept { return iconSets_.size(); }

@@ -91,6 +91,7 @@ void CPopupControl::ScaleLayout(int dpi) noexcept {
       font.lfHeight = ScaleFontHeight(itemsAt96_[i].fontHeight, dpi);
       item.SetTextFont(font);
     }
+    item.ScalePictures(dpi);
   }
   dpi_ = dpi;
   paintManager_->dpi = dpi;

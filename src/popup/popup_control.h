@@ -94,8 +94,8 @@ class CPopupControl : public fw::WindowBinding, public CPopupItemHost {
   void SetPopupPos(POINT pos) noexcept { machine_.SetPopupPos({pos.x, pos.y}); }
   void AllowMove(BOOL allow) noexcept { allowMove_ = allow; }
   // Lays the items out for `dpi`: their rectangles and own fonts as given at 96 DPI
-  // (kept from the first call on) scaled edge by edge, and the theme's fonts made for
-  // it. The popup's size is the host's to scale.
+  // (kept from the first call on) scaled edge by edge, their resource pictures as drawn
+  // for it, and the theme's fonts made for it. The popup's size is the host's to scale.
   void ScaleLayout(int dpi) noexcept;
   int GetDpi() const noexcept { return dpi_; }
 

@@ -5,6 +5,7 @@
 #include "drawing/gdi_objects.h"
 #include "drawing/image_manager.h"
 #include "framework/module.h"
+#include "popup/core/dpi_scale.h"
 
 namespace zandle::popup {
 namespace {
@@ -64,8 +65,42 @@ bool CPopupItem::SetIcon(HICON icon, int state) noexcept {
 }
 
 bool CPopupItem::SetIcons(UINT bitmapId, COLORREF maskColor, int states) noexcept {
-  fw::UniqueBitmap bitmap(::LoadBitmapW(fw::ThisModule(), MAKEINTRESOURCEW(bitmapId)));
+  picture_ = {bitmapId, false, 0, maskColor, states};
+  return LoadPictures();
+}
+
+bool CPopupItem::SetIconResource(UINT iconId, int size) noexcept {
+  picture_ = {iconId, true, size, 0, kStateNormal};
+  return LoadPictures();
+}
+
+void CPopupItem::ScalePictures(int dpi) noexcept {
+  const int scale = PictureScaleIndex(dpi);
+  if (!picture_.id || !owner || scale == pictureScale_) return;
+  pictureScale_ = scale;
+  owner->GetImageManager().RemoveIconSet(IconKey());
+  LoadPictures();
+  if (centredIcon_) CenterIcon();
+}
+
+bool CPopupItem::LoadPictures() noexcept {
+  const HMODULE module = fw::ThisModule();
+  // A scale missing from the module falls back to the 1x picture.
+  const UINT ids[] = {PictureResourceId(picture_.id, pictureScale_), picture_.id};
+  if (picture_.icon) {
+    for (int i = 0; i < 2; ++i) {
+      const int side = PictureSide(picture_.size, i == 0 ? pictureScale_ : 0);
+      const fw::UniqueIcon icon(
+          static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(ids[i]), IMAGE_ICON, side, side, 0)));
+      if (icon) return SetIcon(icon.get(), kStateNormal);
+    }
+    return false;
+  }
+  fw::UniqueBitmap bitmap(::LoadBitmapW(module, MAKEINTRESOURCEW(ids[0])));
+  if (!bitmap) bitmap.reset(::LoadBitmapW(module, MAKEINTRESOURCEW(ids[1])));
   if (!bitmap) return false;
+  const int states = picture_.states;
+  const COLORREF maskColor = picture_.mask;
   const int present[] = {states & kStateNormal, states & kStateHot, states & kStatePressed};
   int count = 0;
   for (int bit : present) count += bit ? 1 : 0;
@@ -91,6 +126,7 @@ drawing::CImageManagerIcon* CPopupItem::GetImage() const noexcept {
 }
 
 void CPopupItem::CenterIcon() noexcept {
+  centredIcon_ = true;
   iconOffset = POINT{0, 0};
   const drawing::CImageManagerIcon* image = GetImage();
   if (!image) return;

@@ -64,6 +64,10 @@ class CPopupItem : public fw::RefCounted {
   // Cuts bitmap resource `bitmapId` of this module into one frame per state bit
   // (1 normal, 2 hot, 4 pressed); false when the resource is missing.
   bool SetIcons(UINT bitmapId, COLORREF maskColor, int states) noexcept;
+  // Icon resource `iconId` of this module, `size` layout pixels square, as the normal picture.
+  bool SetIconResource(UINT iconId, int size) noexcept;
+  // The resource pictures again, as drawn for `dpi` (the nearest scale at or above it).
+  void ScalePictures(int dpi) noexcept;
   drawing::CImageManagerIcon* GetImage() const noexcept;
   void CenterIcon() noexcept;
   void FitHeight() noexcept;
@@ -100,6 +104,20 @@ class CPopupItem : public fw::RefCounted {
  private:
   // Width of the caption (format without word break) or its height (with the width fixed).
   SIZE MeasureCaption(const RECT& bounds) const noexcept;
+  // From the resource `picture_` names, drawn at scale pictureScale_ (else at 1x).
+  bool LoadPictures() noexcept;
+
+  // Where the item's pictures came from, to load them again at another scale.
+  struct PictureSource {
+    UINT id = 0;  // 0: none, or set from a handle
+    bool icon = false;
+    int size = 0;  // an icon's side in layout pixels
+    COLORREF mask = 0;
+    int states = 0;
+  };
+  PictureSource picture_;
+  int pictureScale_ = 0;  // index into kPictureScalePercents
+  bool centredIcon_ = false;
 };
 
 class CHyperLinkPopupItem : public CPopupItem {

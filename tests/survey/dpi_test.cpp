@@ -8,9 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "drawing/image_manager.h"
+#include "dpi_support.h"
 #include "host_test_support.h"
 #include "picture_file.h"
+#include "pinned_picture.h"
 #include "popup/popup_item.h"
+#include "survey/demo_layouts.h"
+#include "survey/survey_layout.h"
 #include "survey/zandle_demo_dlg.h"
 #include "survey/zandle_ex.h"
 #include "surface.h"
@@ -24,19 +29,10 @@ struct ScreenAt : testing::Screen {
   int dpi;
 };
 
-struct Expected {
-  int dpi;
-  SIZE size;
-  RECT firstLevel;  // 96 DPI: 50, 74, 121, 90
-  RECT link;        // 96 DPI: 226, 105, 309, 129
-};
-// Worked out by hand: each edge times dpi / 96, halves up.
-const Expected kAtDpi[] = {
-    {96, {329, 128}, {50, 74, 121, 90}, {226, 105, 309, 129}},
-    {120, {411, 160}, {63, 93, 151, 113}, {283, 131, 386, 161}},
-    {144, {494, 192}, {75, 111, 182, 135}, {339, 158, 464, 194}},
-    {192, {658, 256}, {100, 148, 242, 180}, {452, 210, 618, 258}},
-};
+using testing::CutPixels;
+using testing::Expected;
+using testing::kAtDpi;
+using testing::TextPixels;
 
 class SurveyAtDpi : public ::testing::TestWithParam<Expected> {
  protected:
@@ -51,12 +47,12 @@ class SurveyAtDpi : public ::testing::TestWithParam<Expected> {
     ::SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
     ::SendMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
   }
-  static POINT Centre(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
+  static POINT Centre(const RECT& r) { return testing::Centre(r); }
 
   ScreenAt screen_{GetParam().dpi};
   popup::test::ScopedScreenQueries scope_{screen_};
   testing::FakeClient client_;
-  CZandleDemoDlg host_{client_};
+  testing::RecordingHost host_{client_};
 };
 
 TEST_P(SurveyAtDpi, SizePlaceItemsAndStacking) {
@@ -93,33 +89,11 @@ TEST_P(SurveyAtDpi, ClicksAtTheScaledPlaces) {
   EXPECT_EQ(client_.reported, (std::vector<int>{1, 2, 3}));
   Click(Show(), Centre(GetParam().link));
   EXPECT_TRUE(host_.popups.empty());
+  EXPECT_EQ(host_.opened, std::vector<std::wstring>{client_.link});
   CZandleEx* popup = Show();
   Click(popup, Centre(popup->GetItem(6)->itemRect));  // close
   EXPECT_TRUE(host_.popups.empty());
   EXPECT_EQ(client_.reported.size(), 3u);
-}
-
-// Near the text's colour in every channel: smoothed glyph edges count as text.
-bool TextColoured(COLORREF pixel, COLORREF text) {
-  const auto within = [](int a, int b) { return std::abs(a - b) <= 120; };
-  return within(GetRValue(pixel), GetRValue(text)) && within(GetGValue(pixel), GetGValue(text)) &&
-         within(GetBValue(pixel), GetBValue(text));
-}
-
-// A text-coloured pixel on an item's last row or column, or the popup's, is a cut glyph.
-int CutPixels(const drawing::testing::Surface& s, const RECT& item, COLORREF text) {
-  int cut = 0;
-  const int right = std::min<int>(item.right, s.width()), bottom = std::min<int>(item.bottom, s.height());
-  for (int x = item.left; x < right; ++x) cut += TextColoured(s.Pixel(x, bottom - 1), text);
-  for (int y = item.top; y < bottom; ++y) cut += TextColoured(s.Pixel(right - 1, y), text);
-  return cut;
-}
-
-int TextPixels(const drawing::testing::Surface& s, const RECT& item, COLORREF text) {
-  int count = 0;
-  for (int y = item.top; y < std::min<int>(item.bottom, s.height()); ++y)
-    for (int x = item.left; x < std::min<int>(item.right, s.width()); ++x) count += TextColoured(s.Pixel(x, y), text);
-  return count;
 }
 
 TEST_P(SurveyAtDpi, TextFitsItsItems) {
@@ -127,7 +101,12 @@ TEST_P(SurveyAtDpi, TextFitsItsItems) {
   CZandleEx* popup = Show();
   drawing::testing::Surface surface(e.size.cx, e.size.cy);
   popup->PaintPopup(surface.dc(), e.size);
-  popup::testing::SavePicture(surface, "survey-dpi" + std::to_string(e.dpi));
+  const std::string name = "survey-dpi" + std::to_string(e.dpi);
+  popup::testing::SavePicture(surface, name);
+  const testing::Comparison pinned = testing::CompareWithPinned(surface, testing::PinnedPath(name));
+  ASSERT_TRUE(pinned.loaded) << "no pinned picture for " << name;
+  ASSERT_TRUE(pinned.sameSize) << name;
+  EXPECT_EQ(pinned.differing, 0) << name << " differs first at " << pinned.first.x << "," << pinned.first.y;
   const COLORREF text = popup->GetPaintManager().textColor, link = RGB(32, 32, 255);
   EXPECT_EQ(CutPixels(surface, popup->GetItem(0)->itemRect, text), 0) << "title";
   EXPECT_EQ(CutPixels(surface, popup->GetItem(1)->itemRect, text), 0) << "request";
@@ -136,6 +115,42 @@ TEST_P(SurveyAtDpi, TextFitsItsItems) {
   EXPECT_GT(TextPixels(surface, popup->GetItem(0)->itemRect, text), 20);
   EXPECT_GT(TextPixels(surface, popup->GetItem(1)->itemRect, text), 100);
   EXPECT_GT(TextPixels(surface, popup->GetItem(2)->itemRect, link), 10);
+  // Each line's full height inside its item and the popup.
+  const LONG titleBottom = testing::CaptionLinesBottom(surface.dc(), *popup->GetItem(0), 1);
+  const LONG requestBottom = testing::CaptionLinesBottom(surface.dc(), *popup->GetItem(1), 2);
+  const LONG linkBottom = testing::CaptionLinesBottom(surface.dc(), *popup->GetItem(2), 1);
+  EXPECT_LE(titleBottom, popup->GetItem(0)->itemRect.bottom);
+  EXPECT_LE(requestBottom, popup->GetItem(1)->itemRect.bottom);
+  EXPECT_LE(linkBottom, e.size.cy);
+}
+
+// Each picture as drawn for the scale at or above the DPI's (125, 150, 200 %), not the
+// 1x one: its sides are the 1x sides times the scale, halves up, in every layout.
+TEST_P(SurveyAtDpi, PicturesDrawnForTheScale) {
+  const int percent = GetParam().dpi == 96 ? 100 : GetParam().dpi == 120 ? 125 : GetParam().dpi == 144 ? 150 : 200;
+  const auto scaled = [percent](int side) { return (2 * side * percent + 100) / 200; };
+  for (int index = 0; index < kLayoutCount; ++index) {
+    popup::CPopupControl at96, at;
+    BuildLayout(at96, index, L"Bridge-Print", L"");
+    BuildLayout(at, index, L"Bridge-Print", L"");
+    at.ScaleLayout(GetParam().dpi);
+    int pictures = 0;
+    for (int i = 0; i < at.GetItemCount(); ++i) {
+      const drawing::CImageManagerIcon* base = at96.GetItem(i)->GetImage();
+      const drawing::CImageManagerIcon* image = at.GetItem(i)->GetImage();
+      ASSERT_EQ(base == nullptr, image == nullptr) << index << "/" << i;
+      if (!base) continue;
+      ++pictures;
+      EXPECT_EQ(image->GetWidth(), scaled(base->GetWidth())) << index << "/" << i;
+      EXPECT_EQ(image->GetHeight(), scaled(base->GetHeight())) << index << "/" << i;
+      // A centred picture stays centred in its scaled item.
+      const RECT& r = at.GetItem(i)->itemRect;
+      if (at96.GetItem(i)->iconOffset.x > 0) {
+        EXPECT_LE(std::abs(2 * at.GetItem(i)->iconOffset.x - (r.right - r.left - image->GetWidth())), 1) << index;
+      }
+    }
+    EXPECT_GT(pictures, 0) << index;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Dpi, SurveyAtDpi, ::testing::ValuesIn(kAtDpi),

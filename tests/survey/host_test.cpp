@@ -16,17 +16,8 @@ namespace zandle::survey {
 namespace {
 
 using testing::FakeClient;
+using testing::RecordingHost;
 using testing::Screen;
-
-// The host with the shell's link opening recorded instead of carried out.
-class RecordingHost : public CZandleDemoDlg {
- public:
-  using CZandleDemoDlg::CZandleDemoDlg;
-  std::vector<std::wstring> opened;
-
- protected:
-  void OpenLink(const std::wstring& link) noexcept override { opened.push_back(link); }
-};
 
 class HostTest : public ::testing::Test {
  protected:

@@ -1,5 +1,6 @@
-// The survey host's surroundings in its tests: a client that records the reports, and
-// a 1280 x 1024 screen with a 30-pixel taskbar at the bottom.
+// The survey host's surroundings in its tests: a client that records the reports, a host
+// that records the links it would open, and a 1280 x 1024 screen with a 30-pixel taskbar
+// at the bottom.
 #pragma once
 
 #include <string>
@@ -7,6 +8,7 @@
 
 #include "popup/popup_screen.h"
 #include "survey/survey_client.h"
+#include "survey/zandle_demo_dlg.h"
 
 namespace zandle::survey::testing {
 
@@ -24,6 +26,16 @@ class FakeClient : public SurveyClient {
   std::wstring link = L"https://example.com/survey";
   std::vector<int> reported;
   std::vector<std::wstring> reportedFunctions;
+};
+
+// The host with the shell's link opening recorded instead of carried out.
+class RecordingHost : public CZandleDemoDlg {
+ public:
+  using CZandleDemoDlg::CZandleDemoDlg;
+  std::vector<std::wstring> opened;
+
+ protected:
+  void OpenLink(const std::wstring& link) noexcept override { opened.push_back(link); }
 };
 
 struct Screen : popup::ScreenQueries {

@@ -57,4 +57,15 @@ int PictureScaleIndex(int dpi) noexcept {
   return kCount - 1;
 }
 
+unsigned PictureResourceId(unsigned id, int index) noexcept {
+  constexpr int kCount = static_cast<int>(sizeof(kPictureScalePercents) / sizeof(kPictureScalePercents[0]));
+  return index > 0 && index < kCount ? id + 1000u * static_cast<unsigned>(index) : id;
+}
+
+int PictureSide(int side, int index) noexcept {
+  constexpr int kCount = static_cast<int>(sizeof(kPictureScalePercents) / sizeof(kPictureScalePercents[0]));
+  if (index <= 0 || index >= kCount) return side;
+  return SaturateToInt(FloorDiv(2 * static_cast<std::int64_t>(side) * kPictureScalePercents[index] + 100, 200));
+}
+
 }  // namespace zandle::popup

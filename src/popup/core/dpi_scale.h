@@ -31,5 +31,9 @@ int UnscaleEdge(int value, int dpi) noexcept;
 // or above the DPI's, or the largest one past 200 %.
 int PictureScaleIndex(int dpi) noexcept;
 inline constexpr int kPictureScalePercents[] = {100, 125, 150, 200};
+// The resource id of picture `id` as drawn at scale `index`: 1000 above it per step.
+unsigned PictureResourceId(unsigned id, int index) noexcept;
+// A picture's side at scale `index`, from its 1x side; rounded half up, as its drawing is.
+int PictureSide(int side, int index) noexcept;
 
 }  // namespace zandle::popup

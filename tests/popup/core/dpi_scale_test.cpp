@@ -73,5 +73,20 @@ TEST(DpiScale, PicturesAtOrAboveTheScale) {
   EXPECT_EQ(PictureScaleIndex(0), 0);
 }
 
+TEST(DpiScale, PicturesDrawnAtEachScale) {
+  EXPECT_EQ(PictureResourceId(160, 0), 160u);
+  EXPECT_EQ(PictureResourceId(160, 1), 1160u);
+  EXPECT_EQ(PictureResourceId(156, 3), 3156u);
+  EXPECT_EQ(PictureResourceId(160, 4), 160u);  // no such scale: the 1x picture
+  EXPECT_EQ(PictureResourceId(160, -1), 160u);
+  EXPECT_EQ(PictureSide(16, 0), 16);
+  EXPECT_EQ(PictureSide(16, 1), 20);
+  EXPECT_EQ(PictureSide(61, 2), 92);  // 91.5
+  EXPECT_EQ(PictureSide(15, 1), 19);  // 18.75
+  EXPECT_EQ(PictureSide(15, 2), 23);  // 22.5
+  EXPECT_EQ(PictureSide(32, 3), 64);
+  EXPECT_EQ(PictureSide(32, 9), 32);
+}
+
 }  // namespace
 }  // namespace zandle::popup
