@@ -17,12 +17,17 @@ if [ ! -f "$WINEPREFIX/.zandle-fonts-uming" ]; then
   mkdir -p "$WINEPREFIX"
   bash tools/wine-init.sh
 fi
-wineserver -p  # one server, kept alive for the whole run
-# Wine's own services start with the first program and inherit its output: started here
-# with no output, they cannot hold a test's pipe open after the test has ended.
-wine cmd /c exit </dev/null >/dev/null 2>&1
+# The survey's tests at other DPIs run in copies of the prefix, made before its server runs.
+prefixes=("$WINEPREFIX")
+for dpi in 120 144 192; do prefixes+=("$(bash tools/wine-dpi-prefix.sh $dpi)") || exit 1; done
+for prefix in "${prefixes[@]}"; do
+  WINEPREFIX=$prefix wineserver -p  # one server per prefix, kept alive for the whole run
+  # Wine's own services start with the first program and inherit its output: started here
+  # with no output, they cannot hold a test's pipe open after the test has ended.
+  WINEPREFIX=$prefix wine cmd /c exit </dev/null >/dev/null 2>&1
+done
 status=0
 ctest --test-dir build/native --output-on-failure -j 2 || status=1
 ctest --test-dir build/win32 --output-on-failure -j 2 || status=1
-wineserver -k 2>/dev/null
+for prefix in "${prefixes[@]}"; do WINEPREFIX=$prefix wineserver -k 2>/dev/null; done
 exit $status

@@ -12,39 +12,13 @@
 #include "survey/zandle_demo_dlg.h"
 #include "survey/zandle_ex.h"
 #include "host_test_support.h"
+#include "real_input.h"
 
 namespace zandle::survey {
 namespace {
 
-// Runs xdotool with `arguments`; Wine starts a Unix program as it is. The program ends
-// by itself: each step is short, and the test waits for what the steps do.
-bool StartXdotool(const std::string& arguments) {
-  std::wstring command = L"/usr/bin/xdotool " + std::wstring(arguments.begin(), arguments.end());
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-    return false;
-  ::CloseHandle(process.hThread);
-  ::CloseHandle(process.hProcess);
-  return true;
-}
-
-// Dispatches this thread's messages until `done` or `ms` have passed.
-template <typename Done>
-bool PumpUntil(Done done, DWORD ms) {
-  const DWORD start = ::GetTickCount();
-  while (!done()) {
-    if (::GetTickCount() - start > ms) return false;
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-    ::Sleep(10);
-  }
-  return true;
-}
+using testing::PumpUntil;
+using testing::StartXdotool;
 
 TEST(HostRealInput, DraggedSurveySetsTheNextAnchor) {
   const char* enabled = std::getenv("ZANDLE_REAL_INPUT");
