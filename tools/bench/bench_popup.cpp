@@ -1,5 +1,6 @@
 // One paint of the survey popup (329 x 128, seven items, Office 2003 look) through the
-// off-screen buffer out to a window, against a bare copy of a buffer of that size.
+// off-screen buffer out to a window, against a bare copy of a buffer of that size; then
+// the survey laid out at 192 DPI (658 x 256) against it at 96.
 #include <windows.h>
 
 #include <cstdio>
@@ -7,6 +8,7 @@
 #include "bench_compare.h"
 #include "drawing/offscreen_buffer.h"
 #include "framework/gdi_handles.h"
+#include "popup/core/dpi_scale.h"
 #include "popup/popup_control.h"
 #include "popup/popup_item.h"
 #include "survey/survey_layout.h"
@@ -16,6 +18,7 @@ namespace {
 using namespace zandle;
 
 constexpr int kWidth = survey::kSurveyWidth, kHeight = survey::kSurveyHeight;
+constexpr int kHighDpi = 192;
 
 HWND CreateTarget() {
   WNDCLASSW windowClass{};
@@ -24,7 +27,8 @@ HWND CreateTarget() {
   windowClass.lpszClassName = L"ZandleBenchPopupTarget";
   ::RegisterClassW(&windowClass);
   const HWND window = ::CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, windowClass.lpszClassName, L"", WS_POPUP,
-                                        20, 20, kWidth, kHeight, nullptr, nullptr, windowClass.hInstance, nullptr);
+                                        20, 20, popup::ScaleEdge(kWidth, kHighDpi), popup::ScaleEdge(kHeight, kHighDpi),
+                                        nullptr, nullptr, windowClass.hInstance, nullptr);
   ::ShowWindow(window, SW_SHOWNOACTIVATE);
   ::UpdateWindow(window);
   return window;
@@ -94,6 +98,36 @@ int main() {
     }, "item");
   }
   std::printf("target: at most 3.00 -> %s\n", ratio <= 3.0 ? "met" : "NOT met");
+
+  // The same survey laid out at 192 DPI: four times the pixels, pictures drawn for 200 %.
+  popup::CPopupControl high;
+  survey::LayoutSurvey(high, L"ZandleDemo-Print", L"https://example.com/survey");
+  high.ScaleLayout(kHighDpi);
+  high.SetHotItem(high.GetItem(3));
+  const popup::Size highSize = popup::ScaleSize({kWidth, kHeight}, kHighDpi);
+  const RECT highClient{0, 0, highSize.cx, highSize.cy};
+  drawing::COffscreenBuffer keptHigh;
+  std::printf("\n");
+  const double highRatio = bench::Compare(
+      "survey paint at 192 DPI vs at 96 DPI", 200,
+      [&] {
+        {
+          drawing::CBufferDC paint(dc, client, kept);
+          popup.PaintPopup(paint, SIZE{kWidth, kHeight});
+        }
+        ::GdiFlush();
+      },
+      "96 DPI",
+      [&] {
+        {
+          drawing::CBufferDC paint(dc, highClient, keptHigh);
+          high.PaintPopup(paint, SIZE{highSize.cx, highSize.cy});
+        }
+        ::GdiFlush();
+      },
+      "192 DPI");
+  std::printf("target: a 192-DPI paint at most 4.00 x the 96-DPI paint -> %s (%.2f)\n",
+              highRatio <= 4.0 ? "met" : "NOT met", highRatio);
   ::DestroyWindow(window);
   return 0;
 }
