@@ -162,15 +162,18 @@ SlotSeries loadSeries(TallyQueries& tallies, const DashboardFilter& filter) {
 std::vector<FunctionRow> functionRows(TallyQueries& tallies, const Scope& scope, std::size_t offset,
                                       std::size_t limit) {
   std::vector<FunctionRow> rows;
-  for (const KeyedTally& tally : tallies.topFunctions(scope, offset, limit)) {
-    FunctionRow& row = rows.emplace_back();
-    row.model = tally.key.first;
-    row.function = tally.key.second;
-    row.levels = tally.answers.levels;
-    row.otherLevels = tally.answers.other;
-    row.answers = tally.answers.total();
-  }
+  for (const KeyedTally& tally : tallies.topFunctions(scope, offset, limit)) rows.push_back(functionRow(tally));
   return rows;
+}
+
+FunctionRow functionRow(const KeyedTally& tally) {
+  FunctionRow row;
+  row.model = tally.key.first;
+  row.function = tally.key.second;
+  row.levels = tally.answers.levels;
+  row.otherLevels = tally.answers.other;
+  row.answers = tally.answers.total();
+  return row;
 }
 
 std::vector<DayFigures> loadDays(SlotSeries& series, const DashboardFilter& filter) {

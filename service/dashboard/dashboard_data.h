@@ -99,6 +99,7 @@ DashboardData loadDashboardData(Database& database, const DashboardFilter& filte
 SlotSeries loadSeries(TallyQueries& tallies, const DashboardFilter& filter);
 // Sessions per local day of the period, for the summary export.
 std::vector<DayFigures> loadDays(SlotSeries& series, const DashboardFilter& filter);
+FunctionRow functionRow(const KeyedTally& tally);
 // Functions with the most answers first.
 std::vector<FunctionRow> functionRows(TallyQueries& tallies, const Scope& scope, std::size_t offset,
                                       std::size_t limit);

@@ -156,7 +156,7 @@ class SatisfactionCursor final : public RowCursor<StoredSatisfaction> {
   }
 };
 
-// Figures of the period and its days first, then the functions a page at a time.
+// Figures of the period and its days first, then the functions by tool and name, a page at a time.
 class SummaryCursor final : public ExportCursor {
  public:
   explicit SummaryCursor(const DashboardFilter& filter) : filter_(filter) {}
@@ -189,10 +189,10 @@ class SummaryCursor final : public ExportCursor {
       started_ = true;
       return true;
     }
-    const std::vector<FunctionRow> functions = functionRows(tallies, filter_.scope(), offset_, kRowsPerRead);
-    std::size_t index = offset_;
-    for (const FunctionRow& function : functions) {
-      out += (index++ == 0 ? "{" : ",{") + std::string("\"tool\":") + jsonString(function.model) +
+    const std::vector<KeyedTally> functions = tallies.functionsAfter(filter_.scope(), last_, kRowsPerRead);
+    for (const KeyedTally& tally : functions) {
+      const FunctionRow function = functionRow(tally);
+      out += (last_ ? ",{" : "{") + std::string("\"tool\":") + jsonString(function.model) +
              ",\"function\":" + jsonString(function.function) + ",\"reports\":" + std::to_string(function.answers) +
              ",\"levels\":{";
       for (std::size_t level = 0; level < function.levels.size(); ++level) {
@@ -200,8 +200,8 @@ class SummaryCursor final : public ExportCursor {
                "\":" + std::to_string(function.levels[level]);
       }
       out += "},\"otherLevels\":" + std::to_string(function.otherLevels) + "}";
+      last_ = tally.key;
     }
-    offset_ += functions.size();
     const bool more = functions.size() == kRowsPerRead;
     if (!more) out += "]}\n";
     return more;
@@ -210,7 +210,7 @@ class SummaryCursor final : public ExportCursor {
  private:
   const DashboardFilter filter_;
   bool started_ = false;
-  std::size_t offset_ = 0;
+  std::optional<ToolAnd> last_;
 };
 
 class ConfigCursor final : public ExportCursor {

@@ -112,6 +112,30 @@ std::vector<KeyedTally> TallyQueries::topFunctions(const Scope& scope, std::size
   return top(false, scope, offset, limit);
 }
 
+std::vector<KeyedTally> TallyQueries::functionsAfter(const Scope& scope, const std::optional<ToolAnd>& after,
+                                                     std::size_t limit) {
+  std::vector<KeyedTally> tallies;
+  if (!sql_) return tallies;
+  Condition where = spans(scope);
+  if (after) {
+    where.add("(model, function) > (?, ?)");
+    where.parameters.insert(where.parameters.end(), {after->first, after->second});
+  }
+  where.parameters.emplace_back(limitValue(limit));
+  // Grouped in the primary key's order, so the walk stops after `limit` keys.
+  for (const Row& row : sql_->run("SELECT model, function, SUM(a0), SUM(a1), SUM(a2), SUM(a3) FROM function_tally" +
+                                      where.sql +
+                                      " GROUP BY model, function HAVING SUM(a0 + a1 + a2 + a3) > 0 ORDER BY model, "
+                                      "function LIMIT ?",
+                                  where.parameters)
+                            .rows) {
+    KeyedTally& tally = tallies.emplace_back();
+    tally.key = {textAt(row, 0), textAt(row, 1)};
+    tally.answers = answersAt(row, 2);
+  }
+  return tallies;
+}
+
 // One key at a time: each reads its own rows through the primary key.
 std::vector<KeyedTally> TallyQueries::keyed(bool version, const Scope& scope, const std::vector<ToolAnd>& keys) {
   std::vector<KeyedTally> tallies;

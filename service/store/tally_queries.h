@@ -53,6 +53,9 @@ class TallyQueries {
   // first, with their sums (users are left out: they take the rows one by one).
   std::vector<KeyedTally> topVersions(const Scope& scope, std::size_t offset, std::size_t limit);
   std::vector<KeyedTally> topFunctions(const Scope& scope, std::size_t offset, std::size_t limit);
+  // Functions with answers in the period by tool and name, from the one after
+  // `after` (all when nothing): a page reads only the rows of its own keys.
+  std::vector<KeyedTally> functionsAfter(const Scope& scope, const std::optional<ToolAnd>& after, std::size_t limit);
   // The figures of each of `keys`, users included.
   std::vector<KeyedTally> versions(const Scope& scope, const std::vector<ToolAnd>& keys);
   std::vector<KeyedTally> functions(const Scope& scope, const std::vector<ToolAnd>& keys);

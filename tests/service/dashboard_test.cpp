@@ -150,7 +150,8 @@ TEST_P(DashboardTest, SummaryCountsSessionsUsersMedianAndSatisfaction) {
   EXPECT_EQ(today["sessions"], 4);
   EXPECT_EQ(today["distinctUsers"], 3);
   ASSERT_EQ(summary["functions"].size(), 2u);
-  const auto& save = summary["functions"][0];
+  EXPECT_EQ(summary["functions"][0]["function"], "Print");  // by tool, then name
+  const auto& save = summary["functions"][1];
   EXPECT_EQ(save["function"], "Save");
   EXPECT_EQ(save["reports"], 5);
   EXPECT_EQ(save["levels"], nlohmann::json({{"1", 2}, {"2", 1}, {"3", 1}}));

@@ -252,6 +252,21 @@ class TallyTest : public testing::TestWithParam<Backend> {
       }
     }
 
+    // The summary export's functions, read two at a time by key: each once, with its answers.
+    std::vector<std::tuple<std::string, std::string, std::int64_t>> everyFunction, exported;
+    for (const auto& [negative, tool, function] : functions) everyFunction.emplace_back(tool, function, -negative);
+    service::TallyQueries tallies(database_->sqlConnection());
+    std::optional<service::ToolAnd> last;
+    for (;;) {
+      const auto page = tallies.functionsAfter(filter.scope(), last, 2);
+      for (const auto& tally : page) exported.emplace_back(tally.key.first, tally.key.second, tally.answers.total());
+      if (page.size() < 2) break;
+      last = page.back().key;
+    }
+    std::sort(everyFunction.begin(), everyFunction.end());
+    std::sort(exported.begin(), exported.end());
+    EXPECT_EQ(exported, everyFunction) << where;
+
     // Versions: most sessions first.
     std::vector<std::tuple<std::int64_t, std::string, std::string>> versions;
     for (const auto& [tool, version] : keys("version", "sessions")) {
