@@ -25,12 +25,15 @@
 #include "ingest/rate_limiter.h"
 #include "store/store_location.h"
 #include "store/store_worker.h"
+#include "store/text_search.h"
 
 namespace zandle::service {
 namespace {
 
 constexpr std::size_t kDescriptorsKeptBack = 64;
 constexpr double kLeaveFailureBurst = 10;
+// Log lines added to the text index at a time when the writer is idle (some 20 ms).
+constexpr std::int64_t kTextIndexSlice = 500;
 
 // The first line of the file; errors name the file and the cause.
 std::string readTokenFile(const std::string& path) {
@@ -91,6 +94,26 @@ int serve(const ServiceOptions& options) {
   StoreWorker writer(location.open(true), StoreWorkerMode::GroupCommit, "store writer");
   StoreWorker reader(location.open(false), StoreWorkerMode::OneByOne, "store reader");
   scheduleRetention(writer, {options.retainLogDays > 0 ? options.retainLogDays : options.retainDays, options.retainDays});
+  // New log lines reach SQLite's text index when the writer has nothing else to do,
+  // a slice of some milliseconds at a time.
+  if (location.kind == StoreKind::Sqlite) {
+    writer.setIdleTask([](Database& database) {
+      database.begin();
+      const bool more = database.indexText(kTextIndexSlice);
+      database.commit();
+      return more;
+    });
+  }
+  // A large PostgreSQL store's text index is built on a connection of its own,
+  // so neither requests nor writes wait for it.
+  std::unique_ptr<StoreWorker> indexer;
+  if (location.kind == StoreKind::Postgres) {
+    indexer = std::make_unique<StoreWorker>(location.open(false), StoreWorkerMode::OneByOne, "store indexer");
+    indexer->setPeriodicTask(std::chrono::hours(1), [](Database& database) {
+      if (SqlConnection* sql = database.sqlConnection()) buildTextIndex(*sql);
+      return false;
+    });
+  }
 
   FailureLimiter leaveFailures(options.leaveFailureRate, kLeaveFailureBurst);
   IngestionHandler ingestion(writer, leaveFailures);

@@ -51,6 +51,8 @@ class Database {
   virtual void recordHealthCheck(std::int64_t millis) = 0;
   // Counts a batch of records stored before the counts were kept; false once all are.
   virtual bool backfillTallies(std::int64_t /*batchRows*/) { return false; }
+  // Adds a batch of log lines to the text index; false once all are in.
+  virtual bool indexText(std::int64_t /*batchRows*/) { return false; }
 
   // Reads.
   // A model some tool has asked its configuration for, or one that has a configuration.

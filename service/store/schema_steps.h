@@ -13,4 +13,7 @@ void addListIndexes(SqlConnection& sql);
 // the counting of records stored before them has got to.
 void addTallyTables(SqlConnection& sql);
 
+// The text index log searches find their candidates by (see text_search.h).
+void addTextSearch(SqlConnection& sql);
+
 }  // namespace zandle::service

@@ -6,6 +6,7 @@
 #include "store/login_detail_id.h"
 #include "store/query_helpers.h"
 #include "store/sql_schema.h"
+#include "store/text_search.h"
 
 namespace zandle::service {
 using namespace query;
@@ -188,6 +189,8 @@ void SqlDatabase::recordHealthCheck(std::int64_t millis) {
 bool SqlDatabase::backfillTallies(std::int64_t batchRows) {
   return zandle::service::backfillTallies(*sql_, tallies_, batchRows);
 }
+
+bool SqlDatabase::indexText(std::int64_t batchRows) { return indexNewLines(*sql_, batchRows); }
 
 bool SqlDatabase::isKnownModel(std::string_view model) {
   const std::string name(model);

@@ -34,6 +34,7 @@ class SqlDatabase final : public Database {
   std::int64_t forgetToolSightings(std::int32_t uin) override;
   void recordHealthCheck(std::int64_t millis) override;
   bool backfillTallies(std::int64_t batchRows) override;
+  bool indexText(std::int64_t batchRows) override;
 
   bool isKnownModel(std::string_view model) override;
   std::optional<ToolConfig> toolConfig(std::string_view model) override;

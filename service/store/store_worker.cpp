@@ -11,6 +11,8 @@ constexpr std::size_t kMaxBatchJobs = 1024;
 constexpr std::size_t kMaxBacklog = 100'000;
 constexpr std::chrono::milliseconds kPeriodicRetry{100};  // more work left: soon again
 constexpr std::chrono::milliseconds kLogFlushWait{1100};
+// The idle task runs once no job has come for this long: under a steady load it waits.
+constexpr std::chrono::milliseconds kIdleAfter{20};
 
 }  // namespace
 
@@ -42,6 +44,15 @@ void StoreWorker::setPeriodicTask(std::chrono::milliseconds interval, std::funct
     periodicTask_ = std::move(task);
     nextPeriodicRun_ = std::chrono::steady_clock::now();
     periodicRescheduled_ = true;  // a thread already waiting must take up the new schedule
+  }
+  wake_.notify_one();
+}
+
+void StoreWorker::setIdleTask(std::function<bool(Database&)> task) {
+  {
+    std::lock_guard lock(mutex_);
+    idleTask_ = std::move(task);
+    idleMore_ = true;
   }
   wake_.notify_one();
 }
@@ -87,11 +98,13 @@ void StoreWorker::finishAll(std::vector<StoreJob>& jobs, const std::vector<bool>
 void StoreWorker::loop() {
   for (;;) {
     std::vector<StoreJob> jobs;
-    bool periodicDue = false;
+    bool periodicDue = false, idleDue = false;
     {
       std::unique_lock lock(mutex_);
       const auto ready = [this] { return !queue_.empty() || stopping_ || periodicRescheduled_; };
       auto wakeAt = periodicTask_ ? nextPeriodicRun_ : std::chrono::steady_clock::time_point::max();
+      // Idle work left: it waits for a pause in the jobs.
+      if (idleTask_ && idleMore_) wakeAt = std::min(wakeAt, lastJobsAt_ + kIdleAfter);
       // Failures held back are written within a second even when nothing else comes.
       if (failureLog_.holding()) wakeAt = std::min(wakeAt, std::chrono::steady_clock::now() + kLogFlushWait);
       if (wakeAt != std::chrono::steady_clock::time_point::max()) {
@@ -101,6 +114,7 @@ void StoreWorker::loop() {
       }
       periodicRescheduled_ = false;
       periodicDue = periodicTask_ && std::chrono::steady_clock::now() >= nextPeriodicRun_;
+      idleDue = idleTask_ && idleMore_ && std::chrono::steady_clock::now() >= lastJobsAt_ + kIdleAfter;
       if (queue_.empty() && stopping_) {
         failureLog_.flush(true);
         return;
@@ -114,12 +128,22 @@ void StoreWorker::loop() {
     database_->recover();
     failureLog_.flush();
     if (periodicDue) runPeriodicTask();
-    if (jobs.empty()) continue;
+    if (jobs.empty()) {
+      if (!periodicDue && idleDue) {
+        const bool more = runIdleTask();
+        std::lock_guard lock(mutex_);
+        idleMore_ = more;
+      }
+      continue;
+    }
     if (mode_ == StoreWorkerMode::GroupCommit) {
       runGroup(jobs);
     } else {
       runOneByOne(jobs);
     }
+    std::lock_guard lock(mutex_);
+    idleMore_ = true;  // the jobs may have left idle work
+    lastJobsAt_ = std::chrono::steady_clock::now();
   }
 }
 
@@ -182,6 +206,17 @@ void StoreWorker::runOneByOne(std::vector<StoreJob>& jobs) {
   std::lock_guard lock(mutex_);
   stats_.jobs += jobs.size();
   stats_.failures += failures;
+}
+
+bool StoreWorker::runIdleTask() {
+  try {
+    return idleTask_(*database_);
+  } catch (const std::exception& error) {
+    noteFailure(name_ + ": idle task failed: " + error.what());
+    database_->rollback();
+    database_->recover();
+    return false;
+  }
 }
 
 void StoreWorker::runPeriodicTask() {

@@ -53,6 +53,11 @@ class StoreWorker {
   // and again soon while the task reports more work.
   void setPeriodicTask(std::chrono::milliseconds interval, std::function<bool(Database&)> task);
 
+  // Runs `task` outside any transaction once no job has come for a moment,
+  // again while it reports more work and no job comes: work that must not
+  // hold requests up (each call does a small slice of it).
+  void setIdleTask(std::function<bool(Database&)> task);
+
   // Finishes every job already submitted, then ends the thread.
   void stop();
 
@@ -69,6 +74,7 @@ class StoreWorker {
   void runOneByOne(std::vector<StoreJob>& jobs);
   bool runInTransaction(std::vector<StoreJob>& jobs, std::size_t first, std::size_t count);
   void runPeriodicTask();
+  bool runIdleTask();
   void noteFailure(const std::string& message);
   void finishAll(std::vector<StoreJob>& jobs, const std::vector<bool>& succeeded);
 
@@ -83,6 +89,9 @@ class StoreWorker {
   std::function<bool(Database&)> periodicTask_;
   std::chrono::steady_clock::time_point nextPeriodicRun_;
   bool periodicRescheduled_ = false;
+  std::function<bool(Database&)> idleTask_;
+  bool idleMore_ = false;  // the idle task has more to do
+  std::chrono::steady_clock::time_point lastJobsAt_{};
   StoreWorkerStats stats_;
   // A full disk fails every job: one line a second says so, with the count.
   CoalescedLog failureLog_{LogSeverity::Error};

@@ -1,0 +1,170 @@
+// Searching log lines through the text index finds exactly what the plain
+// LIKE over the rows finds (a substring, ASCII case ignored, wildcards taken
+// literally), page by page, on random lines of both stores, with the index
+// behind the newest lines or not; and the index stays whole through removals.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "service_test_support.h"
+#include "store/dashboard_queries.h"
+#include "store/sql_connection.h"
+#include "store/store_location.h"
+
+namespace zandle::servicetest {
+namespace {
+
+using service::SqlValue;
+
+constexpr std::int64_t kDay = 86'400'000;
+constexpr std::int64_t kStart = 1'700'000'000'000;
+constexpr std::size_t kPage = 51;  // a page of 50 and one to tell there are more
+
+// Pieces the random lines are made of: case, wildcards, quotes, accents and Chinese.
+const char* kPieces[] = {"render", "Render", "RENDER", "été", "ÉTÉ", "检查", "50%", "a_b", "back\\slash",
+                         "\"quoted\"", "x", "timeout", "Time", "  ", "TiMeOuT", "drawing", "layer"};
+const char* kTerms[] = {"render", "RENDER", "ndE", "checksum mismatch", "CHECKSUM", "ölfilter", "ÖLFILTER", "lfilt",
+                        "été", "ÉTÉ", "检查", "50%",
+                        "%", "a_b", "_", "\\sl", "\"quo", "zzz", "x", "ti", "out tim", "er dr", "检"};
+const char* kTools[] = {"Alpha", "Beta", "绘图"};
+
+class LogSearchTest : public testing::TestWithParam<Backend> {
+ protected:
+  void SetUp() override {
+    service_ = std::make_unique<RunningService>(GetParam());
+    if (service_->skipped()) GTEST_SKIP() << "no PostgreSQL server for this run";
+    service_->terminate();
+    database_ = service::StoreLocation::parse(service_->store()).open(true);
+  }
+
+  void writeRandom(int lines, unsigned seed) {
+    std::mt19937 random(seed);
+    const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    database_->begin();
+    for (int i = 0; i < lines; ++i) {
+      std::string text;
+      for (int w = 0, words = 1 + pick(5); w < words; ++w) text += std::string(w ? " " : "") + kPieces[pick(17)];
+      // Rare ones, which the text index finds: ASCII and other case.
+      if (pick(300) == 0) text += pick(2) ? " Checksum Mismatch" : " checksum mismatch";
+      if (pick(300) == 0) text += pick(2) ? " ÖLFILTER" : " ölfilter";
+      const std::int64_t at = kStart + static_cast<std::int64_t>(random() % static_cast<unsigned>(20 * kDay));
+      database_->insertLogLine({1 + pick(50), pick(3), kTools[pick(3)], "1.0", text, text, {at, "10.0.0.1"}});
+      if (i % 500 == 499) {
+        database_->commit();
+        database_->begin();
+      }
+    }
+    database_->commit();
+  }
+
+  // The ids the plain LIKE over every row of the range finds, newest first.
+  std::vector<std::int64_t> plainSearch(const service::LogFilter& filter, std::size_t offset) {
+    std::string sql = "SELECT id FROM log_lines WHERE received_ms >= ? AND received_ms < ?";
+    std::vector<SqlValue> parameters{filter.scope.range.fromMillis, filter.scope.range.toMillis};
+    if (filter.scope.model) {
+      sql += " AND model = ?";
+      parameters.emplace_back(*filter.scope.model);
+    }
+    if (filter.level) {
+      sql += " AND level = ?";
+      parameters.emplace_back(std::int64_t{*filter.level});
+    }
+    std::string pattern = "%";
+    for (char c : *filter.search) pattern += std::string(c == '%' || c == '_' || c == '\\' ? "\\" : "") + c;
+    // The plain scan, kept off any text index.
+    sql += " AND lower(text || '') LIKE lower(?) ESCAPE '\\' ORDER BY received_ms DESC, id DESC LIMIT ? OFFSET ?";
+    parameters.insert(parameters.end(), {pattern + "%", static_cast<std::int64_t>(kPage),
+                                         static_cast<std::int64_t>(offset)});
+    std::vector<std::int64_t> ids;
+    for (const auto& row : database_->sqlConnection()->run(sql, parameters).rows) ids.push_back(std::stoll(*row.at(0)));
+    return ids;
+  }
+
+  void expectSearchesAsPlain(const std::string& when) {
+    service::DashboardQueries queries(database_->sqlConnection());
+    const service::TimeRange all{kStart, kStart + 20 * kDay}, days{kStart + 15 * kDay, kStart + 17 * kDay};
+    std::size_t found = 0;
+    for (const char* term : kTerms) {
+      const std::pair<service::Scope, std::optional<std::int32_t>> filters[] = {
+          {{all, std::nullopt}, std::nullopt}, {{all, "Alpha"}, std::nullopt}, {{all, std::nullopt}, 0},
+          {{days, "绘图"}, 1}, {{days, std::nullopt}, std::nullopt}};
+      for (const auto& [scope, level] : filters) {
+        const service::LogFilter filter{scope, level, std::string(term)};
+        for (std::size_t offset : {std::size_t{0}, std::size_t{50}}) {
+          std::vector<std::int64_t> ids;
+          for (const auto& row : queries.logPage(filter, offset, kPage, 400)) ids.push_back(row.stored.id);
+          const std::vector<std::int64_t> expected = plainSearch(filter, offset);
+          EXPECT_EQ(ids, expected) << when << ": \"" << term << "\" " << scope.model.value_or("every tool")
+                                   << " level " << level.value_or(-1) << " from " << offset;
+          found += expected.size();
+        }
+      }
+    }
+    EXPECT_GT(found, 1000u) << when;  // the terms find something
+  }
+
+  // As the writer does when it has nothing else to do; returns the batches it took.
+  int indexEverything() {
+    int batches = 0;
+    for (bool more = true; more; ++batches) {
+      database_->begin();
+      more = database_->indexText(500);
+      database_->commit();
+    }
+    return batches;
+  }
+
+  void expectIndexWhole(const std::string& when) {
+    if (GetParam() != Backend::Sqlite) return;
+    // Compares the index with the lines it indexes; throws when they differ.
+    EXPECT_NO_THROW(database_->sqlConnection()->runScript("INSERT INTO log_text (log_text) VALUES ('integrity-check')"))
+        << when;
+  }
+
+  std::unique_ptr<RunningService> service_;
+  std::unique_ptr<service::Database> database_;
+};
+
+TEST_P(LogSearchTest, FindsWhatThePlainScanFindsThroughIndexingAndRemovals) {
+  writeRandom(15'000, 5);
+  if (GetParam() == Backend::Postgres) {
+    EXPECT_FALSE(database_->sqlConnection()
+                     ->run("SELECT 1 FROM pg_indexes WHERE indexname = 'log_lines_text_trgm'")
+                     .rows.empty());
+  }
+  expectSearchesAsPlain("none indexed yet");
+  EXPECT_GT(indexEverything(), GetParam() == Backend::Sqlite ? 20 : 0);
+  expectIndexWhole("indexed");
+  expectSearchesAsPlain("indexed");
+  writeRandom(2'000, 6);
+  expectSearchesAsPlain("the newest not indexed yet");
+
+  // Retention and forgetting a user take their lines out of the index too,
+  // indexed or not.
+  database_->begin();
+  database_->removeRecords(service::RecordKind::LogLine, {kStart + 2 * kDay, std::nullopt}, 100'000);
+  database_->removeRecords(service::RecordKind::LogLine, {std::nullopt, 7}, 100'000);
+  database_->commit();
+  expectSearchesAsPlain("removed");
+  expectIndexWhole("removed");
+  indexEverything();
+  expectIndexWhole("removed, then indexed");
+  expectSearchesAsPlain("removed, then indexed");
+  if (GetParam() != Backend::Sqlite) return;
+
+  // A store whose older lines were never indexed, lines removed meanwhile.
+  database_->sqlConnection()->runScript(
+      "INSERT INTO log_text (log_text) VALUES ('delete-all'); UPDATE text_index SET done_id = 0");
+  database_->begin();
+  database_->removeRecords(service::RecordKind::LogLine, {kStart + 4 * kDay, std::nullopt}, 100'000);
+  database_->commit();
+  expectSearchesAsPlain("before the back-fill");
+  indexEverything();
+  expectIndexWhole("back-filled");
+  expectSearchesAsPlain("back-filled");
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, LogSearchTest, testing::Values(Backend::Sqlite, Backend::Postgres), backendName);
+
+}  // namespace
+}  // namespace zandle::servicetest
