@@ -35,7 +35,12 @@ bool CPopupControl::DragLoop() noexcept {
     if (msg.message == WM_MOUSEMOVE) {
       const Point cursor{msg.pt.x, msg.pt.y};
       const Rect area = screen_.WorkAreaFromPoint(cursor);
-      const Rect moved = DragRect(FromRECT(startRect), {start.x, start.y}, cursor, area);
+      // At the window's size now: a monitor of another DPI on the way lays it out anew.
+      RECT now{};
+      ::GetWindowRect(window, &now);
+      const Rect from{startRect.left, startRect.top, startRect.left + (now.right - now.left),
+                      startRect.top + (now.bottom - now.top)};
+      const Rect moved = DragRect(from, {start.x, start.y}, cursor, area);
       ::MoveWindow(window, moved.left, moved.top, moved.right - moved.left, moved.bottom - moved.top, TRUE);
       continue;
     }

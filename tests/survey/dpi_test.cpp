@@ -156,5 +156,42 @@ TEST_P(SurveyAtDpi, PicturesDrawnForTheScale) {
 INSTANTIATE_TEST_SUITE_P(Dpi, SurveyAtDpi, ::testing::ValuesIn(kAtDpi),
                          [](const auto& info) { return std::to_string(info.param.dpi); });
 
+// Dragged onto a monitor of another DPI, a per-monitor aware host's popup gets
+// WM_DPICHANGED: it lays itself out again for that DPI at the rectangle suggested, and
+// back again, where every item is where the layout put it.
+TEST(SurveyDpiChange, LaidOutAgainAtTheSuggestedRectangle) {
+  ScreenAt screen(96);
+  popup::test::ScopedScreenQueries scope(screen);
+  testing::FakeClient client;
+  testing::RecordingHost host(client);
+  ASSERT_TRUE(host.Create());
+  host.ShowSurveyPopup(nullptr);
+  CZandleEx* popup = host.popups.back();
+  const HWND window = popup->GetSafeHwnd();
+  for (int i = 0; i < 60 && popup->GetPopupState() == 1; ++i) ::SendMessageW(window, WM_TIMER, 296, 0);
+  const int levelWidthAt96 = popup->GetItem(3)->GetImage()->GetWidth();
+  EXPECT_EQ(levelWidthAt96, 61);
+
+  constexpr UINT kDpiChanged = 0x02E0;
+  for (const Expected& e : {kAtDpi[3], kAtDpi[1], kAtDpi[0]}) {
+    const RECT suggested{200, 300, 200 + e.size.cx, 300 + e.size.cy};
+    ::SendMessageW(window, kDpiChanged, MAKEWPARAM(e.dpi, e.dpi), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(popup->GetDpi(), e.dpi);
+    RECT now{};
+    ::GetWindowRect(window, &now);
+    EXPECT_TRUE(::EqualRect(&now, &suggested)) << e.dpi;
+    EXPECT_EQ(popup->GetPopupSize().cx, e.size.cx);
+    EXPECT_EQ(popup->GetPopupSize().cy, e.size.cy);
+    EXPECT_TRUE(::EqualRect(&popup->GetItem(3)->itemRect, &e.firstLevel)) << e.dpi;
+    EXPECT_TRUE(::EqualRect(&popup->GetItem(2)->itemRect, &e.link)) << e.dpi;
+    EXPECT_TRUE(::EqualRect(&popup->GetItem(6)->itemRect, &e.close)) << e.dpi;
+    // The level pictures drawn for the new scale: 61 pixels wide at 100 %, 76 at 125 %, 122 at 200 %.
+    EXPECT_EQ(popup->GetItem(3)->GetImage()->GetWidth(), e.dpi == 192 ? 122 : e.dpi == 120 ? 76 : 61);
+    // The next survey stacks on it where it now stands.
+    EXPECT_EQ(host.popupAnchor.x, suggested.right);
+    EXPECT_EQ(host.popupAnchor.y, suggested.bottom);
+  }
+}
+
 }  // namespace
 }  // namespace zandle::survey

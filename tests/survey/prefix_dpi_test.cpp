@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -198,6 +199,58 @@ TEST_F(SurveyInPrefix, RealDragStopsAtTheWorkArea) {
   EXPECT_EQ(dropped.right - dropped.left, cx);
   Photograph(dropped, "dragged-dpi" + std::to_string(dpi));
   EXPECT_TRUE(client_.reported.empty());
+}
+
+// Dragged onto a monitor of another DPI, a per-monitor aware host's popup gets
+// WM_DPICHANGED in the middle of the drag (sent here from a timer the drag loop runs):
+// it lays itself out anew, and the rest of the drag keeps the new size.
+struct DpiChangeDuringDrag {
+  static void CALLBACK OnTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    if (sent || ::GetCapture() != window) return;
+    sent = true;
+    ::KillTimer(nullptr, id);
+    RECT now{};
+    ::GetWindowRect(window, &now);
+    const RECT suggested{now.left, now.top, now.left + size.cx, now.top + size.cy};
+    constexpr UINT kDpiChanged = 0x02E0;
+    ::SendMessageW(window, kDpiChanged, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+  }
+  static inline HWND window = nullptr;
+  static inline int dpi = 0;
+  static inline SIZE size{};
+  static inline bool sent = false;
+};
+
+TEST_F(SurveyInPrefix, RealDragOntoAnotherDpiKeepsItsNewSize) {
+  CZandleEx* popup = Show();
+  ASSERT_NE(popup, nullptr);
+  const testing::Expected& to = *testing::ExpectedAt(expected_->dpi == 192 ? 96 : 192);
+  DpiChangeDuringDrag::window = popup->GetSafeHwnd();
+  DpiChangeDuringDrag::dpi = to.dpi;
+  DpiChangeDuringDrag::size = to.size;
+  DpiChangeDuringDrag::sent = false;
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, &DpiChangeDuringDrag::OnTimer);
+  ASSERT_NE(timer, 0u);
+
+  const RECT shown = WindowRect(popup), work = WorkArea();
+  const LONG x = shown.left + popup::ScaleEdge(20, expected_->dpi), y = shown.top + popup::ScaleEdge(110, expected_->dpi);
+  ASSERT_TRUE(StartXdotool("mousemove " + Arg(x, y) + " sleep 0.3 mousedown 1 sleep 0.5 mousemove " +
+                           Arg(x - 100, y - 100) + " sleep 0.5 mousemove " + Arg(x - 200, y - 150) +
+                           " sleep 0.3 mouseup 1"));
+  const LONG left = std::min(shown.left - 200, work.right - to.size.cx);
+  const LONG top = std::min(shown.top - 150, work.bottom - to.size.cy);
+  EXPECT_TRUE(PumpUntil([&] { return host_.popupAnchor.x == left + to.size.cx && ::GetCapture() == nullptr; }, 10000))
+      << "anchor after the drag: " << host_.popupAnchor.x << "," << host_.popupAnchor.y;
+  ::KillTimer(nullptr, timer);
+  EXPECT_TRUE(DpiChangeDuringDrag::sent);
+  EXPECT_EQ(popup->GetDpi(), to.dpi);
+  const RECT dropped = WindowRect(popup);
+  EXPECT_EQ(dropped.left, left);
+  EXPECT_EQ(dropped.top, top);
+  EXPECT_EQ(dropped.right - dropped.left, to.size.cx);
+  EXPECT_EQ(dropped.bottom - dropped.top, to.size.cy);
+  EXPECT_TRUE(::EqualRect(&popup->GetItem(3)->itemRect, &to.firstLevel));
+  Photograph(dropped, "dpi-change-from-dpi" + std::to_string(expected_->dpi));
 }
 
 }  // namespace
