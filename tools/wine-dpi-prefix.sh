@@ -11,10 +11,19 @@ case "$dpi" in
   *[!0-9]* | '') echo "wine-dpi-prefix: bad DPI $dpi" >&2; exit 2 ;;
 esac
 copy=$base-dpi$dpi
-if [ ! -f "$copy/.zandle-dpi" ]; then
+# Made again when the project's prefix has gained a set-up step (a marker) since the copy.
+current() {
+  [ -f "$copy/.zandle-dpi" ] || return 1
+  local marker
+  for marker in "$base"/.zandle-*; do
+    [ -e "$marker" ] && [ ! -e "$copy/${marker##*/}" ] && return 1
+  done
+  return 0
+}
+if ! current; then
   exec 9>"$base.dpi$dpi.lock"
   flock 9
-  if [ ! -f "$copy/.zandle-dpi" ]; then
+  if ! current; then
     rm -rf "$copy"
     cp -a "$base" "$copy.tmp"
     rm -f "$copy.tmp/.init.lock"
