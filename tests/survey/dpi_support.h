@@ -33,6 +33,9 @@ inline const Expected* ExpectedAt(int dpi) {
   return nullptr;
 }
 
+// The ink of the level captions, drawn into their pictures.
+inline constexpr COLORREF kLevelCaptionInk = RGB(32, 32, 32);
+
 inline POINT Centre(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
 
 // Near the text's colour in every channel: smoothed glyph edges count as text.

@@ -111,6 +111,11 @@ TEST_P(SurveyAtDpi, TextFitsItsItems) {
   EXPECT_EQ(CutPixels(surface, popup->GetItem(0)->itemRect, text), 0) << "title";
   EXPECT_EQ(CutPixels(surface, popup->GetItem(1)->itemRect, text), 0) << "request";
   EXPECT_EQ(CutPixels(surface, popup->GetItem(2)->itemRect, link), 0) << "link";
+  for (int n = 0; n < 3; ++n) {
+    const RECT& level = popup->GetItem(3 + n)->itemRect;
+    EXPECT_EQ(CutPixels(surface, level, testing::kLevelCaptionInk), 0) << "level " << n + 1;
+    EXPECT_GT(TextPixels(surface, level, testing::kLevelCaptionInk), 20) << "level " << n + 1;
+  }
   // Each is drawn at all.
   EXPECT_GT(TextPixels(surface, popup->GetItem(0)->itemRect, text), 20);
   EXPECT_GT(TextPixels(surface, popup->GetItem(1)->itemRect, text), 100);

@@ -132,6 +132,8 @@ TEST_F(SurveyInPrefix, WindowItemsAndTextAtTheDisplaysDpi) {
   const COLORREF text = first->GetPaintManager().textColor, link = RGB(32, 32, 255);
   for (int i : {0, 1}) EXPECT_EQ(testing::CutPixels(surface, first->GetItem(i)->itemRect, text), 0) << i;
   EXPECT_EQ(testing::CutPixels(surface, e.link, link), 0) << "link";
+  for (int i : {3, 4, 5})
+    EXPECT_EQ(testing::CutPixels(surface, first->GetItem(i)->itemRect, testing::kLevelCaptionInk), 0) << i;
   EXPECT_GT(testing::TextPixels(surface, first->GetItem(1)->itemRect, text), 100);
   EXPECT_GT(testing::TextPixels(surface, e.link, link), 10);
   EXPECT_LE(testing::CaptionLinesBottom(surface.dc(), *first->GetItem(0), 1), first->GetItem(0)->itemRect.bottom);
