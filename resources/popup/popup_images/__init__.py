@@ -1,0 +1,1 @@
+"""Drawing of the survey popup's pictures; draw_images.py runs it."""
