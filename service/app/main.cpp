@@ -34,6 +34,7 @@ constexpr std::size_t kDescriptorsKeptBack = 64;
 constexpr double kLeaveFailureBurst = 10;
 // Log lines added to the text index at a time when the writer is idle (some 20 ms).
 constexpr std::int64_t kTextIndexSlice = 500;
+constexpr std::chrono::microseconds kPostgresGatherWait{1000};
 
 // The first line of the file; errors name the file and the cause.
 std::string readTokenFile(const std::string& path) {
@@ -108,6 +109,8 @@ int serve(const ServiceOptions& options) {
   // so neither requests nor writes wait for it.
   std::unique_ptr<StoreWorker> indexer;
   if (location.kind == StoreKind::Postgres) {
+    // PostgreSQL's commit costs milliseconds: a batch gathers the reports answered together first.
+    writer.setGatherWait(kPostgresGatherWait);
     indexer = std::make_unique<StoreWorker>(location.open(false), StoreWorkerMode::OneByOne, "store indexer");
     indexer->setPeriodicTask(std::chrono::hours(1), [](Database& database) {
       if (SqlConnection* sql = database.sqlConnection()) buildTextIndex(*sql);

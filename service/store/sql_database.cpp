@@ -5,6 +5,7 @@
 #include "common/clock.h"
 #include "store/login_detail_id.h"
 #include "store/query_helpers.h"
+#include "store/row_batches.h"
 #include "store/sql_schema.h"
 #include "store/text_search.h"
 
@@ -111,25 +112,16 @@ void SqlDatabase::insertLogLine(const LogLine& line) {
   tallies_.countLogLine(line.model, line.version, line.level, line.arrival.millis);
 }
 
-// Many rows a statement: one round trip to PostgreSQL for a whole batch of reports.
+// Many rows a statement: a few round trips to PostgreSQL for a whole batch of reports.
 void SqlDatabase::writePendingLines() {
-  constexpr std::size_t kRowsPerStatement = 64;
-  constexpr std::string_view kColumns =
-      "INSERT INTO log_lines (uin, level, model, version, text, raw_log_info, received_ms, address) VALUES ";
-  std::size_t done = 0;
-  while (done < pendingLines_.size()) {
-    const std::size_t rows = pendingLines_.size() - done >= kRowsPerStatement ? kRowsPerStatement : 1;
-    std::string statement(kColumns);
-    std::vector<SqlValue> values;
-    for (std::size_t i = 0; i < rows; ++i) {
-      const LogLine& line = pendingLines_[done + i];
-      statement += i ? ", (?, ?, ?, ?, ?, ?, ?, ?)" : "(?, ?, ?, ?, ?, ?, ?, ?)";
-      values.insert(values.end(), {std::int64_t{line.uin}, std::int64_t{line.level}, line.model, line.version,
-                                   line.text, SqlBlob{line.rawLogInfo}, line.arrival.millis, line.arrival.address});
-    }
-    sql_->run(statement, values);
-    done += rows;
+  std::vector<SqlValue> values;
+  values.reserve(pendingLines_.size() * 8);
+  for (const LogLine& line : pendingLines_) {
+    values.insert(values.end(), {std::int64_t{line.uin}, std::int64_t{line.level}, line.model, line.version, line.text,
+                                 SqlBlob{line.rawLogInfo}, line.arrival.millis, line.arrival.address});
   }
+  runRows(*sql_, "INSERT INTO log_lines (uin, level, model, version, text, raw_log_info, received_ms, address)", 8, "",
+          values);
   pendingLines_.clear();
 }
 

@@ -57,6 +57,11 @@ void StoreWorker::setIdleTask(std::function<bool(Database&)> task) {
   wake_.notify_one();
 }
 
+void StoreWorker::setGatherWait(std::chrono::microseconds wait) {
+  std::lock_guard lock(mutex_);
+  gatherWait_ = wait;
+}
+
 void StoreWorker::stop() {
   {
     std::lock_guard lock(mutex_);
@@ -119,6 +124,13 @@ void StoreWorker::loop() {
         failureLog_.flush(true);
         return;
       }
+      // Reports answered together come back together: the batch waits a moment
+      // for as many as the last one had, so one commit serves them all.
+      if (mode_ == StoreWorkerMode::GroupCommit && gatherWait_.count() > 0 && !queue_.empty() &&
+          queue_.size() < lastBatch_ && !stopping_) {
+        wake_.wait_for(lock, gatherWait_, [this] { return queue_.size() >= lastBatch_ || stopping_; });
+      }
+      lastBatch_ = std::min(queue_.size(), kMaxBatchJobs);
       while (!queue_.empty() && jobs.size() < kMaxBatchJobs) {
         jobs.push_back(std::move(queue_.front()));
         queue_.pop_front();

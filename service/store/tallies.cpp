@@ -1,5 +1,6 @@
 #include "store/tallies.h"
 
+#include "store/row_batches.h"
 #include "store/sketches.h"
 
 namespace zandle::service {
@@ -20,11 +21,29 @@ std::string additions(std::string_view table, std::string_view prefix, std::size
   return list;
 }
 
-std::string placeholders(std::size_t count) {
-  std::string list;
-  for (std::size_t i = 0; i < count; ++i) list += ", ?";
-  return list;
-}
+const std::string kToolHead = "INSERT INTO tool_tally (every, model, slot_ms, sessions, closed, users, lengths" +
+                              columnList("l", kLevelColumns) + columnList("a", kAnswerColumns) + ")";
+const std::string kToolTail =
+    " ON CONFLICT (every, model, slot_ms) DO UPDATE SET sessions = tool_tally.sessions + excluded.sessions, "
+    "closed = tool_tally.closed + excluded.closed, users = COALESCE(excluded.users, tool_tally.users), "
+    "lengths = COALESCE(excluded.lengths, tool_tally.lengths)" +
+    additions("tool_tally", "l", kLevelColumns) + additions("tool_tally", "a", kAnswerColumns);
+constexpr std::size_t kToolColumns = 7 + kLevelColumns + kAnswerColumns;
+
+const std::string kVersionHead = "INSERT INTO version_tally (model, version, span, start_ms, sessions, errors, users" +
+                                 columnList("a", kAnswerColumns) + ")";
+const std::string kVersionTail =
+    " ON CONFLICT (model, version, span, start_ms) DO UPDATE SET sessions = version_tally.sessions + "
+    "excluded.sessions, errors = version_tally.errors + excluded.errors, "
+    "users = COALESCE(excluded.users, version_tally.users)" +
+    additions("version_tally", "a", kAnswerColumns);
+constexpr std::size_t kVersionColumns = 7 + kAnswerColumns;
+
+const std::string kFunctionHead =
+    "INSERT INTO function_tally (model, function, span, start_ms" + columnList("a", kAnswerColumns) + ")";
+const std::string kFunctionTail = " ON CONFLICT (model, function, span, start_ms) DO UPDATE SET " +
+                                  additions("function_tally", "a", kAnswerColumns).substr(2);
+constexpr std::size_t kFunctionColumns = 4 + kAnswerColumns;
 
 int hexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -131,32 +150,21 @@ void Tallies::flushTool(SqlConnection& sql, const ToolKey& key, const ToolDelta&
       lengths = SqlBlob{sketch.encode()};
     }
   }
-  static const std::string statement =
-      "INSERT INTO tool_tally (every, model, slot_ms, sessions, closed, users, lengths" + columnList("l", kLevelColumns) +
-      columnList("a", kAnswerColumns) + ") VALUES (?, ?, ?, ?, ?, ?, ?" + placeholders(kLevelColumns + kAnswerColumns) +
-      ") ON CONFLICT (every, model, slot_ms) DO UPDATE SET sessions = tool_tally.sessions + excluded.sessions, "
-      "closed = tool_tally.closed + excluded.closed, users = COALESCE(excluded.users, tool_tally.users), "
-      "lengths = COALESCE(excluded.lengths, tool_tally.lengths)" +
-      additions("tool_tally", "l", kLevelColumns) + additions("tool_tally", "a", kAnswerColumns);
-  std::vector<SqlValue> values{every, model, slot, delta.sessions, delta.closed, users, lengths};
-  for (std::int64_t lines : delta.lines) values.emplace_back(lines);
-  for (std::int64_t answers : delta.answers) values.emplace_back(answers);
-  sql.run(statement, values);
+  std::vector<SqlValue> values;
+  toolRow(values, key, delta, users, lengths);
+  runRows(sql, kToolHead, kToolColumns, kToolTail, values);
 }
 
-void Tallies::flushKeyed(SqlConnection& sql, bool version, const KeyedKey& key, const KeyedDelta& delta) {
+void Tallies::toolRow(std::vector<SqlValue>& values, const ToolKey& key, const ToolDelta& delta, SqlValue users,
+                      SqlValue lengths) {
+  const auto& [every, model, slot] = key;
+  values.insert(values.end(), {every, model, slot, delta.sessions, delta.closed, std::move(users), std::move(lengths)});
+  for (std::int64_t lines : delta.lines) values.emplace_back(lines);
+  for (std::int64_t answers : delta.answers) values.emplace_back(answers);
+}
+
+void Tallies::flushKeyed(SqlConnection& sql, const KeyedKey& key, const KeyedDelta& delta) {
   const auto& [model, name, span, start] = key;
-  if (!version) {
-    static const std::string statement =
-        "INSERT INTO function_tally (model, function, span, start_ms" + columnList("a", kAnswerColumns) +
-        ") VALUES (?, ?, ?, ?" + placeholders(kAnswerColumns) +
-        ") ON CONFLICT (model, function, span, start_ms) DO UPDATE SET " +
-        additions("function_tally", "a", kAnswerColumns).substr(2);
-    std::vector<SqlValue> values{model, name, span, start};
-    for (std::int64_t answers : delta.answers) values.emplace_back(answers);
-    sql.run(statement, values);
-    return;
-  }
   SqlValue users;
   if (!delta.users.empty()) {
     const SqlResult stored = sql.run(
@@ -167,22 +175,47 @@ void Tallies::flushKeyed(SqlConnection& sql, bool version, const KeyedKey& key, 
     for (std::uint32_t uin : delta.users) sketch.add(uin);
     users = SqlBlob{sketch.encode()};
   }
-  static const std::string statement =
-      "INSERT INTO version_tally (model, version, span, start_ms, sessions, errors, users" +
-      columnList("a", kAnswerColumns) + ") VALUES (?, ?, ?, ?, ?, ?, ?" + placeholders(kAnswerColumns) +
-      ") ON CONFLICT (model, version, span, start_ms) DO UPDATE SET sessions = version_tally.sessions + "
-      "excluded.sessions, errors = version_tally.errors + excluded.errors, "
-      "users = COALESCE(excluded.users, version_tally.users)" +
-      additions("version_tally", "a", kAnswerColumns);
-  std::vector<SqlValue> values{model, name, span, start, delta.sessions, delta.errors, users};
-  for (std::int64_t answers : delta.answers) values.emplace_back(answers);
-  sql.run(statement, values);
+  std::vector<SqlValue> values;
+  keyedRow(values, true, key, delta, users);
+  runRows(sql, kVersionHead, kVersionColumns, kVersionTail, values);
 }
 
+void Tallies::keyedRow(std::vector<SqlValue>& values, bool version, const KeyedKey& key, const KeyedDelta& delta,
+                       SqlValue users) {
+  const auto& [model, name, span, start] = key;
+  values.insert(values.end(), {model, name, span, start});
+  if (version) values.insert(values.end(), {delta.sessions, delta.errors, std::move(users)});
+  for (std::int64_t answers : delta.answers) values.emplace_back(answers);
+}
+
+// In key order, as every writer takes the rows' locks; the rows that need no
+// sketch merged go many to a statement.
 void Tallies::flush(SqlConnection& sql) {
-  for (const auto& [key, delta] : tools_) flushTool(sql, key, delta);
-  for (const auto& [key, delta] : versions_) flushKeyed(sql, true, key, delta);
-  for (const auto& [key, delta] : functions_) flushKeyed(sql, false, key, delta);
+  std::vector<SqlValue> rows;
+  for (const auto& [key, delta] : tools_) {
+    if (delta.users.empty() && delta.lengths.empty()) {
+      toolRow(rows, key, delta, {}, {});
+      continue;
+    }
+    runRows(sql, kToolHead, kToolColumns, kToolTail, rows);
+    rows.clear();
+    flushTool(sql, key, delta);
+  }
+  runRows(sql, kToolHead, kToolColumns, kToolTail, rows);
+  rows.clear();
+  for (const auto& [key, delta] : versions_) {
+    if (delta.users.empty()) {
+      keyedRow(rows, true, key, delta, {});
+      continue;
+    }
+    runRows(sql, kVersionHead, kVersionColumns, kVersionTail, rows);
+    rows.clear();
+    flushKeyed(sql, key, delta);
+  }
+  runRows(sql, kVersionHead, kVersionColumns, kVersionTail, rows);
+  rows.clear();
+  for (const auto& [key, delta] : functions_) keyedRow(rows, false, key, delta, {});
+  runRows(sql, kFunctionHead, kFunctionColumns, kFunctionTail, rows);
   discard();
 }
 
