@@ -12,6 +12,7 @@ void addListIndexes(SqlConnection& sql);
 // Counts per half hour and day beside the records (see tallies.h), and where
 // the counting of records stored before them has got to.
 void addTallyTables(SqlConnection& sql);
+void addTallyIndexes(SqlConnection& sql);
 
 // The text index log searches find their candidates by (see text_search.h).
 void addTextSearch(SqlConnection& sql);

@@ -117,6 +117,7 @@ void upgradeSchema(SqlConnection& sql) {
     sql.runScript(kDashboardAccessTables);
     addListIndexes(sql);
     addTallyTables(sql);
+    addTallyIndexes(sql);
     addTextSearch(sql);
     sql.runScript("COMMIT");
   } catch (const std::exception&) {
