@@ -23,6 +23,7 @@
 #include "http/http_server.h"
 #include "ingest/ingestion_handler.h"
 #include "ingest/rate_limiter.h"
+#include "store/sql_schema.h"
 #include "store/store_location.h"
 #include "store/store_worker.h"
 #include "store/text_search.h"
@@ -105,15 +106,19 @@ int serve(const ServiceOptions& options) {
       return more;
     });
   }
-  // A large PostgreSQL store's text index is built on a connection of its own,
-  // so neither requests nor writes wait for it.
+  // A large PostgreSQL store's indexes are built on a connection of its own,
+  // so neither requests nor writes wait for them.
   std::unique_ptr<StoreWorker> indexer;
   if (location.kind == StoreKind::Postgres) {
     // PostgreSQL's commit costs milliseconds: a batch gathers the reports answered together first.
     writer.setGatherWait(kPostgresGatherWait);
     indexer = std::make_unique<StoreWorker>(location.open(false), StoreWorkerMode::OneByOne, "store indexer");
     indexer->setPeriodicTask(std::chrono::hours(1), [](Database& database) {
-      if (SqlConnection* sql = database.sqlConnection()) buildTextIndex(*sql);
+      if (SqlConnection* sql = database.sqlConnection()) {
+        while (buildListIndex(*sql)) {
+        }
+        buildTextIndex(*sql);
+      }
       return false;
     });
   }

@@ -5,6 +5,7 @@
 
 #include "common/clock.h"
 #include "common/logger.h"
+#include "store/sql_schema.h"
 
 namespace zandle::service {
 namespace {
@@ -20,6 +21,12 @@ constexpr std::chrono::milliseconds kBackfillSlice{100};
 
 void scheduleRetention(StoreWorker& writer, RetentionDays days) {
   writer.setPeriodicTask(kRetentionInterval, [days](Database& database) {
+    // A large SQLite store's missing indexes first, one at a time: SQLite builds
+    // them under its write lock, so reports wait meanwhile while pages answer.
+    if (SqlConnection* sql = database.sqlConnection();
+        sql && sql->dialect() == SqlDialect::Sqlite && buildListIndex(*sql)) {
+      return true;
+    }
     const auto until = std::chrono::steady_clock::now() + kBackfillSlice;
     bool counting = false;
     do {

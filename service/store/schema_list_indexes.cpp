@@ -2,19 +2,33 @@
 
 #include <string>
 
+#include "common/logger.h"
+#include "store/sql_schema.h"
+
 namespace zandle::service {
 namespace {
 
-// Each ends in the id, so a page is found by seeking to the last row's (time, id).
-constexpr const char* kListIndexes[] = {
-    "CREATE INDEX IF NOT EXISTS log_lines_by_time ON log_lines (received_ms, id)",
-    "CREATE INDEX IF NOT EXISTS log_lines_by_tool_time ON log_lines (model, received_ms, id)",
-    "CREATE INDEX IF NOT EXISTS log_lines_by_level_time ON log_lines (level, received_ms, id)",
-    "CREATE INDEX IF NOT EXISTS sessions_by_time ON sessions (entered_ms, id)",
-    "CREATE INDEX IF NOT EXISTS sessions_by_tool_time ON sessions (model, entered_ms, id)",
-    "CREATE INDEX IF NOT EXISTS satisfaction_by_time ON satisfaction (received_ms, id)",
-    "CREATE INDEX IF NOT EXISTS satisfaction_by_tool_time ON satisfaction (model, received_ms, id)",
-    "CREATE INDEX IF NOT EXISTS sessions_open_by_tool ON sessions (model) WHERE left_ms IS NULL",
+// A store with no more records than this has its indexes built at once,
+// before the service answers; a larger one has them built beside the requests.
+constexpr std::int64_t kIndexedAtStart = 50'000;
+
+struct IndexDefinition {
+  const char* name;
+  const char* definition;
+};
+
+// Each list index ends in the id, so a page is found by seeking to the last
+// row's (time, id); the summary export reads the functions' sums from theirs.
+constexpr IndexDefinition kIndexes[] = {
+    {"log_lines_by_time", "log_lines (received_ms, id)"},
+    {"log_lines_by_tool_time", "log_lines (model, received_ms, id)"},
+    {"log_lines_by_level_time", "log_lines (level, received_ms, id)"},
+    {"sessions_by_time", "sessions (entered_ms, id)"},
+    {"sessions_by_tool_time", "sessions (model, entered_ms, id)"},
+    {"satisfaction_by_time", "satisfaction (received_ms, id)"},
+    {"satisfaction_by_tool_time", "satisfaction (model, received_ms, id)"},
+    {"sessions_open_by_tool", "sessions (model) WHERE left_ms IS NULL"},
+    {"function_tally_sums", "function_tally (model, function, span, start_ms, a0, a1, a2, a3)"},
 };
 
 // Covered by the indexes above; one index less to keep up at every insert.
@@ -25,11 +39,49 @@ constexpr const char* kRetired[] = {
     "DROP INDEX IF EXISTS satisfaction_by_arrival",
 };
 
+bool fewRecords(SqlConnection& sql) {
+  for (const char* table : {"log_lines", "sessions", "satisfaction"}) {
+    const SqlResult rows = sql.run(std::string("SELECT COUNT(*) FROM (SELECT 1 FROM ") + table + " LIMIT ?) AS first",
+                                   {kIndexedAtStart + 1});
+    if (rows.rows.empty() || !rows.rows[0].at(0) || std::stoll(*rows.rows[0].at(0)) > kIndexedAtStart) return false;
+  }
+  return true;
+}
+
+// Whether the index is there and whole (a PostgreSQL build cut short leaves an invalid one).
+bool usable(SqlConnection& sql, const char* name) {
+  if (sql.dialect() == SqlDialect::Sqlite) {
+    return !sql.run("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?", {std::string(name)}).rows.empty();
+  }
+  return !sql.run("SELECT 1 FROM pg_index WHERE indexrelid = to_regclass(?) AND indisvalid", {std::string(name)})
+              .rows.empty();
+}
+
 }  // namespace
 
 void addListIndexes(SqlConnection& sql) {
-  for (const char* statement : kListIndexes) sql.runScript(statement);
+  if (!fewRecords(sql)) return;
+  for (const IndexDefinition& index : kIndexes) {
+    sql.runScript(std::string("CREATE INDEX IF NOT EXISTS ") + index.name + " ON " + index.definition);
+  }
   for (const char* statement : kRetired) sql.runScript(statement);
+}
+
+bool buildListIndex(SqlConnection& sql) {
+  for (const IndexDefinition& index : kIndexes) {
+    if (usable(sql, index.name)) continue;
+    logInfo(std::string("store: building index ") + index.name);
+    if (sql.dialect() == SqlDialect::Sqlite) {
+      sql.runScript(std::string("CREATE INDEX IF NOT EXISTS ") + index.name + " ON " + index.definition);
+    } else {
+      sql.runScript(std::string("DROP INDEX CONCURRENTLY IF EXISTS ") + index.name);
+      sql.runScript(std::string("CREATE INDEX CONCURRENTLY ") + index.name + " ON " + index.definition);
+    }
+    logInfo(std::string("store: index ") + index.name + " built");
+    return true;
+  }
+  for (const char* statement : kRetired) sql.runScript(statement);
+  return false;
 }
 
 }  // namespace zandle::service

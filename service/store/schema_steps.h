@@ -6,13 +6,13 @@
 
 namespace zandle::service {
 
-// Indexes that let every list and export read only the rows it shows.
+// Indexes that let every list and export read only the rows it shows: built
+// here on a small store, else by buildListIndex (sql_schema.h) beside the requests.
 void addListIndexes(SqlConnection& sql);
 
 // Counts per half hour and day beside the records (see tallies.h), and where
 // the counting of records stored before them has got to.
 void addTallyTables(SqlConnection& sql);
-void addTallyIndexes(SqlConnection& sql);
 
 // The text index log searches find their candidates by (see text_search.h).
 void addTextSearch(SqlConnection& sql);

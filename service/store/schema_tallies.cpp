@@ -28,13 +28,6 @@ bool tableExists(SqlConnection& sql, std::string_view table) {
 
 }  // namespace
 
-void addTallyIndexes(SqlConnection& sql) {
-  // The summary export reads functions a key at a time from here alone, without
-  // a look-up in the table for each row.
-  sql.runScript("CREATE INDEX IF NOT EXISTS function_tally_sums ON function_tally (model, function, span, start_ms, "
-                "a0, a1, a2, a3)");
-}
-
 void addTallyTables(SqlConnection& sql) {
   if (tableExists(sql, "tally_backfill")) return;
   const std::string blob = sql.dialect() == SqlDialect::Sqlite ? "BLOB" : "BYTEA";

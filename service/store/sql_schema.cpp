@@ -115,9 +115,8 @@ void upgradeSchema(SqlConnection& sql) {
     sql.runScript(kLoginDetailIdIndex);
     sql.runScript(kServiceHealthTable);
     sql.runScript(kDashboardAccessTables);
-    addListIndexes(sql);
     addTallyTables(sql);
-    addTallyIndexes(sql);
+    addListIndexes(sql);
     addTextSearch(sql);
     sql.runScript("COMMIT");
   } catch (const std::exception&) {

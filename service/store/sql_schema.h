@@ -14,4 +14,9 @@ std::string schemaScript(SqlDialect dialect);
 // safe to run at every start and from several instances at once.
 void upgradeSchema(SqlConnection& sql);
 
+// The indexes a store too large to wait for them at start gets beside the
+// requests: builds one that is missing (PostgreSQL: CONCURRENTLY, outside any
+// transaction); false once none is.
+bool buildListIndex(SqlConnection& sql);
+
 }  // namespace zandle::service

@@ -427,9 +427,9 @@ TEST_P(TallyTest, StoresFromBeforeTheCountsAreCountedWhileTheServiceAnswers) {
     auto fresh = std::make_unique<service::SqliteConnection>(path, false);
     fresh->runScript(script);
   } else {
-    // The tables the counts live in did not exist; a session of the service before is open.
+    // The tables the counts live in and the list indexes did not exist; a session of the service before is open.
     service::StoreLocation::parse(store).open(true)->sqlConnection()->runScript(
-        std::string(kForgetTallies) +
+        std::string(kForgetTallies) + "DROP INDEX log_lines_by_tool_time; DROP INDEX sessions_by_time; " +
         "INSERT INTO sessions (login_detail_id, uin, model, version, raw_model_name_ver, entered_ms, enter_address) "
         "VALUES (1479009046, 6, 'Painter', '2.0', '', " + std::to_string(at("2026-12-07T10:10:51")) + ", '127.0.0.1')");
   }
@@ -466,6 +466,22 @@ TEST_P(TallyTest, StoresFromBeforeTheCountsAreCountedWhileTheServiceAnswers) {
   }
   ASSERT_TRUE(done);
   EXPECT_TRUE(sawProgress) << "the first page came after all was counted";
+  // The list indexes the store lacked are built beside the requests too.
+  {
+    auto database = service::StoreLocation::parse(store).open(false);
+    const std::string built =
+        GetParam() == Backend::Sqlite
+            ? "SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND name IN ('log_lines_by_tool_time', "
+              "'sessions_by_time', 'function_tally_sums')"
+            : "SELECT COUNT(*) FROM pg_index WHERE indisvalid AND indexrelid IN (to_regclass('log_lines_by_tool_time'), "
+              "to_regclass('sessions_by_time'), to_regclass('function_tally_sums'))";
+    std::string count;
+    for (int attempt = 0; attempt < 300 && count != "3"; ++attempt) {
+      if (attempt) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      count = database->sqlConnection()->run(built).rows.at(0).at(0).value_or("");
+    }
+    EXPECT_EQ(count, "3");
+  }
   service_->terminate();
   database_ = service::StoreLocation::parse(store).open(true);
   expectTalliesMatchRecords(*database_->sqlConnection(), "after counting the older records");
