@@ -62,6 +62,9 @@ bool usable(SqlConnection& sql, const char* name) {
 void addListIndexes(SqlConnection& sql) {
   if (!fewRecords(sql)) return;
   for (const IndexDefinition& index : kIndexes) {
+    // Only a missing one: CREATE INDEX locks its table even when the index is
+    // there, and would deadlock with another instance's concurrent build.
+    if (usable(sql, index.name)) continue;
     sql.runScript(std::string("CREATE INDEX IF NOT EXISTS ") + index.name + " ON " + index.definition);
   }
   for (const char* statement : kRetired) sql.runScript(statement);
