@@ -112,8 +112,9 @@ void CPopupControl::DrawItem(HDC dc, CPopupItem& item) noexcept {
 void CPopupControl::CheckHighContrast() noexcept {
   highContrast_ = HighContrastOn();
   paintManager_->systemColorsOnly = highContrast_;
-  // No see-through popup in high contrast.
+  // No see-through popup in high contrast, and no fading.
   if (highContrast_) machine_.SetTransparency(255);
+  Run(machine_.SetOpaque(highContrast_));
 }
 
 void CPopupControl::RedrawControl() noexcept {

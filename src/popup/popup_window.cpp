@@ -220,7 +220,6 @@ void CPopupControl::OnPaint() noexcept {
 
 void CPopupControl::OnDesktopSettingsChanged() noexcept {
   CheckHighContrast();
-  if (highContrast_ && machine_.popupState() == PopupState::Showing) SetLayeredAlpha(255);
   RedrawControl();
 }
 

@@ -155,5 +155,37 @@ TEST_F(HighContrastHost, TheSurveyIsOpaqueInHighContrastAndFollowsTheSettingWhil
   EXPECT_FALSE(popup->IsHighContrast());
 }
 
+BYTE WindowAlpha(HWND window) {
+  BYTE alpha = 0;
+  DWORD flags = 0;
+  return ::GetLayeredWindowAttributes(window, nullptr, &alpha, &flags) && (flags & LWA_ALPHA) ? alpha : 255;
+}
+
+TEST_F(HighContrastHost, NoFadingInHighContrast) {
+  {
+    // Shown at once, in a window that is not layered at all.
+    popup::test::ScopedHighContrast on(true);
+    host_.ShowSurveyPopup(nullptr);
+    CZandleEx* popup = host_.popups.back();
+    EXPECT_EQ(popup->GetPopupState(), static_cast<int>(popup::PopupState::Showing));
+    EXPECT_EQ(::GetWindowLongW(popup->GetSafeHwnd(), GWL_EXSTYLE) & WS_EX_LAYERED, 0);
+  }
+  // Switched on halfway into a fade: opaque from then on, to the end of the fade.
+  host_.ShowSurveyPopup(nullptr);
+  CZandleEx* fading = host_.popups.back();
+  const HWND window = fading->GetSafeHwnd();
+  ASSERT_EQ(fading->GetPopupState(), static_cast<int>(popup::PopupState::Expanding));
+  ::SendMessageW(window, WM_TIMER, popup::TimerExpanding, 0);
+  ASSERT_LT(WindowAlpha(window), 255);
+  popup::test::ScopedHighContrast on(true);
+  ::SendMessageW(window, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+  EXPECT_EQ(WindowAlpha(window), 255);
+  for (int i = 0; i < 40 && fading->GetPopupState() == static_cast<int>(popup::PopupState::Expanding); ++i) {
+    ::SendMessageW(window, WM_TIMER, popup::TimerExpanding, 0);
+    EXPECT_EQ(WindowAlpha(window), 255) << "step " << i;
+  }
+  EXPECT_EQ(fading->GetPopupState(), static_cast<int>(popup::PopupState::Showing));
+}
+
 }  // namespace
 }  // namespace zandle::survey

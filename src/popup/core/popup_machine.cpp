@@ -19,7 +19,14 @@ void PopupMachine::SetPopupPos(Point pos) noexcept {
 }
 
 bool PopupMachine::NeedsLayeredStyle() const noexcept {
-  return transparency_ < 255 || animationKind_ == AnimationKind::Fade;
+  return !opaque_ && (transparency_ < 255 || animationKind_ == AnimationKind::Fade);
+}
+
+Effects PopupMachine::SetOpaque(bool opaque) {
+  opaque_ = opaque;
+  Effects out;
+  if (opaque && LayeredAlpha(255)) out.push_back(Make(EffectKind::SetAlpha, appliedAlpha_));
+  return out;
 }
 
 void PopupMachine::Created(bool layered) noexcept {
@@ -28,6 +35,7 @@ void PopupMachine::Created(bool layered) noexcept {
   popupState_ = PopupState::Closed;
   // A window destroyed from outside may have left this set; the new one has no mouse yet.
   hovered_ = false;
+  focused_ = false;
 }
 
 Point PopupMachine::GetAnchorPoint() {
@@ -35,6 +43,7 @@ Point PopupMachine::GetAnchorPoint() {
 }
 
 bool PopupMachine::Animates() const noexcept {
+  if (opaque_ && animationKind_ == AnimationKind::Fade) return false;
   return animationKind_ != AnimationKind::None && animationDelay_ != 0;
 }
 
@@ -126,7 +135,7 @@ Effects PopupMachine::OnTimer(unsigned id) {
     } else {
       out.push_back(Make(EffectKind::Close));
     }
-  } else if (id == TimerShowDelay && !hovered_) {
+  } else if (id == TimerShowDelay && !hovered_ && !focused_) {
     out.push_back(Make(EffectKind::KillTimer, static_cast<int>(TimerShowDelay)));
     Collapse(out);
   }
@@ -145,14 +154,24 @@ Effects PopupMachine::MouseMoved(bool inside) {
     hovered_ = false;
     if (LayeredAlpha(transparency_)) out.push_back(Make(EffectKind::SetAlpha, appliedAlpha_));
   }
-  if (popupState_ == PopupState::Collapsing) {
-    out.push_back(Make(EffectKind::KillTimer, static_cast<int>(TimerCollapsing)));
-    if (animationKind_ == AnimationKind::Fade) {
-      Show(out);
-    } else {
-      Expand(false, out);
-    }
+  Reverse(out);
+  return out;
+}
+
+void PopupMachine::Reverse(Effects& out) {
+  if (popupState_ != PopupState::Collapsing) return;
+  out.push_back(Make(EffectKind::KillTimer, static_cast<int>(TimerCollapsing)));
+  if (animationKind_ == AnimationKind::Fade) {
+    Show(out);
+  } else {
+    Expand(false, out);
   }
+}
+
+Effects PopupMachine::SetFocused(bool focused) {
+  Effects out;
+  focused_ = focused;
+  if (focused) Reverse(out);
   return out;
 }
 
@@ -177,6 +196,7 @@ bool PopupMachine::LayeredAlpha(int alpha) noexcept {
   // The system takes a byte: a negative value would wrap to near-opaque.
   if (alpha > 255) alpha = 255;
   if (alpha < 0) alpha = 0;
+  if (opaque_) alpha = 255;
   if (alpha == appliedAlpha_) return false;
   appliedAlpha_ = alpha;
   return layered_;
@@ -192,6 +212,7 @@ void PopupMachine::ApplyCurrentState(Effects& out) {
 Effects PopupMachine::Closed(bool windowDestroyed) {
   Effects out;
   hovered_ = false;
+  focused_ = false;
   if (windowDestroyed) SetPopupState(PopupState::Closed, out);
   return out;
 }

@@ -26,6 +26,9 @@ class PopupMachine {
   void SetShowDelay(unsigned ms) noexcept { showDelay_ = ms; }
   void SetAnimationDelay(unsigned ms) noexcept { animationDelay_ = ms; }
   void SetStepInterval(unsigned ms) noexcept { stepInterval_ = ms; }
+  // High contrast: no alpha below 255, so a fade shows and hides at once. Turned on
+  // during a fade, the window is made opaque and the fade runs on unseen.
+  Effects SetOpaque(bool opaque);
 
   // The window wants the layered style (if the system offers it).
   bool NeedsLayeredStyle() const noexcept;
@@ -39,6 +42,9 @@ class PopupMachine {
   // `inside`: the point is in the client rectangle or an item is pressed. A mouse-leave
   // message is a move outside. Any move during a collapse reverses it.
   Effects MouseMoved(bool inside);
+  // Keyboard focus holds the popup up as the pointer over it does; gained during a
+  // collapse, it reverses it.
+  Effects SetFocused(bool focused);
   // Left button down: during an expansion, finishes it at once.
   Effects ButtonPressed();
   Effects SetLayeredAlpha(int alpha);
@@ -61,6 +67,8 @@ class PopupMachine {
   const PopupFrame& targetState() const noexcept { return targetState_; }
   const PopupFrame& currentState() const noexcept { return currentState_; }
   bool hovered() const noexcept { return hovered_; }
+  bool opaque() const noexcept { return opaque_; }
+  bool focused() const noexcept { return focused_; }
 
  private:
   bool Animates() const noexcept;
@@ -70,6 +78,7 @@ class PopupMachine {
   void Expand(bool restart, Effects& out);
   void Collapse(Effects& out);
   void Show(Effects& out);
+  void Reverse(Effects& out);
   void ApplyCurrentState(Effects& out);
   // True when the system call would be made.
   bool LayeredAlpha(int alpha) noexcept;
@@ -91,6 +100,8 @@ class PopupMachine {
   PopupFrame currentState_;
   bool hovered_ = false;
   bool layered_ = false;
+  bool opaque_ = false;
+  bool focused_ = false;
 };
 
 }  // namespace zandle::popup
