@@ -133,6 +133,33 @@ const DpiEntries& BoundDpiEntries() noexcept {
   return Forced(OptionalEntry::DpiFunctions) ? absent : bound;
 }
 
+namespace {
+
+struct AccessibilityEntries {
+  LresultFromObjectFn lresultFromObject = nullptr;
+  CreateStdAccessibleObjectFn createStdAccessibleObject = nullptr;
+};
+
+const AccessibilityEntries& BoundAccessibilityEntries() noexcept {
+  static const AccessibilityEntries bound = [] {
+    AccessibilityEntries e;
+    const HMODULE oleacc = ::LoadLibraryW(L"oleacc.dll");
+    e.lresultFromObject = Bind<LresultFromObjectFn>(oleacc, "LresultFromObject");
+    e.createStdAccessibleObject = Bind<CreateStdAccessibleObjectFn>(oleacc, "CreateStdAccessibleObject");
+    return e;
+  }();
+  static const AccessibilityEntries absent{};
+  return Forced(OptionalEntry::Accessibility) ? absent : bound;
+}
+
+}  // namespace
+
+LresultFromObjectFn BoundLresultFromObject() noexcept { return BoundAccessibilityEntries().lresultFromObject; }
+
+CreateStdAccessibleObjectFn BoundCreateStdAccessibleObject() noexcept {
+  return BoundAccessibilityEntries().createStdAccessibleObject;
+}
+
 void RecheckVisualStylesModule() noexcept {
   EntryTable& t = VisualStylesTable();
   const HMODULE current = FindVisualStylesModule();

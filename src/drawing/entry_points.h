@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <unknwn.h>
 
 namespace zandle::drawing {
 
@@ -16,6 +17,7 @@ enum class OptionalEntry {
   LayeredWindows,    // user32 SetLayeredWindowAttributes
   NotificationState, // shell32 SHQueryUserNotificationState
   DpiFunctions,      // user32 GetDpiForWindow, shcore GetDpiForMonitor
+  Accessibility,     // oleacc LresultFromObject, CreateStdAccessibleObject
   Count
 };
 
@@ -61,6 +63,13 @@ struct DpiEntries {
   HRESULT(WINAPI* getDpiForMonitor)(HMONITOR, int, UINT*, UINT*) = nullptr;
 };
 const DpiEntries& BoundDpiEntries() noexcept;
+
+// "oleacc.dll", loaded once and never unloaded; without it the popup answers no
+// screen reader, and the library still loads.
+using LresultFromObjectFn = LRESULT(WINAPI*)(REFIID, WPARAM, IUnknown*);
+using CreateStdAccessibleObjectFn = HRESULT(WINAPI*)(HWND, LONG, REFIID, void**);
+LresultFromObjectFn BoundLresultFromObject() noexcept;
+CreateStdAccessibleObjectFn BoundCreateStdAccessibleObject() noexcept;
 
 // UXTHEME.DLL: the module and one lazily filled slot per function.
 enum class VisualStylesEntry {

@@ -9,19 +9,6 @@
 
 namespace zandle::popup {
 
-CPopupControl::CPopupControl()
-    : paintManager_(std::make_unique<CPopupThemeOffice2000>()),
-      imageManager_(new drawing::CImageManager),
-      setLayeredAttributes_(drawing::BoundSetLayeredWindowAttributes()) {
-  paintManager_->RefreshTheme();
-}
-
-CPopupControl::~CPopupControl() {
-  destroying_ = true;
-  Close();
-  RemoveAllItems();
-}
-
 CPopupItem* CPopupControl::AddItem(CPopupItem* item) {
   if (!item) return nullptr;
   items_.push_back(item);
@@ -32,7 +19,7 @@ CPopupItem* CPopupControl::AddItem(CPopupItem* item) {
 }
 
 void CPopupControl::RemoveAllItems() noexcept {
-  hotItem_ = pressedItem_ = nullptr;
+  hotItem_ = pressedItem_ = focusedItem_ = nullptr;
   std::vector<CPopupItem*> items;
   items.swap(items_);
   itemsAt96_.clear();
@@ -103,6 +90,7 @@ void CPopupControl::PaintPopup(HDC dc, SIZE size) noexcept {
   if (highContrast_) DrawSystemColorBackground(dc, RECT{0, 0, size.cx, size.cy});
   else paintManager_->DrawPopupBackground(dc, RECT{0, 0, size.cx, size.cy});
   for (CPopupItem* item : items_) DrawItem(dc, *item);
+  DrawFocusMark(dc, size);
 }
 
 void CPopupControl::DrawItem(HDC dc, CPopupItem& item) noexcept {

@@ -12,6 +12,7 @@
 #include "drawing/entry_points.h"
 #include "drawing/image_manager.h"
 #include "drawing/offscreen_buffer.h"
+#include "framework/com.h"
 #include "framework/ref_counted.h"
 #include "framework/window_binding.h"
 #include "popup/core/popup_machine.h"
@@ -20,6 +21,8 @@
 #include "popup/popup_screen.h"
 
 namespace zandle::popup {
+
+class PopupAccessible;
 
 // Sent to the owner with SendMessage: wParam = code, lParam = item or popup.
 inline constexpr UINT PopupNotifyMessage = 0x274D;
@@ -110,6 +113,18 @@ class CPopupControl : public fw::WindowBinding, public CPopupItemHost {
   const PopupMachine& GetMachine() const noexcept { return machine_; }
   HWND GetNotifyWindow() const noexcept { return notifyWindow_; }
 
+  // Keyboard and screen readers. The title names the popup; the focused item is the
+  // one Enter or Space presses while the window has the keyboard focus.
+  void SetTitle(std::wstring title) { title_ = std::move(title); }
+  const std::wstring& GetTitle() const noexcept { return title_; }
+  std::wstring AccessibleNameOf(const CPopupItem& item) const;
+  CPopupItem* GetFocusedItem() const noexcept { return focusedItem_; }
+  bool HasKeyboardFocus() const noexcept { return hasFocus_; }
+  // Activates the window and gives it the focus, on `item` when given; true when it has it.
+  bool TakeFocus(CPopupItem* item) noexcept;
+  // Exactly what a click on `item` does; the owner may delete the popup inside.
+  void PressItem(CPopupItem* item) noexcept;
+
  protected:
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void OnPaint() noexcept;
@@ -119,6 +134,11 @@ class CPopupControl : public fw::WindowBinding, public CPopupItemHost {
   void OnMouseMove(POINT point) noexcept;
   void OnTimer(UINT_PTR id) noexcept;
   void OnDesktopSettingsChanged() noexcept;
+  LRESULT OnGetObject(WPARAM wParam, LPARAM lParam) noexcept;
+  void OnSetFocus() noexcept;
+  void OnKillFocus() noexcept;
+  // False when the key is not the popup's.
+  bool OnKeyDown(WPARAM virtualKey) noexcept;
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
@@ -131,6 +151,11 @@ class CPopupControl : public fw::WindowBinding, public CPopupItemHost {
   bool DragLoop() noexcept;
   // Reads the high-contrast mode and follows it: paint and transparency.
   void CheckHighContrast() noexcept;
+  void FocusItem(CPopupItem* item) noexcept;
+  std::vector<int> FocusOrder() const;
+  void DrawFocusMark(HDC dc, SIZE size) const noexcept;
+  // Screen readers' objects lose their popup with its window.
+  void DisconnectAccessible() noexcept;
 
   HWND notifyWindow_ = nullptr;
   std::unique_ptr<CPopupPaintManager> paintManager_;
@@ -146,6 +171,10 @@ class CPopupControl : public fw::WindowBinding, public CPopupItemHost {
   drawing::COffscreenBuffer buffer_;
   bool destroying_ = false;
   bool highContrast_ = false;
+  std::wstring title_;
+  CPopupItem* focusedItem_ = nullptr;
+  bool hasFocus_ = false;
+  fw::ComPtr<PopupAccessible> accessible_;
   // Each item as the layout gave it, at 96 DPI; index for index with items_.
   struct ItemAt96 {
     RECT rect;

@@ -24,6 +24,7 @@ bool CPopupControl::DragLoop() noexcept {
   ::GetWindowRect(window, &startRect);
 
   MSG msg{};
+  bool released = false;
   while (::GetCapture() == window) {
     // Paint first, so the window keeps up with the moves.
     while (::PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) ::DispatchMessageW(&msg);
@@ -31,7 +32,10 @@ bool CPopupControl::DragLoop() noexcept {
       ::PostQuitMessage(static_cast<int>(msg.wParam));  // the host's loop must still see it
       break;
     }
-    if (msg.message == WM_LBUTTONUP) break;
+    if (msg.message == WM_LBUTTONUP) {
+      released = true;
+      break;
+    }
     if (msg.message == WM_MOUSEMOVE) {
       const Point cursor{msg.pt.x, msg.pt.y};
       const Rect area = screen_.WorkAreaFromPoint(cursor);
@@ -57,7 +61,10 @@ bool CPopupControl::DragLoop() noexcept {
 
   RECT now{};
   ::GetWindowRect(hwnd(), &now);
-  return Run(machine_.DragEnded(FromRECT(now)));
+  if (!Run(machine_.DragEnded(FromRECT(now)))) return false;
+  // Released where it was pressed: a click on the body, which gives the popup the keyboard.
+  if (released && ::EqualRect(&now, &startRect)) TakeFocus(nullptr);
+  return !alive.expired();
 }
 
 }  // namespace zandle::popup

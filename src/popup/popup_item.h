@@ -9,6 +9,7 @@
 #include "drawing/color_functions.h"
 #include "framework/gdi_handles.h"
 #include "framework/ref_counted.h"
+#include "popup/core/focus_order.h"
 
 namespace zandle::drawing {
 class CImageManager;
@@ -97,6 +98,8 @@ class CPopupItem : public fw::RefCounted {
   POINT iconOffset{};
   int index = 0;
   int iconId = -1;
+  // What screen readers call the item when its caption is a picture; else the caption.
+  std::wstring accessibleName;
 
  protected:
   ~CPopupItem() override = default;
@@ -129,6 +132,9 @@ class CHyperLinkPopupItem : public CPopupItem {
  protected:
   ~CHyperLinkPopupItem() override = default;
 };
+
+// How the keyboard and screen readers treat the item.
+FocusKind FocusKindOf(const CPopupItem& item) noexcept;
 
 // The font an item draws or measures its caption with: its own or the paint manager's,
 // or a temporary copy with the underline and weight changed. Selected while in scope.

@@ -5,7 +5,9 @@
 
 #include "framework/guarded.h"
 #include "framework/module.h"
+#include "popup/popup_accessible.h"
 #include "popup/popup_control.h"
+#include "popup/popup_themes.h"
 #include "popup/popup_item.h"
 #include "popup/popup_window_class.h"
 
@@ -22,6 +24,19 @@ constexpr UINT kDpiChanged = 0x02E0;  // WM_DPICHANGED, sent to per-monitor awar
 POINT PointOf(LPARAM lParam) noexcept { return {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}; }
 
 }  // namespace
+
+CPopupControl::CPopupControl()
+    : paintManager_(std::make_unique<CPopupThemeOffice2000>()),
+      imageManager_(new drawing::CImageManager),
+      setLayeredAttributes_(drawing::BoundSetLayeredWindowAttributes()) {
+  paintManager_->RefreshTheme();
+}
+
+CPopupControl::~CPopupControl() {
+  destroying_ = true;
+  Close();
+  RemoveAllItems();
+}
 
 BOOL CPopupControl::Create(HWND parent) noexcept {
   if (hwnd() && ::IsWindow(hwnd())) return TRUE;
@@ -49,12 +64,17 @@ void CPopupControl::OnDpiChanged(int dpi, const RECT& suggested) noexcept {
 
 BOOL CPopupControl::Show(HWND parent) noexcept {
   if (!Create(parent) || machine_.popupState() != PopupState::Closed) return FALSE;
+  const HWND window = hwnd();
+  const std::weak_ptr<char> alive = life_;
   BeginExpanding(TRUE);
+  // Screen readers announce it; the owner may have closed it already.
+  if (!alive.expired() && ::IsWindow(window)) ::NotifyWinEvent(EVENT_SYSTEM_ALERT, window, OBJID_CLIENT, CHILDID_SELF);
   return TRUE;
 }
 
 BOOL CPopupControl::Close() noexcept {
   hotItem_ = pressedItem_ = nullptr;
+  DisconnectAccessible();
   const bool hadWindow = hwnd() && ::IsWindow(hwnd());
   const BOOL destroyed = hadWindow ? ::DestroyWindow(hwnd()) : FALSE;
   const Effects closed = machine_.Closed(hadWindow);
@@ -192,6 +212,17 @@ LRESULT CPopupControl::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_MOUSEACTIVATE:
       return MA_NOACTIVATE;
+    case WM_SETFOCUS:
+      OnSetFocus();
+      return 0;
+    case WM_KILLFOCUS:
+      OnKillFocus();
+      return 0;
+    case WM_KEYDOWN:
+      if (OnKeyDown(wParam)) return 0;
+      break;
+    case WM_GETOBJECT:
+      return OnGetObject(wParam, lParam);
     case WM_SETTINGCHANGE:
     case WM_SYSCOLORCHANGE:
       OnDesktopSettingsChanged();
@@ -245,7 +276,11 @@ void CPopupControl::OnLButtonDown(POINT point) noexcept {
     DragLoop();
     return;
   }
-  if (!hit || !hwnd()) return;
+  if (!hit) {
+    TakeFocus(nullptr);  // a click on the body gives the popup the keyboard
+    return;
+  }
+  if (!hwnd()) return;
   pressedItem_ = hit;
   ::SetCapture(hwnd());
   RedrawControl();
