@@ -83,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Effects effects;
     const PopupFrame before = m.currentState();
     const PopupFrame target = m.targetState();
-    switch (in.Byte() % 12) {
+    switch (in.Byte() % 14) {
       case 0: effects = m.BeginExpanding(in.Byte() & 1); break;
       case 1: effects = m.BeginCollapsing(); break;
       case 2: effects = m.BeginShowing(); break;
@@ -103,9 +103,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 9: effects = m.Closed(in.Byte() & 1); break;
       case 10: effects = m.DragEnded({in.Value(), in.Value(), in.Value(), in.Value()}); break;
       case 11: m.Created(in.Byte() & 1); break;
+      case 12: effects = m.SetOpaque(in.Byte() & 1); break;
+      case 13: effects = m.SetFocused(in.Byte() & 1); break;
     }
     CheckEffects(effects);
     Check(m.appliedAlpha() >= 0 && m.appliedAlpha() <= 255);
+    // High contrast: nothing below 255, whatever comes.
+    if (m.opaque()) {
+      Check(m.appliedAlpha() == 255);
+      for (const Effect& e : effects)
+        if (e.kind == EffectKind::SetAlpha || e.kind == EffectKind::ApplyCurrentState)
+          Check(e.value == 255 || e.value == kKeepAlpha);
+    }
     const int state = static_cast<int>(m.popupState());
     Check(state >= 0 && state <= 3);
     Check(m.stepsLeft() >= 0);
