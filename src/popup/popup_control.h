@@ -174,6 +174,7 @@ class CPopupControl : public fw::WindowBinding, public CPopupItemHost {
   std::wstring title_;
   CPopupItem* focusedItem_ = nullptr;
   bool hasFocus_ = false;
+  bool focusAsked_ = false;
   fw::ComPtr<PopupAccessible> accessible_;
   // Each item as the layout gave it, at 96 DPI; index for index with items_.
   struct ItemAt96 {

@@ -74,9 +74,12 @@ bool CPopupControl::TakeFocus(CPopupItem* item) noexcept {
     return true;
   }
   if (item) focusedItem_ = item;  // before the focus arrives, so that it lands there
+  focusAsked_ = true;
   ::SetForegroundWindow(hwnd());
   ::SetFocus(hwnd());
-  return ::GetFocus() == hwnd();
+  if (!hasFocus_ && ::GetFocus() == hwnd()) OnSetFocus();  // had it unasked: no new message
+  focusAsked_ = false;
+  return hasFocus_;
 }
 
 void CPopupControl::PressItem(CPopupItem* item) noexcept {
@@ -85,6 +88,9 @@ void CPopupControl::PressItem(CPopupItem* item) noexcept {
 }
 
 void CPopupControl::OnSetFocus() noexcept {
+  // Only the user or a screen reader gives the popup the keyboard. The system may
+  // activate it when the window the user worked in closes: that focus holds nothing up.
+  if (!focusAsked_) return;
   hasFocus_ = true;
   if (!Run(machine_.SetFocused(true))) return;
   if (!focusedItem_) {
@@ -98,12 +104,14 @@ void CPopupControl::OnSetFocus() noexcept {
 }
 
 void CPopupControl::OnKillFocus() noexcept {
+  if (!hasFocus_) return;
   hasFocus_ = false;
   if (!Run(machine_.SetFocused(false))) return;
   RedrawControl();
 }
 
 bool CPopupControl::OnKeyDown(WPARAM virtualKey) noexcept {
+  if (!hasFocus_) return false;
   const KeyAction action = ActionForKey(KeyOf(virtualKey), ::GetKeyState(VK_SHIFT) < 0);
   switch (action) {
     case KeyAction::None:

@@ -15,6 +15,9 @@ namespace zandle::popup {
 namespace {
 
 constexpr DWORD kToolTopmost = WS_EX_TOOLWINDOW | WS_EX_TOPMOST;  // 0x88
+// Never activated by the system either (the next window when the active one closes):
+// only a click on its body or a screen reader gives it the keyboard.
+constexpr DWORD kNoActivate = WS_EX_NOACTIVATE;
 // No z-order change, no activation, show, no owner z-order, no WM_WINDOWPOSCHANGING.
 constexpr UINT kApplyFlags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW | SWP_NOOWNERZORDER | SWP_NOSENDCHANGING;
 static_assert(kApplyFlags == 0x654);
@@ -44,7 +47,7 @@ BOOL CPopupControl::Create(HWND parent) noexcept {
   const bool layered = setLayeredAttributes_ && machine_.NeedsLayeredStyle();
   const ATOM windowClass = PopupWindowClass(&CPopupControl::WindowProc);
   if (!windowClass) return FALSE;
-  const HWND window = ::CreateWindowExW(kToolTopmost | (layered ? WS_EX_LAYERED : 0), MAKEINTATOM(windowClass), L"",
+  const HWND window = ::CreateWindowExW(kToolTopmost | kNoActivate | (layered ? WS_EX_LAYERED : 0), MAKEINTATOM(windowClass), L"",
                                         WS_POPUP, 0, 0, 0, 0, parent, nullptr, fw::ThisModule(), this);
   if (!window) return FALSE;
   machine_.Created(layered);

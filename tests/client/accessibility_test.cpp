@@ -134,8 +134,10 @@ TEST_F(Accessibility, AnAlertNamedByItsTitleWithOneChildPerItem) {
     EXPECT_EQ(children[i].lVal, i + 1);
   }
 
+  // "Close" in the user's UI language: 关闭 in Chinese, else English.
+  const std::wstring close = PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_CHINESE ? L"\u5173\u95ed" : L"Close";
   const std::vector<std::wstring> names = {L"Tool-Print", Name(object.get(), 2), L"[\u66f4\u591a\u4fe1\u606f\u2026\u2026]",
-                                           L"\u6ee1\u610f", L"\u4e00\u822c", L"\u4e0d\u6ee1\u610f", L"Close"};
+                                           L"\u6ee1\u610f", L"\u4e00\u822c", L"\u4e0d\u6ee1\u610f", close};
   const std::vector<long> roles = {ROLE_SYSTEM_STATICTEXT, ROLE_SYSTEM_STATICTEXT, ROLE_SYSTEM_LINK,
                                    ROLE_SYSTEM_PUSHBUTTON, ROLE_SYSTEM_PUSHBUTTON, ROLE_SYSTEM_PUSHBUTTON,
                                    ROLE_SYSTEM_PUSHBUTTON};

@@ -29,7 +29,7 @@ bool IsDot(int x, int y) {
 
 // The survey with the keyboard on "一般": Home to the first level, then Tab.
 void FocusSecondLevel(popup::CPopupControl& popup) {
-  ::SendMessageW(popup.GetSafeHwnd(), WM_SETFOCUS, 0, 0);
+  ASSERT_TRUE(popup.TakeFocus(nullptr));
   ::SendMessageW(popup.GetSafeHwnd(), WM_KEYDOWN, VK_HOME, 0);
   ::SendMessageW(popup.GetSafeHwnd(), WM_KEYDOWN, VK_TAB, 0);
   ASSERT_EQ(popup.GetFocusedItem(), popup.GetItem(4));
@@ -49,7 +49,8 @@ TEST(FocusMark, EveryThemeDrawsItRoundTheFocusedItemOnly) {
   const SIZE size = LayoutSize(2);
   for (int theme = 0; theme <= 5; ++theme) {
     popup.SetTheme(theme);
-    ::SendMessageW(popup.GetSafeHwnd(), WM_KILLFOCUS, 0, 0);
+    ::SetFocus(nullptr);
+    ASSERT_FALSE(popup.HasKeyboardFocus());
     const auto without = Paint(popup, size);
     FocusSecondLevel(popup);
     const auto with = Paint(popup, size);
@@ -101,6 +102,34 @@ TEST(FocusMark, TheSurveyPinnedWithTheKeyboardOnTheSecondLevel) {
   const testing::Comparison pinned = testing::CompareWithPinned(surface, testing::PinnedPath("focus_survey"));
   ASSERT_TRUE(pinned.loaded) << "no pinned picture";
   EXPECT_EQ(pinned.differing, 0) << "differs first at " << pinned.first.x << "," << pinned.first.y;
+}
+
+// The window the user works in closes: the system activates another, never the survey,
+// which would then hold itself up with the keyboard.
+TEST(KeyboardFocus, NotTakenWhenTheActiveWindowCloses) {
+  popup::CPopupControl popup;
+  BuildLayout(popup, 2, SurveyTitle(L"ZandleDemo", L"Print"), L"");
+  popup.SetPopupSize(LayoutSize(2));
+  ASSERT_TRUE(popup.Show(nullptr));
+  const HWND work = ::CreateWindowExW(0, L"STATIC", L"work", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, nullptr,
+                                      nullptr, nullptr, nullptr);
+  ASSERT_NE(work, nullptr);
+  ::SetForegroundWindow(work);
+  ::SetFocus(work);
+  ASSERT_EQ(::GetFocus(), work);
+  ::DestroyWindow(work);
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+  // Wine gives it the focus all the same (Windows would not: WS_EX_NOACTIVATE); the
+  // popup does not take it as the user's: no hold, no mark, keys left alone.
+  EXPECT_FALSE(popup.HasKeyboardFocus());
+  EXPECT_FALSE(popup.GetMachine().focused());
+  ::SendMessageW(popup.GetSafeHwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_TRUE(::IsWindow(popup.GetSafeHwnd()));
+  // Asked for, it takes the keyboard.
+  EXPECT_TRUE(popup.TakeFocus(nullptr));
+  EXPECT_TRUE(popup.HasKeyboardFocus());
+  EXPECT_EQ(popup.GetFocusedItem(), popup.GetItem(3));  // the first level
 }
 
 }  // namespace
