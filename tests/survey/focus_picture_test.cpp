@@ -7,6 +7,7 @@
 
 #include "picture_file.h"
 #include "pinned_picture.h"
+#include "drawing/entry_points.h"
 #include "popup/desktop_settings.h"
 #include "popup/popup_control.h"
 #include "survey/demo_layouts.h"
@@ -130,6 +131,21 @@ TEST(KeyboardFocus, NotTakenWhenTheActiveWindowCloses) {
   EXPECT_TRUE(popup.TakeFocus(nullptr));
   EXPECT_TRUE(popup.HasKeyboardFocus());
   EXPECT_EQ(popup.GetFocusedItem(), popup.GetItem(3));  // the first level
+}
+
+// Without oleacc the popup leaves WM_GETOBJECT to the system, as any plain window does.
+TEST(ScreenReaders, WithoutOleaccThePopupAnswersNothingOfItsOwn) {
+  popup::CPopupControl popup;
+  BuildLayout(popup, 2, SurveyTitle(L"ZandleDemo", L"Print"), L"");
+  ASSERT_TRUE(popup.Create(nullptr));
+  const HWND window = popup.GetSafeHwnd();
+  {
+    drawing::test::ScopedAbsentEntry noOleacc(drawing::OptionalEntry::Accessibility);
+    EXPECT_EQ(::SendMessageW(window, WM_GETOBJECT, 0, static_cast<LPARAM>(OBJID_CLIENT)), 0);
+  }
+  // Other objects are never the popup's.
+  EXPECT_EQ(::SendMessageW(window, WM_GETOBJECT, 0, static_cast<LPARAM>(OBJID_WINDOW)), 0);
+  EXPECT_NE(::SendMessageW(window, WM_GETOBJECT, 0, static_cast<LPARAM>(OBJID_CLIENT)), 0);
 }
 
 }  // namespace
