@@ -59,6 +59,16 @@ bool usable(SqlConnection& sql, const char* name) {
 
 }  // namespace
 
+void addIndexIfMissing(SqlConnection& sql, const char* name, const char* statement) {
+  const bool there =
+      sql.dialect() == SqlDialect::Sqlite
+          ? !sql.run("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?", {std::string(name)}).rows.empty()
+          : !sql.run("SELECT 1 FROM pg_class WHERE relname = ? AND relnamespace = current_schema()::regnamespace",
+                     {std::string(name)})
+                 .rows.empty();
+  if (!there) sql.runScript(statement);
+}
+
 void addListIndexes(SqlConnection& sql) {
   if (!fewRecords(sql)) return;
   for (const IndexDefinition& index : kIndexes) {

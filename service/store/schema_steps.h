@@ -6,6 +6,9 @@
 
 namespace zandle::service {
 
+// Runs `statement` when the store has no index called `name`.
+void addIndexIfMissing(SqlConnection& sql, const char* name, const char* statement);
+
 // Indexes that let every list and export read only the rows it shows: built
 // here on a small store, else by buildListIndex (sql_schema.h) beside the requests.
 void addListIndexes(SqlConnection& sql);

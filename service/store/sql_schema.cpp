@@ -3,6 +3,7 @@
 #include "store/schema_steps.h"
 
 #include <string_view>
+#include <utility>
 
 namespace zandle::service {
 namespace {
@@ -36,7 +37,6 @@ CREATE TABLE IF NOT EXISTS sessions (
   left_ms BIGINT,
   leave_address TEXT
 );
-CREATE INDEX IF NOT EXISTS sessions_open ON sessions (id) WHERE left_ms IS NULL;
 CREATE TABLE IF NOT EXISTS log_lines (
   id {ID64},
   uin INTEGER NOT NULL,
@@ -60,7 +60,6 @@ CREATE TABLE IF NOT EXISTS satisfaction (
   received_ms BIGINT NOT NULL,
   address TEXT NOT NULL
 );
-CREATE INDEX IF NOT EXISTS sessions_by_tool_version ON sessions (model, version, entered_ms);
 CREATE TABLE IF NOT EXISTS tool_log_levels (
   model TEXT NOT NULL,
   level INTEGER NOT NULL,
@@ -80,8 +79,16 @@ void replaceAll(std::string& text, std::string_view from, std::string_view to) {
 constexpr std::string_view kLoginDetailIdUpgrade =
     "ALTER TABLE sessions ADD COLUMN login_detail_id INTEGER;"
     "UPDATE sessions SET login_detail_id = id;";
-constexpr std::string_view kLoginDetailIdIndex =
-    "CREATE UNIQUE INDEX IF NOT EXISTS sessions_by_login_detail_id ON sessions (login_detail_id)";
+
+// Made only where missing (addIndexIfMissing): CREATE INDEX IF NOT EXISTS locks
+// sessions even when the index is there, and would deadlock with another
+// instance's concurrent build of a sessions index.
+constexpr std::pair<const char*, const char*> kSessionIndexes[] = {
+    {"sessions_open", "CREATE INDEX sessions_open ON sessions (id) WHERE left_ms IS NULL"},
+    {"sessions_by_tool_version", "CREATE INDEX sessions_by_tool_version ON sessions (model, version, entered_ms)"},
+    {"sessions_by_login_detail_id",
+     "CREATE UNIQUE INDEX sessions_by_login_detail_id ON sessions (login_detail_id)"},
+};
 
 // Where /healthz proves the store takes writes.
 constexpr std::string_view kServiceHealthTable =
@@ -112,7 +119,7 @@ void upgradeSchema(SqlConnection& sql) {
   sql.runScript(sqlite ? "BEGIN IMMEDIATE" : "BEGIN; SELECT pg_advisory_xact_lock(7243110);");
   try {
     if (!sessionsHaveLoginDetailId(sql)) sql.runScript(kLoginDetailIdUpgrade);
-    sql.runScript(kLoginDetailIdIndex);
+    for (const auto& [name, statement] : kSessionIndexes) addIndexIfMissing(sql, name, statement);
     sql.runScript(kServiceHealthTable);
     sql.runScript(kDashboardAccessTables);
     addTallyTables(sql);

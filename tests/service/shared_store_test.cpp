@@ -1,11 +1,15 @@
 // Several service instances on one PostgreSQL database act as one service.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
 #include <mutex>
 #include <set>
 #include <thread>
 
 #include "service_test_support.h"
+#include "store/sql_connection.h"
+#include "store/store_location.h"
 
 namespace zandle::servicetest {
 namespace {
@@ -60,6 +64,21 @@ TEST_F(SharedStoreTest, ConcurrentWritesThroughBothInstancesAreAllKeptWithDistin
   EXPECT_EQ(sessionIds.size(), expected);
   EXPECT_EQ(first_->exportJson("logs.json").size(), expected);
   EXPECT_EQ(second_->exportJson("summary.json")["openSessions"], static_cast<int>(expected));
+}
+
+// Another instance building a sessions index CONCURRENTLY holds this lock for
+// as long as the build takes; opening the store must not wait for it (it would
+// deadlock with the build, which waits for the opening transaction in turn).
+TEST_F(SharedStoreTest, OpeningTheStoreDoesNotWaitForAnIndexBuildOnSessions) {
+  const auto location = service::StoreLocation::parse(first_->store());
+  auto builder = location.open(false);
+  service::SqlConnection& builderSql = *builder->sqlConnection();
+  builderSql.runScript("BEGIN; LOCK TABLE sessions IN SHARE UPDATE EXCLUSIVE MODE");
+  auto opening = std::async(std::launch::async, [&] { return location.open(true) != nullptr; });
+  const bool openedAtOnce = opening.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+  builderSql.runScript("COMMIT");
+  EXPECT_TRUE(openedAtOnce);
+  EXPECT_TRUE(opening.get());
 }
 
 }  // namespace
