@@ -1,4 +1,6 @@
 // The log lines and tools parts of DashboardQueries.
+#include <algorithm>
+
 #include "store/dashboard_queries.h"
 #include "store/query_helpers.h"
 #include "store/text_search.h"
@@ -28,10 +30,10 @@ LogLine lineFrom(const Row& row) {
 }
 
 
-// Newest lines of the page's range looked through for a search term before the
-// text index is asked: a common term fills its page from them, a rare one's
-// candidates are few in the index.
-constexpr std::size_t kSearchWindow = 4'000;
+// Candidates a search takes from the text index at first, newest first, and
+// at most before it takes them all: each try takes four times as many.
+constexpr std::int64_t kFirstWalk = 256;
+constexpr std::int64_t kLongestWalk = 65'536;
 
 // The page's rows, newest first: `from` names the rows (log_lines as l), `where` their condition.
 SqlResult pageRows(SqlConnection& sql, const std::string& from, const Condition& where, std::size_t offset,
@@ -46,38 +48,60 @@ SqlResult pageRows(SqlConnection& sql, const std::string& from, const Condition&
                  parameters);
 }
 
-// A search on SQLite with a text index: the newest lines of the range first,
-// then, when they hold too few, the index's candidates and the lines past its
-// mark. Both keep the LIKE, so the index changes no result.
-SqlResult indexedSearch(SqlConnection& sql, const LogFilter& filter, const std::string& phrase,
-                        std::int64_t indexedUpTo, std::size_t offset, std::size_t limit, std::size_t textChars) {
-  Condition range = within(filter.scope, "received_ms");
-  if (filter.level) range.add("level = ?", std::int64_t{*filter.level});
-  std::vector<SqlValue> windowParameters = range.parameters;
-  windowParameters.emplace_back(limitValue(kSearchWindow));
-  const std::string window = "(SELECT * FROM log_lines" + range.sql +
-                             " ORDER BY received_ms DESC, id DESC LIMIT ?) AS l";
-  Condition like;
-  like.parameters = windowParameters;
-  like.add("lower(l.text) LIKE lower(?) ESCAPE '\\'", containsPattern(*filter.search));
-  SqlResult recent = pageRows(sql, window, like, offset, limit, textChars);
-  if (recent.rows.size() >= limit) return recent;
-  const SqlResult covered = sql.run("SELECT COUNT(*) FROM (SELECT 1 FROM log_lines" + range.sql +
-                                        " ORDER BY received_ms DESC, id DESC LIMIT ?) AS w",
-                                    windowParameters);
-  if (integerAt(covered.rows.at(0), 0) < static_cast<std::int64_t>(kSearchWindow)) return recent;
-  // CROSS JOIN keeps the index's candidates the outer loop.
-  const std::string candidates =
-      "(SELECT l.* FROM log_text CROSS JOIN log_lines AS l ON l.id = log_text.rowid WHERE log_text MATCH ? AND "
-      "l.id <= ? UNION ALL SELECT * FROM log_lines WHERE id > ?) AS l";
-  Condition where;
-  where.parameters = {phrase, indexedUpTo, indexedUpTo};
+// The filter's conditions on log_lines as l, the search term's LIKE last.
+Condition searchCondition(const LogFilter& filter, Condition where) {
   where.add("l.received_ms >= ?", filter.scope.range.fromMillis);
   where.add("l.received_ms < ?", filter.scope.range.toMillis);
   if (filter.scope.model) where.add("l.model = ?", *filter.scope.model);
   if (filter.level) where.add("l.level = ?", std::int64_t{*filter.level});
   where.add("lower(l.text) LIKE lower(?) ESCAPE '\\'", containsPattern(*filter.search));
-  return pageRows(sql, candidates, where, offset, limit, textChars);
+  return where;
+}
+
+// Row order of a page: newest first, then the higher id.
+bool comesBefore(const Row& a, const Row& b) {
+  const std::int64_t aTime = integerAt(a, 6), bTime = integerAt(b, 6);
+  return aTime != bTime ? aTime > bTime : integerAt(a, 0) > integerAt(b, 0);
+}
+
+// A search on SQLite with a text index: the index's newest candidates and the
+// lines past its mark, more candidates while they hold too few for the page.
+// Lines arrive about, not exactly, in id order: older ones the walk did not
+// reach are added when they rank before its last. Both keep the LIKE, so the
+// index changes no result.
+SqlResult indexedSearch(SqlConnection& sql, const LogFilter& filter, const std::string& phrase,
+                        std::int64_t indexedUpTo, std::size_t offset, std::size_t limit, std::size_t textChars) {
+  const std::string newest =
+      "SELECT rowid FROM log_text WHERE log_text MATCH ? AND rowid <= ? ORDER BY rowid DESC LIMIT ?";
+  // CROSS JOIN keeps the index's candidates the outer loop; NOT INDEXED keeps
+  // the lines past the mark read by id, not the whole range by time.
+  const std::string candidates = "(SELECT l.* FROM (" + newest +
+                                 ") AS c CROSS JOIN log_lines AS l ON l.id = c.rowid "
+                                 "UNION ALL SELECT * FROM log_lines NOT INDEXED WHERE id > ?) AS l";
+  const std::size_t wanted = offset + limit;
+  for (std::int64_t walk = std::max<std::int64_t>(kFirstWalk, 4 * static_cast<std::int64_t>(wanted));; walk *= 4) {
+    const bool all = walk > kLongestWalk;
+    const std::int64_t taken = all ? -1 : walk;  // SQLite: a negative LIMIT is none
+    Condition where;
+    where.parameters = {phrase, indexedUpTo, taken, indexedUpTo};
+    const Condition found = searchCondition(filter, where);
+    const SqlResult walked =
+        all ? SqlResult{} : sql.run("SELECT COUNT(*), MIN(rowid) FROM (" + newest + ") AS c", {phrase, indexedUpTo, taken});
+    // Every candidate taken: the page as it stands.
+    if (all || integerAt(walked.rows.at(0), 0) < walk) return pageRows(sql, candidates, found, offset, limit, textChars);
+    SqlResult top = pageRows(sql, candidates, found, 0, wanted, textChars);
+    if (top.rows.size() < wanted) continue;
+    Condition older;
+    older.add("l.received_ms > ?", integerAt(top.rows.back(), 6));
+    // "+": the id bound must not lead the search away from the time indexes.
+    older.add("+l.id < ?", integerAt(walked.rows.at(0), 1));
+    const SqlResult missed = pageRows(sql, "log_lines AS l", searchCondition(filter, older), 0, wanted, textChars);
+    top.rows.insert(top.rows.end(), missed.rows.begin(), missed.rows.end());
+    std::sort(top.rows.begin(), top.rows.end(), comesBefore);
+    top.rows.resize(wanted);
+    top.rows.erase(top.rows.begin(), top.rows.begin() + static_cast<std::ptrdiff_t>(offset));
+    return top;
+  }
 }
 
 }  // namespace
