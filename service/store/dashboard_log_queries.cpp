@@ -78,6 +78,7 @@ SqlResult indexedSearch(SqlConnection& sql, const LogFilter& filter, const std::
   const std::string candidates = "(SELECT l.* FROM (" + newest +
                                  ") AS c CROSS JOIN log_lines AS l ON l.id = c.rowid "
                                  "UNION ALL SELECT * FROM log_lines NOT INDEXED WHERE id > ?) AS l";
+  if (limit == 0) return {};
   const std::size_t wanted = offset + limit;
   for (std::int64_t walk = std::max<std::int64_t>(kFirstWalk, 4 * static_cast<std::int64_t>(wanted));; walk *= 4) {
     const bool all = walk > kLongestWalk;
