@@ -98,7 +98,6 @@ constexpr std::string_view kServiceHealthTable =
 constexpr std::string_view kDashboardAccessTables =
     "CREATE TABLE IF NOT EXISTS dashboard_sessions (id TEXT PRIMARY KEY, csrf TEXT NOT NULL, "
     "expires_ms BIGINT NOT NULL, time_zone TEXT NOT NULL);"
-    "CREATE INDEX IF NOT EXISTS dashboard_sessions_by_expiry ON dashboard_sessions (expires_ms);"
     "CREATE TABLE IF NOT EXISTS sign_in_failures (address TEXT PRIMARY KEY, window_start_ms BIGINT NOT NULL, "
     "failures INTEGER NOT NULL, locked_until_ms BIGINT NOT NULL)";
 
@@ -122,6 +121,9 @@ void upgradeSchema(SqlConnection& sql) {
     for (const auto& [name, statement] : kSessionIndexes) addIndexIfMissing(sql, name, statement);
     sql.runScript(kServiceHealthTable);
     sql.runScript(kDashboardAccessTables);
+    // Only where missing: it would hold other instances' sign-ins up until this start-up commits.
+    addIndexIfMissing(sql, "dashboard_sessions_by_expiry",
+                      "CREATE INDEX dashboard_sessions_by_expiry ON dashboard_sessions (expires_ms)");
     addTallyTables(sql);
     addListIndexes(sql);
     addTextSearch(sql);
