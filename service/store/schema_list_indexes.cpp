@@ -29,6 +29,9 @@ constexpr IndexDefinition kIndexes[] = {
     {"satisfaction_by_tool_time", "satisfaction (model, received_ms, id)"},
     {"sessions_open_by_tool", "sessions (model) WHERE left_ms IS NULL"},
     {"function_tally_sums", "function_tally (model, function, span, start_ms, a0, a1, a2, a3)"},
+    // The ranking of a period's versions and functions reads its rows by time, sums included.
+    {"version_tally_by_time_sums", "version_tally (span, start_ms, model, version, sessions, errors, a0, a1, a2, a3)"},
+    {"function_tally_by_time_sums", "function_tally (span, start_ms, model, function, a0, a1, a2, a3)"},
 };
 
 // Covered by the indexes above; one index less to keep up at every insert.
@@ -37,6 +40,8 @@ constexpr const char* kRetired[] = {
     "DROP INDEX IF EXISTS sessions_by_entry",
     "DROP INDEX IF EXISTS sessions_by_tool_entry",
     "DROP INDEX IF EXISTS satisfaction_by_arrival",
+    "DROP INDEX IF EXISTS version_tally_by_time",
+    "DROP INDEX IF EXISTS function_tally_by_time",
 };
 
 bool fewRecords(SqlConnection& sql) {
