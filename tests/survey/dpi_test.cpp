@@ -103,10 +103,7 @@ TEST_P(SurveyAtDpi, TextFitsItsItems) {
   popup->PaintPopup(surface.dc(), e.size);
   const std::string name = "survey-dpi" + std::to_string(e.dpi);
   popup::testing::SavePicture(surface, name);
-  const testing::Comparison pinned = testing::CompareWithPinned(surface, testing::PinnedPath(name));
-  ASSERT_TRUE(pinned.loaded) << "no pinned picture for " << name;
-  ASSERT_TRUE(pinned.sameSize) << name;
-  EXPECT_EQ(pinned.differing, 0) << name << " differs first at " << pinned.first.x << "," << pinned.first.y;
+  EXPECT_TRUE(testing::MatchesPinned(surface, name));
   const COLORREF text = popup->GetPaintManager().textColor, link = RGB(32, 32, 255);
   EXPECT_EQ(CutPixels(surface, popup->GetItem(0)->itemRect, text), 0) << "title";
   EXPECT_EQ(CutPixels(surface, popup->GetItem(1)->itemRect, text), 0) << "request";

@@ -46,4 +46,14 @@ std::wstring PinnedPath(const std::string& name) {
   return std::wstring(path.begin(), path.end());
 }
 
+::testing::AssertionResult MatchesPinned(const drawing::testing::Surface& painted, const std::string& name) {
+  const Comparison pinned = CompareWithPinned(painted, PinnedPath(name));
+  if (!pinned.loaded) return ::testing::AssertionFailure() << "no pinned picture for " << name;
+  if (!pinned.sameSize) return ::testing::AssertionFailure() << name << " has another size than its pinned picture";
+  if (pinned.differing != 0)
+    return ::testing::AssertionFailure() << name << " differs in " << pinned.differing << " pixels, first at "
+                                         << pinned.first.x << "," << pinned.first.y;
+  return ::testing::AssertionSuccess();
+}
+
 }  // namespace zandle::survey::testing

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <string>
 
 #include "surface.h"
@@ -21,5 +23,8 @@ Comparison CompareWithPinned(const drawing::testing::Surface& painted, const std
 
 // tests/survey/pictures/<name>.png: both code pages paint the same pictures.
 std::wstring PinnedPath(const std::string& name);
+
+// Succeeds when the pinned picture <name> was read, has the painted size and the same pixels.
+::testing::AssertionResult MatchesPinned(const drawing::testing::Surface& painted, const std::string& name);
 
 }  // namespace zandle::survey::testing
