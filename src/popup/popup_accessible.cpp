@@ -62,10 +62,11 @@ HRESULT PopupAccessible::QueryInterface(REFIID riid, void** object) noexcept {
   return E_NOINTERFACE;
 }
 
-ULONG PopupAccessible::AddRef() noexcept { return ++references_; }
+// COM may release a proxied object's last reference from another thread.
+ULONG PopupAccessible::AddRef() noexcept { return static_cast<ULONG>(::InterlockedIncrement(&references_)); }
 
 ULONG PopupAccessible::Release() noexcept {
-  const ULONG left = --references_;
+  const ULONG left = static_cast<ULONG>(::InterlockedDecrement(&references_));
   if (left == 0) delete this;
   return left;
 }

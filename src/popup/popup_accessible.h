@@ -60,7 +60,7 @@ class PopupAccessible final : public IAccessible {
   template <typename Body>
   HRESULT Call(Body&& body) noexcept;
 
-  ULONG references_ = 1;
+  LONG references_ = 1;
   CPopupControl* popup_;
 };
 
