@@ -39,18 +39,20 @@ SqlDatabase::SqlDatabase(std::unique_ptr<SqlConnection> connection, bool createS
 
 void SqlDatabase::begin() {
   pendingLines_.clear();
+  pendingAnswers_.clear();
   tallies_.discard();
   // IMMEDIATE takes SQLite's write lock up front, so a busy database is waited
   // for instead of failing half-way through the batch.
   sql_->runScript(sql_->dialect() == SqlDialect::Sqlite ? "BEGIN IMMEDIATE" : "BEGIN");
 }
 void SqlDatabase::commit() {
-  writePendingLines();
+  writePendingRecords();
   tallies_.flush(*sql_);
   sql_->runScript("COMMIT");
 }
 void SqlDatabase::rollback() {
   pendingLines_.clear();
+  pendingAnswers_.clear();
   tallies_.discard();
   try {
     sql_->runScript("ROLLBACK");
@@ -113,7 +115,7 @@ void SqlDatabase::insertLogLine(const LogLine& line) {
 }
 
 // Many rows a statement: a few round trips to PostgreSQL for a whole batch of reports.
-void SqlDatabase::writePendingLines() {
+void SqlDatabase::writePendingRecords() {
   std::vector<SqlValue> values;
   values.reserve(pendingLines_.size() * 8);
   for (const LogLine& line : pendingLines_) {
@@ -123,14 +125,21 @@ void SqlDatabase::writePendingLines() {
   runRows(*sql_, "INSERT INTO log_lines (uin, level, model, version, text, raw_log_info, received_ms, address)", 8, "",
           values);
   pendingLines_.clear();
+  values.clear();
+  for (const SatisfactionReport& report : pendingAnswers_) {
+    values.insert(values.end(), {std::int64_t{report.uin}, std::int64_t{report.level}, report.model, report.version,
+                                 report.function, SqlBlob{report.rawModelNameVer}, report.satisInfo,
+                                 report.arrival.millis, report.arrival.address});
+  }
+  runRows(*sql_,
+          "INSERT INTO satisfaction (uin, level, model, version, function, raw_model_name_ver, satis_info, "
+          "received_ms, address)",
+          9, "", values);
+  pendingAnswers_.clear();
 }
 
 void SqlDatabase::insertSatisfaction(const SatisfactionReport& report) {
-  sql_->run(
-      "INSERT INTO satisfaction (uin, level, model, version, function, raw_model_name_ver, satis_info, "
-      "received_ms, address) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
-      {std::int64_t{report.uin}, std::int64_t{report.level}, report.model, report.version, report.function,
-       SqlBlob{report.rawModelNameVer}, report.satisInfo, report.arrival.millis, report.arrival.address});
+  pendingAnswers_.push_back(report);
   tallies_.countAnswer(report.model, report.version, report.function, report.level, report.arrival.millis);
 }
 
@@ -147,7 +156,7 @@ bool SqlDatabase::deleteToolConfig(std::string_view model) {
 }
 
 std::int64_t SqlDatabase::removeRecords(RecordKind kind, const RemovalFilter& filter, std::int64_t limit) {
-  writePendingLines();  // lines of this transaction may be among them
+  writePendingRecords();  // records of this transaction may be among them
   const std::vector<RemovedRecord> removed = zandle::service::removeRecords(*sql_, kind, filter, limit);
   uncount(kind, removed);
   return static_cast<std::int64_t>(removed.size());

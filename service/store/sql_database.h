@@ -44,10 +44,11 @@ class SqlDatabase final : public Database {
   void uncount(RecordKind kind, const std::vector<RemovedRecord>& removed);
 
   std::unique_ptr<SqlConnection> sql_;
-  void writePendingLines();
+  void writePendingRecords();
 
-  // Log lines of this transaction, written together just before it commits.
+  // Log lines and answers of this transaction, written together just before it commits.
   std::vector<LogLine> pendingLines_;
+  std::vector<SatisfactionReport> pendingAnswers_;
   // Counts of this transaction's records, written just before it commits.
   Tallies tallies_;
   BackfillMarks backfillMarks_;

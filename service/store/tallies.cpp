@@ -1,5 +1,6 @@
 #include "store/tallies.h"
 
+#include "store/query_helpers.h"
 #include "store/row_batches.h"
 #include "store/sketches.h"
 
@@ -44,6 +45,35 @@ const std::string kFunctionHead =
 const std::string kFunctionTail = " ON CONFLICT (model, function, span, start_ms) DO UPDATE SET " +
                                   additions("function_tally", "a", kAnswerColumns).substr(2);
 constexpr std::size_t kFunctionColumns = 4 + kAnswerColumns;
+
+using query::integerAt;
+using query::Row;
+using query::textAt;
+
+// The rows of `head` whose key columns match one of `keys`, 64 keys to a
+// statement (then powers of two, as runRows goes).
+std::vector<Row> selectByKeys(SqlConnection& sql, std::string_view head, const std::vector<std::string>& columns,
+                              const std::vector<std::vector<SqlValue>>& keys) {
+  constexpr std::size_t kMostKeys = 64;
+  std::string match = "(";
+  for (std::size_t i = 0; i < columns.size(); ++i) match += (i ? " AND " : "") + columns[i] + " = ?";
+  match += ")";
+  std::vector<Row> found;
+  for (std::size_t done = 0; done < keys.size();) {
+    std::size_t take = kMostKeys;
+    while (take > keys.size() - done) take /= 2;
+    std::string statement(head);
+    statement += " WHERE ";
+    std::vector<SqlValue> values;
+    for (std::size_t i = 0; i < take; ++i) {
+      statement += (i ? " OR " : "") + match;
+      values.insert(values.end(), keys[done + i].begin(), keys[done + i].end());
+    }
+    for (Row& row : sql.run(statement, values).rows) found.push_back(std::move(row));
+    done += take;
+  }
+  return found;
+}
 
 int hexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -129,55 +159,12 @@ void Tallies::countAnswer(const std::string& model, const std::string& version, 
   for (KeyedDelta* keyed : keyedDeltas(functions_, model, function, receivedMs)) keyed->answers[column] += delta;
 }
 
-void Tallies::flushTool(SqlConnection& sql, const ToolKey& key, const ToolDelta& delta) {
-  const auto& [every, model, slot] = key;
-  SqlValue users, lengths;
-  if (!delta.users.empty() || !delta.lengths.empty()) {
-    const SqlResult stored =
-        sql.run("SELECT users, lengths FROM tool_tally WHERE every = ? AND model = ? AND slot_ms = ?",
-                {every, model, slot});
-    const auto column = [&](std::size_t index) {
-      return stored.rows.empty() ? std::string() : blobBytes(sql.dialect(), stored.rows[0].at(index));
-    };
-    if (!delta.users.empty()) {
-      UserSketch sketch = UserSketch::decode(column(0));
-      for (std::uint32_t uin : delta.users) sketch.add(uin);
-      users = SqlBlob{sketch.encode()};
-    }
-    if (!delta.lengths.empty()) {
-      LengthSketch sketch = LengthSketch::decode(column(1));
-      for (std::int64_t length : delta.lengths) sketch.add(length);
-      lengths = SqlBlob{sketch.encode()};
-    }
-  }
-  std::vector<SqlValue> values;
-  toolRow(values, key, delta, users, lengths);
-  runRows(sql, kToolHead, kToolColumns, kToolTail, values);
-}
-
 void Tallies::toolRow(std::vector<SqlValue>& values, const ToolKey& key, const ToolDelta& delta, SqlValue users,
                       SqlValue lengths) {
   const auto& [every, model, slot] = key;
   values.insert(values.end(), {every, model, slot, delta.sessions, delta.closed, std::move(users), std::move(lengths)});
   for (std::int64_t lines : delta.lines) values.emplace_back(lines);
   for (std::int64_t answers : delta.answers) values.emplace_back(answers);
-}
-
-void Tallies::flushKeyed(SqlConnection& sql, const KeyedKey& key, const KeyedDelta& delta) {
-  const auto& [model, name, span, start] = key;
-  SqlValue users;
-  if (!delta.users.empty()) {
-    const SqlResult stored = sql.run(
-        "SELECT users FROM version_tally WHERE model = ? AND version = ? AND span = ? AND start_ms = ?",
-        {model, name, span, start});
-    UserSketch sketch =
-        UserSketch::decode(stored.rows.empty() ? std::string() : blobBytes(sql.dialect(), stored.rows[0].at(0)));
-    for (std::uint32_t uin : delta.users) sketch.add(uin);
-    users = SqlBlob{sketch.encode()};
-  }
-  std::vector<SqlValue> values;
-  keyedRow(values, true, key, delta, users);
-  runRows(sql, kVersionHead, kVersionColumns, kVersionTail, values);
 }
 
 void Tallies::keyedRow(std::vector<SqlValue>& values, bool version, const KeyedKey& key, const KeyedDelta& delta,
@@ -188,29 +175,61 @@ void Tallies::keyedRow(std::vector<SqlValue>& values, bool version, const KeyedK
   for (std::int64_t answers : delta.answers) values.emplace_back(answers);
 }
 
-// In key order, as every writer takes the rows' locks; the rows that need no
-// sketch merged go many to a statement.
+// Rows that gain users or lengths merge them with the stored sketches, read
+// many keys to a statement; then every row goes many to a statement, in key
+// order, as every writer takes the rows' locks.
 void Tallies::flush(SqlConnection& sql) {
+  std::vector<std::vector<SqlValue>> toolKeys, versionKeys;
+  for (const auto& [key, delta] : tools_) {
+    if (!delta.users.empty() || !delta.lengths.empty()) {
+      toolKeys.push_back({std::get<0>(key), std::get<1>(key), std::get<2>(key)});
+    }
+  }
+  for (const auto& [key, delta] : versions_) {
+    if (!delta.users.empty()) {
+      versionKeys.push_back({std::get<0>(key), std::get<1>(key), std::get<2>(key), std::get<3>(key)});
+    }
+  }
+  std::map<ToolKey, std::pair<std::string, std::string>> storedTools;
+  for (const Row& row : selectByKeys(sql, "SELECT every, model, slot_ms, users, lengths FROM tool_tally",
+                                     {"every", "model", "slot_ms"}, toolKeys)) {
+    storedTools[ToolKey{integerAt(row, 0), textAt(row, 1), integerAt(row, 2)}] = {
+        blobBytes(sql.dialect(), row.at(3)), blobBytes(sql.dialect(), row.at(4))};
+  }
+  std::map<KeyedKey, std::string> storedVersions;
+  for (const Row& row : selectByKeys(sql, "SELECT model, version, span, start_ms, users FROM version_tally",
+                                     {"model", "version", "span", "start_ms"}, versionKeys)) {
+    storedVersions[KeyedKey{textAt(row, 0), textAt(row, 1), integerAt(row, 2), integerAt(row, 3)}] =
+        blobBytes(sql.dialect(), row.at(4));
+  }
+
   std::vector<SqlValue> rows;
   for (const auto& [key, delta] : tools_) {
-    if (delta.users.empty() && delta.lengths.empty()) {
-      toolRow(rows, key, delta, {}, {});
-      continue;
+    SqlValue users, lengths;
+    const auto stored = storedTools.find(key);
+    if (!delta.users.empty()) {
+      UserSketch sketch = UserSketch::decode(stored == storedTools.end() ? std::string() : stored->second.first);
+      for (std::uint32_t uin : delta.users) sketch.add(uin);
+      users = SqlBlob{sketch.encode()};
     }
-    runRows(sql, kToolHead, kToolColumns, kToolTail, rows);
-    rows.clear();
-    flushTool(sql, key, delta);
+    if (!delta.lengths.empty()) {
+      LengthSketch sketch = LengthSketch::decode(stored == storedTools.end() ? std::string() : stored->second.second);
+      for (std::int64_t length : delta.lengths) sketch.add(length);
+      lengths = SqlBlob{sketch.encode()};
+    }
+    toolRow(rows, key, delta, std::move(users), std::move(lengths));
   }
   runRows(sql, kToolHead, kToolColumns, kToolTail, rows);
   rows.clear();
   for (const auto& [key, delta] : versions_) {
-    if (delta.users.empty()) {
-      keyedRow(rows, true, key, delta, {});
-      continue;
+    SqlValue users;
+    if (!delta.users.empty()) {
+      const auto stored = storedVersions.find(key);
+      UserSketch sketch = UserSketch::decode(stored == storedVersions.end() ? std::string() : stored->second);
+      for (std::uint32_t uin : delta.users) sketch.add(uin);
+      users = SqlBlob{sketch.encode()};
     }
-    runRows(sql, kVersionHead, kVersionColumns, kVersionTail, rows);
-    rows.clear();
-    flushKeyed(sql, key, delta);
+    keyedRow(rows, true, key, delta, std::move(users));
   }
   runRows(sql, kVersionHead, kVersionColumns, kVersionTail, rows);
   rows.clear();

@@ -61,9 +61,6 @@ class Tallies {
   std::vector<ToolDelta*> toolDeltas(const std::string& model, std::int64_t millis);
   std::vector<KeyedDelta*> keyedDeltas(std::map<KeyedKey, KeyedDelta>& map, const std::string& model,
                                        const std::string& key, std::int64_t millis);
-  // A row with a sketch merges it with the stored one, a row at a time.
-  void flushTool(SqlConnection& sql, const ToolKey& key, const ToolDelta& delta);
-  void flushKeyed(SqlConnection& sql, const KeyedKey& key, const KeyedDelta& delta);
   static void toolRow(std::vector<SqlValue>& values, const ToolKey& key, const ToolDelta& delta, SqlValue users,
                       SqlValue lengths);
   static void keyedRow(std::vector<SqlValue>& values, bool version, const KeyedKey& key, const KeyedDelta& delta,

@@ -24,6 +24,26 @@ TEST_P(TallyTest, EveryFigureAgreesWithADirectCountInEveryZoneAcrossSummerTime) 
   }
 }
 
+// Each transaction's users and session lengths join those already stored for the half hour.
+TEST_P(TallyTest, AHalfHourWrittenByManyTransactionsKeepsEveryUserAndLength) {
+  const std::int64_t slot = at("2024-03-05T10:00:00");
+  const char* tools[] = {"Alpha", "Beta"};
+  for (int transaction = 0; transaction < 12; ++transaction) {
+    database_->begin();
+    for (int i = 0; i < 5; ++i) {
+      const int uin = 1 + transaction * 5 + i;
+      const std::int64_t entered = slot + (transaction * 5 + i) * kMinute / 3;
+      const auto id = database_->openSession({uin, tools[i % 2], std::nullopt, "1.0", "x", {entered, "10.0.0.1"}});
+      database_->closeSession({id, {entered + (1 + uin) * kMinute, "10.0.0.1"}});
+    }
+    database_->commit();
+  }
+  for (const char* tool : {"", "&tool=Alpha", "&tool=Beta"}) {
+    compare(std::string("from=2024-03-05&to=2024-03-05") + tool, at("2024-03-05T23:00:00"));
+    compare(std::string("range=24h") + tool, at("2024-03-05T23:00:00"));
+  }
+}
+
 TEST(UserSketchTest, ExactUpToItsLimitThenWithinTheStatedError) {
   service::UserSketch small, large, merged;
   for (std::uint32_t uin = 1; uin <= service::kExactUsers; ++uin) small.add(uin * 7919u);
