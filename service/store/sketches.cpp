@@ -132,16 +132,38 @@ std::int64_t UserSketch::count() const {
   return std::llround(estimate);
 }
 
+namespace {
+
+// Sorted by bin, equal bins summed.
+void tidy(std::vector<std::pair<std::uint16_t, std::int64_t>>& bins) {
+  const auto byBin = [](const auto& a, const auto& b) { return a.first < b.first; };
+  if (!std::is_sorted(bins.begin(), bins.end(), byBin)) std::stable_sort(bins.begin(), bins.end(), byBin);
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < bins.size(); ++i) {
+    if (kept > 0 && bins[kept - 1].first == bins[i].first) {
+      bins[kept - 1].second += bins[i].second;
+    } else {
+      bins[kept++] = bins[i];
+    }
+  }
+  bins.resize(kept);
+}
+
+}  // namespace
+
 LengthSketch LengthSketch::decode(std::string_view bytes) {
   LengthSketch sketch;
   if (bytes.empty()) return sketch;
   if (bytes[0] == kExactTag) {
+    sketch.exact_.reserve((bytes.size() - 1) / 8);
     for (std::size_t at = 1; at + 8 <= bytes.size(); at += 8) sketch.exact_.push_back(get<std::int64_t>(bytes, at));
   } else if (bytes[0] == kSketchTag) {
     sketch.binned_ = true;
+    sketch.bins_.reserve((bytes.size() - 1) / 10);
     for (std::size_t at = 1; at + 10 <= bytes.size(); at += 10) {
-      sketch.bins_[get<std::uint16_t>(bytes, at)] += get<std::int64_t>(bytes, at + 2);
+      sketch.bins_.emplace_back(get<std::uint16_t>(bytes, at), get<std::int64_t>(bytes, at + 2));
     }
+    tidy(sketch.bins_);  // written in order; a damaged blob may not be
   }
   return sketch;
 }
@@ -161,13 +183,47 @@ std::string LengthSketch::encode() const {
 
 void LengthSketch::toBins() {
   binned_ = true;
-  for (std::int64_t length : exact_) ++bins_[binOf(length)];
+  Bins bins;
+  bins.reserve(exact_.size());
+  for (std::int64_t length : exact_) bins.emplace_back(binOf(length), 1);
+  tidy(bins);
   exact_.clear();
+  mergeBins(bins);
+}
+
+void LengthSketch::mergeBins(const Bins& other) {
+  if (other.empty()) return;
+  if (bins_.empty()) {
+    bins_ = other;
+    return;
+  }
+  Bins both;
+  both.reserve(bins_.size() + other.size());
+  auto a = bins_.cbegin(), b = other.cbegin();
+  while (a != bins_.cend() || b != other.cend()) {
+    if (b == other.cend() || (a != bins_.cend() && a->first < b->first)) {
+      both.push_back(*a++);
+    } else if (a == bins_.cend() || b->first < a->first) {
+      both.push_back(*b++);
+    } else {
+      both.emplace_back(a->first, a->second + b->second);
+      ++a;
+      ++b;
+    }
+  }
+  bins_ = std::move(both);
 }
 
 void LengthSketch::add(std::int64_t millis) {
   if (binned_) {
-    ++bins_[binOf(millis)];
+    const std::uint16_t bin = binOf(millis);
+    const auto at = std::lower_bound(bins_.begin(), bins_.end(), bin,
+                                     [](const auto& entry, std::uint16_t value) { return entry.first < value; });
+    if (at != bins_.end() && at->first == bin) {
+      ++at->second;
+    } else {
+      bins_.insert(at, {bin, 1});
+    }
     return;
   }
   exact_.push_back(millis);
@@ -182,8 +238,12 @@ void LengthSketch::merge(const LengthSketch& other) {
     return;
   }
   if (!binned_) toBins();
-  for (std::int64_t length : other.exact_) ++bins_[binOf(length)];
-  for (const auto& [bin, count] : other.bins_) bins_[bin] += count;
+  if (!other.binned_) {
+    LengthSketch binned = other;
+    binned.toBins();
+    return mergeBins(binned.bins_);
+  }
+  mergeBins(other.bins_);
 }
 
 std::int64_t LengthSketch::count() const {
@@ -208,7 +268,7 @@ std::optional<std::int64_t> LengthSketch::median() const {
     seen += count;
     if (seen * 2 >= total) return binValue(bin);
   }
-  return binValue(bins_.rbegin()->first);
+  return binValue(bins_.back().first);
 }
 
 }  // namespace zandle::service

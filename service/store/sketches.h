@@ -11,10 +11,10 @@
 
 #include <array>
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace zandle::service {
@@ -55,10 +55,12 @@ class LengthSketch {
   std::optional<std::int64_t> median() const;
 
  private:
+  using Bins = std::vector<std::pair<std::uint16_t, std::int64_t>>;  // by bin, each bin once
   void toBins();
+  void mergeBins(const Bins& other);
 
   std::vector<std::int64_t> exact_;
-  std::map<std::uint16_t, std::int64_t> bins_;  // used once exact_ would grow too long
+  Bins bins_;  // used once exact_ would grow too long
   bool binned_ = false;
 };
 
