@@ -1,52 +1,46 @@
 #include "store/tally_queries.h"
 
 #include <algorithm>
+#include <array>
 
 #include "store/query_helpers.h"
 #include "store/tally_backfill.h"
+#include "store/tally_cover.h"
 
 namespace zandle::service {
 namespace {
 
 using namespace query;
 
-std::int64_t ceilTo(std::int64_t millis, std::int64_t step) { return -floorTo(-millis, step); }
-
-// [from, to) as the fewest rows: half hours at the ends, then whole UTC
-// days, then 16-day blocks in the middle; a 90-day period reads about 20
-// rows a key instead of 4,320.
-void cover(std::vector<std::array<std::int64_t, 3>>& parts, std::int64_t from, std::int64_t to, int level) {
-  static constexpr std::pair<Span, std::int64_t> kLevels[] = {
-      {Span::Slot, kSlotMillis}, {Span::Day, kDayMillisUtc}, {Span::Block, kBlockMillis}};
-  if (from >= to) return;
-  if (level == 0) {
-    parts.push_back({static_cast<std::int64_t>(Span::Slot), from, to});
-    return;
-  }
-  const auto [span, step] = kLevels[level];
-  const std::int64_t first = ceilTo(from, step), last = floorTo(to, step);
-  if (first >= last) return cover(parts, from, to, level - 1);
-  cover(parts, from, first, level - 1);
-  parts.push_back({static_cast<std::int64_t>(span), first, last});
-  cover(parts, last, to, level - 1);
-}
-
-// With `byTime` false the time columns are kept off indexes ("+column"), so a
-// walk in key order is not traded for a seek by time.
-Condition spans(const Scope& scope, bool byTime = true) {
-  std::vector<std::array<std::int64_t, 3>> parts;
-  cover(parts, floorTo(scope.range.fromMillis, kSlotMillis), scope.range.toMillis, 2);
+// The rows of a scope's period. With `byTime` false the time columns are
+// kept off indexes ("+column"), so a walk in key order is not traded for a
+// seek by time. With `subtract`, parts may be negative: `sign` is then the
+// factor for a row's counts.
+struct Spans {
   Condition where;
-  std::string any;
+  std::string sign = "1";
+  std::vector<SqlValue> signParameters;
+};
+
+Spans spans(const Scope& scope, bool byTime = true, bool subtract = false) {
+  const std::vector<CoverPart> parts =
+      coverRange(floorTo(scope.range.fromMillis, kSlotMillis), scope.range.toMillis, subtract);
+  Spans result;
+  std::string any, negative;
   const std::string part =
       byTime ? "(span = ? AND start_ms >= ? AND start_ms < ?)" : "(+span = ? AND +start_ms >= ? AND +start_ms < ?)";
-  for (const auto& [span, from, to] : parts) {
+  for (const CoverPart& covered : parts) {
+    const std::array<SqlValue, 3> values{static_cast<std::int64_t>(covered.span), covered.from, covered.to};
     any += std::string(any.empty() ? "(" : " OR ") + part;
-    where.parameters.insert(where.parameters.end(), {span, from, to});
+    result.where.parameters.insert(result.where.parameters.end(), values.begin(), values.end());
+    if (covered.sign > 0) continue;
+    negative += std::string(negative.empty() ? "" : " OR ") + "(span = ? AND start_ms >= ? AND start_ms < ?)";
+    result.signParameters.insert(result.signParameters.end(), values.begin(), values.end());
   }
-  where.add(any.empty() ? "1 = 0" : any + ")");
-  if (scope.model) where.add("model = ?", *scope.model);
-  return where;
+  result.where.add(any.empty() ? "1 = 0" : any + ")");
+  if (scope.model) result.where.add("model = ?", *scope.model);
+  if (!negative.empty()) result.sign = "CASE WHEN " + negative + " THEN -1 ELSE 1 END";
+  return result;
 }
 
 LevelCounts answersAt(const Row& row, std::size_t first) {
@@ -88,17 +82,27 @@ std::vector<SlotTally> TallyQueries::slots(const std::optional<std::string>& mod
 std::vector<KeyedTally> TallyQueries::top(bool version, const Scope& scope, std::size_t offset, std::size_t limit) {
   std::vector<KeyedTally> tallies;
   if (!sql_) return tallies;
-  Condition where = spans(scope);
-  where.parameters.emplace_back(limitValue(limit));
-  where.parameters.emplace_back(limitValue(offset));
-  const std::string sums = ", SUM(a0), SUM(a1), SUM(a2), SUM(a3)";
+  // Only sums: a block less a few days reads far fewer rows than the days.
+  Spans parts = spans(scope, true, true);
+  const auto sum = [&](const std::string& column) { return "SUM((" + column + ") * " + parts.sign + ")"; };
+  std::vector<SqlValue> parameters;
+  const std::string sums = ", " + sum("a0") + ", " + sum("a1") + ", " + sum("a2") + ", " + sum("a3");
+  const int signs = version ? 6 : 5;
+  for (int i = 0; i < signs; ++i) {
+    parameters.insert(parameters.end(), parts.signParameters.begin(), parts.signParameters.end());
+  }
+  parameters.insert(parameters.end(), parts.where.parameters.begin(), parts.where.parameters.end());
+  parameters.insert(parameters.end(), parts.signParameters.begin(), parts.signParameters.end());
+  parameters.emplace_back(limitValue(limit));
+  parameters.emplace_back(limitValue(offset));
   const std::string sql =
-      version ? "SELECT model, version, SUM(sessions) AS n, SUM(errors)" + sums + " FROM version_tally" + where.sql +
-                    " GROUP BY model, version HAVING SUM(sessions) > 0 ORDER BY n DESC, model, version LIMIT ? OFFSET ?"
-              : "SELECT model, function, SUM(a0 + a1 + a2 + a3) AS n, 0" + sums + " FROM function_tally" + where.sql +
-                    " GROUP BY model, function HAVING SUM(a0 + a1 + a2 + a3) > 0 ORDER BY n DESC, model, function "
-                    "LIMIT ? OFFSET ?";
-  for (const Row& row : sql_->run(sql, where.parameters).rows) {
+      version ? "SELECT model, version, " + sum("sessions") + " AS n, " + sum("errors") + sums + " FROM version_tally" +
+                    parts.where.sql + " GROUP BY model, version HAVING " + sum("sessions") +
+                    " > 0 ORDER BY n DESC, model, version LIMIT ? OFFSET ?"
+              : "SELECT model, function, " + sum("a0 + a1 + a2 + a3") + " AS n, 0" + sums + " FROM function_tally" +
+                    parts.where.sql + " GROUP BY model, function HAVING " + sum("a0 + a1 + a2 + a3") +
+                    " > 0 ORDER BY n DESC, model, function LIMIT ? OFFSET ?";
+  for (const Row& row : sql_->run(sql, parameters).rows) {
     KeyedTally& tally = tallies.emplace_back();
     tally.key = {textAt(row, 0), textAt(row, 1)};
     tally.sessions = version ? integerAt(row, 2) : 0;
@@ -122,7 +126,7 @@ std::vector<KeyedTally> TallyQueries::functionsAfter(const Scope& scope, const s
   if (!sql_) return tallies;
   // SQLite walks the index with the sums in key order; PostgreSQL's planner
   // cannot tell how few rows that walk keeps and does better seeking by time.
-  Condition where = spans(scope, sql_->dialect() == SqlDialect::Postgres);
+  Condition where = spans(scope, sql_->dialect() == SqlDialect::Postgres).where;
   if (after) {
     where.add("(model, function) > (?, ?)");
     where.parameters.insert(where.parameters.end(), {after->first, after->second});
@@ -146,7 +150,7 @@ std::vector<KeyedTally> TallyQueries::functionsAfter(const Scope& scope, const s
 std::vector<KeyedTally> TallyQueries::keyed(bool version, const Scope& scope, const std::vector<ToolAnd>& keys) {
   std::vector<KeyedTally> tallies;
   if (!sql_) return tallies;
-  const Condition parts = spans({scope.range, std::nullopt});
+  const Condition parts = spans({scope.range, std::nullopt}).where;
   const std::string sql =
       (version ? "SELECT sessions, errors, users, a0, a1, a2, a3 FROM version_tally WHERE model = ? AND version = ?"
                : "SELECT 0, 0, NULL, a0, a1, a2, a3 FROM function_tally WHERE model = ? AND function = ?") +

@@ -3,7 +3,11 @@
 // in several time zones and across summer-time changes, on both stores.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
+
 #include "store/sketches.h"
+#include "store/tally_cover.h"
 #include "tally_test_support.h"
 
 namespace zandle::servicetest {
@@ -42,6 +46,45 @@ TEST_P(TallyTest, AHalfHourWrittenByManyTransactionsKeepsEveryUserAndLength) {
     compare(std::string("from=2024-03-05&to=2024-03-05") + tool, at("2024-03-05T23:00:00"));
     compare(std::string("range=24h") + tool, at("2024-03-05T23:00:00"));
   }
+}
+
+// Every half hour of a range counted once, none outside, whatever the range's
+// alignment; taking parts away reads no more rows, and a 90-day period far fewer.
+TEST(TallyCoverTest, CountsEachHalfHourOfTheRangeOnceAndReadsFewRows) {
+  const std::int64_t steps[] = {kHalfHour, kDay, 16 * kDay};
+  const auto rows = [&](const std::vector<service::CoverPart>& parts) {
+    std::int64_t n = 0;
+    for (const auto& part : parts) n += (part.to - part.from) / steps[static_cast<int>(part.span)];
+    return n;
+  };
+  std::mt19937 random(17);
+  const std::int64_t base = at("2024-01-01T00:00:00");
+  for (int i = 0; i < 3000; ++i) {
+    const std::int64_t from = base + static_cast<std::int64_t>(random() % 9000) * kHalfHour;
+    const std::int64_t to = from + static_cast<std::int64_t>(random() % (i % 2 ? 100 : 6000)) * kHalfHour;
+    std::vector<service::CoverPart> both[2] = {service::coverRange(from, to, false), service::coverRange(from, to, true)};
+    for (const auto& parts : both) {
+      std::map<std::int64_t, int> net;  // by half hour
+      std::map<std::pair<int, std::int64_t>, int> seen;  // rows, by span and start
+      for (const auto& part : parts) {
+        const std::int64_t step = steps[static_cast<int>(part.span)];
+        ASSERT_EQ(part.from % step, 0);
+        ASSERT_EQ(part.to % step, 0);
+        for (std::int64_t row = part.from; row < part.to; row += step) {
+          ASSERT_EQ(++seen[std::make_pair(static_cast<int>(part.span), row)], 1) << "a row read twice";
+          for (std::int64_t slot = row; slot < row + step; slot += kHalfHour) net[slot] += part.sign;
+        }
+      }
+      for (const auto& [slot, count] : net) ASSERT_EQ(count, slot >= from && slot < to ? 1 : 0) << from << " " << to;
+      for (std::int64_t slot = from; slot < to; slot += kHalfHour) ASSERT_EQ(net[slot], 1);
+    }
+    for (const auto& part : both[0]) ASSERT_EQ(part.sign, 1);
+    EXPECT_LE(rows(both[1]), rows(both[0]));
+  }
+  // 90 days from 2023-12-23: 14 days, 4 blocks, 12 days; or a block less 2 days, 4 blocks, a block less 4 days.
+  const std::int64_t from = at("2023-12-23T00:00:00"), to = at("2024-03-22T00:00:00");
+  EXPECT_EQ(rows(service::coverRange(from, to, false)), 30);
+  EXPECT_EQ(rows(service::coverRange(from, to, true)), 12);
 }
 
 TEST(UserSketchTest, ExactUpToItsLimitThenWithinTheStatedError) {
