@@ -189,8 +189,14 @@ class SummaryCursor final : public ExportCursor {
       started_ = true;
       return true;
     }
-    const std::vector<KeyedTally> functions = tallies.functionsAfter(filter_.scope(), last_, kRowsPerRead);
-    for (const KeyedTally& tally : functions) {
+    // Each read groups the whole period's rows: many keys at a time, written a page at a time.
+    if (next_ == read_.size()) {
+      read_ = tallies.functionsAfter(filter_.scope(), last_, kFunctionsPerRead);
+      next_ = 0;
+      readAll_ = read_.size() < kFunctionsPerRead;
+    }
+    for (std::size_t written = 0; written < kRowsPerRead && next_ < read_.size(); ++written) {
+      const KeyedTally& tally = read_[next_++];
       const FunctionRow function = functionRow(tally);
       out += (last_ ? ",{" : "{") + std::string("\"tool\":") + jsonString(function.model) +
              ",\"function\":" + jsonString(function.function) + ",\"reports\":" + std::to_string(function.answers) +
@@ -202,15 +208,20 @@ class SummaryCursor final : public ExportCursor {
       out += "},\"otherLevels\":" + std::to_string(function.otherLevels) + "}";
       last_ = tally.key;
     }
-    const bool more = functions.size() == kRowsPerRead;
+    const bool more = next_ < read_.size() || !readAll_;
     if (!more) out += "]}\n";
     return more;
   }
 
  private:
+  static constexpr std::size_t kFunctionsPerRead = 4096;
+
   const DashboardFilter filter_;
   bool started_ = false;
   std::optional<ToolAnd> last_;
+  std::vector<KeyedTally> read_;
+  std::size_t next_ = 0;
+  bool readAll_ = false;
 };
 
 class ConfigCursor final : public ExportCursor {

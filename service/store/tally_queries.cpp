@@ -12,29 +12,26 @@ namespace {
 
 using namespace query;
 
-// The rows of a scope's period. With `byTime` false the time columns are
-// kept off indexes ("+column"), so a walk in key order is not traded for a
-// seek by time. With `subtract`, parts may be negative: `sign` is then the
-// factor for a row's counts.
+// The rows of a scope's period. With `subtract`, parts may be negative:
+// `sign` is then the factor for a row's counts.
 struct Spans {
   Condition where;
   std::string sign = "1";
   std::vector<SqlValue> signParameters;
 };
 
-Spans spans(const Scope& scope, bool byTime = true, bool subtract = false) {
+Spans spans(const Scope& scope, bool subtract = false) {
   const std::vector<CoverPart> parts =
       coverRange(floorTo(scope.range.fromMillis, kSlotMillis), scope.range.toMillis, subtract);
   Spans result;
   std::string any, negative;
-  const std::string part =
-      byTime ? "(span = ? AND start_ms >= ? AND start_ms < ?)" : "(+span = ? AND +start_ms >= ? AND +start_ms < ?)";
+  const std::string part = "(span = ? AND start_ms >= ? AND start_ms < ?)";
   for (const CoverPart& covered : parts) {
     const std::array<SqlValue, 3> values{static_cast<std::int64_t>(covered.span), covered.from, covered.to};
     any += std::string(any.empty() ? "(" : " OR ") + part;
     result.where.parameters.insert(result.where.parameters.end(), values.begin(), values.end());
     if (covered.sign > 0) continue;
-    negative += std::string(negative.empty() ? "" : " OR ") + "(span = ? AND start_ms >= ? AND start_ms < ?)";
+    negative += std::string(negative.empty() ? "" : " OR ") + part;
     result.signParameters.insert(result.signParameters.end(), values.begin(), values.end());
   }
   result.where.add(any.empty() ? "1 = 0" : any + ")");
@@ -83,7 +80,7 @@ std::vector<KeyedTally> TallyQueries::top(bool version, const Scope& scope, std:
   std::vector<KeyedTally> tallies;
   if (!sql_) return tallies;
   // Only sums: a block less a few days reads far fewer rows than the days.
-  Spans parts = spans(scope, true, true);
+  Spans parts = spans(scope, true);
   const auto sum = [&](const std::string& column) { return "SUM((" + column + ") * " + parts.sign + ")"; };
   std::vector<SqlValue> parameters;
   const std::string sums = ", " + sum("a0") + ", " + sum("a1") + ", " + sum("a2") + ", " + sum("a3");
@@ -124,21 +121,26 @@ std::vector<KeyedTally> TallyQueries::functionsAfter(const Scope& scope, const s
                                                      std::size_t limit) {
   std::vector<KeyedTally> tallies;
   if (!sql_) return tallies;
-  // SQLite walks the index with the sums in key order; PostgreSQL's planner
-  // cannot tell how few rows that walk keeps and does better seeking by time.
-  Condition where = spans(scope, sql_->dialect() == SqlDialect::Postgres).where;
-  if (after) {
-    where.add("(model, function) > (?, ?)");
-    where.parameters.insert(where.parameters.end(), {after->first, after->second});
+  // Seeks the period's rows by time, so a read costs the period, not all the
+  // store holds; callers read many keys at a time.
+  Spans parts = spans(scope, true);
+  const auto sum = [&](const std::string& column) { return "SUM((" + column + ") * " + parts.sign + ")"; };
+  std::vector<SqlValue> parameters;
+  for (int i = 0; i < 4; ++i) {
+    parameters.insert(parameters.end(), parts.signParameters.begin(), parts.signParameters.end());
   }
-  where.parameters.emplace_back(limitValue(limit));
-  // Grouped in key order on the index with the sums, so the walk stops after `limit` keys.
-  for (const Row& row : sql_->run("SELECT model, function, SUM(a0), SUM(a1), SUM(a2), SUM(a3) FROM function_tally" +
-                                      where.sql +
-                                      " GROUP BY model, function HAVING SUM(a0 + a1 + a2 + a3) > 0 ORDER BY model, "
-                                      "function LIMIT ?",
-                                  where.parameters)
-                            .rows) {
+  if (after) {
+    // Kept off the primary key in SQLite, whose walk in key order would read every row stored.
+    parts.where.add(sql_->dialect() == SqlDialect::Sqlite ? "(+model, +function) > (?, ?)" : "(model, function) > (?, ?)");
+    parts.where.parameters.insert(parts.where.parameters.end(), {after->first, after->second});
+  }
+  parameters.insert(parameters.end(), parts.where.parameters.begin(), parts.where.parameters.end());
+  parameters.insert(parameters.end(), parts.signParameters.begin(), parts.signParameters.end());
+  parameters.emplace_back(limitValue(limit));
+  const std::string sql = "SELECT model, function, " + sum("a0") + ", " + sum("a1") + ", " + sum("a2") + ", " +
+                          sum("a3") + " FROM function_tally" + parts.where.sql + " GROUP BY model, function HAVING " +
+                          sum("a0 + a1 + a2 + a3") + " > 0 ORDER BY model, function LIMIT ?";
+  for (const Row& row : sql_->run(sql, parameters).rows) {
     KeyedTally& tally = tallies.emplace_back();
     tally.key = {textAt(row, 0), textAt(row, 1)};
     tally.answers = answersAt(row, 2);
