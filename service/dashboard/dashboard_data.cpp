@@ -65,13 +65,6 @@ void loadActivity(SlotSeries& series, DashboardData& data) {
   for (const Bucket& month : data.months) data.monthlyUsers.push_back(series.users(month.range));
 }
 
-LevelCounts sum(const LevelCounts& a, const LevelCounts& b) {
-  LevelCounts total = a;
-  for (std::size_t i = 0; i < 3; ++i) total.levels[i] += b.levels[i];
-  total.other += b.other;
-  return total;
-}
-
 template <typename Tally>
 const Tally* findKey(const std::vector<Tally>& tallies, const ToolAnd& key) {
   for (const Tally& tally : tallies) {
@@ -90,22 +83,14 @@ void loadSatisfaction(TallyQueries& tallies, SlotSeries& series, DashboardData& 
   std::vector<ToolAnd> keys;
   for (const FunctionRow& row : rows) keys.emplace_back(row.model, row.function);
   const std::vector<KeyedTally> previous = tallies.functions(filter.previousScope(), keys);
-  const std::vector<FunctionSlot> slots = tallies.functionSlots(filter.scope(), keys);
+  std::vector<TimeRange> buckets;
+  for (const Bucket& bucket : data.trend) buckets.push_back(bucket.range);
+  std::vector<std::vector<LevelCounts>> trends = tallies.functionTrends(keys, buckets);
   for (std::size_t i = 0; i < rows.size(); ++i) {
     FunctionTrend& trend = data.functions.emplace_back();
     trend.row = rows[i];
     if (const KeyedTally* before = findKey(previous, keys[i])) trend.previous = before->answers;
-    trend.buckets.assign(data.trend.size(), LevelCounts{});
-    for (const FunctionSlot& slot : slots) {
-      if (slot.key != keys[i]) continue;
-      for (std::size_t b = 0; b < data.trend.size(); ++b) {
-        const TimeRange& range = data.trend[b].range;
-        if (slot.slotMs >= floorTo(range.fromMillis, kSlotMillis) && slot.slotMs < range.toMillis) {
-          trend.buckets[b] = sum(trend.buckets[b], slot.answers);
-          break;
-        }
-      }
-    }
+    trend.buckets = std::move(trends[i]);
   }
 }
 

@@ -181,19 +181,52 @@ std::vector<KeyedTally> TallyQueries::functions(const Scope& scope, const std::v
   return keyed(false, scope, keys);
 }
 
-std::vector<FunctionSlot> TallyQueries::functionSlots(const Scope& scope, const std::vector<ToolAnd>& keys) {
-  std::vector<FunctionSlot> slots;
-  if (!sql_) return slots;
-  for (const ToolAnd& key : keys) {
-    for (const Row& row : sql_->run("SELECT start_ms, a0, a1, a2, a3 FROM function_tally WHERE model = ? AND "
-                                    "function = ? AND span = ? AND start_ms >= ? AND start_ms < ?",
-                                    {key.first, key.second, static_cast<std::int64_t>(Span::Slot),
-                                     floorTo(scope.range.fromMillis, kSlotMillis), scope.range.toMillis})
-                              .rows) {
-      slots.push_back({key, integerAt(row, 0), answersAt(row, 1)});
+std::vector<std::vector<LevelCounts>> TallyQueries::functionTrends(const std::vector<ToolAnd>& keys,
+                                                                   const std::vector<TimeRange>& buckets) {
+  std::vector<std::vector<LevelCounts>> trends(keys.size(), std::vector<LevelCounts>(buckets.size()));
+  if (!sql_ || buckets.empty()) return trends;
+  // Each bucket as few rows as it takes; a row may count in several buckets,
+  // taken away from one and added to the next.
+  std::vector<std::vector<CoverPart>> covers;
+  std::vector<CoverPart> read;
+  for (const TimeRange& bucket : buckets) {
+    covers.push_back(coverRange(floorTo(bucket.fromMillis, kSlotMillis), bucket.toMillis, true));
+    read.insert(read.end(), covers.back().begin(), covers.back().end());
+  }
+  // Read as few stretches as cover them all, for a short statement.
+  std::sort(read.begin(), read.end(), [](const CoverPart& a, const CoverPart& b) {
+    return std::pair(a.span, a.from) < std::pair(b.span, b.from);
+  });
+  std::vector<SqlValue> parts;
+  std::string any;
+  for (std::size_t i = 0; i < read.size();) {
+    std::int64_t to = read[i].to;
+    std::size_t j = i + 1;
+    for (; j < read.size() && read[j].span == read[i].span && read[j].from <= to; ++j) to = std::max(to, read[j].to);
+    any += std::string(any.empty() ? "" : " OR ") + "(span = ? AND start_ms >= ? AND start_ms < ?)";
+    parts.insert(parts.end(), {static_cast<std::int64_t>(read[i].span), read[i].from, to});
+    i = j;
+  }
+  if (any.empty()) return trends;
+  const std::string sql =
+      "SELECT span, start_ms, a0, a1, a2, a3 FROM function_tally WHERE model = ? AND function = ? AND (" + any + ")";
+  for (std::size_t k = 0; k < keys.size(); ++k) {
+    std::vector<SqlValue> parameters{keys[k].first, keys[k].second};
+    parameters.insert(parameters.end(), parts.begin(), parts.end());
+    for (const Row& row : sql_->run(sql, parameters).rows) {
+      const auto span = static_cast<Span>(integerAt(row, 0));
+      const std::int64_t start = integerAt(row, 1);
+      const LevelCounts answers = answersAt(row, 2);
+      for (std::size_t b = 0; b < covers.size(); ++b) {
+        for (const CoverPart& part : covers[b]) {
+          if (part.span != span || start < part.from || start >= part.to) continue;
+          for (std::size_t i = 0; i < 3; ++i) trends[k][b].levels[i] += part.sign * answers.levels[i];
+          trends[k][b].other += part.sign * answers.other;
+        }
+      }
     }
   }
-  return slots;
+  return trends;
 }
 
 std::optional<int> TallyQueries::countingPercent() {

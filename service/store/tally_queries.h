@@ -34,13 +34,6 @@ struct KeyedTally {
   UserSketch users;
 };
 
-// A function's answers in one half hour.
-struct FunctionSlot {
-  ToolAnd key;
-  std::int64_t slotMs = 0;
-  LevelCounts answers;
-};
-
 // A half hour belongs to a range when it starts in it; a range's start is
 // taken back to its half hour.
 class TallyQueries {
@@ -59,7 +52,9 @@ class TallyQueries {
   // The figures of each of `keys`, users included.
   std::vector<KeyedTally> versions(const Scope& scope, const std::vector<ToolAnd>& keys);
   std::vector<KeyedTally> functions(const Scope& scope, const std::vector<ToolAnd>& keys);
-  std::vector<FunctionSlot> functionSlots(const Scope& scope, const std::vector<ToolAnd>& keys);
+  // Each function's answers in each of `buckets`: [key][bucket].
+  std::vector<std::vector<LevelCounts>> functionTrends(const std::vector<ToolAnd>& keys,
+                                                       const std::vector<TimeRange>& buckets);
   // Percent of older records counted so far; nothing once all are.
   std::optional<int> countingPercent();
 
