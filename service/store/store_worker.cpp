@@ -106,6 +106,8 @@ void StoreWorker::loop() {
     bool periodicDue = false, idleDue = false;
     {
       std::unique_lock lock(mutex_);
+      // Jobs that came while the last batch ran; the clients it answered come back beside them.
+      const std::size_t arrivedMeanwhile = queue_.size();
       const auto ready = [this] { return !queue_.empty() || stopping_ || periodicRescheduled_; };
       auto wakeAt = periodicTask_ ? nextPeriodicRun_ : std::chrono::steady_clock::time_point::max();
       // Idle work left: it waits for a pause in the jobs.
@@ -125,10 +127,12 @@ void StoreWorker::loop() {
         return;
       }
       // Reports answered together come back together: the batch waits a moment
-      // for as many as the last one had, so one commit serves them all.
+      // for them as well as for those that came meanwhile, so one commit serves
+      // them all instead of two halves taking turns.
+      const std::size_t expected = std::min(arrivedMeanwhile + lastBatch_, kMaxBatchJobs);
       if (mode_ == StoreWorkerMode::GroupCommit && gatherWait_.count() > 0 && !queue_.empty() &&
-          queue_.size() < lastBatch_ && !stopping_) {
-        wake_.wait_for(lock, gatherWait_, [this] { return queue_.size() >= lastBatch_ || stopping_; });
+          queue_.size() < expected && !stopping_) {
+        wake_.wait_for(lock, gatherWait_, [&] { return queue_.size() >= expected || stopping_; });
       }
       lastBatch_ = std::min(queue_.size(), kMaxBatchJobs);
       while (!queue_.empty() && jobs.size() < kMaxBatchJobs) {

@@ -1,0 +1,94 @@
+// Group commit: the reports a commit answered come back together, and the
+// next batch waits for them beside those that came meanwhile.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "store/store_worker.h"
+
+namespace zandle::service {
+namespace {
+
+// Stores nothing; counts the transactions its jobs run in.
+class CountingDatabase final : public Database {
+ public:
+  void begin() override { ++transactions; }
+  void commit() override {}
+  void rollback() override {}
+  void recordToolSighting(const ToolSighting&) override {}
+  std::int32_t openSession(const SessionOpening&) override { return 1; }
+  bool closeSession(const SessionClosing&) override { return true; }
+  void insertLogLine(const LogLine&) override {}
+  void insertSatisfaction(const SatisfactionReport&) override {}
+  void saveToolConfig(const ToolConfig&) override {}
+  bool deleteToolConfig(std::string_view) override { return false; }
+  std::int64_t removeRecords(RecordKind, const RemovalFilter&, std::int64_t) override { return 0; }
+  std::int64_t forgetToolSightings(std::int32_t) override { return 0; }
+  void recordHealthCheck(std::int64_t) override {}
+  bool isKnownModel(std::string_view) override { return false; }
+  std::optional<ToolConfig> toolConfig(std::string_view) override { return std::nullopt; }
+
+  int transactions = 0;  // the worker's thread only
+};
+
+struct Seen {
+  std::mutex mutex;
+  std::vector<int> transactionOf;  // per job, in the order they ran
+};
+
+StoreJob job(CountingDatabase* database, Seen& seen, std::function<void(bool)> finish = [](bool) {}) {
+  return {[database, &seen](Database&) {
+            std::lock_guard lock(seen.mutex);
+            seen.transactionOf.push_back(database->transactions);
+          },
+          std::move(finish)};
+}
+
+TEST(StoreWorkerTest, ABatchWaitsForTheReportsTheLastOneAnsweredBesideThoseThatCameMeanwhile) {
+  auto owned = std::make_unique<CountingDatabase>();
+  CountingDatabase* database = owned.get();
+  StoreWorker worker(std::move(owned), StoreWorkerMode::GroupCommit, "test writer");
+  // Long enough never to run out here: the batch ends when the expected reports are in.
+  worker.setGatherWait(std::chrono::seconds(5));
+  Seen seen;
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  std::promise<void> started;
+  std::thread client;
+  // The first batch: one report, held until three more have queued behind it.
+  ASSERT_TRUE(worker.submit({[&started, released](Database&) {
+                               started.set_value();
+                               released.wait();
+                             },
+                             // Its client sends its next report a moment after the answer.
+                             [&](bool) {
+                               client = std::thread([&] {
+                                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                                 worker.submit(job(database, seen));
+                               });
+                             }}));
+  started.get_future().wait();
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(worker.submit(job(database, seen)));
+  release.set_value();
+  for (int waited = 0; waited < 10'000; ++waited) {
+    {
+      std::lock_guard lock(seen.mutex);
+      if (seen.transactionOf.size() == 4) break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  worker.stop();
+  client.join();
+  ASSERT_EQ(seen.transactionOf.size(), 4u);
+  // The three that came meanwhile and the one answered by the first batch share the second transaction.
+  EXPECT_EQ(seen.transactionOf, std::vector<int>(4, 2));
+  EXPECT_EQ(worker.stats().transactions, 2u);
+}
+
+}  // namespace
+}  // namespace zandle::service
