@@ -1,7 +1,6 @@
 #include "store/tally_queries.h"
 
 #include <algorithm>
-#include <array>
 
 #include "store/query_helpers.h"
 #include "store/tally_backfill.h"
@@ -12,32 +11,49 @@ namespace {
 
 using namespace query;
 
-// The rows of a scope's period. With `subtract`, parts may be negative:
-// `sign` is then the factor for a row's counts.
+// The rows of a scope's period: those counted, and, with `subtract`, those
+// taken away again (none when nothing is).
 struct Spans {
-  Condition where;
-  std::string sign = "1";
-  std::vector<SqlValue> signParameters;
+  Condition added;
+  Condition takenAway;
 };
 
 Spans spans(const Scope& scope, bool subtract = false) {
-  const std::vector<CoverPart> parts =
-      coverRange(floorTo(scope.range.fromMillis, kSlotMillis), scope.range.toMillis, subtract);
   Spans result;
-  std::string any, negative;
+  std::string added, takenAway;
   const std::string part = "(span = ? AND start_ms >= ? AND start_ms < ?)";
-  for (const CoverPart& covered : parts) {
-    const std::array<SqlValue, 3> values{static_cast<std::int64_t>(covered.span), covered.from, covered.to};
+  for (const CoverPart& covered :
+       coverRange(floorTo(scope.range.fromMillis, kSlotMillis), scope.range.toMillis, subtract)) {
+    std::string& any = covered.sign > 0 ? added : takenAway;
+    std::vector<SqlValue>& parameters = (covered.sign > 0 ? result.added : result.takenAway).parameters;
     any += std::string(any.empty() ? "(" : " OR ") + part;
-    result.where.parameters.insert(result.where.parameters.end(), values.begin(), values.end());
-    if (covered.sign > 0) continue;
-    negative += std::string(negative.empty() ? "" : " OR ") + part;
-    result.signParameters.insert(result.signParameters.end(), values.begin(), values.end());
+    parameters.insert(parameters.end(), {static_cast<std::int64_t>(covered.span), covered.from, covered.to});
   }
-  result.where.add(any.empty() ? "1 = 0" : any + ")");
-  if (scope.model) result.where.add("model = ?", *scope.model);
-  if (!negative.empty()) result.sign = "CASE WHEN " + negative + " THEN -1 ELSE 1 END";
+  result.added.add(added.empty() ? "1 = 0" : added + ")");
+  if (!takenAway.empty()) result.takenAway.add(takenAway + ")");
+  for (Condition* where : {&result.added, &result.takenAway}) {
+    if (scope.model && !where->sql.empty()) where->add("model = ?", *scope.model);
+  }
   return result;
+}
+
+// The rows of `spans` as a table "t" of `keys` and `counts`, the counts of
+// rows taken away negated. Each side keeps to its index by time; one
+// expression with a sign per row cost more than both on PostgreSQL.
+std::string signedRows(const std::string& table, const std::string& keys, const std::vector<std::string>& counts,
+                       const Spans& spans, std::vector<SqlValue>& parameters) {
+  std::string added, takenAway;
+  for (const std::string& count : counts) {
+    added += ", " + count;
+    takenAway += ", -" + count;
+  }
+  std::string sql = "(SELECT " + keys + added + " FROM " + table + spans.added.sql;
+  parameters.insert(parameters.end(), spans.added.parameters.begin(), spans.added.parameters.end());
+  if (!spans.takenAway.sql.empty()) {
+    sql += " UNION ALL SELECT " + keys + takenAway + " FROM " + table + spans.takenAway.sql;
+    parameters.insert(parameters.end(), spans.takenAway.parameters.begin(), spans.takenAway.parameters.end());
+  }
+  return sql + ") AS t";
 }
 
 LevelCounts answersAt(const Row& row, std::size_t first) {
@@ -80,25 +96,20 @@ std::vector<KeyedTally> TallyQueries::top(bool version, const Scope& scope, std:
   std::vector<KeyedTally> tallies;
   if (!sql_) return tallies;
   // Only sums: a block less a few days reads far fewer rows than the days.
-  Spans parts = spans(scope, true);
-  const auto sum = [&](const std::string& column) { return "SUM((" + column + ") * " + parts.sign + ")"; };
   std::vector<SqlValue> parameters;
-  const std::string sums = ", " + sum("a0") + ", " + sum("a1") + ", " + sum("a2") + ", " + sum("a3");
-  const int signs = version ? 6 : 5;
-  for (int i = 0; i < signs; ++i) {
-    parameters.insert(parameters.end(), parts.signParameters.begin(), parts.signParameters.end());
-  }
-  parameters.insert(parameters.end(), parts.where.parameters.begin(), parts.where.parameters.end());
-  parameters.insert(parameters.end(), parts.signParameters.begin(), parts.signParameters.end());
+  const std::string sums = ", SUM(a0), SUM(a1), SUM(a2), SUM(a3)";
+  const std::string sql =
+      version ? "SELECT model, version, SUM(sessions) AS n, SUM(errors)" + sums + " FROM " +
+                    signedRows("version_tally", "model, version", {"sessions", "errors", "a0", "a1", "a2", "a3"},
+                               spans(scope, true), parameters) +
+                    " GROUP BY model, version HAVING SUM(sessions) > 0 ORDER BY n DESC, model, version LIMIT ? OFFSET ?"
+              : "SELECT model, function, SUM(a0 + a1 + a2 + a3) AS n, 0" + sums + " FROM " +
+                    signedRows("function_tally", "model, function", {"a0", "a1", "a2", "a3"}, spans(scope, true),
+                               parameters) +
+                    " GROUP BY model, function HAVING SUM(a0 + a1 + a2 + a3) > 0 ORDER BY n DESC, model, function "
+                    "LIMIT ? OFFSET ?";
   parameters.emplace_back(limitValue(limit));
   parameters.emplace_back(limitValue(offset));
-  const std::string sql =
-      version ? "SELECT model, version, " + sum("sessions") + " AS n, " + sum("errors") + sums + " FROM version_tally" +
-                    parts.where.sql + " GROUP BY model, version HAVING " + sum("sessions") +
-                    " > 0 ORDER BY n DESC, model, version LIMIT ? OFFSET ?"
-              : "SELECT model, function, " + sum("a0 + a1 + a2 + a3") + " AS n, 0" + sums + " FROM function_tally" +
-                    parts.where.sql + " GROUP BY model, function HAVING " + sum("a0 + a1 + a2 + a3") +
-                    " > 0 ORDER BY n DESC, model, function LIMIT ? OFFSET ?";
   for (const Row& row : sql_->run(sql, parameters).rows) {
     KeyedTally& tally = tallies.emplace_back();
     tally.key = {textAt(row, 0), textAt(row, 1)};
@@ -124,22 +135,22 @@ std::vector<KeyedTally> TallyQueries::functionsAfter(const Scope& scope, const s
   // Seeks the period's rows by time, so a read costs the period, not all the
   // store holds; callers read many keys at a time.
   Spans parts = spans(scope, true);
-  const auto sum = [&](const std::string& column) { return "SUM((" + column + ") * " + parts.sign + ")"; };
-  std::vector<SqlValue> parameters;
-  for (int i = 0; i < 4; ++i) {
-    parameters.insert(parameters.end(), parts.signParameters.begin(), parts.signParameters.end());
-  }
   if (after) {
     // Kept off the primary key in SQLite, whose walk in key order would read every row stored.
-    parts.where.add(sql_->dialect() == SqlDialect::Sqlite ? "(+model, +function) > (?, ?)" : "(model, function) > (?, ?)");
-    parts.where.parameters.insert(parts.where.parameters.end(), {after->first, after->second});
+    const std::string later =
+        sql_->dialect() == SqlDialect::Sqlite ? "(+model, +function) > (?, ?)" : "(model, function) > (?, ?)";
+    for (Condition* where : {&parts.added, &parts.takenAway}) {
+      if (where->sql.empty()) continue;
+      where->add(later);
+      where->parameters.insert(where->parameters.end(), {after->first, after->second});
+    }
   }
-  parameters.insert(parameters.end(), parts.where.parameters.begin(), parts.where.parameters.end());
-  parameters.insert(parameters.end(), parts.signParameters.begin(), parts.signParameters.end());
+  std::vector<SqlValue> parameters;
+  const std::string sql =
+      "SELECT model, function, SUM(a0), SUM(a1), SUM(a2), SUM(a3) FROM " +
+      signedRows("function_tally", "model, function", {"a0", "a1", "a2", "a3"}, parts, parameters) +
+      " GROUP BY model, function HAVING SUM(a0 + a1 + a2 + a3) > 0 ORDER BY model, function LIMIT ?";
   parameters.emplace_back(limitValue(limit));
-  const std::string sql = "SELECT model, function, " + sum("a0") + ", " + sum("a1") + ", " + sum("a2") + ", " +
-                          sum("a3") + " FROM function_tally" + parts.where.sql + " GROUP BY model, function HAVING " +
-                          sum("a0 + a1 + a2 + a3") + " > 0 ORDER BY model, function LIMIT ?";
   for (const Row& row : sql_->run(sql, parameters).rows) {
     KeyedTally& tally = tallies.emplace_back();
     tally.key = {textAt(row, 0), textAt(row, 1)};
@@ -152,7 +163,7 @@ std::vector<KeyedTally> TallyQueries::functionsAfter(const Scope& scope, const s
 std::vector<KeyedTally> TallyQueries::keyed(bool version, const Scope& scope, const std::vector<ToolAnd>& keys) {
   std::vector<KeyedTally> tallies;
   if (!sql_) return tallies;
-  const Condition parts = spans({scope.range, std::nullopt}).where;
+  const Condition parts = spans({scope.range, std::nullopt}).added;
   const std::string sql =
       (version ? "SELECT sessions, errors, users, a0, a1, a2, a3 FROM version_tally WHERE model = ? AND version = ?"
                : "SELECT 0, 0, NULL, a0, a1, a2, a3 FROM function_tally WHERE model = ? AND function = ?") +
