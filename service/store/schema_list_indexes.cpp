@@ -12,13 +12,16 @@ namespace {
 // before the service answers; a larger one has them built beside the requests.
 constexpr std::int64_t kIndexedAtStart = 50'000;
 
+enum class Stores { Both, Sqlite, Postgres };
+
 struct IndexDefinition {
   const char* name;
   const char* definition;
+  Stores stores = Stores::Both;
 };
 
 // Each list index ends in the id, so a page is found by seeking to the last
-// row's (time, id); the summary export reads the functions' sums from theirs.
+// row's (time, id).
 constexpr IndexDefinition kIndexes[] = {
     {"log_lines_by_time", "log_lines (received_ms, id)"},
     {"log_lines_by_tool_time", "log_lines (model, received_ms, id)"},
@@ -28,21 +31,39 @@ constexpr IndexDefinition kIndexes[] = {
     {"satisfaction_by_time", "satisfaction (received_ms, id)"},
     {"satisfaction_by_tool_time", "satisfaction (model, received_ms, id)"},
     {"sessions_open_by_tool", "sessions (model) WHERE left_ms IS NULL"},
-    {"function_tally_sums", "function_tally (model, function, span, start_ms, a0, a1, a2, a3)"},
-    // The ranking of a period's versions and functions reads its rows by time, sums included.
-    {"version_tally_by_time_sums", "version_tally (span, start_ms, model, version, sessions, errors, a0, a1, a2, a3)"},
-    {"function_tally_by_time_sums", "function_tally (span, start_ms, model, function, a0, a1, a2, a3)"},
+    // A period's versions and functions are read by time. SQLite reads the
+    // sums from the index too; on PostgreSQL an index holding the sums takes
+    // a new entry at every count (no update in place) and swells with dead ones.
+    {"version_tally_by_time_sums", "version_tally (span, start_ms, model, version, sessions, errors, a0, a1, a2, a3)",
+     Stores::Sqlite},
+    {"function_tally_by_time_sums", "function_tally (span, start_ms, model, function, a0, a1, a2, a3)", Stores::Sqlite},
+    {"version_tally_by_time", "version_tally (span, start_ms)", Stores::Postgres},
+    {"function_tally_by_time", "function_tally (span, start_ms)", Stores::Postgres},
 };
 
-// Covered by the indexes above; one index less to keep up at every insert.
-constexpr const char* kRetired[] = {
-    "DROP INDEX IF EXISTS log_lines_by_arrival",
-    "DROP INDEX IF EXISTS sessions_by_entry",
-    "DROP INDEX IF EXISTS sessions_by_tool_entry",
-    "DROP INDEX IF EXISTS satisfaction_by_arrival",
-    "DROP INDEX IF EXISTS version_tally_by_time",
-    "DROP INDEX IF EXISTS function_tally_by_time",
+// Covered by the indexes above, or no longer read; one index less to keep up at every insert.
+constexpr IndexDefinition kRetired[] = {
+    {"log_lines_by_arrival", ""},
+    {"sessions_by_entry", ""},
+    {"sessions_by_tool_entry", ""},
+    {"satisfaction_by_arrival", ""},
+    {"function_tally_sums", ""},
+    {"version_tally_by_time", "", Stores::Sqlite},
+    {"function_tally_by_time", "", Stores::Sqlite},
+    {"version_tally_by_time_sums", "", Stores::Postgres},
+    {"function_tally_by_time_sums", "", Stores::Postgres},
 };
+
+bool applies(const SqlConnection& sql, const IndexDefinition& index) {
+  return index.stores == Stores::Both ||
+         (index.stores == Stores::Sqlite) == (sql.dialect() == SqlDialect::Sqlite);
+}
+
+void retire(SqlConnection& sql) {
+  for (const IndexDefinition& index : kRetired) {
+    if (applies(sql, index)) sql.runScript(std::string("DROP INDEX IF EXISTS ") + index.name);
+  }
+}
 
 bool fewRecords(SqlConnection& sql) {
   for (const char* table : {"log_lines", "sessions", "satisfaction"}) {
@@ -79,15 +100,15 @@ void addListIndexes(SqlConnection& sql) {
   for (const IndexDefinition& index : kIndexes) {
     // Only a missing one: CREATE INDEX locks its table even when the index is
     // there, and would deadlock with another instance's concurrent build.
-    if (usable(sql, index.name)) continue;
+    if (!applies(sql, index) || usable(sql, index.name)) continue;
     sql.runScript(std::string("CREATE INDEX IF NOT EXISTS ") + index.name + " ON " + index.definition);
   }
-  for (const char* statement : kRetired) sql.runScript(statement);
+  retire(sql);
 }
 
 bool buildListIndex(SqlConnection& sql) {
   for (const IndexDefinition& index : kIndexes) {
-    if (usable(sql, index.name)) continue;
+    if (!applies(sql, index) || usable(sql, index.name)) continue;
     logInfo(std::string("store: building index ") + index.name);
     if (sql.dialect() == SqlDialect::Sqlite) {
       sql.runScript(std::string("CREATE INDEX IF NOT EXISTS ") + index.name + " ON " + index.definition);
@@ -98,7 +119,7 @@ bool buildListIndex(SqlConnection& sql) {
     logInfo(std::string("store: index ") + index.name + " built");
     return true;
   }
-  for (const char* statement : kRetired) sql.runScript(statement);
+  retire(sql);
   return false;
 }
 

@@ -19,6 +19,18 @@ namespace {
 
 using TallyRecoveryTest = TallyTest;
 
+// How many of `names` are there as whole indexes.
+std::string indexesThere(service::SqlConnection& sql, const std::vector<std::string>& names) {
+  const bool sqlite = sql.dialect() == service::SqlDialect::Sqlite;
+  std::string list;
+  for (const std::string& name : names) {
+    list += (list.empty() ? "" : ", ") + (sqlite ? "'" + name + "'" : "to_regclass('" + name + "')");
+  }
+  return sql.run(sqlite ? "SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND name IN (" + list + ")"
+                        : "SELECT COUNT(*) FROM pg_index WHERE indisvalid AND indexrelid IN (" + list + ")")
+      .rows.at(0).at(0).value_or("");
+}
+
 // Records removed (retention, forgetting a user) leave the counts as a direct
 // count over what is left; distinct users and session lengths keep those that went.
 TEST_P(TallyRecoveryTest, RemovedRecordsLeaveTheirCounts) {
@@ -133,23 +145,41 @@ TEST_P(TallyRecoveryTest, StoresFromBeforeTheCountsAreCountedWhileTheServiceAnsw
   // The list indexes the store lacked are built beside the requests too.
   {
     auto database = service::StoreLocation::parse(store).open(false);
-    const std::string built =
-        GetParam() == Backend::Sqlite
-            ? "SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND name IN ('log_lines_by_tool_time', "
-              "'sessions_by_time', 'function_tally_sums')"
-            : "SELECT COUNT(*) FROM pg_index WHERE indisvalid AND indexrelid IN (to_regclass('log_lines_by_tool_time'), "
-              "to_regclass('sessions_by_time'), to_regclass('function_tally_sums'))";
-    std::string count;
-    for (int attempt = 0; attempt < 300 && count != "3"; ++attempt) {
+    const std::vector<std::string> wanted = {
+        "log_lines_by_tool_time", "sessions_by_time",
+        GetParam() == Backend::Sqlite ? "function_tally_by_time_sums" : "function_tally_by_time"};
+    std::string built;
+    for (int attempt = 0; attempt < 300 && built != "3"; ++attempt) {
       if (attempt) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-      count = database->sqlConnection()->run(built).rows.at(0).at(0).value_or("");
+      built = indexesThere(*database->sqlConnection(), wanted);
     }
-    EXPECT_EQ(count, "3");
+    EXPECT_EQ(built, "3");
   }
   service_->terminate();
   database_ = service::StoreLocation::parse(store).open(true);
   expectTalliesMatchRecords(*database_->sqlConnection(), "after counting the older records");
   compare("from=2026-11-01&to=2026-12-07", at("2026-12-07T12:00:00"));
+}
+
+// A store the service before left: an index of the functions' sums by key
+// no longer read, and the tallies' indexes by time of the other store kind
+// (PostgreSQL's held the sums, and swelled with a dead entry at every count).
+TEST_P(TallyRecoveryTest, IndexesNoLongerReadGiveWayToTheirsAtStart) {
+  const bool sqlite = GetParam() == Backend::Sqlite;
+  database_->sqlConnection()->runScript(
+      "CREATE INDEX function_tally_sums ON function_tally (model, function, span, start_ms, a0, a1, a2, a3); " +
+      std::string(sqlite ? "DROP INDEX version_tally_by_time_sums; "
+                           "CREATE INDEX version_tally_by_time ON version_tally (span, start_ms)"
+                         : "DROP INDEX version_tally_by_time; CREATE INDEX version_tally_by_time_sums ON version_tally "
+                           "(span, start_ms, model, version, sessions, errors, a0, a1, a2, a3)"));
+  database_.reset();
+  database_ = service::StoreLocation::parse(service_->store()).open(true);
+  service::SqlConnection& sql = *database_->sqlConnection();
+  EXPECT_EQ(indexesThere(sql, {"function_tally_sums", sqlite ? "version_tally_by_time" : "version_tally_by_time_sums"}),
+            "0");
+  EXPECT_EQ(indexesThere(sql, {sqlite ? "version_tally_by_time_sums" : "version_tally_by_time"}), "1");
+  writeRandom(at("2024-03-01T00:00:00"), 20, 100, 200, 100);
+  compare("from=2024-03-01&to=2024-03-20", at("2024-03-21T00:00:00"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, TallyRecoveryTest, testing::Values(Backend::Sqlite, Backend::Postgres), backendName);
