@@ -36,6 +36,9 @@ constexpr IndexDefinition kIndexes[] = {
     // a new entry at every count (no update in place) and swells with dead ones.
     {"version_tally_by_time_sums", "version_tally (span, start_ms, model, version, sessions, errors, a0, a1, a2, a3)",
      Stores::Sqlite},
+    // A function's own rows with their sums: SQLite would rather scan the
+    // covering index by time over every function than look each row up.
+    {"function_tally_sums", "function_tally (model, function, span, start_ms, a0, a1, a2, a3)", Stores::Sqlite},
     {"function_tally_by_time_sums", "function_tally (span, start_ms, model, function, a0, a1, a2, a3)", Stores::Sqlite},
     {"version_tally_by_time", "version_tally (span, start_ms)", Stores::Postgres},
     {"function_tally_by_time", "function_tally (span, start_ms)", Stores::Postgres},
@@ -47,7 +50,7 @@ constexpr IndexDefinition kRetired[] = {
     {"sessions_by_entry", ""},
     {"sessions_by_tool_entry", ""},
     {"satisfaction_by_arrival", ""},
-    {"function_tally_sums", ""},
+    {"function_tally_sums", "", Stores::Postgres},
     {"version_tally_by_time", "", Stores::Sqlite},
     {"function_tally_by_time", "", Stores::Sqlite},
     {"version_tally_by_time_sums", "", Stores::Postgres},

@@ -56,6 +56,20 @@ std::string signedRows(const std::string& table, const std::string& keys, const 
   return sql + ") AS t";
 }
 
+// One key's rows in `parts`, each term naming the key, so that each is a seek
+// on the primary key rather than on an index by time holding every key.
+std::string keyedParts(const std::string& keyColumn, const ToolAnd& key, const std::vector<CoverPart>& parts,
+                       std::vector<SqlValue>& parameters) {
+  std::string any;
+  for (const CoverPart& part : parts) {
+    any += std::string(any.empty() ? "(" : " OR ") + "(model = ? AND " + keyColumn +
+           " = ? AND span = ? AND start_ms >= ? AND start_ms < ?)";
+    parameters.insert(parameters.end(),
+                      {key.first, key.second, static_cast<std::int64_t>(part.span), part.from, part.to});
+  }
+  return any.empty() ? "1 = 0" : any + ")";
+}
+
 LevelCounts answersAt(const Row& row, std::size_t first) {
   LevelCounts counts;
   for (std::size_t i = 0; i < 3; ++i) counts.levels[i] = integerAt(row, first + i);
@@ -163,14 +177,14 @@ std::vector<KeyedTally> TallyQueries::functionsAfter(const Scope& scope, const s
 std::vector<KeyedTally> TallyQueries::keyed(bool version, const Scope& scope, const std::vector<ToolAnd>& keys) {
   std::vector<KeyedTally> tallies;
   if (!sql_) return tallies;
-  const Condition parts = spans({scope.range, std::nullopt}).added;
-  const std::string sql =
-      (version ? "SELECT sessions, errors, users, a0, a1, a2, a3 FROM version_tally WHERE model = ? AND version = ?"
-               : "SELECT 0, 0, NULL, a0, a1, a2, a3 FROM function_tally WHERE model = ? AND function = ?") +
-      std::string(" AND ") + parts.sql.substr(std::string_view(" WHERE ").size());
+  const std::vector<CoverPart> parts =
+      coverRange(floorTo(scope.range.fromMillis, kSlotMillis), scope.range.toMillis, false);
   for (const ToolAnd& key : keys) {
-    std::vector<SqlValue> parameters{key.first, key.second};
-    parameters.insert(parameters.end(), parts.parameters.begin(), parts.parameters.end());
+    std::vector<SqlValue> parameters;
+    const std::string sql =
+        (version ? "SELECT sessions, errors, users, a0, a1, a2, a3 FROM version_tally WHERE "
+                 : "SELECT 0, 0, NULL, a0, a1, a2, a3 FROM function_tally WHERE ") +
+        keyedParts(version ? "version" : "function", key, parts, parameters);
     KeyedTally tally;
     tally.key = key;
     for (const Row& row : sql_->run(sql, parameters).rows) {
@@ -208,22 +222,18 @@ std::vector<std::vector<LevelCounts>> TallyQueries::functionTrends(const std::ve
   std::sort(read.begin(), read.end(), [](const CoverPart& a, const CoverPart& b) {
     return std::pair(a.span, a.from) < std::pair(b.span, b.from);
   });
-  std::vector<SqlValue> parts;
-  std::string any;
-  for (std::size_t i = 0; i < read.size();) {
-    std::int64_t to = read[i].to;
-    std::size_t j = i + 1;
-    for (; j < read.size() && read[j].span == read[i].span && read[j].from <= to; ++j) to = std::max(to, read[j].to);
-    any += std::string(any.empty() ? "" : " OR ") + "(span = ? AND start_ms >= ? AND start_ms < ?)";
-    parts.insert(parts.end(), {static_cast<std::int64_t>(read[i].span), read[i].from, to});
-    i = j;
+  std::vector<CoverPart> stretches;
+  for (const CoverPart& part : read) {
+    if (!stretches.empty() && stretches.back().span == part.span && part.from <= stretches.back().to) {
+      stretches.back().to = std::max(stretches.back().to, part.to);
+    } else {
+      stretches.push_back(part);
+    }
   }
-  if (any.empty()) return trends;
-  const std::string sql =
-      "SELECT span, start_ms, a0, a1, a2, a3 FROM function_tally WHERE model = ? AND function = ? AND (" + any + ")";
   for (std::size_t k = 0; k < keys.size(); ++k) {
-    std::vector<SqlValue> parameters{keys[k].first, keys[k].second};
-    parameters.insert(parameters.end(), parts.begin(), parts.end());
+    std::vector<SqlValue> parameters;
+    const std::string sql = "SELECT span, start_ms, a0, a1, a2, a3 FROM function_tally WHERE " +
+                            keyedParts("function", keys[k], stretches, parameters);
     for (const Row& row : sql_->run(sql, parameters).rows) {
       const auto span = static_cast<Span>(integerAt(row, 0));
       const std::int64_t start = integerAt(row, 1);
