@@ -3,6 +3,9 @@
 #include <libpq-fe.h>
 
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "store/database.h"
 
@@ -26,6 +29,32 @@ std::string numberedPlaceholders(std::string_view sql) {
   }
   return out;
 }
+
+// A statement's parameters as libpq takes them; numbers as text, blobs as bytes.
+struct BoundParameters {
+  explicit BoundParameters(const std::vector<SqlValue>& parameters)
+      : texts(parameters.size()), values(parameters.size(), nullptr), lengths(parameters.size(), 0),
+        formats(parameters.size(), 0) {
+    for (std::size_t i = 0; i < parameters.size(); ++i) {
+      if (const auto* number = std::get_if<std::int64_t>(&parameters[i])) {
+        texts[i] = std::to_string(*number);
+        values[i] = texts[i].c_str();
+      } else if (const auto* text = std::get_if<std::string>(&parameters[i])) {
+        values[i] = text->c_str();
+      } else if (const auto* blob = std::get_if<SqlBlob>(&parameters[i])) {
+        values[i] = blob->bytes.data();
+        lengths[i] = static_cast<int>(blob->bytes.size());
+        formats[i] = 1;  // binary: bytea takes the bytes as they are
+      }
+    }
+  }
+  int count() const { return static_cast<int>(values.size()); }
+
+  std::vector<std::string> texts;
+  std::vector<const char*> values;
+  std::vector<int> lengths;
+  std::vector<int> formats;
+};
 
 }  // namespace
 
@@ -54,6 +83,7 @@ bool PostgresConnection::reconnect() {
   if (PQstatus(conn_) == CONNECTION_OK) return true;
   PQreset(conn_);
   statementNames_.clear();  // prepared statements die with the session
+  later_.clear();
   if (PQstatus(conn_) != CONNECTION_OK) return false;
   try {
     runScript("SET client_encoding = 'UTF8'; SET synchronous_commit = on;");
@@ -74,25 +104,11 @@ const std::string& PostgresConnection::prepare(std::string_view sql, std::size_t
 }
 
 SqlResult PostgresConnection::run(std::string_view sql, const std::vector<SqlValue>& parameters) {
+  flush();
   const std::string& name = prepare(sql, parameters.size());
-  std::vector<std::string> texts(parameters.size());
-  std::vector<const char*> values(parameters.size(), nullptr);
-  std::vector<int> lengths(parameters.size(), 0);
-  std::vector<int> formats(parameters.size(), 0);
-  for (std::size_t i = 0; i < parameters.size(); ++i) {
-    if (const auto* number = std::get_if<std::int64_t>(&parameters[i])) {
-      texts[i] = std::to_string(*number);
-      values[i] = texts[i].c_str();
-    } else if (const auto* text = std::get_if<std::string>(&parameters[i])) {
-      values[i] = text->c_str();
-    } else if (const auto* blob = std::get_if<SqlBlob>(&parameters[i])) {
-      values[i] = blob->bytes.data();
-      lengths[i] = static_cast<int>(blob->bytes.size());
-      formats[i] = 1;  // binary: bytea takes the bytes as they are
-    }
-  }
-  ResultHandle result(PQexecPrepared(conn_, name.c_str(), static_cast<int>(parameters.size()), values.data(),
-                                     lengths.data(), formats.data(), 0),
+  const BoundParameters bound(parameters);
+  ResultHandle result(PQexecPrepared(conn_, name.c_str(), bound.count(), bound.values.data(), bound.lengths.data(),
+                                     bound.formats.data(), 0),
                       &PQclear);
   const ExecStatusType status = PQresultStatus(result.get());
   if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) raise("statement failed");
@@ -117,9 +133,53 @@ SqlResult PostgresConnection::run(std::string_view sql, const std::vector<SqlVal
 }
 
 void PostgresConnection::runScript(std::string_view sql) {
+  flush();
   ResultHandle result(PQexec(conn_, std::string(sql).c_str()), &PQclear);
   const ExecStatusType status = PQresultStatus(result.get());
   if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) raise("script failed");
+}
+
+void PostgresConnection::runLater(std::string_view sql, std::vector<SqlValue> parameters) {
+  later_.push_back({std::string(sql), std::move(parameters)});
+}
+
+void PostgresConnection::flush() {
+  if (!later_.empty()) runWaiting();
+}
+
+void PostgresConnection::runWaiting() {
+  const std::vector<Statement> statements = std::exchange(later_, {});
+  // Prepared first: preparing waits for its answer, which a pipeline may not.
+  std::vector<const std::string*> names;
+  for (const Statement& statement : statements) names.push_back(&prepare(statement.sql, statement.parameters.size()));
+  if (PQenterPipelineMode(conn_) != 1) raise("pipeline failed");
+  std::string failure;
+  std::size_t sent = 0;
+  for (std::size_t i = 0; i < statements.size(); ++i, ++sent) {
+    const BoundParameters bound(statements[i].parameters);
+    if (PQsendQueryPrepared(conn_, names[i]->c_str(), bound.count(), bound.values.data(), bound.lengths.data(),
+                            bound.formats.data(), 0) != 1) {
+      failure = PQerrorMessage(conn_);
+      break;
+    }
+  }
+  if (PQpipelineSync(conn_) != 1 && failure.empty()) failure = PQerrorMessage(conn_);
+  // Each statement's results end with a null; after the first failure the rest come back aborted.
+  for (std::size_t i = 0; i < sent; ++i) {
+    while (PGresult* result = PQgetResult(conn_)) {
+      const ExecStatusType status = PQresultStatus(result);
+      if (failure.empty() && status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+        failure = status == PGRES_PIPELINE_ABORTED ? "aborted" : PQresultErrorMessage(result);
+      }
+      PQclear(result);
+    }
+  }
+  if (PGresult* sync = PQgetResult(conn_)) {
+    if (PQresultStatus(sync) != PGRES_PIPELINE_SYNC && failure.empty()) failure = PQresultErrorMessage(sync);
+    PQclear(sync);
+  }
+  if (PQexitPipelineMode(conn_) != 1 && failure.empty()) failure = PQerrorMessage(conn_);
+  if (!failure.empty()) throw StoreError("statement failed: " + failure);
 }
 
 }  // namespace zandle::service

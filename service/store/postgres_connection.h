@@ -19,14 +19,24 @@ class PostgresConnection final : public SqlConnection {
   SqlResult run(std::string_view sql, const std::vector<SqlValue>& parameters) override;
   void runScript(std::string_view sql) override;
   bool reconnect() override;
+  void runLater(std::string_view sql, std::vector<SqlValue> parameters) override;
+  void flush() override;
+  void discardLater() override { later_.clear(); }
 
  private:
+  struct Statement {
+    std::string sql;
+    std::vector<SqlValue> parameters;
+  };
   const std::string& prepare(std::string_view sql, std::size_t parameterCount);
+  // Sends the waiting statements in pipeline mode and reads their results.
+  void runWaiting();
   [[noreturn]] void raise(std::string_view what) const;
 
   std::string url_;
   pg_conn* conn_ = nullptr;
   std::map<std::string, std::string, std::less<>> statementNames_;
+  std::vector<Statement> later_;
 };
 
 }  // namespace zandle::service

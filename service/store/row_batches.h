@@ -9,9 +9,9 @@
 
 namespace zandle::service {
 
-// Runs `head` VALUES (...), (...) `tail` over `values`, `columns` to a row.
-// Statements take 64 rows, the rest in powers of two: few statement texts are
-// ever prepared, and a batch of any size takes a handful of round trips.
+// Runs `head` VALUES (...), (...) `tail` over `values`, `columns` to a row,
+// through runLater. Statements take 64 rows, the rest in powers of two: few
+// statement texts are ever prepared.
 inline void runRows(SqlConnection& sql, std::string_view head, std::size_t columns, std::string_view tail,
                     const std::vector<SqlValue>& values) {
   constexpr std::size_t kMostRows = 64;
@@ -27,7 +27,7 @@ inline void runRows(SqlConnection& sql, std::string_view head, std::size_t colum
     for (std::size_t i = 0; i < take; ++i) statement += (i ? ", " : "") + row;
     statement += tail;
     const auto first = values.begin() + static_cast<std::ptrdiff_t>(done * columns);
-    sql.run(statement, std::vector<SqlValue>(first, first + static_cast<std::ptrdiff_t>(take * columns)));
+    sql.runLater(statement, std::vector<SqlValue>(first, first + static_cast<std::ptrdiff_t>(take * columns)));
     done += take;
   }
 }

@@ -56,6 +56,7 @@ void addTallyTables(SqlConnection& sql) {
     while (backfillTallies(sql, tallies, kCountedAtStart)) {
     }
     tallies.flush(sql);
+    sql.flush();
   }
 }
 

@@ -33,6 +33,13 @@ class SqlConnection {
   // Several statements without parameters, for schema set-up.
   virtual void runScript(std::string_view sql) = 0;
   virtual bool reconnect() { return true; }
+  // A write whose result nobody reads. It may wait to go with the next
+  // statement, or flush(): PostgreSQL then takes them all in one round trip.
+  // A failure is thrown from that later call.
+  virtual void runLater(std::string_view sql, std::vector<SqlValue> parameters) { run(sql, parameters); }
+  virtual void flush() {}
+  // Drops writes still waiting (before a rollback).
+  virtual void discardLater() {}
 };
 
 }  // namespace zandle::service

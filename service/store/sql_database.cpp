@@ -43,17 +43,28 @@ void SqlDatabase::begin() {
   tallies_.discard();
   // IMMEDIATE takes SQLite's write lock up front, so a busy database is waited
   // for instead of failing half-way through the batch.
-  sql_->runScript(sql_->dialect() == SqlDialect::Sqlite ? "BEGIN IMMEDIATE" : "BEGIN");
+  if (sql_->dialect() == SqlDialect::Sqlite) {
+    sql_->runScript("BEGIN IMMEDIATE");
+  } else {
+    sql_->runLater("BEGIN", {});  // with the batch's first statement: one round trip fewer
+  }
 }
+// On PostgreSQL the records, their counts and the COMMIT go in one round trip.
 void SqlDatabase::commit() {
   writePendingRecords();
   tallies_.flush(*sql_);
-  sql_->runScript("COMMIT");
+  if (sql_->dialect() == SqlDialect::Sqlite) {
+    sql_->runScript("COMMIT");
+  } else {
+    sql_->runLater("COMMIT", {});
+    sql_->flush();
+  }
 }
 void SqlDatabase::rollback() {
   pendingLines_.clear();
   pendingAnswers_.clear();
   tallies_.discard();
+  sql_->discardLater();
   try {
     sql_->runScript("ROLLBACK");
   } catch (const StoreError&) {

@@ -39,6 +39,7 @@ class Tallies {
                    std::int64_t level, std::int64_t receivedMs, std::int64_t delta = 1);
 
   bool empty() const { return tools_.empty() && versions_.empty() && functions_.empty(); }
+  // The writes go through runLater: with the next statement, or the connection's flush().
   void flush(SqlConnection& sql);
   void discard();
 
