@@ -35,9 +35,6 @@ constexpr std::size_t kDescriptorsKeptBack = 64;
 constexpr double kLeaveFailureBurst = 10;
 // Log lines added to the text index at a time when the writer is idle (some 20 ms).
 constexpr std::int64_t kTextIndexSlice = 500;
-// How long a batch may wait for the reports the last commit answered: about
-// what the sync of a commit costs, which one commit for them all saves.
-constexpr std::chrono::microseconds kSqliteGatherWait{500};
 constexpr std::chrono::microseconds kPostgresGatherWait{1000};
 
 // The first line of the file; errors name the file and the cause.
@@ -102,9 +99,6 @@ int serve(const ServiceOptions& options) {
   // New log lines reach SQLite's text index when the writer has nothing else to do,
   // a slice of some milliseconds at a time.
   if (location.kind == StoreKind::Sqlite) {
-    // Under load the reports come in two halves taking turns (one half waits out
-    // the other's sync); a batch waits for both, so one sync serves them all.
-    writer.setGatherWait(kSqliteGatherWait);
     writer.setIdleTask([](Database& database) {
       database.begin();
       const bool more = database.indexText(kTextIndexSlice);
