@@ -8,7 +8,7 @@
 
 namespace zandle::service {
 
-class NullDatabase final : public Database {
+class NullDatabase : public Database {
  public:
   void begin() override {}
   void commit() override {}

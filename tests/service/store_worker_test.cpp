@@ -9,29 +9,16 @@
 #include <thread>
 #include <vector>
 
+#include "store/null_database.h"
 #include "store/store_worker.h"
 
 namespace zandle::service {
 namespace {
 
 // Stores nothing; counts the transactions its jobs run in.
-class CountingDatabase final : public Database {
+class CountingDatabase final : public NullDatabase {
  public:
   void begin() override { ++transactions; }
-  void commit() override {}
-  void rollback() override {}
-  void recordToolSighting(const ToolSighting&) override {}
-  std::int32_t openSession(const SessionOpening&) override { return 1; }
-  bool closeSession(const SessionClosing&) override { return true; }
-  void insertLogLine(const LogLine&) override {}
-  void insertSatisfaction(const SatisfactionReport&) override {}
-  void saveToolConfig(const ToolConfig&) override {}
-  bool deleteToolConfig(std::string_view) override { return false; }
-  std::int64_t removeRecords(RecordKind, const RemovalFilter&, std::int64_t) override { return 0; }
-  std::int64_t forgetToolSightings(std::int32_t) override { return 0; }
-  void recordHealthCheck(std::int64_t) override {}
-  bool isKnownModel(std::string_view) override { return false; }
-  std::optional<ToolConfig> toolConfig(std::string_view) override { return std::nullopt; }
 
   int transactions = 0;  // the worker's thread only
 };
