@@ -42,6 +42,16 @@ std::unique_ptr<Surface> Paint(popup::CPopupControl& popup, SIZE size) {
   return surface;
 }
 
+// The two-level survey painted with the keyboard on its second level; null when that failed.
+std::unique_ptr<Surface> PaintFocusedSurvey() {
+  popup::CPopupControl popup;
+  BuildLayout(popup, 2, SurveyTitle(L"ZandleDemo", L"Print"), L"");
+  if (!popup.Create(nullptr)) return nullptr;
+  FocusSecondLevel(popup);
+  if (::testing::Test::HasFatalFailure()) return nullptr;
+  return Paint(popup, LayoutSize(2));
+}
+
 TEST(FocusMark, EveryThemeDrawsItRoundTheFocusedItemOnly) {
   popup::test::ScopedHighContrast off(false);
   popup::CPopupControl popup;
@@ -73,12 +83,9 @@ TEST(FocusMark, EveryThemeDrawsItRoundTheFocusedItemOnly) {
 
 TEST(FocusMark, InHighContrastInTheTextColourAndPinned) {
   popup::test::ScopedHighContrast on(true);
-  popup::CPopupControl popup;
-  BuildLayout(popup, 2, SurveyTitle(L"ZandleDemo", L"Print"), L"");
-  ASSERT_TRUE(popup.Create(nullptr));
   const SIZE size = LayoutSize(2);
-  FocusSecondLevel(popup);
-  const auto painted = Paint(popup, size);
+  const auto painted = PaintFocusedSurvey();
+  ASSERT_NE(painted, nullptr);
   const Surface& surface = *painted;
   for (int y = 0; y < size.cy; ++y)
     for (int x = 0; x < size.cx; ++x)
@@ -91,12 +98,8 @@ TEST(FocusMark, InHighContrastInTheTextColourAndPinned) {
 
 TEST(FocusMark, TheSurveyPinnedWithTheKeyboardOnTheSecondLevel) {
   popup::test::ScopedHighContrast off(false);
-  popup::CPopupControl popup;
-  BuildLayout(popup, 2, SurveyTitle(L"ZandleDemo", L"Print"), L"");
-  ASSERT_TRUE(popup.Create(nullptr));
-  const SIZE size = LayoutSize(2);
-  FocusSecondLevel(popup);
-  const auto painted = Paint(popup, size);
+  const auto painted = PaintFocusedSurvey();
+  ASSERT_NE(painted, nullptr);
   const Surface& surface = *painted;
   EXPECT_FALSE(popup::testing::SavePicture(surface, "focus_survey").empty());
   EXPECT_TRUE(testing::MatchesPinned(surface, "focus_survey"));
