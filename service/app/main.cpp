@@ -27,6 +27,7 @@
 #include "store/store_location.h"
 #include "store/store_worker.h"
 #include "store/text_search.h"
+#include "store/tool_index.h"
 
 namespace zandle::service {
 namespace {
@@ -35,6 +36,8 @@ constexpr std::size_t kDescriptorsKeptBack = 64;
 constexpr double kLeaveFailureBurst = 10;
 // Log lines added to the text index at a time when the writer is idle (some 20 ms).
 constexpr std::int64_t kTextIndexSlice = 500;
+// Log lines added to the side table by tool at a time when the writer is idle.
+constexpr std::int64_t kToolIndexSlice = 8'192;
 constexpr std::chrono::microseconds kPostgresGatherWait{1000};
 
 // The first line of the file; errors name the file and the cause.
@@ -96,16 +99,17 @@ int serve(const ServiceOptions& options) {
   StoreWorker writer(location.open(true), StoreWorkerMode::GroupCommit, "store writer");
   StoreWorker reader(location.open(false), StoreWorkerMode::OneByOne, "store reader");
   scheduleRetention(writer, {options.retainLogDays > 0 ? options.retainLogDays : options.retainDays, options.retainDays});
-  // New log lines reach SQLite's text index when the writer has nothing else to do,
-  // a slice of some milliseconds at a time.
-  if (location.kind == StoreKind::Sqlite) {
-    writer.setIdleTask([](Database& database) {
+  // New log lines reach the side table by tool and SQLite's text index when the
+  // writer has nothing else to do, a slice of some milliseconds at a time.
+  writer.setIdleTask([sqlite = location.kind == StoreKind::Sqlite](Database& database) {
+    bool more = database.indexToolLines(kToolIndexSlice);
+    if (sqlite) {
       database.begin();
-      const bool more = database.indexText(kTextIndexSlice);
+      more = database.indexText(kTextIndexSlice) || more;
       database.commit();
-      return more;
-    });
-  }
+    }
+    return more;
+  });
   // A large PostgreSQL store's indexes are built on a connection of its own,
   // so neither requests nor writes wait for them.
   std::unique_ptr<StoreWorker> indexer;
@@ -118,6 +122,8 @@ int serve(const ServiceOptions& options) {
         while (buildListIndex(*sql)) {
         }
         buildTextIndex(*sql);
+        // Until the side table by tool has caught up, the index it replaces is kept, and looked at again soon.
+        if (!retireToolTimeIndex(*sql) && !toolIndexedUpTo(*sql)) return true;
       }
       return false;
     });

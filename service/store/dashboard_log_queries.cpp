@@ -4,6 +4,7 @@
 #include "store/dashboard_queries.h"
 #include "store/query_helpers.h"
 #include "store/text_search.h"
+#include "store/tool_log_reads.h"
 
 namespace zandle::service {
 namespace {
@@ -115,10 +116,16 @@ std::vector<LogRow> DashboardQueries::logPage(const LogFilter& filter, std::size
   std::optional<std::int64_t> indexedUpTo;
   if (filter.search && !filter.search->empty()) phrase = trigramPhrase(*filter.search);
   if (phrase) indexedUpTo = textIndexedUpTo(*sql_);
+  // A search SQLite's text index does not serve walks the tool's lines rather than the whole range.
+  std::optional<SqlResult> byTool;
+  if (!filter.search || filter.search->empty() || (!indexedUpTo && sql_->dialect() == SqlDialect::Sqlite)) {
+    byTool = toolLogPage(*sql_, filter, offset, limit, textChars);
+  }
   const SqlResult found =
-      indexedUpTo ? indexedSearch(*sql_, filter, *phrase, *indexedUpTo, offset, limit, textChars)
-                  : pageRows(*sql_, "log_lines AS l", logCondition(filter, within(filter.scope, "received_ms")), offset,
-                             limit, textChars);
+      byTool        ? std::move(*byTool)
+      : indexedUpTo ? indexedSearch(*sql_, filter, *phrase, *indexedUpTo, offset, limit, textChars)
+                    : pageRows(*sql_, "log_lines AS l", logCondition(filter, within(filter.scope, "received_ms")),
+                               offset, limit, textChars);
   for (const Row& row : found.rows) {
     LogRow& added = rows.emplace_back();
     added.stored = {integerAt(row, 0), lineFrom(row)};
@@ -151,6 +158,10 @@ std::vector<StoredLogLine> DashboardQueries::logLines(const LogFilter& filter, R
                                                       std::size_t limit) {
   std::vector<StoredLogLine> lines;
   if (!sql_) return lines;
+  if (const std::optional<SqlResult> byTool = toolLogLines(*sql_, filter, position, limit)) {
+    for (const Row& row : byTool->rows) lines.push_back({integerAt(row, 0), lineFrom(row)});
+    return lines;
+  }
   Condition where = logCondition(filter, after(filter.scope, "received_ms", position));
   where.parameters.emplace_back(limitValue(limit));
   for (const Row& row : sql_->run("SELECT id, uin, level, model, version, text, received_ms, address FROM log_lines" +

@@ -53,6 +53,9 @@ class Database {
   virtual bool backfillTallies(std::int64_t /*batchRows*/) { return false; }
   // Adds a batch of log lines to the text index; false once all are in.
   virtual bool indexText(std::int64_t /*batchRows*/) { return false; }
+  // Adds a batch of log lines to the side table by tool, in a transaction of
+  // its own (not between begin() and commit()); false once all are in.
+  virtual bool indexToolLines(std::int64_t /*batchRows*/) { return false; }
 
   // Reads.
   // A model some tool has asked its configuration for, or one that has a configuration.

@@ -62,7 +62,19 @@ std::vector<RemovedRecord> removeRecords(SqlConnection& sql, RecordKind kind, co
     idValues.emplace_back(record.id);
     removed.push_back(std::move(record));
   }
-  if (!removed.empty()) sql.run(std::string("DELETE FROM ") + names.table + " WHERE id IN (" + ids + ")", idValues);
+  if (removed.empty()) return removed;
+  sql.run(std::string("DELETE FROM ") + names.table + " WHERE id IN (" + ids + ")", idValues);
+  if (kind == RecordKind::LogLine) {
+    // Their entries by tool go with them (none yet for lines past the mark).
+    std::string keys;
+    std::vector<SqlValue> keyValues;
+    for (const RemovedRecord& record : removed) {
+      keys += keys.empty() ? "" : ", ";
+      keys += "(CAST(? AS TEXT), CAST(? AS BIGINT), CAST(? AS BIGINT))";
+      keyValues.insert(keyValues.end(), {record.model, record.atMillis, record.id});
+    }
+    sql.run("DELETE FROM log_lines_by_tool WHERE (model, received_ms, id) IN (VALUES " + keys + ")", keyValues);
+  }
   return removed;
 }
 

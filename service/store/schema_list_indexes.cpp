@@ -24,7 +24,6 @@ struct IndexDefinition {
 // row's (time, id).
 constexpr IndexDefinition kIndexes[] = {
     {"log_lines_by_time", "log_lines (received_ms, id)"},
-    {"log_lines_by_tool_time", "log_lines (model, received_ms, id)"},
     {"log_lines_by_level_time", "log_lines (level, received_ms, id)"},
     {"sessions_by_time", "sessions (entered_ms, id)"},
     {"sessions_by_tool_time", "sessions (model, entered_ms, id)"},

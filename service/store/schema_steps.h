@@ -17,6 +17,9 @@ void addListIndexes(SqlConnection& sql);
 // the counting of records stored before them has got to.
 void addTallyTables(SqlConnection& sql);
 
+// The side table of log lines by tool and its mark (see tool_index.h).
+void addToolIndex(SqlConnection& sql);
+
 // The text index log searches find their candidates by (see text_search.h).
 void addTextSearch(SqlConnection& sql);
 

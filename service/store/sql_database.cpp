@@ -8,6 +8,8 @@
 #include "store/row_batches.h"
 #include "store/sql_schema.h"
 #include "store/text_search.h"
+#include "store/tool_index.h"
+#include "common/logger.h"
 
 namespace zandle::service {
 using namespace query;
@@ -24,6 +26,11 @@ std::string joinFunctions(const std::vector<std::string>& functions) {
 }
 
 constexpr int kLoginDetailIdAttempts = 32;
+// Lines written before the writer moves them into the side table by tool, and
+// the most it moves at once: one large sorted fill writes each page it touches
+// once, where every batch would touch a page per tool.
+constexpr std::int64_t kToolIndexEvery = 16'384;
+constexpr std::int64_t kToolIndexMost = 65'536;
 
 }  // namespace
 
@@ -51,6 +58,7 @@ void SqlDatabase::begin() {
 }
 // On PostgreSQL the records, their counts and the COMMIT go in one round trip.
 void SqlDatabase::commit() {
+  const auto lines = static_cast<std::int64_t>(pendingLines_.size());
   writePendingRecords();
   tallies_.flush(*sql_);
   if (sql_->dialect() == SqlDialect::Sqlite) {
@@ -58,6 +66,36 @@ void SqlDatabase::commit() {
   } else {
     sql_->runLater("COMMIT", {});
     sql_->flush();
+  }
+  linesSinceToolIndex_ += lines;
+  if (linesSinceToolIndex_ < kToolIndexEvery) return;
+  linesSinceToolIndex_ = 0;
+  // In a transaction of its own: the batch is committed whatever becomes of it.
+  try {
+    indexToolLines(kToolIndexMost);
+  } catch (const StoreError& error) {
+    logWarning(std::string("store: log lines by tool left for later: ") + error.what());
+  }
+}
+
+bool SqlDatabase::indexToolLines(std::int64_t batchRows) {
+  const bool sqlite = sql_->dialect() == SqlDialect::Sqlite;
+  sql_->runScript(sqlite ? "BEGIN IMMEDIATE" : "BEGIN");
+  try {
+    const bool more = zandle::service::indexToolLines(*sql_, batchRows);
+    // Caught up: SQLite drops the index the side table replaces (PostgreSQL's indexer does).
+    const bool retiring = !more && sqlite && !toolTimeIndexGone_;
+    if (retiring) retireToolTimeIndex(*sql_);
+    sql_->runScript("COMMIT");
+    toolTimeIndexGone_ = toolTimeIndexGone_ || retiring;
+    return more;
+  } catch (const StoreError&) {
+    try {
+      sql_->runScript("ROLLBACK");
+    } catch (const StoreError&) {
+      // The connection is gone; nothing was kept.
+    }
+    throw;
   }
 }
 void SqlDatabase::rollback() {
@@ -128,6 +166,10 @@ void SqlDatabase::insertLogLine(const LogLine& line) {
 // Many rows a statement: a few round trips to PostgreSQL for a whole batch of reports.
 void SqlDatabase::writePendingRecords() {
   std::vector<SqlValue> values;
+  // The side table by tool is filled only past lines whose writers have committed.
+  if (!pendingLines_.empty() && sql_->dialect() == SqlDialect::Postgres) {
+    sql_->runLater("SELECT pg_advisory_xact_lock_shared(?)", {kLogLinesLock});
+  }
   values.reserve(pendingLines_.size() * 8);
   for (const LogLine& line : pendingLines_) {
     values.insert(values.end(), {std::int64_t{line.uin}, std::int64_t{line.level}, line.model, line.version, line.text,
@@ -168,6 +210,9 @@ bool SqlDatabase::deleteToolConfig(std::string_view model) {
 
 std::int64_t SqlDatabase::removeRecords(RecordKind kind, const RemovalFilter& filter, std::int64_t limit) {
   writePendingRecords();  // records of this transaction may be among them
+  if (kind == RecordKind::LogLine && sql_->dialect() == SqlDialect::Postgres) {
+    sql_->run("SELECT pg_advisory_xact_lock_shared(?)", {kLogLinesLock});
+  }
   const std::vector<RemovedRecord> removed = zandle::service::removeRecords(*sql_, kind, filter, limit);
   uncount(kind, removed);
   return static_cast<std::int64_t>(removed.size());

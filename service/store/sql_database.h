@@ -35,6 +35,7 @@ class SqlDatabase final : public Database {
   void recordHealthCheck(std::int64_t millis) override;
   bool backfillTallies(std::int64_t batchRows) override;
   bool indexText(std::int64_t batchRows) override;
+  bool indexToolLines(std::int64_t batchRows) override;
 
   bool isKnownModel(std::string_view model) override;
   std::optional<ToolConfig> toolConfig(std::string_view model) override;
@@ -52,6 +53,8 @@ class SqlDatabase final : public Database {
   // Counts of this transaction's records, written just before it commits.
   Tallies tallies_;
   BackfillMarks backfillMarks_;
+  std::int64_t linesSinceToolIndex_ = 0;
+  bool toolTimeIndexGone_ = false;  // set once it is known gone
 };
 
 }  // namespace zandle::service

@@ -126,6 +126,7 @@ void upgradeSchema(SqlConnection& sql) {
                       "CREATE INDEX dashboard_sessions_by_expiry ON dashboard_sessions (expires_ms)");
     addTallyTables(sql);
     addListIndexes(sql);
+    addToolIndex(sql);
     addTextSearch(sql);
     sql.runScript("COMMIT");
   } catch (const std::exception&) {

@@ -84,6 +84,8 @@ TEST_P(TallyRecoveryTest, KilledDuringIngestionLeavesCountsEqualToTheRecords) {
   for (auto& client : clients) client.join();
   ASSERT_GE(acknowledged.load(), 300);
   // A fresh connection sees only what was committed.
+  expectToolIndexMatchesLines(*service::StoreLocation::parse(service_->store()).open(false)->sqlConnection(),
+                              "after kill -9");
   database_ = service::StoreLocation::parse(service_->store()).open(true);
   expectTalliesMatchRecords(*database_->sqlConnection(), "after kill -9");
 }
@@ -105,7 +107,8 @@ TEST_P(TallyRecoveryTest, StoresFromBeforeTheCountsAreCountedWhileTheServiceAnsw
   } else {
     // The tables the counts live in and the list indexes did not exist; a session of the service before is open.
     service::StoreLocation::parse(store).open(true)->sqlConnection()->runScript(
-        std::string(kForgetTallies) + "DROP INDEX log_lines_by_tool_time; DROP INDEX sessions_by_time; " +
+        std::string(kForgetTallies) + "DROP TABLE log_lines_by_tool; DROP TABLE tool_index; " +
+        "CREATE INDEX log_lines_by_tool_time ON log_lines (model, received_ms, id); DROP INDEX sessions_by_time; " +
         "INSERT INTO sessions (login_detail_id, uin, model, version, raw_model_name_ver, entered_ms, enter_address) "
         "VALUES (1479009046, 6, 'Painter', '2.0', '', " + std::to_string(at("2026-12-07T10:10:51")) + ", '127.0.0.1')");
   }
@@ -146,14 +149,26 @@ TEST_P(TallyRecoveryTest, StoresFromBeforeTheCountsAreCountedWhileTheServiceAnsw
   {
     auto database = service::StoreLocation::parse(store).open(false);
     const std::vector<std::string> wanted = {
-        "log_lines_by_tool_time", "sessions_by_time",
-        GetParam() == Backend::Sqlite ? "function_tally_by_time_sums" : "function_tally_by_time"};
+        "sessions_by_time", GetParam() == Backend::Sqlite ? "function_tally_by_time_sums" : "function_tally_by_time"};
     std::string built;
-    for (int attempt = 0; attempt < 300 && built != "3"; ++attempt) {
+    for (int attempt = 0; attempt < 300 && built != "2"; ++attempt) {
       if (attempt) std::this_thread::sleep_for(std::chrono::milliseconds(100));
       built = indexesThere(*database->sqlConnection(), wanted);
     }
-    EXPECT_EQ(built, "3");
+    EXPECT_EQ(built, "2");
+    // The lines by tool are filled beside the requests, then the index by tool they replace goes.
+    std::string filled;
+    for (int attempt = 0; attempt < 300 && filled != "1 0"; ++attempt) {
+      if (attempt) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      filled = database->sqlConnection()
+                   ->run("SELECT CASE WHEN (SELECT done_id FROM tool_index) = (SELECT MAX(id) FROM log_lines) THEN 1 "
+                         "ELSE 0 END || ' ' || " + std::string(GetParam() == Backend::Sqlite
+                             ? "(SELECT COUNT(*) FROM sqlite_master WHERE name = 'log_lines_by_tool_time')"
+                             : "(SELECT COUNT(*) FROM pg_class WHERE relname = 'log_lines_by_tool_time')"))
+                   .rows.at(0).at(0).value_or("");
+    }
+    EXPECT_EQ(filled, "1 0");
+    expectToolIndexMatchesLines(*database->sqlConnection(), "after filling beside the requests");
   }
   service_->terminate();
   database_ = service::StoreLocation::parse(store).open(true);

@@ -285,6 +285,18 @@ void TallyTest::compare(const std::string& query, std::int64_t now) {
   EXPECT_FALSE(data.countingPercent) << where;
 }
 
+void expectToolIndexMatchesLines(SqlConnection& sql, const std::string& where) {
+  const std::string counts =
+      sql.run("SELECT (SELECT COUNT(*) FROM log_lines_by_tool t WHERE NOT EXISTS (SELECT 1 FROM log_lines l WHERE "
+              "l.id = t.id AND l.model = t.model AND l.received_ms = t.received_ms)) || ' ' || "
+              "(SELECT COUNT(*) FROM log_lines_by_tool WHERE id > (SELECT done_id FROM tool_index)) || ' ' || "
+              "(SELECT COUNT(*) FROM log_lines l WHERE l.id <= (SELECT done_id FROM tool_index) AND NOT EXISTS "
+              "(SELECT 1 FROM log_lines_by_tool t WHERE t.model = l.model AND t.received_ms = l.received_ms AND "
+              "t.id = l.id))")
+          .rows.at(0).at(0).value_or("");
+  EXPECT_EQ(counts, "0 0 0") << where << ": side rows without their line, past the mark; lines missing";
+}
+
 void expectTalliesMatchRecords(SqlConnection& sql, const std::string& where) {
   const auto rows = [&](const std::string& query) {
     std::vector<std::vector<std::string>> out;

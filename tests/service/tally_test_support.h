@@ -28,6 +28,8 @@ std::int64_t at(const char* iso);
 
 // Tallies against the records they count, over all time: per tool, per version and for the whole store.
 void expectTalliesMatchRecords(service::SqlConnection& sql, const std::string& where);
+// The side table by tool holds exactly the log lines up to its mark.
+void expectToolIndexMatchesLines(service::SqlConnection& sql, const std::string& where);
 
 class TallyTest : public testing::TestWithParam<Backend> {
  protected:

@@ -1,0 +1,46 @@
+#include "store/schema_steps.h"
+
+#include <string>
+
+#include "store/query_helpers.h"
+#include "store/tool_index.h"
+
+namespace zandle::service {
+namespace {
+
+// A store this small has its side table filled at once, before the service answers.
+constexpr std::int64_t kIndexedAtStart = 50'000;
+
+bool hasTable(SqlConnection& sql, const char* name) {
+  if (sql.dialect() == SqlDialect::Sqlite) {
+    return !sql.run("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?", {std::string(name)}).rows.empty();
+  }
+  return !sql.run("SELECT 1 FROM pg_class WHERE relname = ? AND relkind = 'r' AND "
+                  "relnamespace = current_schema()::regnamespace",
+                  {std::string(name)})
+              .rows.empty();
+}
+
+}  // namespace
+
+void addToolIndex(SqlConnection& sql) {
+  if (!hasTable(sql, "tool_index")) {
+    // A store from before starts at mark 0 and is filled beside the requests.
+    sql.runScript(std::string("CREATE TABLE IF NOT EXISTS log_lines_by_tool (model TEXT NOT NULL, received_ms BIGINT "
+                              "NOT NULL, id BIGINT NOT NULL, PRIMARY KEY (model, received_ms, id))") +
+                  (sql.dialect() == SqlDialect::Sqlite ? " WITHOUT ROWID" : ""));
+    sql.runScript("CREATE TABLE tool_index (done_id BIGINT NOT NULL)");
+    sql.runScript("INSERT INTO tool_index VALUES (0)");
+  }
+  const SqlResult lines =
+      sql.run("SELECT COUNT(*) FROM (SELECT 1 FROM log_lines WHERE id > (SELECT done_id FROM tool_index) LIMIT ?) "
+              "AS unindexed",
+              {kIndexedAtStart + 1});
+  if (lines.rows.empty() || query::integerAt(lines.rows[0], 0) > kIndexedAtStart) return;
+  while (indexToolLines(sql, kIndexedAtStart)) {
+  }
+  // PostgreSQL drops it CONCURRENTLY beside the requests; SQLite at once.
+  if (sql.dialect() == SqlDialect::Sqlite) retireToolTimeIndex(sql);
+}
+
+}  // namespace zandle::service

@@ -1,0 +1,75 @@
+#include "store/tool_index.h"
+
+#include <string>
+
+#include "common/logger.h"
+#include "store/query_helpers.h"
+
+namespace zandle::service {
+using namespace query;
+
+namespace {
+
+// Lines a read takes past the mark at most; beyond, it filters log_lines.
+constexpr std::int64_t kMostUnindexed = 100'000;
+// Lines past the mark when the old index may go.
+constexpr std::int64_t kCaughtUp = 100'000;
+constexpr const char* kOldIndex = "log_lines_by_tool_time";
+
+struct Marks {
+  std::int64_t done = 0;
+  std::int64_t last = 0;
+};
+
+std::optional<Marks> marks(SqlConnection& sql) {
+  const SqlResult found = sql.run("SELECT done_id, (SELECT COALESCE(MAX(id), 0) FROM log_lines) FROM tool_index");
+  if (found.rows.empty()) return std::nullopt;
+  return Marks{integerAt(found.rows[0], 0), integerAt(found.rows[0], 1)};
+}
+
+bool hasOldIndex(SqlConnection& sql) {
+  if (sql.dialect() == SqlDialect::Sqlite) {
+    return !sql.run("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?", {std::string(kOldIndex)})
+                .rows.empty();
+  }
+  return !sql.run("SELECT 1 FROM pg_class WHERE relname = ? AND relnamespace = current_schema()::regnamespace",
+                  {std::string(kOldIndex)})
+              .rows.empty();
+}
+
+}  // namespace
+
+std::optional<std::int64_t> toolIndexedUpTo(SqlConnection& sql) {
+  const std::optional<Marks> now = marks(sql);
+  if (!now || now->last - now->done > kMostUnindexed) return std::nullopt;
+  return now->done;
+}
+
+bool indexToolLines(SqlConnection& sql, std::int64_t batchRows) {
+  if (sql.dialect() == SqlDialect::Postgres) sql.run("SELECT pg_advisory_xact_lock(?)", {kLogLinesLock});
+  const SqlResult mark = sql.run("SELECT done_id FROM tool_index");
+  if (mark.rows.empty()) return false;
+  const std::int64_t done = integerAt(mark.rows[0], 0);
+  const SqlResult next = sql.run(
+      "SELECT MAX(id) FROM (SELECT id FROM log_lines WHERE id > ? ORDER BY id LIMIT ?) AS next_lines", {done, batchRows});
+  if (next.rows.empty() || !next.rows[0].at(0)) return false;
+  const std::int64_t upTo = integerAt(next.rows[0], 0);
+  // Sorted, so each page of the side table is written once.
+  sql.run("INSERT INTO log_lines_by_tool (model, received_ms, id) SELECT model, received_ms, id FROM log_lines "
+          "WHERE id > ? AND id <= ? ORDER BY model, received_ms, id",
+          {done, upTo});
+  sql.run("UPDATE tool_index SET done_id = ?", {upTo});
+  return true;
+}
+
+bool retireToolTimeIndex(SqlConnection& sql) {
+  const std::optional<Marks> now = marks(sql);
+  if (!now || now->last - now->done > kCaughtUp || !hasOldIndex(sql)) return false;
+  logInfo(std::string("store: dropping index ") + kOldIndex + ", replaced by log_lines_by_tool");
+  sql.runScript(std::string(sql.dialect() == SqlDialect::Sqlite ? "DROP INDEX IF EXISTS "
+                                                                 : "DROP INDEX CONCURRENTLY IF EXISTS ") +
+                kOldIndex);
+  return true;
+}
+
+}  // namespace zandle::service

@@ -1,0 +1,24 @@
+// A tool's log lines read from the side table by tool (lines up to its mark)
+// and from log_lines by id (the lines past it), merged (see tool_index.h).
+#pragma once
+
+#include <cstddef>
+#include <optional>
+
+#include "store/dashboard_queries.h"
+#include "store/sql_connection.h"
+
+namespace zandle::service {
+
+// Rows as "l.id, l.uin, l.level, l.model, l.version, <text>, l.received_ms,
+// l.address", the text cut after `textChars` characters (and one) or whole.
+// Nothing when the filter names no tool or the side table lags too far.
+
+// Newest first, from `offset`.
+std::optional<SqlResult> toolLogPage(SqlConnection& sql, const LogFilter& filter, std::size_t offset,
+                                     std::size_t limit, std::optional<std::size_t> textChars);
+// Oldest first, from the row after `after`.
+std::optional<SqlResult> toolLogLines(SqlConnection& sql, const LogFilter& filter, RowPosition after,
+                                      std::size_t limit);
+
+}  // namespace zandle::service
