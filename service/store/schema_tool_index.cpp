@@ -21,13 +21,27 @@ bool hasTable(SqlConnection& sql, const char* name) {
               .rows.empty();
 }
 
+bool sideTableHasLevel(SqlConnection& sql) {
+  if (sql.dialect() == SqlDialect::Sqlite) {
+    return !sql.run("SELECT 1 FROM pragma_table_info('log_lines_by_tool') WHERE name = 'level'").rows.empty();
+  }
+  return !sql.run("SELECT 1 FROM information_schema.columns WHERE table_schema = current_schema() "
+                  "AND table_name = 'log_lines_by_tool' AND column_name = 'level'")
+              .rows.empty();
+}
+
 }  // namespace
 
 void addToolIndex(SqlConnection& sql) {
+  // Its first form had no level: made again.
+  if (hasTable(sql, "tool_index") && !sideTableHasLevel(sql)) {
+    sql.runScript("DROP TABLE log_lines_by_tool");
+    sql.runScript("DROP TABLE tool_index");
+  }
   if (!hasTable(sql, "tool_index")) {
     // A store from before starts at mark 0 and is filled beside the requests.
     sql.runScript(std::string("CREATE TABLE IF NOT EXISTS log_lines_by_tool (model TEXT NOT NULL, received_ms BIGINT "
-                              "NOT NULL, id BIGINT NOT NULL, PRIMARY KEY (model, received_ms, id))") +
+                              "NOT NULL, id BIGINT NOT NULL, level INTEGER NOT NULL, PRIMARY KEY (model, received_ms, id))") +
                   (sql.dialect() == SqlDialect::Sqlite ? " WITHOUT ROWID" : ""));
     sql.runScript("CREATE TABLE tool_index (done_id BIGINT NOT NULL)");
     sql.runScript("INSERT INTO tool_index VALUES (0)");

@@ -55,7 +55,8 @@ bool indexToolLines(SqlConnection& sql, std::int64_t batchRows) {
   if (next.rows.empty() || !next.rows[0].at(0)) return false;
   const std::int64_t upTo = integerAt(next.rows[0], 0);
   // Sorted, so each page of the side table is written once.
-  sql.run("INSERT INTO log_lines_by_tool (model, received_ms, id) SELECT model, received_ms, id FROM log_lines "
+  sql.run("INSERT INTO log_lines_by_tool (model, received_ms, id, level) SELECT model, received_ms, id, level FROM "
+          "log_lines "
           "WHERE id > ? AND id <= ? ORDER BY model, received_ms, id",
           {done, upTo});
   sql.run("UPDATE tool_index SET done_id = ?", {upTo});

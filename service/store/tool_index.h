@@ -1,5 +1,6 @@
-// The log lines by tool: a side table of (model, received_ms, id) kept past a
-// mark, as the text index is. A batch's lines would land in as many leaf
+// The log lines by tool: a side table of (model, received_ms, id), with the
+// level so a tool's lines of one level are found without reading each, kept
+// past a mark, as the text index is. A batch's lines would land in as many leaf
 // pages of an index by tool as it has tools, each written whole at commit;
 // filled tens of thousands at a time, sorted, each page is touched once.
 // Reads take the lines past the mark straight from log_lines by id.

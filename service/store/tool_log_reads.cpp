@@ -13,39 +13,111 @@ using namespace query;
 
 enum class Order { NewestFirst, OldestFirst };
 
-// One source's rows: `side` the table by tool up to the mark, else the lines past it.
-SqlResult sourceRows(SqlConnection& sql, bool side, std::int64_t mark, const LogFilter& filter, const std::optional<RowPosition>& after,
-                     Order order, std::size_t wanted, std::optional<std::size_t> textChars) {
-  const bool sqlite = sql.dialect() == SqlDialect::Sqlite;
-  // The lines past the mark are read by id: "+ 0" keeps them off the indexes by time and level.
-  const std::string time = side ? "t.received_ms" : "l.received_ms + 0";
-  const std::string id = side ? "t.id" : "l.id";
-  Condition where;
-  if (textChars) where.parameters.emplace_back(limitValue(*textChars + 1));
-  where.add(side ? "t.id <= ?" : "l.id > ?", mark);
-  where.add(side ? "t.model = ?" : "l.model = ?", *filter.scope.model);
+// Where rows come from: the side table up to the mark (its first `walk` rows
+// in order when the read has conditions past the tool and time), log_lines up
+// to the mark found as the database chooses, or the lines past the mark by id.
+enum class Source { Side, Below, Past };
+
+struct Read {
+  const LogFilter& filter;
+  const std::optional<RowPosition>& after;
+  Order order;
+  std::int64_t mark;
+  std::optional<std::size_t> textChars;
+};
+
+// The read's tool, time and position conditions on `time` and `id`.
+void addRange(Condition& where, const Read& read, const std::string& time, const std::string& id) {
   // From the row after `after`, else from the range's start.
-  if (after) {
+  if (read.after) {
     where.add("(" + time + ", " + id + ") > (?, ?)");
-    where.parameters.insert(where.parameters.end(), {after->millis, after->id});
+    where.parameters.insert(where.parameters.end(), {read.after->millis, read.after->id});
   } else {
-    where.add(time + " >= ?", filter.scope.range.fromMillis);
+    where.add(time + " >= ?", read.filter.scope.range.fromMillis);
   }
-  where.add(time + " < ?", filter.scope.range.toMillis);
-  if (filter.level) where.add(side ? "l.level = ?" : "l.level + 0 = ?", std::int64_t{*filter.level});
+  where.add(time + " < ?", read.filter.scope.range.toMillis);
+}
+
+// Level and search: conditions the side table cannot answer.
+void addLineConditions(Condition& where, const LogFilter& filter, bool offIndexes) {
+  if (filter.level) where.add(offIndexes ? "l.level + 0 = ?" : "l.level = ?", std::int64_t{*filter.level});
   if (filter.search && !filter.search->empty()) {
     where.add("lower(l.text) LIKE lower(?) ESCAPE '\\'", containsPattern(*filter.search));
   }
+}
+
+// `walk`: the side rows taken (Side only), each line then looked up.
+SqlResult sourceRows(SqlConnection& sql, Source source, const Read& read, std::size_t wanted, std::int64_t walk = 0) {
+  const bool sqlite = sql.dialect() == SqlDialect::Sqlite;
+  const std::string direction = read.order == Order::NewestFirst ? " DESC" : "";
+  Condition where;
+  if (read.textChars) where.parameters.emplace_back(limitValue(*read.textChars + 1));
+  std::string from;
+  if (source == Source::Side) {
+    // The side table's rows in order, each line then looked up by id (CROSS JOIN keeps SQLite to that).
+    Condition walked;
+    walked.add("t.id <= ?", read.mark);
+    walked.add("t.model = ?", *read.filter.scope.model);
+    addRange(walked, read, "t.received_ms", "t.id");
+    walked.parameters.emplace_back(walk);
+    // The level is checked on the side rows, before the line is looked up.
+    from = "(SELECT t.id, t.level FROM log_lines_by_tool AS t" + walked.sql + " ORDER BY t.received_ms" + direction +
+           ", t.id" + direction + " LIMIT ?) AS w " + (sqlite ? "CROSS JOIN" : "JOIN") +
+           " log_lines AS l ON l.id = w.id";
+    where.parameters.insert(where.parameters.end(), walked.parameters.begin(), walked.parameters.end());
+    if (read.filter.level) where.add("w.level = ?", std::int64_t{*read.filter.level});
+    if (read.filter.search && !read.filter.search->empty()) {
+      where.add("lower(l.text) LIKE lower(?) ESCAPE '\\'", containsPattern(*read.filter.search));
+    }
+  } else if (source == Source::Below) {
+    // The database's choice of index, say the level's for a common tool's errors; "+ 0" keeps it off the ids.
+    from = "log_lines AS l";
+    where.add("l.id + 0 <= ?", read.mark);
+    where.add("l.model = ?", *read.filter.scope.model);
+    addRange(where, read, "l.received_ms", "l.id");
+    addLineConditions(where, read.filter, false);
+  } else {
+    // Read by id: "+ 0" keeps them off the indexes by time and level.
+    from = std::string("log_lines AS l") + (sqlite ? " NOT INDEXED" : "");
+    where.add("l.id > ?", read.mark);
+    where.add("l.model = ?", *read.filter.scope.model);
+    addRange(where, read, "l.received_ms + 0", "l.id");
+    addLineConditions(where, read.filter, true);
+  }
   where.parameters.emplace_back(limitValue(wanted));
-  // CROSS JOIN keeps SQLite walking the side table, looking each line up by id.
-  const std::string from = side ? std::string("log_lines_by_tool AS t ") + (sqlite ? "CROSS JOIN" : "JOIN") +
-                                      " log_lines AS l ON l.id = t.id"
-                                : std::string("log_lines AS l") + (sqlite ? " NOT INDEXED" : "");
-  const std::string direction = order == Order::NewestFirst ? " DESC" : "";
-  const std::string text = textChars ? "substr(l.text, 1, ?)" : "l.text";
+  const std::string text = read.textChars ? "substr(l.text, 1, ?)" : "l.text";
   return sql.run("SELECT l.id, l.uin, l.level, l.model, l.version, " + text + ", l.received_ms, l.address FROM " +
-                     from + where.sql + " ORDER BY " + time + direction + ", " + id + direction + " LIMIT ?",
+                     from + where.sql + " ORDER BY l.received_ms" + direction + ", l.id" + direction + " LIMIT ?",
                  where.parameters);
+}
+
+// Side rows a read with a level (or a search term, which looks each line up)
+// walks before it lets the database choose: the level's index finds a common
+// tool's rare lines sooner.
+constexpr std::int64_t kLevelWalk = 16'384;
+constexpr std::int64_t kSearchWalk = 2'048;
+
+// The lines up to the mark: the side table's rows, or when a level or search
+// term leaves too few of its first rows, whatever the database finds best.
+SqlResult belowMark(SqlConnection& sql, const Read& read, std::size_t wanted) {
+  const bool conditioned = read.filter.level || (read.filter.search && !read.filter.search->empty());
+  if (!conditioned) return sourceRows(sql, Source::Side, read, wanted, limitValue(wanted));
+  const bool searching = read.filter.search && !read.filter.search->empty();
+  const std::int64_t walk = std::max<std::int64_t>(searching ? kSearchWalk : kLevelWalk,
+                                                   4 * limitValue(std::min<std::size_t>(wanted, kLevelWalk)));
+  SqlResult rows = sourceRows(sql, Source::Side, read, wanted, walk);
+  if (rows.rows.size() >= wanted) return rows;
+  // Fewer than wanted: either the walk took every side row of the range, or it stopped short.
+  Condition walked;
+  walked.add("t.id <= ?", read.mark);
+  walked.add("t.model = ?", *read.filter.scope.model);
+  addRange(walked, read, "t.received_ms", "t.id");
+  walked.parameters.emplace_back(walk);
+  const SqlResult count =
+      sql.run("SELECT COUNT(*) FROM (SELECT 1 FROM log_lines_by_tool AS t" + walked.sql + " LIMIT ?) AS w",
+              walked.parameters);
+  if (integerAt(count.rows.at(0), 0) < walk) return rows;
+  return sourceRows(sql, Source::Below, read, wanted);
 }
 
 // Both sources' first `offset + limit` rows, merged: lines arrive about, not
@@ -58,8 +130,9 @@ std::optional<SqlResult> merged(SqlConnection& sql, const LogFilter& filter, con
   SqlResult rows;
   if (limit == 0) return rows;
   const std::size_t wanted = offset + std::min(limit, SIZE_MAX - offset);
-  rows = sourceRows(sql, true, *mark, filter, after, order, wanted, textChars);
-  const SqlResult tail = sourceRows(sql, false, *mark, filter, after, order, wanted, textChars);
+  const Read read{filter, after, order, *mark, textChars};
+  rows = belowMark(sql, read, wanted);
+  const SqlResult tail = sourceRows(sql, Source::Past, read, wanted);
   rows.rows.insert(rows.rows.end(), tail.rows.begin(), tail.rows.end());
   const auto earlier = [](const Row& a, const Row& b) {
     const std::int64_t aTime = integerAt(a, 6), bTime = integerAt(b, 6);
