@@ -122,8 +122,9 @@ int serve(const ServiceOptions& options) {
         while (buildListIndex(*sql)) {
         }
         buildTextIndex(*sql);
-        // Until the side table by tool has caught up, the index it replaces is kept, and looked at again soon.
-        if (!retireToolTimeIndex(*sql) && !toolIndexedUpTo(*sql)) return true;
+        // Until the side table by tool has caught up, the index it replaces is kept, and looked at again soon
+        // (only while there is one: lines left behind by failing fills are the writer's to catch up).
+        if (!retireToolTimeIndex(*sql) && !toolIndexedUpTo(*sql) && toolTimeIndexKept(*sql)) return true;
       }
       return false;
     });

@@ -63,6 +63,8 @@ bool indexToolLines(SqlConnection& sql, std::int64_t batchRows) {
   return true;
 }
 
+bool toolTimeIndexKept(SqlConnection& sql) { return hasOldIndex(sql); }
+
 bool retireToolTimeIndex(SqlConnection& sql) {
   const std::optional<Marks> now = marks(sql);
   if (!now || now->last - now->done > kCaughtUp || !hasOldIndex(sql)) return false;

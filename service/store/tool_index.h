@@ -28,6 +28,9 @@ std::optional<std::int64_t> toolIndexedUpTo(SqlConnection& sql);
 // False when none were left.
 bool indexToolLines(SqlConnection& sql, std::int64_t batchRows);
 
+// Whether the store still has the index by tool the side table replaces.
+bool toolTimeIndexKept(SqlConnection& sql);
+
 // Drops the index by tool the side table replaces, once the side table has
 // caught up; PostgreSQL outside any transaction. True when it went.
 bool retireToolTimeIndex(SqlConnection& sql);
