@@ -97,6 +97,26 @@ void addIndexIfMissing(SqlConnection& sql, const char* name, const char* stateme
   if (!there) sql.runScript(statement);
 }
 
+bool hasTable(SqlConnection& sql, std::string_view table) {
+  if (sql.dialect() == SqlDialect::Sqlite) {
+    return !sql.run("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?", {std::string(table)}).rows.empty();
+  }
+  return !sql.run("SELECT 1 FROM information_schema.tables WHERE table_schema = current_schema() AND table_name = ?",
+                  {std::string(table)})
+              .rows.empty();
+}
+
+bool hasColumn(SqlConnection& sql, std::string_view table, std::string_view column) {
+  if (sql.dialect() == SqlDialect::Sqlite) {
+    return !sql.run("SELECT 1 FROM pragma_table_info(?) WHERE name = ?", {std::string(table), std::string(column)})
+                .rows.empty();
+  }
+  return !sql.run("SELECT 1 FROM information_schema.columns WHERE table_schema = current_schema() "
+                  "AND table_name = ? AND column_name = ?",
+                  {std::string(table), std::string(column)})
+              .rows.empty();
+}
+
 void addListIndexes(SqlConnection& sql) {
   if (!fewRecords(sql)) return;
   for (const IndexDefinition& index : kIndexes) {

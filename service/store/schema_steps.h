@@ -2,12 +2,18 @@
 // inside upgradeSchema's transaction and lock.
 #pragma once
 
+#include <string_view>
+
 #include "store/sql_connection.h"
 
 namespace zandle::service {
 
 // Runs `statement` when the store has no index called `name`.
 void addIndexIfMissing(SqlConnection& sql, const char* name, const char* statement);
+
+// Whether the store has the table, and the table the column.
+bool hasTable(SqlConnection& sql, std::string_view table);
+bool hasColumn(SqlConnection& sql, std::string_view table, std::string_view column);
 
 // Indexes that let every list and export read only the rows it shows: built
 // here on a small store, else by buildListIndex (sql_schema.h) beside the requests.

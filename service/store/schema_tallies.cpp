@@ -17,19 +17,10 @@ std::string columns(std::string_view prefix, std::size_t count) {
   return list;
 }
 
-bool tableExists(SqlConnection& sql, std::string_view table) {
-  if (sql.dialect() == SqlDialect::Sqlite) {
-    return !sql.run("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?", {std::string(table)}).rows.empty();
-  }
-  return !sql.run("SELECT 1 FROM information_schema.tables WHERE table_schema = current_schema() AND table_name = ?",
-                  {std::string(table)})
-              .rows.empty();
-}
-
 }  // namespace
 
 void addTallyTables(SqlConnection& sql) {
-  if (tableExists(sql, "tally_backfill")) return;
+  if (hasTable(sql, "tally_backfill")) return;
   const std::string blob = sql.dialect() == SqlDialect::Sqlite ? "BLOB" : "BYTEA";
   sql.runScript("CREATE TABLE tool_tally (every INTEGER NOT NULL, model TEXT NOT NULL, slot_ms BIGINT NOT NULL, "
                 "sessions BIGINT NOT NULL, closed BIGINT NOT NULL, users " + blob + ", lengths " + blob +

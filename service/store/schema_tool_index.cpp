@@ -11,30 +11,11 @@ namespace {
 // A store this small has its side table filled at once, before the service answers.
 constexpr std::int64_t kIndexedAtStart = 50'000;
 
-bool hasTable(SqlConnection& sql, const char* name) {
-  if (sql.dialect() == SqlDialect::Sqlite) {
-    return !sql.run("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?", {std::string(name)}).rows.empty();
-  }
-  return !sql.run("SELECT 1 FROM pg_class WHERE relname = ? AND relkind = 'r' AND "
-                  "relnamespace = current_schema()::regnamespace",
-                  {std::string(name)})
-              .rows.empty();
-}
-
-bool sideTableHasLevel(SqlConnection& sql) {
-  if (sql.dialect() == SqlDialect::Sqlite) {
-    return !sql.run("SELECT 1 FROM pragma_table_info('log_lines_by_tool') WHERE name = 'level'").rows.empty();
-  }
-  return !sql.run("SELECT 1 FROM information_schema.columns WHERE table_schema = current_schema() "
-                  "AND table_name = 'log_lines_by_tool' AND column_name = 'level'")
-              .rows.empty();
-}
-
 }  // namespace
 
 void addToolIndex(SqlConnection& sql) {
   // Its first form had no level: made again.
-  if (hasTable(sql, "tool_index") && !sideTableHasLevel(sql)) {
+  if (hasTable(sql, "tool_index") && !hasColumn(sql, "log_lines_by_tool", "level")) {
     sql.runScript("DROP TABLE log_lines_by_tool");
     sql.runScript("DROP TABLE tool_index");
   }

@@ -101,15 +101,6 @@ constexpr std::string_view kDashboardAccessTables =
     "CREATE TABLE IF NOT EXISTS sign_in_failures (address TEXT PRIMARY KEY, window_start_ms BIGINT NOT NULL, "
     "failures INTEGER NOT NULL, locked_until_ms BIGINT NOT NULL)";
 
-bool sessionsHaveLoginDetailId(SqlConnection& sql) {
-  if (sql.dialect() == SqlDialect::Sqlite) {
-    return !sql.run("SELECT 1 FROM pragma_table_info('sessions') WHERE name = 'login_detail_id'").rows.empty();
-  }
-  return !sql.run("SELECT 1 FROM information_schema.columns WHERE table_schema = current_schema() "
-                  "AND table_name = 'sessions' AND column_name = 'login_detail_id'")
-              .rows.empty();
-}
-
 }  // namespace
 
 void upgradeSchema(SqlConnection& sql) {
@@ -117,7 +108,7 @@ void upgradeSchema(SqlConnection& sql) {
   const bool sqlite = sql.dialect() == SqlDialect::Sqlite;
   sql.runScript(sqlite ? "BEGIN IMMEDIATE" : "BEGIN; SELECT pg_advisory_xact_lock(7243110);");
   try {
-    if (!sessionsHaveLoginDetailId(sql)) sql.runScript(kLoginDetailIdUpgrade);
+    if (!hasColumn(sql, "sessions", "login_detail_id")) sql.runScript(kLoginDetailIdUpgrade);
     for (const auto& [name, statement] : kSessionIndexes) addIndexIfMissing(sql, name, statement);
     sql.runScript(kServiceHealthTable);
     sql.runScript(kDashboardAccessTables);
