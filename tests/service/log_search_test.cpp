@@ -6,7 +6,7 @@
 
 #include <random>
 
-#include "service_test_support.h"
+#include "store_test_support.h"
 #include "store/dashboard_queries.h"
 #include "store/sql_connection.h"
 #include "store/store_location.h"
@@ -28,15 +28,8 @@ const char* kTerms[] = {"render", "RENDER", "ndE", "checksum mismatch", "CHECKSU
                         "%", "a_b", "_", "\\sl", "\"quo", "zzz", "x", "ti", "out tim", "er dr", "检"};
 const char* kTools[] = {"Alpha", "Beta", "绘图"};
 
-class LogSearchTest : public testing::TestWithParam<Backend> {
+class LogSearchTest : public StoreTest {
  protected:
-  void SetUp() override {
-    service_ = std::make_unique<RunningService>(GetParam());
-    if (service_->skipped()) GTEST_SKIP() << "no PostgreSQL server for this run";
-    service_->terminate();
-    database_ = service::StoreLocation::parse(service_->store()).open(true);
-  }
-
   // Lines at random times, or `inOrder` as they arrive: in time order but for up to an hour.
   void writeRandom(int lines, unsigned seed, bool inOrder = false) {
     std::mt19937 random(seed);
@@ -123,9 +116,6 @@ class LogSearchTest : public testing::TestWithParam<Backend> {
     EXPECT_NO_THROW(database_->sqlConnection()->runScript("INSERT INTO log_text (log_text) VALUES ('integrity-check')"))
         << when;
   }
-
-  std::unique_ptr<RunningService> service_;
-  std::unique_ptr<service::Database> database_;
 };
 
 TEST_P(LogSearchTest, FindsWhatThePlainScanFindsThroughIndexingAndRemovals) {

@@ -118,13 +118,6 @@ const char* kFunctions[] = {"Print", "Save", "Export"};
 
 }  // namespace
 
-void TallyTest::SetUp() {
-  service_ = std::make_unique<RunningService>(GetParam());
-  if (service_->skipped()) GTEST_SKIP() << "no PostgreSQL server for this run";
-  service_->terminate();
-  database_ = service::StoreLocation::parse(service_->store()).open(true);
-}
-
 void TallyTest::writeRandom(std::int64_t from, std::int64_t days, int sessions, int lines, int answers) {
   std::mt19937 random(17);
   const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };

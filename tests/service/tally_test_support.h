@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "service_test_support.h"
+#include "store_test_support.h"
 #include "store/database.h"
 #include "store/dashboard_queries.h"
 #include "store/sql_connection.h"
@@ -31,10 +31,8 @@ void expectTalliesMatchRecords(service::SqlConnection& sql, const std::string& w
 // The side table by tool holds exactly the log lines up to its mark.
 void expectToolIndexMatchesLines(service::SqlConnection& sql, const std::string& where);
 
-class TallyTest : public testing::TestWithParam<Backend> {
+class TallyTest : public StoreTest {
  protected:
-  void SetUp() override;
-
   // Records at random moments from `from` on, written the way ingestion does,
   // in transactions of random size.
   void writeRandom(std::int64_t from, std::int64_t days, int sessions, int lines, int answers);
@@ -42,9 +40,6 @@ class TallyTest : public testing::TestWithParam<Backend> {
   std::vector<std::pair<std::string, std::string>> keys(const std::string& column, const std::string& table);
   // Every figure of the dashboard for `query` at `now` against a direct count.
   void compare(const std::string& query, std::int64_t now);
-
-  std::unique_ptr<RunningService> service_;
-  std::unique_ptr<service::Database> database_;
 };
 
 }  // namespace zandle::servicetest

@@ -6,7 +6,7 @@
 
 #include <random>
 
-#include "service_test_support.h"
+#include "store_test_support.h"
 #include "store/dashboard_queries.h"
 #include "store/sql_connection.h"
 #include "store/store_location.h"
@@ -24,15 +24,8 @@ constexpr std::size_t kPage = 51;
 // "Rare" has few lines, "Idle" none.
 const char* kTools[] = {"Alpha", "Beta", "绘图", "Alpha", "Beta", "Alpha", "Rare"};
 
-class ToolIndexTest : public testing::TestWithParam<Backend> {
+class ToolIndexTest : public StoreTest {
  protected:
-  void SetUp() override {
-    service_ = std::make_unique<RunningService>(GetParam());
-    if (service_->skipped()) GTEST_SKIP() << "no PostgreSQL server for this run";
-    service_->terminate();
-    database_ = service::StoreLocation::parse(service_->store()).open(true);
-  }
-
   service::SqlConnection& sql() { return *database_->sqlConnection(); }
 
   // Lines about in time order, up to a day early or late; now and then the side
@@ -112,8 +105,6 @@ class ToolIndexTest : public testing::TestWithParam<Backend> {
   std::int64_t number(const std::string& query) { return std::stoll(sql().run(query).rows.at(0).at(0).value_or("0")); }
   std::int64_t mark() { return number("SELECT done_id FROM tool_index"); }
 
-  std::unique_ptr<RunningService> service_;
-  std::unique_ptr<service::Database> database_;
   int written_ = 0;
 };
 
