@@ -138,8 +138,9 @@ TEST_F(TrendsTest, DaysBeginAtMidnightInTheChosenTimeZoneSummerTimeIncluded) {
 
 TEST_F(TrendsTest, ActiveUsersPerDayWeekAndMonth) {
   const std::int64_t t = now();
+  // User 1 twice on one day: at one moment, so that no midnight falls between them.
   session(t - kHour, 1);
-  session(t - 2 * kHour, 1);
+  session(t - kHour, 1);
   session(t - 2 * kDay, 2);
   session(t - 10 * kDay, 3);
   session(t - 10 * kDay, 1);
