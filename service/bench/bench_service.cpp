@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/quiet_machine.h"
 #include "client/core/wire_protocol.h"
 #include "testkit/keep_alive_client.h"
 #include "testkit/raw_http.h"
@@ -40,6 +41,7 @@ struct Settings {
   std::vector<Sending> modes{Sending::NewConnections, Sending::KeepAlive};
   std::vector<bool> accessLog{false};  // each store without and/or with --access-log
   std::string compareBinary;  // another build, measured beside this one
+  double settleSeconds = 10;  // longest wait for a quiet machine before a run
 };
 
 const char* describe(Sending mode) {
@@ -69,6 +71,7 @@ struct Target {
   std::vector<Measurement> totals;  // one per mode
   std::size_t baseline = 0;  // the "none" target its figures are compared with
   std::string binary;
+  double catchUpCpu = 0;  // CPU seconds it spent while the machine settled after runs
 };
 
 Measurement runLoad(std::uint16_t port, const Settings& settings, Sending mode) {
@@ -125,7 +128,7 @@ std::string defaultServiceBinary(const char* self) {
 constexpr const char* kUsage =
     "usage: zandle-bench-service [--seconds S] [--rounds R] [--connections N] [--mode new|keep-alive|both]\n"
     "                            [--access-log off|on|both] [--postgres URL] [--service PATH]\n"
-    "                            [--compare-service PATH]\n"
+    "                            [--compare-service PATH] [--settle S]\n"
     "  --seconds S       length of one measured run, 0.2 to 60 (default 4)\n"
     "  --rounds R        runs per store and way of sending, 1 to 20 (default 3)\n"
     "  --connections N   concurrent simulated clients, 1 to 512 (default 32)\n"
@@ -136,6 +139,9 @@ constexpr const char* kUsage =
     "  --postgres URL    also measure a PostgreSQL store (libpq URL)\n"
     "  --service PATH    the zandle-service binary (default: beside this program)\n"
     "  --compare-service PATH  another build of zandle-service, measured beside it\n"
+    "  --settle S        before each run, wait up to S seconds (0 to 300, default 10) for the\n"
+    "                    machine to go quiet, so that work one service left for its idle time\n"
+    "                    does not slow the next store's run\n"
     "Starts the service with each store (none, SQLite, PostgreSQL if given) and prints WriteLog\n"
     "reports per second and latency side by side, with the ratios to the store that keeps nothing.\n";
 
@@ -150,12 +156,22 @@ Settings parseSettings(int argc, char** argv) {
     const std::string flag = argv[i];
     if (i + 1 == argc) throw UsageError("option " + flag + " needs a value");
     const std::string value = argv[i + 1];
+    const auto number = [&](auto convert) {
+      try {
+        return convert(value);
+      } catch (const std::logic_error&) {  // stoi's and stod's invalid_argument and out_of_range
+        throw UsageError("option " + flag + " needs a number, not \"" + value + "\"");
+      }
+    };
+    const auto integer = [](const std::string& text) { return std::stoi(text); };
+    const auto real = [](const std::string& text) { return std::stod(text); };
     if (flag == "--service") settings.serviceBinary = value;
-    else if (flag == "--connections") settings.connections = std::clamp(std::stoi(value), 1, 512);
-    else if (flag == "--seconds") settings.seconds = std::clamp(std::stod(value), 0.2, 60.0);
-    else if (flag == "--rounds") settings.rounds = std::clamp(std::stoi(value), 1, 20);
+    else if (flag == "--connections") settings.connections = std::clamp(number(integer), 1, 512);
+    else if (flag == "--seconds") settings.seconds = std::clamp(number(real), 0.2, 60.0);
+    else if (flag == "--rounds") settings.rounds = std::clamp(number(integer), 1, 20);
     else if (flag == "--postgres") settings.postgresUrl = value;
     else if (flag == "--compare-service") settings.compareBinary = value;
+    else if (flag == "--settle") settings.settleSeconds = std::clamp(number(real), 0.0, 300.0);
     else if (flag == "--access-log" && value == "off") settings.accessLog = {false};
     else if (flag == "--access-log" && value == "on") settings.accessLog = {true};
     else if (flag == "--access-log" && value == "both") settings.accessLog = {false, true};
@@ -180,7 +196,7 @@ int main(int argc, char** argv) {
     Settings settings;
     try {
       settings = parseSettings(argc, argv);
-    } catch (const std::logic_error& error) {  // UsageError, and std::stoi's invalid_argument and out_of_range
+    } catch (const UsageError& error) {
       std::cerr << "zandle-bench-service: " << error.what() << "\n" << kUsage;
       return 2;
     }
@@ -217,9 +233,20 @@ int main(int argc, char** argv) {
       runLoad(target.process->port(), warmUp, settings.modes.front());
     }
     // Rounds alternate between the stores and the modes so that drift of the machine hits all alike.
+    // Each run starts on a quiet machine: what a service leaves for its idle
+    // time is not charged to the store measured after it.
+    double settling = 0;
     for (int round = 0; round < settings.rounds; ++round) {
       for (std::size_t m = 0; m < settings.modes.size(); ++m) {
-        for (auto& target : targets) add(target.totals[m], runLoad(target.process->port(), settings, settings.modes[m]));
+        for (auto& target : targets) {
+          std::vector<double> before;
+          for (const auto& each : targets) before.push_back(zandle::bench::processCpuSeconds(each.process->pid()));
+          settling += zandle::bench::waitUntilQuiet(settings.settleSeconds);
+          for (std::size_t i = 0; i < targets.size(); ++i) {
+            targets[i].catchUpCpu += zandle::bench::processCpuSeconds(targets[i].process->pid()) - before[i];
+          }
+          add(target.totals[m], runLoad(target.process->port(), settings, settings.modes[m]));
+        }
       }
     }
     std::vector<std::string> commitLines;
@@ -255,6 +282,9 @@ int main(int argc, char** argv) {
                     rates[base] > 0 ? rates[i] / rates[base] : 0.0, p99s[base] > 0 ? p99s[i] / p99s[base] : 0.0);
       }
     }
+    std::printf("\nwaited %.1f s in all for a quiet machine before the runs; CPU the services spent meanwhile on\n"
+                "work left from their runs (not in the figures above):\n", settling);
+    for (const auto& target : targets) std::printf("  %-46s %6.2f s\n", target.name.c_str(), target.catchUpCpu);
     std::printf("\n");
     for (std::size_t i = 0; i < targets.size(); ++i) {
       std::printf("group commit, %s, all modes: %s\n", targets[i].name.substr(0, targets[i].name.find(' ')).c_str(),
