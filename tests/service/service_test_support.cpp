@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <fstream>
+#include <thread>
 #include <unistd.h>
 
 #include "client/core/wire_protocol.h"
@@ -66,6 +67,13 @@ RunningService::RunningService(Backend backend, std::vector<std::string> extraAr
   arguments_ = {"--store", store_, "--token", std::string(kToken)};
   arguments_.insert(arguments_.end(), extraArguments.begin(), extraArguments.end());
   process_ = testkit::ServiceProcess::start(serviceBinary(), arguments_);
+}
+
+void awayFromMidnight(std::chrono::milliseconds margin) {
+  using namespace std::chrono;
+  const auto now = system_clock::now();
+  const auto midnight = floor<days>(now) + days{1};
+  if (midnight - now < margin) std::this_thread::sleep_for(midnight - now + milliseconds(50));
 }
 
 std::unique_ptr<RunningService> RunningService::sharingStoreWith(const RunningService& other) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <chrono>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -35,6 +36,10 @@ inline constexpr const char* kForgetTallies =
     "DROP TABLE IF EXISTS function_tally;";
 
 std::string backendName(const testing::TestParamInfo<Backend>& info);
+
+// Records the service stamps now and a test then reads back by UTC day must not
+// have a midnight between them: this waits out the day's last `margin`.
+void awayFromMidnight(std::chrono::milliseconds margin = std::chrono::seconds(20));
 
 // A service on a fresh store of the given kind. The store outlives restarts.
 class RunningService {
