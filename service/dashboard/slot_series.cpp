@@ -45,7 +45,9 @@ std::int64_t SlotSeries::users(TimeRange range) {
     // counts as whole when nothing is stored there yet), the rest a half hour at a time.
     const std::int64_t day = zone_.localDay(slots_[i].slotMs);
     const std::int64_t dayStart = zone_.dayStart(day), dayEnd = zone_.dayStart(day + 1);
-    if (dayStart >= from && (dayEnd <= range.toMillis || last == slots_.size() || slots_[last].slotMs >= dayEnd)) {
+    // The slot must lie within its day, or the walk below would not move on.
+    if (dayStart >= from && slots_[i].slotMs < dayEnd &&
+        (dayEnd <= range.toMillis || last == slots_.size() || slots_[last].slotMs >= dayEnd)) {
       users.merge(dayUsers(day));
       while (i < last && slots_[i].slotMs < dayEnd) ++i;
       continue;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <map>
 #include <mutex>
 
@@ -21,6 +22,8 @@ constexpr std::string_view kOffered[] = {
     "Asia/Seoul",    "Asia/Singapore",    "Asia/Kolkata",    "Asia/Dubai",       "Europe/Moscow",
     "Europe/Berlin", "Europe/Paris",      "Europe/London",   "America/Sao_Paulo", "America/New_York",
     "America/Chicago", "America/Denver",  "America/Los_Angeles", "Australia/Sydney", "Pacific/Auckland"};
+
+std::int64_t floorSeconds(std::int64_t millis) { return millis >= 0 ? millis / 1000 : (millis - 999) / 1000; }
 
 std::uint64_t bigEndian(const std::string& bytes, std::size_t at, std::size_t size) {
   std::uint64_t value = 0;
@@ -96,8 +99,7 @@ std::vector<std::string> TimeZone::offered() {
 
 std::int64_t TimeZone::offsetMillis(std::int64_t utcMillis) const {
   if (transitions_.empty()) return std::int64_t{offsets_.empty() ? initialOffset_ : offsets_.front()} * 1000;
-  const std::int64_t seconds = utcMillis >= 0 ? utcMillis / 1000 : (utcMillis - 999) / 1000;
-  const auto after = std::upper_bound(transitions_.begin(), transitions_.end(), seconds);
+  const auto after = std::upper_bound(transitions_.begin(), transitions_.end(), floorSeconds(utcMillis));
   if (after == transitions_.begin()) return std::int64_t{initialOffset_} * 1000;
   return std::int64_t{offsets_[static_cast<std::size_t>(after - transitions_.begin() - 1)]} * 1000;
 }
@@ -109,10 +111,18 @@ std::int64_t TimeZone::localDay(std::int64_t utcMillis) const {
 
 std::int64_t TimeZone::dayStart(std::int64_t localDay) const {
   const std::int64_t midnight = localDay * kMillisPerDay;
-  // The offset at the guess decides; a second round settles a change near midnight.
-  std::int64_t start = midnight - offsetMillis(midnight);
-  start = midnight - offsetMillis(start);
-  return start;
+  // The first instant whose local time reaches midnight, one stretch of a single
+  // offset at a time: clocks put back over midnight show it twice (the first
+  // counts), clocks put forward over it skip it (the day begins at the change).
+  auto next = std::upper_bound(transitions_.begin(), transitions_.end(), floorSeconds(midnight - 2 * kMillisPerDay));
+  std::int64_t from = next == transitions_.begin() ? std::numeric_limits<std::int64_t>::min() : *(next - 1) * 1000;
+  std::int64_t offset = offsetMillis(midnight - 2 * kMillisPerDay);
+  for (;; ++next) {
+    const std::int64_t start = std::max(from, midnight - offset);
+    if (next == transitions_.end() || start < *next * 1000) return start;
+    from = *next * 1000;
+    offset = std::int64_t{offsets_[static_cast<std::size_t>(next - transitions_.begin())]} * 1000;
+  }
 }
 
 std::int64_t TimeZone::hourStart(std::int64_t utcMillis) const {

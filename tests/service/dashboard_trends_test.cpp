@@ -136,6 +136,26 @@ TEST_F(TrendsTest, DaysBeginAtMidnightInTheChosenTimeZoneSummerTimeIncluded) {
   EXPECT_EQ(day("../../etc/passwd", "2024-03-11")["timeZone"], "UTC");
 }
 
+// São Paulo went from 23:59:59 on 3 November 2018 straight to 01:00 on the 4th.
+TEST_F(TrendsTest, ADayWithoutAMidnightBeginsWhenTheClocksGoForward) {
+  session(at("2018-11-04T02:30:00"));  // 23:30 on 3 November
+  session(at("2018-11-04T03:30:00"));  // 01:30 on 4 November, its first hour
+  serve();
+  const auto days = service_->exportJson("summary.json", "tz=America%2FSao_Paulo&from=2018-11-03&to=2018-11-04");
+  EXPECT_EQ(days["sessionsInPeriod"], 2);
+  ASSERT_EQ(days["days"].size(), 2u) << days["days"].dump();
+  EXPECT_EQ(days["days"][0]["day"], "2018-11-03");
+  EXPECT_EQ(days["days"][0]["sessions"], 1);
+  EXPECT_EQ(days["days"][1]["day"], "2018-11-04");
+  EXPECT_EQ(days["days"][1]["sessions"], 1);
+  const auto fourth = service_->exportJson("summary.json", "tz=America%2FSao_Paulo&from=2018-11-04&to=2018-11-04");
+  EXPECT_EQ(fourth["sessionsInPeriod"], 1);
+  EXPECT_EQ(fourth["from"], "2018-11-04");
+  EXPECT_EQ(fourth["previousPeriod"]["end"], "2018-11-04T03:00:00Z");
+  ASSERT_EQ(fourth["days"].size(), 1u) << fourth["days"].dump();
+  EXPECT_EQ(fourth["days"][0]["day"], "2018-11-04");
+}
+
 TEST_F(TrendsTest, ActiveUsersPerDayWeekAndMonth) {
   const std::int64_t t = now();
   // User 1 twice on one day: at one moment, so that no midnight falls between them.
