@@ -9,6 +9,7 @@ packages=(
   googletest
   clang libclang-rt-14-dev
   libcpp-httplib-dev libsqlite3-dev sqlite3 libpq-dev postgresql
+  tzdata
   chromium wrk python3 curl
   nlohmann-json3-dev
 )
