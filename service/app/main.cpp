@@ -39,6 +39,11 @@ constexpr std::int64_t kTextIndexSlice = 500;
 // Log lines added to the side table by tool at a time when the writer is idle.
 constexpr std::int64_t kToolIndexSlice = 8'192;
 constexpr std::chrono::microseconds kPostgresGatherWait{1000};
+// PostgreSQL's indexer makes the trigrams of new lines this often, for up to this long,
+// this many lines to a transaction.
+constexpr std::chrono::seconds kTextIndexEvery{1};
+constexpr std::chrono::milliseconds kTextIndexRun{500};
+constexpr std::int64_t kPostgresTextSlice = 8'192;
 
 // The first line of the file; errors name the file and the cause.
 std::string readTokenFile(const std::string& path) {
@@ -117,16 +122,30 @@ int serve(const ServiceOptions& options) {
     // PostgreSQL's commit costs milliseconds: a batch gathers the reports answered together first.
     writer.setGatherWait(kPostgresGatherWait);
     indexer = std::make_unique<StoreWorker>(location.open(false), StoreWorkerMode::OneByOne, "store indexer");
-    indexer->setPeriodicTask(std::chrono::hours(1), [](Database& database) {
-      if (SqlConnection* sql = database.sqlConnection()) {
+    // It also makes the lines' trigrams, so that the writer's batches do not wait for them.
+    indexer->setPeriodicTask(kTextIndexEvery, [listsDue = std::chrono::steady_clock::time_point{},
+                                               oldIndexesGone = false](Database& database) mutable {
+      SqlConnection* sql = database.sqlConnection();
+      if (!sql) return false;
+      const auto now = std::chrono::steady_clock::now();
+      bool moreText = false;
+      do {
+        database.begin();
+        moreText = database.indexText(kPostgresTextSlice);
+        database.commit();
+      } while (moreText && std::chrono::steady_clock::now() < now + kTextIndexRun);
+      if (now >= listsDue) {
         while (buildListIndex(*sql)) {
         }
-        buildTextIndex(*sql);
-        // Until the side table by tool has caught up, the index it replaces is kept, and looked at again soon
-        // (only while there is one: lines left behind by failing fills are the writer's to catch up).
-        if (!retireToolTimeIndex(*sql) && !toolIndexedUpTo(*sql) && toolTimeIndexKept(*sql)) return true;
+        listsDue = now + std::chrono::hours(1);
       }
-      return false;
+      // Until the side tables have caught up, the indexes they replace are kept, and looked at again soon.
+      if (!oldIndexesGone) {
+        const bool textIndexKept = retireRowTextIndex(*sql);
+        const bool toolIndexKept = !retireToolTimeIndex(*sql) && toolTimeIndexKept(*sql);
+        oldIndexesGone = !textIndexKept && !toolIndexKept;
+      }
+      return moreText;
     });
   }
 

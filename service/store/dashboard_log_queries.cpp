@@ -106,6 +106,73 @@ SqlResult indexedSearch(SqlConnection& sql, const LogFilter& filter, const std::
   }
 }
 
+// Newest lines a PostgreSQL search samples to choose its way, and the most
+// candidates it takes from the text index.
+constexpr std::int64_t kSampledLines = 10'000;
+constexpr std::int64_t kMostCandidates = 20'000;
+
+// Both lists' first `wanted` rows, newest first, from `offset`.
+SqlResult mergedPage(SqlResult rows, const SqlResult& more, std::size_t offset, std::size_t wanted) {
+  rows.rows.insert(rows.rows.end(), more.rows.begin(), more.rows.end());
+  std::sort(rows.rows.begin(), rows.rows.end(), comesBefore);
+  if (rows.rows.size() > wanted) rows.rows.resize(wanted);
+  rows.rows.erase(rows.rows.begin(), rows.rows.begin() + static_cast<std::ptrdiff_t>(std::min(offset, rows.rows.size())));
+  return rows;
+}
+
+// A search on PostgreSQL with its text index. The trigram index hands over
+// every candidate at once, in no order: the way for a rare term. A common one
+// is found sooner by reading the range newest first. The newest lines tell
+// which it is.
+SqlResult postgresIndexedSearch(SqlConnection& sql, const LogFilter& filter, std::int64_t indexedUpTo,
+                                std::size_t offset, std::size_t limit, std::size_t textChars) {
+  const std::string pattern = containsPattern(*filter.search);
+  const std::string matches = "lower(text) LIKE lower(?) ESCAPE '\\'";
+  const auto scan = [&] {
+    return pageRows(sql, "log_lines AS l", searchCondition(filter, Condition{}), offset, limit, textChars);
+  };
+  std::string kept = matches;
+  std::vector<SqlValue> parameters{pattern, pattern};
+  if (filter.scope.model) {
+    kept += " AND model = ?";
+    parameters.emplace_back(*filter.scope.model);
+  }
+  if (filter.level) {
+    kept += " AND level = ?";
+    parameters.emplace_back(std::int64_t{*filter.level});
+  }
+  parameters.insert(parameters.end(), {indexedUpTo, kSampledLines});
+  const SqlResult sample = sql.run("SELECT COUNT(*) FILTER (WHERE " + matches + "), COUNT(*) FILTER (WHERE " + kept +
+                                       ") FROM (SELECT text, model, level FROM log_lines WHERE id <= ? ORDER BY id "
+                                       "DESC LIMIT ?) AS newest",
+                                   parameters);
+  const double termHits = static_cast<double>(integerAt(sample.rows.at(0), 0));
+  const double keptHits = static_cast<double>(integerAt(sample.rows.at(0), 1));
+  const std::size_t wanted = offset + limit;
+  // Lines the newest-first read would go through, against the candidates the
+  // index would hand over (each costs a few lines' reading).
+  const double scanned = static_cast<double>(wanted) * kSampledLines / std::max(keptHits, 0.5);
+  const double candidates = termHits * static_cast<double>(indexedUpTo) / kSampledLines;
+  if (candidates > kMostCandidates || 4 * candidates >= scanned) return scan();
+  const SqlResult found = sql.run("SELECT id FROM log_lines_text WHERE " + matches + " AND id <= ? LIMIT ?",
+                                  {pattern, indexedUpTo, kMostCandidates + 1});
+  if (found.rows.size() > static_cast<std::size_t>(kMostCandidates)) return scan();
+  std::string ids = "{";
+  for (const Row& row : found.rows) ids += (ids.size() > 1 ? "," : "") + textAt(row, 0);
+  Condition indexed;
+  indexed.add("l.id = ANY(CAST(? AS BIGINT[]))", ids + "}");
+  const SqlResult below = pageRows(sql, "log_lines AS l", searchCondition(filter, indexed), 0, wanted, textChars);
+  // The lines past the mark by id: "+ 0" keeps them off the indexes by time and level.
+  Condition past;
+  past.add("l.id > ?", indexedUpTo);
+  past.add("l.received_ms + 0 >= ?", filter.scope.range.fromMillis);
+  past.add("l.received_ms + 0 < ?", filter.scope.range.toMillis);
+  if (filter.scope.model) past.add("l.model = ?", *filter.scope.model);
+  if (filter.level) past.add("l.level + 0 = ?", std::int64_t{*filter.level});
+  past.add("lower(l.text) LIKE lower(?) ESCAPE '\\'", pattern);
+  return mergedPage(below, pageRows(sql, "log_lines AS l", past, 0, wanted, textChars), offset, wanted);
+}
+
 }  // namespace
 
 std::vector<LogRow> DashboardQueries::logPage(const LogFilter& filter, std::size_t offset, std::size_t limit,
@@ -118,14 +185,17 @@ std::vector<LogRow> DashboardQueries::logPage(const LogFilter& filter, std::size
   if (phrase) indexedUpTo = textIndexedUpTo(*sql_);
   // A search SQLite's text index does not serve walks the tool's lines rather than the whole range.
   std::optional<SqlResult> byTool;
-  if (!filter.search || filter.search->empty() || (!indexedUpTo && sql_->dialect() == SqlDialect::Sqlite)) {
+  const bool sqlite = sql_->dialect() == SqlDialect::Sqlite;
+  if (!filter.search || filter.search->empty() || (!indexedUpTo && sqlite)) {
     byTool = toolLogPage(*sql_, filter, offset, limit, textChars);
   }
   const SqlResult found =
-      byTool        ? std::move(*byTool)
-      : indexedUpTo ? indexedSearch(*sql_, filter, *phrase, *indexedUpTo, offset, limit, textChars)
-                    : pageRows(*sql_, "log_lines AS l", logCondition(filter, within(filter.scope, "received_ms")),
-                               offset, limit, textChars);
+      byTool                  ? std::move(*byTool)
+      : indexedUpTo && sqlite ? indexedSearch(*sql_, filter, *phrase, *indexedUpTo, offset, limit, textChars)
+      : indexedUpTo           ? postgresIndexedSearch(*sql_, filter, *indexedUpTo, offset, limit, textChars)
+                              : pageRows(*sql_, "log_lines AS l",
+                                         logCondition(filter, within(filter.scope, "received_ms")), offset, limit,
+                                         textChars);
   for (const Row& row : found.rows) {
     LogRow& added = rows.emplace_back();
     added.stored = {integerAt(row, 0), lineFrom(row)};

@@ -74,6 +74,11 @@ std::vector<RemovedRecord> removeRecords(SqlConnection& sql, RecordKind kind, co
       keyValues.insert(keyValues.end(), {record.model, record.atMillis, record.id});
     }
     sql.run("DELETE FROM log_lines_by_tool WHERE (model, received_ms, id) IN (VALUES " + keys + ")", keyValues);
+    // PostgreSQL's lowered texts too, where it keeps them (SQLite's index has a trigger).
+    if (sql.dialect() == SqlDialect::Postgres &&
+        !sql.run("SELECT 1 WHERE to_regclass('log_lines_text') IS NOT NULL").rows.empty()) {
+      sql.run("DELETE FROM log_lines_text WHERE id IN (" + ids + ")", idValues);
+    }
   }
   return removed;
 }

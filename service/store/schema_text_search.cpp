@@ -10,8 +10,8 @@ namespace {
 
 // A store this small has its lines indexed at once, before the service answers.
 constexpr std::int64_t kIndexedAtStart = 50'000;
-// Searches compare lower(text): the index is on the same expression.
-constexpr const char* kPostgresTextIndex = "log_lines_text_trgm ON log_lines USING gin (lower(text) gin_trgm_ops)";
+// Stores from before the side table kept this index on log_lines.
+constexpr const char* kRowTextIndex = "log_lines_text_trgm";
 
 bool fewLines(SqlConnection& sql) {
   const SqlResult lines =
@@ -46,6 +46,21 @@ void addSqliteTextIndex(SqlConnection& sql) {
   }
 }
 
+bool postgresHas(SqlConnection& sql, std::string_view name) {
+  return !sql.run("SELECT 1 FROM pg_class WHERE relname = ? AND relnamespace = current_schema()::regnamespace",
+                  {std::string(name)})
+              .rows.empty();
+}
+
+// Lines past the text index's mark, counted up to one more than a small store has.
+std::int64_t unindexedLines(SqlConnection& sql) {
+  const SqlResult lines =
+      sql.run("SELECT COUNT(*) FROM (SELECT 1 FROM log_lines WHERE id > (SELECT done_id FROM text_index) LIMIT ?) "
+              "AS unindexed",
+              {kIndexedAtStart + 1});
+  return lines.rows.empty() || !lines.rows[0].at(0) ? kIndexedAtStart + 1 : std::stoll(*lines.rows[0].at(0));
+}
+
 // pg_trgm may be missing or not ours to create: searches then scan, as before.
 void addPostgresTextIndex(SqlConnection& sql) {
   sql.runScript("SAVEPOINT text_search");
@@ -57,12 +72,19 @@ void addPostgresTextIndex(SqlConnection& sql) {
     logWarning(std::string("log search runs without a text index (pg_trgm): ") + error.what());
     return;
   }
-  // A larger store has it built beside the requests (buildTextIndex).
-  // Only a missing one: CREATE INDEX locks the table even when the index is there.
-  if (fewLines(sql) && sql.run("SELECT 1 FROM pg_class WHERE relname = 'log_lines_text_trgm' AND "
-                               "relnamespace = current_schema()::regnamespace").rows.empty()) {
-    sql.runScript(std::string("CREATE INDEX IF NOT EXISTS ") + kPostgresTextIndex);
+  // Trigrams cost a batch of reports more than its lines: they go to a side
+  // table filled past a mark, many lines at a time. A store from before starts
+  // at mark 0 and keeps its index on log_lines until the side table has caught up.
+  if (!postgresHas(sql, "text_index")) {
+    sql.runScript("CREATE TABLE IF NOT EXISTS log_lines_text (id BIGINT PRIMARY KEY, text TEXT NOT NULL)");
+    sql.runScript("CREATE INDEX IF NOT EXISTS log_text_trgm ON log_lines_text USING gin (text gin_trgm_ops)");
+    sql.runScript("CREATE TABLE text_index (done_id BIGINT NOT NULL)");
+    sql.runScript("INSERT INTO text_index VALUES (0)");
   }
+  if (unindexedLines(sql) > kIndexedAtStart) return;
+  while (indexNewLines(sql, kIndexedAtStart)) {
+  }
+  if (postgresHas(sql, kRowTextIndex)) sql.runScript(std::string("DROP INDEX IF EXISTS ") + kRowTextIndex);
 }
 
 }  // namespace
@@ -75,19 +97,13 @@ void addTextSearch(SqlConnection& sql) {
   }
 }
 
-bool buildTextIndex(SqlConnection& sql) {
-  if (sql.dialect() != SqlDialect::Postgres) return false;
-  const SqlResult state = sql.run(
-      "SELECT (SELECT COUNT(*) FROM pg_extension WHERE extname = 'pg_trgm'), "
-      "(SELECT COUNT(*) FROM pg_index WHERE indexrelid = to_regclass('log_lines_text_trgm')), "
-      "(SELECT COUNT(*) FROM pg_index WHERE indexrelid = to_regclass('log_lines_text_trgm') AND indisvalid)");
-  const auto count = [&](std::size_t column) { return std::stoll(state.rows.at(0).at(column).value_or("0")); };
-  if (count(0) == 0 || count(2) == 1) return false;
-  // A build cut short leaves an invalid index behind: it is made again.
-  if (count(1) == 1) sql.runScript("DROP INDEX CONCURRENTLY IF EXISTS log_lines_text_trgm");
-  logInfo("store: building the text index of the log lines");
-  sql.runScript(std::string("CREATE INDEX CONCURRENTLY IF NOT EXISTS ") + kPostgresTextIndex);
-  logInfo("store: the text index of the log lines is built");
+bool retireRowTextIndex(SqlConnection& sql) {
+  if (sql.dialect() != SqlDialect::Postgres || !postgresHas(sql, kRowTextIndex)) return false;
+  // A store without pg_trgm has neither; one whose side table lags keeps it for now.
+  if (!postgresHas(sql, "text_index")) return false;
+  if (!textIndexedUpTo(sql)) return true;
+  logInfo(std::string("store: dropping index ") + kRowTextIndex + ", replaced by log_lines_text");
+  sql.runScript(std::string("DROP INDEX CONCURRENTLY IF EXISTS ") + kRowTextIndex);
   return false;
 }
 

@@ -211,7 +211,8 @@ bool SqlDatabase::deleteToolConfig(std::string_view model) {
 std::int64_t SqlDatabase::removeRecords(RecordKind kind, const RemovalFilter& filter, std::int64_t limit) {
   writePendingRecords();  // records of this transaction may be among them
   if (kind == RecordKind::LogLine && sql_->dialect() == SqlDialect::Postgres) {
-    sql_->run("SELECT pg_advisory_xact_lock_shared(?)", {kLogLinesLock});
+    sql_->run("SELECT pg_advisory_xact_lock_shared(?), pg_advisory_xact_lock_shared(?)",
+              {kLogLinesLock, kLogTextsLock});
   }
   const std::vector<RemovedRecord> removed = zandle::service::removeRecords(*sql_, kind, filter, limit);
   uncount(kind, removed);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "store/query_helpers.h"
+#include "store/tool_index.h"
 
 namespace zandle::service {
 using namespace query;
@@ -15,8 +16,31 @@ constexpr std::int64_t kMostUnindexed = 100'000;
 constexpr std::int64_t kSliceCharacters = 40'000;
 
 bool hasTextIndex(SqlConnection& sql) {
-  return sql.dialect() == SqlDialect::Sqlite &&
-         !sql.run("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'text_index'").rows.empty();
+  if (sql.dialect() == SqlDialect::Sqlite) {
+    return !sql.run("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'text_index'").rows.empty();
+  }
+  return !sql.run("SELECT 1 FROM pg_class WHERE relname = 'text_index' AND relkind = 'r' AND "
+                  "relnamespace = current_schema()::regnamespace")
+              .rows.empty();
+}
+
+// PostgreSQL: the lowered text of the lines past the mark, up to `batchRows`
+// of them and no further than the side table by tool (every line up to its
+// mark is committed), into the side table; in the caller's transaction.
+bool indexNewPostgresLines(SqlConnection& sql, std::int64_t batchRows) {
+  // A removal waits for the fill: a line removed meanwhile would leave its text behind.
+  sql.run("SELECT pg_advisory_xact_lock(?)", {kLogTextsLock});
+  const SqlResult next = sql.run(
+      "SELECT MAX(id) FROM (SELECT id FROM log_lines WHERE id > (SELECT done_id FROM text_index) AND id <= (SELECT "
+      "done_id FROM tool_index) ORDER BY id LIMIT ?) AS next_lines",
+      {batchRows});
+  if (next.rows.empty() || !next.rows[0].at(0)) return false;
+  const std::int64_t upTo = integerAt(next.rows[0], 0);
+  sql.run("INSERT INTO log_lines_text (id, text) SELECT id, lower(text) FROM log_lines WHERE id > (SELECT done_id "
+          "FROM text_index) AND id <= ?",
+          {upTo});
+  sql.run("UPDATE text_index SET done_id = ?", {upTo});
+  return true;
 }
 
 }  // namespace
@@ -45,6 +69,7 @@ std::optional<std::int64_t> textIndexedUpTo(SqlConnection& sql) {
 
 bool indexNewLines(SqlConnection& sql, std::int64_t batchRows) {
   if (!hasTextIndex(sql)) return false;
+  if (sql.dialect() == SqlDialect::Postgres) return indexNewPostgresLines(sql, batchRows);
   const SqlResult lines = sql.run(
       "SELECT id, length(text) FROM log_lines WHERE id > (SELECT done_id FROM text_index) ORDER BY id LIMIT ?",
       {batchRows});

@@ -1,12 +1,13 @@
 // The text index over log lines: SQLite keeps an FTS5 trigram table beside
-// log_lines, PostgreSQL a pg_trgm index on lower(text). A search is still
-// decided by the same LIKE as without the index: the index only finds the
-// candidates.
+// log_lines, PostgreSQL a side table of the lowered texts (log_lines_text)
+// with a pg_trgm index. A search is still decided by the same LIKE as without
+// the index: the index only finds the candidates.
 //
-// SQLite's index costs more to keep than the line itself, so it is not kept
-// by the writes: the writer adds the newest lines when no request waits, and
-// a search reads lines past the index's mark directly. Removals take lines out
-// of it in their own transaction.
+// Either index costs more to keep than the line itself, so it is not kept by
+// the writes: the writer adds the lines past its mark later, many at a time
+// (SQLite when no request waits, PostgreSQL with the side table by tool), and
+// a search reads lines past the mark directly. Removals take lines out of it
+// in their own transaction.
 #pragma once
 
 #include <cstdint>
@@ -22,18 +23,18 @@ namespace zandle::service {
 // more), or nothing when the term is too short for trigrams.
 std::optional<std::string> trigramPhrase(std::string_view term);
 
-// The last line id SQLite's text index holds, when the lines past it are few
+// The last line id the text index holds, when the lines past it are few
 // enough to be read directly; nothing otherwise (the search then scans).
 std::optional<std::int64_t> textIndexedUpTo(SqlConnection& sql);
 
-// Adds the next lines past the mark to SQLite's text index, up to `batchRows`
-// or fewer when they are long, and moves the mark on; the caller commits.
+// Adds the next lines past the mark to the text index, up to `batchRows` (on
+// SQLite fewer when they are long), and moves the mark on; the caller commits.
 // False when none were left.
 bool indexNewLines(SqlConnection& sql, std::int64_t batchRows);
 
-// PostgreSQL: builds the text index of a store too large to have it built at
-// start, without holding writes up (CONCURRENTLY, outside any transaction).
-// False once there is nothing to build.
-bool buildTextIndex(SqlConnection& sql);
+// PostgreSQL: drops the trigram index on log_lines that stores from before
+// the side table kept, once the side table has caught up (CONCURRENTLY,
+// outside any transaction). True while it is still there.
+bool retireRowTextIndex(SqlConnection& sql);
 
 }  // namespace zandle::service

@@ -18,6 +18,8 @@ namespace zandle::service {
 
 // Taken shared by a transaction that adds or removes log lines (PostgreSQL).
 inline constexpr std::int64_t kLogLinesLock = 7'243'111;
+// Taken shared by a removal of log lines, alone by a fill of PostgreSQL's text index.
+inline constexpr std::int64_t kLogTextsLock = 7'243'112;
 
 // The last line id the side table holds, when the lines past it are few
 // enough to be read directly; nothing otherwise (reads then filter log_lines).
