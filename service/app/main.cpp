@@ -39,9 +39,11 @@ constexpr std::int64_t kTextIndexSlice = 500;
 // Log lines added to the side table by tool at a time when the writer is idle.
 constexpr std::int64_t kToolIndexSlice = 8'192;
 constexpr std::chrono::microseconds kPostgresGatherWait{1000};
-// PostgreSQL's indexer makes the trigrams of new lines this often, for up to this long,
-// this many lines to a transaction.
+// PostgreSQL's indexer looks this often whether the writer's idle time has
+// left too many lines out of the text index (searches read those directly),
+// and then fills for up to this long, this many lines to a transaction.
 constexpr std::chrono::seconds kTextIndexEvery{1};
+constexpr std::int64_t kIndexerTextLag = 50'000;
 constexpr std::chrono::milliseconds kTextIndexRun{500};
 constexpr std::int64_t kPostgresTextSlice = 8'192;
 
@@ -104,15 +106,13 @@ int serve(const ServiceOptions& options) {
   StoreWorker writer(location.open(true), StoreWorkerMode::GroupCommit, "store writer");
   StoreWorker reader(location.open(false), StoreWorkerMode::OneByOne, "store reader");
   scheduleRetention(writer, {options.retainLogDays > 0 ? options.retainLogDays : options.retainDays, options.retainDays});
-  // New log lines reach the side table by tool and SQLite's text index when the
+  // New log lines reach the side table by tool and the text index when the
   // writer has nothing else to do, a slice of some milliseconds at a time.
-  writer.setIdleTask([sqlite = location.kind == StoreKind::Sqlite](Database& database) {
+  writer.setIdleTask([](Database& database) {
     bool more = database.indexToolLines(kToolIndexSlice);
-    if (sqlite) {
-      database.begin();
-      more = database.indexText(kTextIndexSlice) || more;
-      database.commit();
-    }
+    database.begin();
+    more = database.indexText(kTextIndexSlice) || more;
+    database.commit();
     return more;
   });
   // A large PostgreSQL store's indexes are built on a connection of its own,
@@ -122,18 +122,20 @@ int serve(const ServiceOptions& options) {
     // PostgreSQL's commit costs milliseconds: a batch gathers the reports answered together first.
     writer.setGatherWait(kPostgresGatherWait);
     indexer = std::make_unique<StoreWorker>(location.open(false), StoreWorkerMode::OneByOne, "store indexer");
-    // It also makes the lines' trigrams, so that the writer's batches do not wait for them.
+    // It also fills the text index when the writer has had too little idle
+    // time for it (a busy service, or a store from before the side table).
     indexer->setPeriodicTask(kTextIndexEvery, [listsDue = std::chrono::steady_clock::time_point{},
                                                oldIndexesGone = false](Database& database) mutable {
       SqlConnection* sql = database.sqlConnection();
       if (!sql) return false;
       const auto now = std::chrono::steady_clock::now();
       bool moreText = false;
-      do {
+      while (textIndexLag(*sql) > kIndexerTextLag && std::chrono::steady_clock::now() < now + kTextIndexRun) {
         database.begin();
         moreText = database.indexText(kPostgresTextSlice);
         database.commit();
-      } while (moreText && std::chrono::steady_clock::now() < now + kTextIndexRun);
+        if (!moreText) break;
+      }
       if (now >= listsDue) {
         while (buildListIndex(*sql)) {
         }

@@ -110,6 +110,7 @@ SqlResult indexedSearch(SqlConnection& sql, const LogFilter& filter, const std::
 // candidates it takes from the text index.
 constexpr std::int64_t kSampledLines = 10'000;
 constexpr std::int64_t kMostCandidates = 20'000;
+constexpr double kCandidateCost = 40;
 
 // Both lists' first `wanted` rows, newest first, from `offset`.
 SqlResult mergedPage(SqlResult rows, const SqlResult& more, std::size_t offset, std::size_t wanted) {
@@ -150,10 +151,10 @@ SqlResult postgresIndexedSearch(SqlConnection& sql, const LogFilter& filter, std
   const double keptHits = static_cast<double>(integerAt(sample.rows.at(0), 1));
   const std::size_t wanted = offset + limit;
   // Lines the newest-first read would go through, against the candidates the
-  // index would hand over (each costs a few lines' reading).
+  // index would hand over: each is a random fetch, some 40 lines' reading in order.
   const double scanned = static_cast<double>(wanted) * kSampledLines / std::max(keptHits, 0.5);
   const double candidates = termHits * static_cast<double>(indexedUpTo) / kSampledLines;
-  if (candidates > kMostCandidates || 4 * candidates >= scanned) return scan();
+  if (candidates > kMostCandidates || kCandidateCost * candidates >= scanned) return scan();
   const SqlResult found = sql.run("SELECT id FROM log_lines_text WHERE " + matches + " AND id <= ? LIMIT ?",
                                   {pattern, indexedUpTo, kMostCandidates + 1});
   if (found.rows.size() > static_cast<std::size_t>(kMostCandidates)) return scan();

@@ -29,7 +29,9 @@ bool hasTextIndex(SqlConnection& sql) {
 // mark is committed), into the side table; in the caller's transaction.
 bool indexNewPostgresLines(SqlConnection& sql, std::int64_t batchRows) {
   // A removal waits for the fill: a line removed meanwhile would leave its text behind.
-  sql.run("SELECT pg_advisory_xact_lock(?)", {kLogTextsLock});
+  // A fill already under way (the writer's or the indexer's) is left to go on alone.
+  const SqlResult locked = sql.run("SELECT pg_try_advisory_xact_lock(?)", {kLogTextsLock});
+  if (locked.rows.empty() || textAt(locked.rows[0], 0) != "t") return false;
   const SqlResult next = sql.run(
       "SELECT MAX(id) FROM (SELECT id FROM log_lines WHERE id > (SELECT done_id FROM text_index) AND id <= (SELECT "
       "done_id FROM tool_index) ORDER BY id LIMIT ?) AS next_lines",
@@ -57,14 +59,32 @@ std::optional<std::string> trigramPhrase(std::string_view term) {
   return phrase + "\"";
 }
 
-std::optional<std::int64_t> textIndexedUpTo(SqlConnection& sql) {
+namespace {
+
+struct TextMarks {
+  std::int64_t done = 0;
+  std::int64_t last = 0;
+};
+
+std::optional<TextMarks> textMarks(SqlConnection& sql) {
   if (!hasTextIndex(sql)) return std::nullopt;
   const SqlResult marks =
       sql.run("SELECT done_id, (SELECT COALESCE(MAX(id), 0) FROM log_lines) FROM text_index");
   if (marks.rows.empty()) return std::nullopt;
-  const std::int64_t done = integerAt(marks.rows[0], 0), last = integerAt(marks.rows[0], 1);
-  if (last - done > kMostUnindexed) return std::nullopt;
-  return done;
+  return TextMarks{integerAt(marks.rows[0], 0), integerAt(marks.rows[0], 1)};
+}
+
+}  // namespace
+
+std::optional<std::int64_t> textIndexedUpTo(SqlConnection& sql) {
+  const std::optional<TextMarks> marks = textMarks(sql);
+  if (!marks || marks->last - marks->done > kMostUnindexed) return std::nullopt;
+  return marks->done;
+}
+
+std::int64_t textIndexLag(SqlConnection& sql) {
+  const std::optional<TextMarks> marks = textMarks(sql);
+  return marks ? std::max<std::int64_t>(0, marks->last - marks->done) : 0;
 }
 
 bool indexNewLines(SqlConnection& sql, std::int64_t batchRows) {

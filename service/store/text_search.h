@@ -4,9 +4,9 @@
 // the index: the index only finds the candidates.
 //
 // Either index costs more to keep than the line itself, so it is not kept by
-// the writes: the writer adds the lines past its mark later, many at a time
-// (SQLite when no request waits, PostgreSQL with the side table by tool), and
-// a search reads lines past the mark directly. Removals take lines out of it
+// the writes: the writer adds the lines past its mark when no request waits
+// (PostgreSQL's indexer too, once they are many), and a search reads lines
+// past the mark directly. Removals take lines out of it
 // in their own transaction.
 #pragma once
 
@@ -26,6 +26,9 @@ std::optional<std::string> trigramPhrase(std::string_view term);
 // The last line id the text index holds, when the lines past it are few
 // enough to be read directly; nothing otherwise (the search then scans).
 std::optional<std::int64_t> textIndexedUpTo(SqlConnection& sql);
+
+// Line ids past the text index's mark (0 without an index).
+std::int64_t textIndexLag(SqlConnection& sql);
 
 // Adds the next lines past the mark to the text index, up to `batchRows` (on
 // SQLite fewer when they are long), and moves the mark on; the caller commits.

@@ -108,6 +108,8 @@ TEST_P(TallyRecoveryTest, StoresFromBeforeTheCountsAreCountedWhileTheServiceAnsw
     // The tables the counts live in and the list indexes did not exist; a session of the service before is open.
     service::StoreLocation::parse(store).open(true)->sqlConnection()->runScript(
         std::string(kForgetTallies) + "DROP TABLE log_lines_by_tool; DROP TABLE tool_index; " +
+        "DROP TABLE log_lines_text; DROP TABLE text_index; "
+        "CREATE INDEX log_lines_text_trgm ON log_lines USING gin (lower(text) gin_trgm_ops); " +
         "CREATE INDEX log_lines_by_tool_time ON log_lines (model, received_ms, id); DROP INDEX sessions_by_time; " +
         "INSERT INTO sessions (login_detail_id, uin, model, version, raw_model_name_ver, entered_ms, enter_address) "
         "VALUES (1479009046, 6, 'Painter', '2.0', '', " + std::to_string(at("2026-12-07T10:10:51")) + ", '127.0.0.1')");
@@ -169,6 +171,20 @@ TEST_P(TallyRecoveryTest, StoresFromBeforeTheCountsAreCountedWhileTheServiceAnsw
     }
     EXPECT_EQ(filled, "1 0");
     expectToolIndexMatchesLines(*database->sqlConnection(), "after filling beside the requests");
+    if (GetParam() == Backend::Postgres) {
+      // So are the lowered texts, then the trigram index on log_lines they replace goes.
+      std::string texts;
+      for (int attempt = 0; attempt < 300 && texts != "1 0 0"; ++attempt) {
+        if (attempt) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        texts = database->sqlConnection()
+                    ->run("SELECT CASE WHEN (SELECT done_id FROM text_index) = (SELECT MAX(id) FROM log_lines) "
+                          "THEN 1 ELSE 0 END || ' ' || (SELECT COUNT(*) FROM pg_class WHERE relname = "
+                          "'log_lines_text_trgm') || ' ' || (SELECT COUNT(*) FROM log_lines l FULL JOIN "
+                          "log_lines_text t ON t.id = l.id WHERE t.id IS NULL OR l.id IS NULL OR t.text <> lower(l.text))")
+                    .rows.at(0).at(0).value_or("");
+      }
+      EXPECT_EQ(texts, "1 0 0");
+    }
   }
   service_->terminate();
   database_ = service::StoreLocation::parse(store).open(true);
