@@ -106,64 +106,35 @@ SqlResult indexedSearch(SqlConnection& sql, const LogFilter& filter, const std::
   }
 }
 
-// Newest lines a PostgreSQL search samples to choose its way, and the most
-// candidates it takes from the text index.
-constexpr std::int64_t kSampledLines = 10'000;
-constexpr std::int64_t kMostCandidates = 20'000;
-constexpr double kCandidateCost = 40;
-
-// Both lists' first `wanted` rows, newest first, from `offset`.
-SqlResult mergedPage(SqlResult rows, const SqlResult& more, std::size_t offset, std::size_t wanted) {
-  rows.rows.insert(rows.rows.end(), more.rows.begin(), more.rows.end());
-  std::sort(rows.rows.begin(), rows.rows.end(), comesBefore);
-  if (rows.rows.size() > wanted) rows.rows.resize(wanted);
-  rows.rows.erase(rows.rows.begin(), rows.rows.begin() + static_cast<std::ptrdiff_t>(std::min(offset, rows.rows.size())));
-  return rows;
-}
-
-// A search on PostgreSQL with its text index. The trigram index hands over
-// every candidate at once, in no order: the way for a rare term. A common one
-// is found sooner by reading the range newest first. The newest lines tell
-// which it is.
+// A search on PostgreSQL with its text index. The side table of lowered
+// texts carries each line's time, tool and level, so the planner chooses there
+// between the trigram index (a rare term) and reading the range newest first
+// (a common one) over narrow rows; only the page's lines are read whole. The
+// lines past the mark are read by id and merged in.
 SqlResult postgresIndexedSearch(SqlConnection& sql, const LogFilter& filter, std::int64_t indexedUpTo,
                                 std::size_t offset, std::size_t limit, std::size_t textChars) {
+  if (limit == 0) return {};
+  const std::size_t wanted = offset + limit;
   const std::string pattern = containsPattern(*filter.search);
-  const std::string matches = "lower(text) LIKE lower(?) ESCAPE '\\'";
-  const auto scan = [&] {
-    return pageRows(sql, "log_lines AS l", searchCondition(filter, Condition{}), offset, limit, textChars);
-  };
-  std::string kept = matches;
-  std::vector<SqlValue> parameters{pattern, pattern};
+  std::string matching = " WHERE t.id <= ? AND t.received_ms >= ? AND t.received_ms < ?";
+  std::vector<SqlValue> parameters{limitValue(textChars + 1), indexedUpTo, filter.scope.range.fromMillis,
+                                   filter.scope.range.toMillis};
   if (filter.scope.model) {
-    kept += " AND model = ?";
+    matching += " AND t.model = ?";
     parameters.emplace_back(*filter.scope.model);
   }
   if (filter.level) {
-    kept += " AND level = ?";
+    matching += " AND t.level = ?";
     parameters.emplace_back(std::int64_t{*filter.level});
   }
-  parameters.insert(parameters.end(), {indexedUpTo, kSampledLines});
-  const SqlResult sample = sql.run("SELECT COUNT(*) FILTER (WHERE " + matches + "), COUNT(*) FILTER (WHERE " + kept +
-                                       ") FROM (SELECT text, model, level FROM log_lines WHERE id <= ? ORDER BY id "
-                                       "DESC LIMIT ?) AS newest",
-                                   parameters);
-  const double termHits = static_cast<double>(integerAt(sample.rows.at(0), 0));
-  const double keptHits = static_cast<double>(integerAt(sample.rows.at(0), 1));
-  const std::size_t wanted = offset + limit;
-  // Lines the newest-first read would go through, against the candidates the
-  // index would hand over: each is a random fetch, some 40 lines' reading in order.
-  const double scanned = static_cast<double>(wanted) * kSampledLines / std::max(keptHits, 0.5);
-  const double candidates = termHits * static_cast<double>(indexedUpTo) / kSampledLines;
-  if (candidates > kMostCandidates || kCandidateCost * candidates >= scanned) return scan();
-  const SqlResult found = sql.run("SELECT id FROM log_lines_text WHERE " + matches + " AND id <= ? LIMIT ?",
-                                  {pattern, indexedUpTo, kMostCandidates + 1});
-  if (found.rows.size() > static_cast<std::size_t>(kMostCandidates)) return scan();
-  std::string ids = "{";
-  for (const Row& row : found.rows) ids += (ids.size() > 1 ? "," : "") + textAt(row, 0);
-  Condition indexed;
-  indexed.add("l.id = ANY(CAST(? AS BIGINT[]))", ids + "}");
-  const SqlResult below = pageRows(sql, "log_lines AS l", searchCondition(filter, indexed), 0, wanted, textChars);
-  // The lines past the mark by id: "+ 0" keeps them off the indexes by time and level.
+  matching += " AND t.text LIKE lower(?) ESCAPE '\\'";
+  parameters.insert(parameters.end(), {pattern, limitValue(wanted)});
+  SqlResult rows = sql.run(
+      "SELECT l.id, l.uin, l.level, l.model, l.version, substr(l.text, 1, ?), l.received_ms, l.address FROM "
+      "(SELECT t.id FROM log_lines_text AS t" + matching +
+          " ORDER BY t.received_ms DESC, t.id DESC LIMIT ?) AS c JOIN log_lines AS l ON l.id = c.id",
+      parameters);
+  // "+ 0" keeps the lines past the mark read by id, not the range by time or level.
   Condition past;
   past.add("l.id > ?", indexedUpTo);
   past.add("l.received_ms + 0 >= ?", filter.scope.range.fromMillis);
@@ -171,7 +142,12 @@ SqlResult postgresIndexedSearch(SqlConnection& sql, const LogFilter& filter, std
   if (filter.scope.model) past.add("l.model = ?", *filter.scope.model);
   if (filter.level) past.add("l.level + 0 = ?", std::int64_t{*filter.level});
   past.add("lower(l.text) LIKE lower(?) ESCAPE '\\'", pattern);
-  return mergedPage(below, pageRows(sql, "log_lines AS l", past, 0, wanted, textChars), offset, wanted);
+  const SqlResult newer = pageRows(sql, "log_lines AS l", past, 0, wanted, textChars);
+  rows.rows.insert(rows.rows.end(), newer.rows.begin(), newer.rows.end());
+  std::sort(rows.rows.begin(), rows.rows.end(), comesBefore);
+  if (rows.rows.size() > wanted) rows.rows.resize(wanted);
+  rows.rows.erase(rows.rows.begin(), rows.rows.begin() + static_cast<std::ptrdiff_t>(std::min(offset, rows.rows.size())));
+  return rows;
 }
 
 }  // namespace

@@ -76,8 +76,11 @@ void addPostgresTextIndex(SqlConnection& sql) {
   // table filled past a mark, many lines at a time. A store from before starts
   // at mark 0 and keeps its index on log_lines until the side table has caught up.
   if (!postgresHas(sql, "text_index")) {
-    sql.runScript("CREATE TABLE IF NOT EXISTS log_lines_text (id BIGINT PRIMARY KEY, text TEXT NOT NULL)");
+    // With each line's time, tool and level a search is decided here, over narrow rows.
+    sql.runScript("CREATE TABLE IF NOT EXISTS log_lines_text (id BIGINT PRIMARY KEY, received_ms BIGINT NOT NULL, "
+                  "model TEXT NOT NULL, level INTEGER NOT NULL, text TEXT NOT NULL)");
     sql.runScript("CREATE INDEX IF NOT EXISTS log_text_trgm ON log_lines_text USING gin (text gin_trgm_ops)");
+    sql.runScript("CREATE INDEX IF NOT EXISTS log_text_by_time ON log_lines_text (received_ms, id)");
     sql.runScript("CREATE TABLE text_index (done_id BIGINT NOT NULL)");
     sql.runScript("INSERT INTO text_index VALUES (0)");
   }

@@ -38,8 +38,8 @@ bool indexNewPostgresLines(SqlConnection& sql, std::int64_t batchRows) {
       {batchRows});
   if (next.rows.empty() || !next.rows[0].at(0)) return false;
   const std::int64_t upTo = integerAt(next.rows[0], 0);
-  sql.run("INSERT INTO log_lines_text (id, text) SELECT id, lower(text) FROM log_lines WHERE id > (SELECT done_id "
-          "FROM text_index) AND id <= ?",
+  sql.run("INSERT INTO log_lines_text (id, received_ms, model, level, text) SELECT id, received_ms, model, level, "
+          "lower(text) FROM log_lines WHERE id > (SELECT done_id FROM text_index) AND id <= ?",
           {upTo});
   sql.run("UPDATE text_index SET done_id = ?", {upTo});
   return true;

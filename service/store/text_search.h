@@ -1,5 +1,6 @@
 // The text index over log lines: SQLite keeps an FTS5 trigram table beside
-// log_lines, PostgreSQL a side table of the lowered texts (log_lines_text)
+// log_lines, PostgreSQL a side table of the lowered texts with their lines' time,
+// tool and level (log_lines_text)
 // with a pg_trgm index. A search is still decided by the same LIKE as without
 // the index: the index only finds the candidates.
 //
