@@ -81,6 +81,8 @@ void addPostgresTextIndex(SqlConnection& sql) {
                   "model TEXT NOT NULL, level INTEGER NOT NULL, text TEXT NOT NULL)");
     sql.runScript("CREATE INDEX IF NOT EXISTS log_text_trgm ON log_lines_text USING gin (text gin_trgm_ops)");
     sql.runScript("CREATE INDEX IF NOT EXISTS log_text_by_time ON log_lines_text (received_ms, id)");
+    // A level's lines newest first: recent errors with a term.
+    sql.runScript("CREATE INDEX IF NOT EXISTS log_text_by_level_time ON log_lines_text (level, received_ms, id)");
     sql.runScript("CREATE TABLE text_index (done_id BIGINT NOT NULL)");
     sql.runScript("INSERT INTO text_index VALUES (0)");
   }
