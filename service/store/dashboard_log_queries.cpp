@@ -65,6 +65,14 @@ bool comesBefore(const Row& a, const Row& b) {
   return aTime != bTime ? aTime > bTime : integerAt(a, 0) > integerAt(b, 0);
 }
 
+// Adds `more` to the rows, newest first, and keeps the page: `wanted` rows from the top, less the `offset` first.
+void mergeIntoPage(SqlResult& rows, const SqlResult& more, std::size_t offset, std::size_t wanted) {
+  rows.rows.insert(rows.rows.end(), more.rows.begin(), more.rows.end());
+  std::sort(rows.rows.begin(), rows.rows.end(), comesBefore);
+  if (rows.rows.size() > wanted) rows.rows.resize(wanted);
+  rows.rows.erase(rows.rows.begin(), rows.rows.begin() + static_cast<std::ptrdiff_t>(std::min(offset, rows.rows.size())));
+}
+
 // A search on SQLite with a text index: the index's newest candidates and the
 // lines past its mark, more candidates while they hold too few for the page.
 // Lines arrive about, not exactly, in id order: older ones the walk did not
@@ -97,11 +105,8 @@ SqlResult indexedSearch(SqlConnection& sql, const LogFilter& filter, const std::
     older.add("l.received_ms > ?", integerAt(top.rows.back(), 6));
     // "+": the id bound must not lead the search away from the time indexes.
     older.add("+l.id < ?", integerAt(walked.rows.at(0), 1));
-    const SqlResult missed = pageRows(sql, "log_lines AS l", searchCondition(filter, older), 0, wanted, textChars);
-    top.rows.insert(top.rows.end(), missed.rows.begin(), missed.rows.end());
-    std::sort(top.rows.begin(), top.rows.end(), comesBefore);
-    top.rows.resize(wanted);
-    top.rows.erase(top.rows.begin(), top.rows.begin() + static_cast<std::ptrdiff_t>(offset));
+    mergeIntoPage(top, pageRows(sql, "log_lines AS l", searchCondition(filter, older), 0, wanted, textChars), offset,
+                  wanted);
     return top;
   }
 }
@@ -142,11 +147,7 @@ SqlResult postgresIndexedSearch(SqlConnection& sql, const LogFilter& filter, std
   if (filter.scope.model) past.add("l.model = ?", *filter.scope.model);
   if (filter.level) past.add("l.level + 0 = ?", std::int64_t{*filter.level});
   past.add("lower(l.text) LIKE lower(?) ESCAPE '\\'", pattern);
-  const SqlResult newer = pageRows(sql, "log_lines AS l", past, 0, wanted, textChars);
-  rows.rows.insert(rows.rows.end(), newer.rows.begin(), newer.rows.end());
-  std::sort(rows.rows.begin(), rows.rows.end(), comesBefore);
-  if (rows.rows.size() > wanted) rows.rows.resize(wanted);
-  rows.rows.erase(rows.rows.begin(), rows.rows.begin() + static_cast<std::ptrdiff_t>(std::min(offset, rows.rows.size())));
+  mergeIntoPage(rows, pageRows(sql, "log_lines AS l", past, 0, wanted, textChars), offset, wanted);
   return rows;
 }
 

@@ -31,6 +31,20 @@ inline std::int64_t limitValue(std::size_t limit) {
   return static_cast<std::int64_t>(std::min<std::size_t>(limit, INT64_MAX));
 }
 
+// A side table's mark (the last line id it holds) and the newest line id.
+struct LineMarks {
+  std::int64_t done = 0;
+  std::int64_t last = 0;
+};
+
+// `markTable` holds the mark in its one row, done_id; nothing when the row is missing.
+inline std::optional<LineMarks> lineMarks(SqlConnection& sql, std::string_view markTable) {
+  const SqlResult found = sql.run("SELECT done_id, (SELECT COALESCE(MAX(id), 0) FROM log_lines) FROM " +
+                                  std::string(markTable));
+  if (found.rows.empty()) return std::nullopt;
+  return LineMarks{integerAt(found.rows[0], 0), integerAt(found.rows[0], 1)};
+}
+
 // A (model, warning_level, functions) row of tool_config; the store keeps the
 // functions comma-joined.
 inline ToolConfig toolConfigFrom(const Row& row) {

@@ -2,6 +2,7 @@
 
 #include "store/database.h"
 #include "store/query_helpers.h"
+#include "store/schema_steps.h"
 
 namespace zandle::service {
 namespace {
@@ -75,8 +76,7 @@ std::vector<RemovedRecord> removeRecords(SqlConnection& sql, RecordKind kind, co
     }
     sql.run("DELETE FROM log_lines_by_tool WHERE (model, received_ms, id) IN (VALUES " + keys + ")", keyValues);
     // PostgreSQL's lowered texts too, where it keeps them (SQLite's index has a trigger).
-    if (sql.dialect() == SqlDialect::Postgres &&
-        !sql.run("SELECT 1 WHERE to_regclass('log_lines_text') IS NOT NULL").rows.empty()) {
+    if (sql.dialect() == SqlDialect::Postgres && hasTable(sql, "log_lines_text")) {
       sql.run("DELETE FROM log_lines_text WHERE id IN (" + ids + ")", idValues);
     }
   }

@@ -88,23 +88,28 @@ bool usable(SqlConnection& sql, const char* name) {
 }  // namespace
 
 void addIndexIfMissing(SqlConnection& sql, const char* name, const char* statement) {
-  const bool there =
-      sql.dialect() == SqlDialect::Sqlite
-          ? !sql.run("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?", {std::string(name)}).rows.empty()
-          : !sql.run("SELECT 1 FROM pg_class WHERE relname = ? AND relnamespace = current_schema()::regnamespace",
-                     {std::string(name)})
-                 .rows.empty();
-  if (!there) sql.runScript(statement);
+  if (!hasIndex(sql, name)) sql.runScript(statement);
 }
 
-bool hasTable(SqlConnection& sql, std::string_view table) {
+namespace {
+
+bool hasRelation(SqlConnection& sql, std::string_view name, const char* sqliteType, const char* postgresKinds) {
   if (sql.dialect() == SqlDialect::Sqlite) {
-    return !sql.run("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?", {std::string(table)}).rows.empty();
+    return !sql.run(std::string("SELECT 1 FROM sqlite_master WHERE type = '") + sqliteType + "' AND name = ?",
+                    {std::string(name)})
+                .rows.empty();
   }
-  return !sql.run("SELECT 1 FROM information_schema.tables WHERE table_schema = current_schema() AND table_name = ?",
-                  {std::string(table)})
+  return !sql.run(std::string("SELECT 1 FROM pg_class WHERE relname = ? AND relkind IN (") + postgresKinds +
+                      ") AND relnamespace = current_schema()::regnamespace",
+                  {std::string(name)})
               .rows.empty();
 }
+
+}  // namespace
+
+bool hasTable(SqlConnection& sql, std::string_view table) { return hasRelation(sql, table, "table", "'r', 'p'"); }
+
+bool hasIndex(SqlConnection& sql, std::string_view index) { return hasRelation(sql, index, "index", "'i', 'I'"); }
 
 bool hasColumn(SqlConnection& sql, std::string_view table, std::string_view column) {
   if (sql.dialect() == SqlDialect::Sqlite) {

@@ -11,8 +11,10 @@ namespace zandle::service {
 // Runs `statement` when the store has no index called `name`.
 void addIndexIfMissing(SqlConnection& sql, const char* name, const char* statement);
 
-// Whether the store has the table, and the table the column.
+// Whether the store has the table, the index, and the table the column.
+// Cheap enough for reads to ask as well.
 bool hasTable(SqlConnection& sql, std::string_view table);
+bool hasIndex(SqlConnection& sql, std::string_view index);
 bool hasColumn(SqlConnection& sql, std::string_view table, std::string_view column);
 
 // Indexes that let every list and export read only the rows it shows: built

@@ -46,12 +46,6 @@ void addSqliteTextIndex(SqlConnection& sql) {
   }
 }
 
-bool postgresHas(SqlConnection& sql, std::string_view name) {
-  return !sql.run("SELECT 1 FROM pg_class WHERE relname = ? AND relnamespace = current_schema()::regnamespace",
-                  {std::string(name)})
-              .rows.empty();
-}
-
 // Lines past the text index's mark, counted up to one more than a small store has.
 std::int64_t unindexedLines(SqlConnection& sql) {
   const SqlResult lines =
@@ -75,7 +69,7 @@ void addPostgresTextIndex(SqlConnection& sql) {
   // Trigrams cost a batch of reports more than its lines: they go to a side
   // table filled past a mark, many lines at a time. A store from before starts
   // at mark 0 and keeps its index on log_lines until the side table has caught up.
-  if (!postgresHas(sql, "text_index")) {
+  if (!hasTable(sql, "text_index")) {
     // With each line's time, tool and level a search is decided here, over narrow rows.
     sql.runScript("CREATE TABLE IF NOT EXISTS log_lines_text (id BIGINT PRIMARY KEY, received_ms BIGINT NOT NULL, "
                   "model TEXT NOT NULL, level INTEGER NOT NULL, text TEXT NOT NULL)");
@@ -89,7 +83,7 @@ void addPostgresTextIndex(SqlConnection& sql) {
   if (unindexedLines(sql) > kIndexedAtStart) return;
   while (indexNewLines(sql, kIndexedAtStart)) {
   }
-  if (postgresHas(sql, kRowTextIndex)) sql.runScript(std::string("DROP INDEX IF EXISTS ") + kRowTextIndex);
+  if (hasIndex(sql, kRowTextIndex)) sql.runScript(std::string("DROP INDEX IF EXISTS ") + kRowTextIndex);
 }
 
 }  // namespace
@@ -103,9 +97,9 @@ void addTextSearch(SqlConnection& sql) {
 }
 
 bool retireRowTextIndex(SqlConnection& sql) {
-  if (sql.dialect() != SqlDialect::Postgres || !postgresHas(sql, kRowTextIndex)) return false;
+  if (sql.dialect() != SqlDialect::Postgres || !hasIndex(sql, kRowTextIndex)) return false;
   // A store without pg_trgm has neither; one whose side table lags keeps it for now.
-  if (!postgresHas(sql, "text_index")) return false;
+  if (!hasTable(sql, "text_index")) return false;
   if (!textIndexedUpTo(sql)) return true;
   logInfo(std::string("store: dropping index ") + kRowTextIndex + ", replaced by log_lines_text");
   sql.runScript(std::string("DROP INDEX CONCURRENTLY IF EXISTS ") + kRowTextIndex);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "store/query_helpers.h"
+#include "store/schema_steps.h"
 #include "store/tool_index.h"
 
 namespace zandle::service {
@@ -15,14 +16,7 @@ constexpr std::int64_t kMostUnindexed = 100'000;
 // Characters indexed at most in one call (about 30 ms): at least one line.
 constexpr std::int64_t kSliceCharacters = 40'000;
 
-bool hasTextIndex(SqlConnection& sql) {
-  if (sql.dialect() == SqlDialect::Sqlite) {
-    return !sql.run("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'text_index'").rows.empty();
-  }
-  return !sql.run("SELECT 1 FROM pg_class WHERE relname = 'text_index' AND relkind = 'r' AND "
-                  "relnamespace = current_schema()::regnamespace")
-              .rows.empty();
-}
+bool hasTextIndex(SqlConnection& sql) { return hasTable(sql, "text_index"); }
 
 // PostgreSQL: the lowered text of the lines past the mark, up to `batchRows`
 // of them and no further than the side table by tool (every line up to its
@@ -61,29 +55,21 @@ std::optional<std::string> trigramPhrase(std::string_view term) {
 
 namespace {
 
-struct TextMarks {
-  std::int64_t done = 0;
-  std::int64_t last = 0;
-};
-
-std::optional<TextMarks> textMarks(SqlConnection& sql) {
+std::optional<LineMarks> textMarks(SqlConnection& sql) {
   if (!hasTextIndex(sql)) return std::nullopt;
-  const SqlResult marks =
-      sql.run("SELECT done_id, (SELECT COALESCE(MAX(id), 0) FROM log_lines) FROM text_index");
-  if (marks.rows.empty()) return std::nullopt;
-  return TextMarks{integerAt(marks.rows[0], 0), integerAt(marks.rows[0], 1)};
+  return lineMarks(sql, "text_index");
 }
 
 }  // namespace
 
 std::optional<std::int64_t> textIndexedUpTo(SqlConnection& sql) {
-  const std::optional<TextMarks> marks = textMarks(sql);
+  const std::optional<LineMarks> marks = textMarks(sql);
   if (!marks || marks->last - marks->done > kMostUnindexed) return std::nullopt;
   return marks->done;
 }
 
 std::int64_t textIndexLag(SqlConnection& sql) {
-  const std::optional<TextMarks> marks = textMarks(sql);
+  const std::optional<LineMarks> marks = textMarks(sql);
   return marks ? std::max<std::int64_t>(0, marks->last - marks->done) : 0;
 }
 

@@ -4,6 +4,7 @@
 
 #include "common/logger.h"
 #include "store/query_helpers.h"
+#include "store/schema_steps.h"
 
 namespace zandle::service {
 using namespace query;
@@ -16,31 +17,14 @@ constexpr std::int64_t kMostUnindexed = 100'000;
 constexpr std::int64_t kCaughtUp = 100'000;
 constexpr const char* kOldIndex = "log_lines_by_tool_time";
 
-struct Marks {
-  std::int64_t done = 0;
-  std::int64_t last = 0;
-};
+std::optional<LineMarks> marks(SqlConnection& sql) { return lineMarks(sql, "tool_index"); }
 
-std::optional<Marks> marks(SqlConnection& sql) {
-  const SqlResult found = sql.run("SELECT done_id, (SELECT COALESCE(MAX(id), 0) FROM log_lines) FROM tool_index");
-  if (found.rows.empty()) return std::nullopt;
-  return Marks{integerAt(found.rows[0], 0), integerAt(found.rows[0], 1)};
-}
-
-bool hasOldIndex(SqlConnection& sql) {
-  if (sql.dialect() == SqlDialect::Sqlite) {
-    return !sql.run("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?", {std::string(kOldIndex)})
-                .rows.empty();
-  }
-  return !sql.run("SELECT 1 FROM pg_class WHERE relname = ? AND relnamespace = current_schema()::regnamespace",
-                  {std::string(kOldIndex)})
-              .rows.empty();
-}
+bool hasOldIndex(SqlConnection& sql) { return hasIndex(sql, kOldIndex); }
 
 }  // namespace
 
 std::optional<std::int64_t> toolIndexedUpTo(SqlConnection& sql) {
-  const std::optional<Marks> now = marks(sql);
+  const std::optional<LineMarks> now = marks(sql);
   if (!now || now->last - now->done > kMostUnindexed) return std::nullopt;
   return now->done;
 }
@@ -66,7 +50,7 @@ bool indexToolLines(SqlConnection& sql, std::int64_t batchRows) {
 bool toolTimeIndexKept(SqlConnection& sql) { return hasOldIndex(sql); }
 
 bool retireToolTimeIndex(SqlConnection& sql) {
-  const std::optional<Marks> now = marks(sql);
+  const std::optional<LineMarks> now = marks(sql);
   if (!now || now->last - now->done > kCaughtUp || !hasOldIndex(sql)) return false;
   logInfo(std::string("store: dropping index ") + kOldIndex + ", replaced by log_lines_by_tool");
   sql.runScript(std::string(sql.dialect() == SqlDialect::Sqlite ? "DROP INDEX IF EXISTS "
