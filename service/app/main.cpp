@@ -38,7 +38,6 @@ constexpr double kLeaveFailureBurst = 10;
 constexpr std::int64_t kTextIndexSlice = 500;
 // Log lines added to the side table by tool at a time when the writer is idle.
 constexpr std::int64_t kToolIndexSlice = 8'192;
-constexpr std::chrono::microseconds kPostgresGatherWait{1000};
 // PostgreSQL's indexer looks this often whether the writer's idle time has
 // left too many lines out of the text index (searches read those directly),
 // and then fills for up to this long, this many lines to a transaction.
@@ -119,8 +118,6 @@ int serve(const ServiceOptions& options) {
   // so neither requests nor writes wait for them.
   std::unique_ptr<StoreWorker> indexer;
   if (location.kind == StoreKind::Postgres) {
-    // PostgreSQL's commit costs milliseconds: a batch gathers the reports answered together first.
-    writer.setGatherWait(kPostgresGatherWait);
     indexer = std::make_unique<StoreWorker>(location.open(false), StoreWorkerMode::OneByOne, "store indexer");
     // It also fills the text index when the writer has had too little idle
     // time for it (a busy service, or a store from before the side table).

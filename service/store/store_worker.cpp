@@ -57,11 +57,6 @@ void StoreWorker::setIdleTask(std::function<bool(Database&)> task) {
   wake_.notify_one();
 }
 
-void StoreWorker::setGatherWait(std::chrono::microseconds wait) {
-  std::lock_guard lock(mutex_);
-  gatherWait_ = wait;
-}
-
 void StoreWorker::stop() {
   {
     std::lock_guard lock(mutex_);
@@ -106,8 +101,6 @@ void StoreWorker::loop() {
     bool periodicDue = false, idleDue = false;
     {
       std::unique_lock lock(mutex_);
-      // Jobs that came while the last batch ran; the clients it answered come back beside them.
-      const std::size_t arrivedMeanwhile = queue_.size();
       const auto ready = [this] { return !queue_.empty() || stopping_ || periodicRescheduled_; };
       auto wakeAt = periodicTask_ ? nextPeriodicRun_ : std::chrono::steady_clock::time_point::max();
       // Idle work left: it waits for a pause in the jobs.
@@ -126,15 +119,10 @@ void StoreWorker::loop() {
         failureLog_.flush(true);
         return;
       }
-      // Reports answered together come back together: the batch waits a moment
-      // for them as well as for those that came meanwhile, so one commit serves
-      // them all instead of two halves taking turns.
-      const std::size_t expected = std::min(arrivedMeanwhile + lastBatch_, kMaxBatchJobs);
-      if (mode_ == StoreWorkerMode::GroupCommit && gatherWait_.count() > 0 && !queue_.empty() &&
-          queue_.size() < expected && !stopping_) {
-        wake_.wait_for(lock, gatherWait_, [&] { return queue_.size() >= expected || stopping_; });
-      }
-      lastBatch_ = std::min(queue_.size(), kMaxBatchJobs);
+      // A batch takes what came while the last one ran, without waiting for
+      // more: the clients the last one answered come back while this one
+      // commits, and two halves taking turns keep the store and the HTTP
+      // thread busy at once.
       while (!queue_.empty() && jobs.size() < kMaxBatchJobs) {
         jobs.push_back(std::move(queue_.front()));
         queue_.pop_front();

@@ -58,10 +58,6 @@ class StoreWorker {
   // hold requests up (each call does a small slice of it).
   void setIdleTask(std::function<bool(Database&)> task);
 
-  // Group commit: how long a batch smaller than the last may wait for more
-  // jobs, where a commit costs much more than the wait (none by default).
-  void setGatherWait(std::chrono::microseconds wait);
-
   // Finishes every job already submitted, then ends the thread.
   void stop();
 
@@ -93,8 +89,6 @@ class StoreWorker {
   std::function<bool(Database&)> periodicTask_;
   std::chrono::steady_clock::time_point nextPeriodicRun_;
   bool periodicRescheduled_ = false;
-  std::chrono::microseconds gatherWait_{0};
-  std::size_t lastBatch_ = 0;
   std::function<bool(Database&)> idleTask_;
   bool idleMore_ = false;  // the idle task has more to do
   std::chrono::steady_clock::time_point lastJobsAt_{};
