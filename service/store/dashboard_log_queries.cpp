@@ -11,8 +11,21 @@ namespace {
 
 using namespace query;
 
-Condition logCondition(const LogFilter& filter, Condition where) {
-  if (filter.level) where.add("level = ?", std::int64_t{*filter.level});
+// PostgreSQL's planner takes a level's lines to be spread evenly in time and,
+// for a page of one level, may walk the index by time through millions of
+// newer lines of another (a tool's burst of notices). Written as ANY, the
+// level is no constant of the order "level, time, id", which then only the
+// index by level and time gives without a sort.
+bool levelLeadsOrder(SqlDialect dialect, const LogFilter& filter) {
+  return dialect == SqlDialect::Postgres && filter.level.has_value();
+}
+
+Condition logCondition(SqlDialect dialect, const LogFilter& filter, Condition where) {
+  if (levelLeadsOrder(dialect, filter)) {
+    where.add("level = ANY(ARRAY[CAST(? AS INTEGER)])", std::int64_t{*filter.level});
+  } else if (filter.level) {
+    where.add("level = ?", std::int64_t{*filter.level});
+  }
   if (filter.search && !filter.search->empty()) {
     where.add("lower(text) LIKE lower(?) ESCAPE '\\'", containsPattern(*filter.search));
   }
@@ -38,14 +51,15 @@ constexpr std::int64_t kLongestWalk = 65'536;
 
 // The page's rows, newest first: `from` names the rows (log_lines as l), `where` their condition.
 SqlResult pageRows(SqlConnection& sql, const std::string& from, const Condition& where, std::size_t offset,
-                   std::size_t limit, std::size_t textChars) {
+                   std::size_t limit, std::size_t textChars, bool levelFirst = false) {
   // Only the start of each text leaves the database: lines may be long.
   std::vector<SqlValue> parameters{limitValue(textChars + 1)};
   parameters.insert(parameters.end(), where.parameters.begin(), where.parameters.end());
   parameters.emplace_back(limitValue(limit));
   parameters.emplace_back(limitValue(offset));
   return sql.run("SELECT l.id, l.uin, l.level, l.model, l.version, substr(l.text, 1, ?), l.received_ms, l.address "
-                 "FROM " + from + where.sql + " ORDER BY l.received_ms DESC, l.id DESC LIMIT ? OFFSET ?",
+                 "FROM " + from + where.sql + " ORDER BY " + (levelFirst ? "l.level DESC, " : "") +
+                     "l.received_ms DESC, l.id DESC LIMIT ? OFFSET ?",
                  parameters);
 }
 
@@ -172,8 +186,8 @@ std::vector<LogRow> DashboardQueries::logPage(const LogFilter& filter, std::size
       : indexedUpTo && sqlite ? indexedSearch(*sql_, filter, *phrase, *indexedUpTo, offset, limit, textChars)
       : indexedUpTo           ? postgresIndexedSearch(*sql_, filter, *indexedUpTo, offset, limit, textChars)
                               : pageRows(*sql_, "log_lines AS l",
-                                         logCondition(filter, within(filter.scope, "received_ms")), offset, limit,
-                                         textChars);
+                                         logCondition(sql_->dialect(), filter, within(filter.scope, "received_ms")),
+                                         offset, limit, textChars, levelLeadsOrder(sql_->dialect(), filter));
   for (const Row& row : found.rows) {
     LogRow& added = rows.emplace_back();
     added.stored = {integerAt(row, 0), lineFrom(row)};
@@ -210,10 +224,12 @@ std::vector<StoredLogLine> DashboardQueries::logLines(const LogFilter& filter, R
     for (const Row& row : byTool->rows) lines.push_back({integerAt(row, 0), lineFrom(row)});
     return lines;
   }
-  Condition where = logCondition(filter, after(filter.scope, "received_ms", position));
+  Condition where = logCondition(sql_->dialect(), filter, after(filter.scope, "received_ms", position));
   where.parameters.emplace_back(limitValue(limit));
+  const char* order = levelLeadsOrder(sql_->dialect(), filter) ? " ORDER BY level, received_ms, id LIMIT ?"
+                                                                : " ORDER BY received_ms, id LIMIT ?";
   for (const Row& row : sql_->run("SELECT id, uin, level, model, version, text, received_ms, address FROM log_lines" +
-                                      where.sql + " ORDER BY received_ms, id LIMIT ?",
+                                      where.sql + order,
                                   where.parameters)
                             .rows) {
     lines.push_back({integerAt(row, 0), lineFrom(row)});
