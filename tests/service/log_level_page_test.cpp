@@ -77,19 +77,10 @@ TEST_P(LogLevelPageTest, OneLevelsPagesAndWalkReadOnlyWhatTheyShowBehindABurstOf
     const service::LogFilter filter{{range_, std::nullopt}, static_cast<std::int32_t>(level), std::nullopt};
     const std::string what = "level " + std::to_string(level);
     for (const std::size_t offset : {std::size_t{0}, std::size_t{50}}) {
-      std::vector<std::int64_t> ids;
-      for (const auto& row : queries.logPage(filter, offset, kPage, 40)) ids.push_back(row.stored.id);
-      EXPECT_EQ(ids, directIds(level, true, offset, kPage)) << what << " page at " << offset;
+      EXPECT_EQ(pageIds(queries, filter, offset, kPage), directIds(level, true, offset, kPage))
+          << what << " page at " << offset;
     }
-    std::vector<std::int64_t> walked;
-    service::RowPosition position;
-    for (int pages = 0; pages < 1'000; ++pages) {
-      const auto lines = queries.logLines(filter, position, 5'000);
-      for (const auto& line : lines) walked.push_back(line.id);
-      if (lines.size() < 5'000) break;
-      position = {lines.back().line.arrival.millis, lines.back().id};
-    }
-    EXPECT_EQ(walked, directIds(level, false, 0, 1'000'000)) << what << " walked";
+    EXPECT_EQ(walkedIds(queries, filter, 5'000), directIds(level, false, 0, 1'000'000)) << what << " walked";
   }
   if (GetParam() != Backend::Postgres) return;
   // Level 0's newest lines lie behind the whole burst: a walk by time alone reads all of it.

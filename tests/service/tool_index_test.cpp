@@ -82,18 +82,10 @@ class ToolIndexTest : public StoreTest {
           const std::string what = when + ": " + tool + " level " + std::to_string(level.value_or(-1)) + " from " +
                                    std::to_string(range.fromMillis);
           for (std::size_t offset : {std::size_t{0}, std::size_t{50}, std::size_t{437}}) {
-            std::vector<std::int64_t> ids;
-            for (const auto& row : queries.logPage(filter, offset, kPage, 40)) ids.push_back(row.stored.id);
-            EXPECT_EQ(ids, directIds(filter, true, offset, kPage)) << what << " page at " << offset;
+            EXPECT_EQ(pageIds(queries, filter, offset, kPage), directIds(filter, true, offset, kPage))
+                << what << " page at " << offset;
           }
-          std::vector<std::int64_t> walked;
-          service::RowPosition position;
-          for (int pages = 0; pages < 10'000; ++pages) {
-            const auto lines = queries.logLines(filter, position, 97);
-            for (const auto& line : lines) walked.push_back(line.id);
-            if (lines.size() < 97) break;
-            position = {lines.back().line.arrival.millis, lines.back().id};
-          }
+          const std::vector<std::int64_t> walked = walkedIds(queries, filter, 97);
           EXPECT_EQ(walked, directIds(filter, false, 0, 1'000'000)) << what << " walked";
           seen += walked.size();
         }
