@@ -31,14 +31,16 @@ class CompletionQueue {
   }
   ~CompletionQueue() { ::close(eventFd); }
 
+  // Items pushed while a wake-up is pending are taken with it: one wake-up per
+  // batch of commits. (Counting what is queued instead lost one when an item
+  // came between take() and takePieces(): the reply waited for ever.)
   void push(std::uint64_t id, HttpResponse response) {
     bool first = false;
     {
       std::lock_guard lock(mutex);
       items.emplace_back(id, std::move(response));
-      first = items.size() + pieces.size() == 1;
+      first = !std::exchange(signalled, true);
     }
-    // Items pushed behind the first are taken with it: one wake-up per batch of commits.
     if (first) wake();
   }
   void pushPiece(BodyPiece piece) {
@@ -46,7 +48,7 @@ class CompletionQueue {
     {
       std::lock_guard lock(mutex);
       pieces.push_back(std::move(piece));
-      first = items.size() + pieces.size() == 1;
+      first = !std::exchange(signalled, true);
     }
     if (first) wake();
   }
@@ -58,6 +60,8 @@ class CompletionQueue {
     std::uint64_t count;
     [[maybe_unused]] auto drained = ::read(eventFd, &count, sizeof count);
     std::lock_guard lock(mutex);
+    // What comes from now on needs a wake-up of its own.
+    signalled = false;
     return std::exchange(items, {});
   }
   // After take(), which has read the wake-up.
@@ -72,6 +76,7 @@ class CompletionQueue {
   std::mutex mutex;
   std::vector<std::pair<std::uint64_t, HttpResponse>> items;
   std::vector<BodyPiece> pieces;
+  bool signalled = false;  // a wake-up written and not yet taken
 };
 
 }  // namespace zandle::service
