@@ -45,6 +45,14 @@ inline std::optional<LineMarks> lineMarks(SqlConnection& sql, std::string_view m
   return LineMarks{integerAt(found.rows[0], 0), integerAt(found.rows[0], 1)};
 }
 
+// Lines past `markTable`'s mark, counted no further than `most` (also when the row is missing).
+inline std::int64_t linesPastMark(SqlConnection& sql, std::string_view markTable, std::int64_t most) {
+  const SqlResult lines = sql.run("SELECT COUNT(*) FROM (SELECT 1 FROM log_lines WHERE id > (SELECT done_id FROM " +
+                                      std::string(markTable) + ") LIMIT ?) AS past_mark",
+                                  {most});
+  return lines.rows.empty() || !lines.rows[0].at(0) ? most : integerAt(lines.rows[0], 0);
+}
+
 // A (model, warning_level, functions) row of tool_config; the store keeps the
 // functions comma-joined.
 inline ToolConfig toolConfigFrom(const Row& row) {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/logger.h"
+#include "store/query_helpers.h"
 #include "store/text_search.h"
 
 namespace zandle::service {
@@ -13,10 +14,9 @@ constexpr std::int64_t kIndexedAtStart = 50'000;
 // Stores from before the side table kept this index on log_lines.
 constexpr const char* kRowTextIndex = "log_lines_text_trgm";
 
-bool fewLines(SqlConnection& sql) {
-  const SqlResult lines =
-      sql.run("SELECT COUNT(*) FROM (SELECT 1 FROM log_lines LIMIT ?) AS first_lines", {kIndexedAtStart + 1});
-  return !lines.rows.empty() && lines.rows[0].at(0) && std::stoll(*lines.rows[0].at(0)) <= kIndexedAtStart;
+// Few enough lines past the text index's mark to index them before the service answers.
+bool fewUnindexed(SqlConnection& sql) {
+  return query::linesPastMark(sql, "text_index", kIndexedAtStart + 1) <= kIndexedAtStart;
 }
 
 bool sqliteHas(SqlConnection& sql, std::string_view name) {
@@ -40,19 +40,10 @@ void addSqliteTextIndex(SqlConnection& sql) {
   sql.runScript("CREATE TRIGGER log_text_removed AFTER DELETE ON log_lines "
                 "WHEN old.id <= (SELECT done_id FROM text_index) BEGIN "
                 "INSERT INTO log_text (log_text, rowid, text) VALUES ('delete', old.id, old.text); END");
-  if (fewLines(sql)) {
+  if (fewUnindexed(sql)) {
     while (indexNewLines(sql, kIndexedAtStart)) {
     }
   }
-}
-
-// Lines past the text index's mark, counted up to one more than a small store has.
-std::int64_t unindexedLines(SqlConnection& sql) {
-  const SqlResult lines =
-      sql.run("SELECT COUNT(*) FROM (SELECT 1 FROM log_lines WHERE id > (SELECT done_id FROM text_index) LIMIT ?) "
-              "AS unindexed",
-              {kIndexedAtStart + 1});
-  return lines.rows.empty() || !lines.rows[0].at(0) ? kIndexedAtStart + 1 : std::stoll(*lines.rows[0].at(0));
 }
 
 // pg_trgm may be missing or not ours to create: searches then scan, as before.
@@ -80,7 +71,7 @@ void addPostgresTextIndex(SqlConnection& sql) {
     sql.runScript("CREATE TABLE text_index (done_id BIGINT NOT NULL)");
     sql.runScript("INSERT INTO text_index VALUES (0)");
   }
-  if (unindexedLines(sql) > kIndexedAtStart) return;
+  if (!fewUnindexed(sql)) return;
   while (indexNewLines(sql, kIndexedAtStart)) {
   }
   if (hasIndex(sql, kRowTextIndex)) sql.runScript(std::string("DROP INDEX IF EXISTS ") + kRowTextIndex);

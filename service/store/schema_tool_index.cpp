@@ -27,11 +27,7 @@ void addToolIndex(SqlConnection& sql) {
     sql.runScript("CREATE TABLE tool_index (done_id BIGINT NOT NULL)");
     sql.runScript("INSERT INTO tool_index VALUES (0)");
   }
-  const SqlResult lines =
-      sql.run("SELECT COUNT(*) FROM (SELECT 1 FROM log_lines WHERE id > (SELECT done_id FROM tool_index) LIMIT ?) "
-              "AS unindexed",
-              {kIndexedAtStart + 1});
-  if (lines.rows.empty() || query::integerAt(lines.rows[0], 0) > kIndexedAtStart) return;
+  if (query::linesPastMark(sql, "tool_index", kIndexedAtStart + 1) > kIndexedAtStart) return;
   while (indexToolLines(sql, kIndexedAtStart)) {
   }
   // PostgreSQL drops it CONCURRENTLY beside the requests; SQLite at once.

@@ -1,14 +1,13 @@
 // The text index over log lines: SQLite keeps an FTS5 trigram table beside
-// log_lines, PostgreSQL a side table of the lowered texts with their lines' time,
-// tool and level (log_lines_text)
-// with a pg_trgm index. A search is still decided by the same LIKE as without
-// the index: the index only finds the candidates.
+// log_lines, PostgreSQL a side table of the lowered texts with their lines'
+// time, tool and level (log_lines_text) with a pg_trgm index. A search is still
+// decided by the same LIKE as without the index: the index only finds the
+// candidates.
 //
 // Either index costs more to keep than the line itself, so it is not kept by
 // the writes: the writer adds the lines past its mark when no request waits
 // (PostgreSQL's indexer too, once they are many), and a search reads lines
-// past the mark directly. Removals take lines out of it
-// in their own transaction.
+// past the mark directly. Removals take lines out of it in their own transaction.
 #pragma once
 
 #include <cstdint>
