@@ -26,15 +26,18 @@ class LogLevelPageTest : public StoreTest {
   // Straight into log_lines (the pages read nothing else), with fresh statistics
   // for the planner; ids follow time, as they do when lines arrive.
   void writeLines() {
-    const std::string series = "WITH RECURSIVE g(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM g WHERE n < ?) ";
-    const std::string insert =
-        "INSERT INTO log_lines (uin, level, model, version, text, raw_log_info, received_ms, address) ";
-    const std::string raw = sql().dialect() == service::SqlDialect::Postgres ? "CAST('raw' AS BYTEA)" : "CAST('raw' AS BLOB)";
-    const std::string at = "CAST(? AS BIGINT) + n * CAST(? AS BIGINT)";
-    sql().run(series + insert + "SELECT 7, CASE WHEN n * 7 % 5 < 2 THEN 0 ELSE n * 7 % 10 END, 'Alpha', '1.0', 'mixed', " + raw + ", " + at + ", '10.0.0.1' FROM g",
-              {kMixed, kStart, 20 * kDay / kMixed});
-    sql().run(series + insert + "SELECT 7, 1 + n * 7 % 9, 'Beta', '1.0', 'burst', " + raw + ", " + at + ", '10.0.0.1' FROM g",
-              {kBurst, kStart + 20 * kDay, kDay / kBurst});
+    const bool postgres = sql().dialect() == service::SqlDialect::Postgres;
+    // `count` lines of `model` at `level` (an SQL expression of n), `step` ms apart from `start`.
+    const auto add = [&](std::int64_t count, const std::string& level, const std::string& model, std::int64_t start,
+                         std::int64_t step) {
+      sql().run("WITH RECURSIVE g(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM g WHERE n < ?) "
+                "INSERT INTO log_lines (uin, level, model, version, text, raw_log_info, received_ms, address) "
+                "SELECT 7, " + level + ", '" + model + "', '1.0', 'line', CAST('raw' AS " +
+                    (postgres ? "BYTEA" : "BLOB") + "), CAST(? AS BIGINT) + n * CAST(? AS BIGINT), '10.0.0.1' FROM g",
+                {count, start, step});
+    };
+    add(kMixed, "CASE WHEN n * 7 % 5 < 2 THEN 0 ELSE n * 7 % 10 END", "Alpha", kStart, 20 * kDay / kMixed);
+    add(kBurst, "1 + n * 7 % 9", "Beta", kStart + 20 * kDay, kDay / kBurst);
     sql().runScript("ANALYZE");
   }
 
