@@ -125,34 +125,78 @@ SqlResult indexedSearch(SqlConnection& sql, const LogFilter& filter, const std::
   }
 }
 
-// A search on PostgreSQL with its text index. The side table of lowered
-// texts carries each line's time, tool and level, so the planner chooses there
-// between the trigram index (a rare term) and reading the range newest first
-// (a common one) over narrow rows; only the page's lines are read whole. The
-// lines past the mark are read by id and merged in.
-SqlResult postgresIndexedSearch(SqlConnection& sql, const LogFilter& filter, std::int64_t indexedUpTo,
-                                std::size_t offset, std::size_t limit, std::size_t textChars) {
-  if (limit == 0) return {};
-  const std::size_t wanted = offset + limit;
-  const std::string pattern = containsPattern(*filter.search);
-  std::string matching = " WHERE t.id <= ? AND t.received_ms >= ? AND t.received_ms < ?";
+// The newest `wanted` candidates in the side table of lowered texts, found
+// the given way; nothing when stopped after `milliseconds`. The side table
+// carries each line's time, tool and level, so every way reads narrow rows
+// and only the page's lines are read whole.
+std::optional<SqlResult> postgresCandidates(SqlConnection& sql, const LogFilter& filter, std::int64_t indexedUpTo,
+                                            std::size_t wanted, std::size_t textChars, const SearchTry& way) {
+  const bool walk = way.way == SearchWay::Walk, index = way.way == SearchWay::Index;
+  // A walk of one tool walks the side table by tool (it holds every line up to
+  // the text index's mark); of one level, the index by level and time, as a
+  // page of one level does. Either passes over a burst of another tool or level.
+  const bool byTool = walk && filter.scope.model;
+  const std::string k = byTool ? "b." : "t.";
+  const std::string from = byTool ? "log_lines_by_tool AS b JOIN log_lines_text AS t ON t.id = b.id"
+                                  : "log_lines_text AS t";
+  // "+ 0" keeps the indexes by time and level out of a read from the trigram
+  // index, order included; a walk is kept off the trigram index, which only
+  // bitmap scans read, by the setting below. ("|| ''" would do it too, but the
+  // planner then guesses the term rare and plans a costly parallel walk.)
+  const std::string time = index ? "t.received_ms + 0" : k + "received_ms";
+  std::string matching = " WHERE " + k + "id <= ? AND " + time + " >= ? AND " + time + " < ?";
   std::vector<SqlValue> parameters{limitValue(textChars + 1), indexedUpTo, filter.scope.range.fromMillis,
                                    filter.scope.range.toMillis};
   if (filter.scope.model) {
-    matching += " AND t.model = ?";
+    matching += " AND " + k + "model = ?";
     parameters.emplace_back(*filter.scope.model);
   }
+  const bool levelFirst = walk && !byTool && filter.level;
   if (filter.level) {
-    matching += " AND t.level = ?";
+    matching += index ? " AND t.level + 0 = ?" : levelFirst ? " AND t.level = ANY(ARRAY[CAST(? AS INTEGER)])"
+                                                            : " AND " + k + "level = ?";
     parameters.emplace_back(std::int64_t{*filter.level});
   }
-  matching += " AND t.text LIKE lower(?) ESCAPE '\\'";
-  parameters.insert(parameters.end(), {pattern, limitValue(wanted)});
-  SqlResult rows = sql.run(
-      "SELECT l.id, l.uin, l.level, l.model, l.version, substr(l.text, 1, ?), l.received_ms, l.address FROM "
-      "(SELECT t.id FROM log_lines_text AS t" + matching +
-          " ORDER BY t.received_ms DESC, t.id DESC LIMIT ?) AS c JOIN log_lines AS l ON l.id = c.id",
-      parameters);
+  const std::string order = std::string(levelFirst ? "t.level DESC, " : "") + time + " DESC, " + k + "id DESC";
+  std::string candidates;
+  if (walk && way.lines > 0) {
+    // The newest lines first, then the term among them: no plan walks further.
+    parameters.insert(parameters.end(), {way.lines, containsPattern(*filter.search), limitValue(wanted)});
+    candidates = "SELECT w.id FROM (SELECT " + k + "id AS id, " + k + "received_ms AS received_ms, t.text AS text FROM " +
+                 from + matching + " ORDER BY " + order + " LIMIT ?) AS w WHERE w.text LIKE lower(?) ESCAPE '\\' "
+                 "ORDER BY w.received_ms DESC, w.id DESC LIMIT ?";
+  } else {
+    matching += " AND t.text LIKE lower(?) ESCAPE '\\'";
+    parameters.insert(parameters.end(), {containsPattern(*filter.search), limitValue(wanted)});
+    candidates = "SELECT " + k + "id AS id FROM " + from + matching + " ORDER BY " + order + " LIMIT ?";
+  }
+  const std::string statement =
+      "SELECT l.id, l.uin, l.level, l.model, l.version, substr(l.text, 1, ?), l.received_ms, l.address FROM (" +
+      candidates + ") AS c JOIN log_lines AS l ON l.id = c.id";
+  std::optional<SqlResult> rows =
+      way.way == SearchWay::Planner && way.milliseconds == 0
+          ? sql.run(statement, parameters)
+          : sql.runWithin(statement, parameters, way.milliseconds, walk ? "enable_bitmapscan = off" : "");
+  // Too few among the newest lines says nothing of the older ones.
+  if (rows && walk && way.lines > 0 && rows->rows.size() < wanted) return std::nullopt;
+  return rows;
+}
+
+// A search on PostgreSQL with its text index: the ways in turn, until one
+// finishes (the last is let finish); the lines past the mark are read by id
+// and merged in.
+SqlResult postgresIndexedSearch(SqlConnection& sql, const LogFilter& filter, std::int64_t indexedUpTo,
+                                std::size_t offset, std::size_t limit, std::size_t textChars,
+                                const std::vector<SearchTry>& tries) {
+  if (limit == 0) return {};
+  const std::size_t wanted = offset + limit;
+  std::optional<SqlResult> rows;
+  for (std::size_t i = 0; i < tries.size() && !rows; ++i) {
+    SearchTry way = tries[i];
+    if (i + 1 == tries.size()) way.milliseconds = 0;
+    rows = postgresCandidates(sql, filter, indexedUpTo, wanted, textChars, way);
+  }
+  if (!rows) rows = postgresCandidates(sql, filter, indexedUpTo, wanted, textChars, SearchTry{});
   // "+ 0" keeps the lines past the mark read by id, not the range by time or level.
   Condition past;
   past.add("l.id > ?", indexedUpTo);
@@ -160,12 +204,19 @@ SqlResult postgresIndexedSearch(SqlConnection& sql, const LogFilter& filter, std
   past.add("l.received_ms + 0 < ?", filter.scope.range.toMillis);
   if (filter.scope.model) past.add("l.model = ?", *filter.scope.model);
   if (filter.level) past.add("l.level + 0 = ?", std::int64_t{*filter.level});
-  past.add("lower(l.text) LIKE lower(?) ESCAPE '\\'", pattern);
-  mergeIntoPage(rows, pageRows(sql, "log_lines AS l", past, 0, wanted, textChars), offset, wanted);
-  return rows;
+  past.add("lower(l.text) LIKE lower(?) ESCAPE '\\'", containsPattern(*filter.search));
+  mergeIntoPage(*rows, pageRows(sql, "log_lines AS l", past, 0, wanted, textChars), offset, wanted);
+  return std::move(*rows);
 }
 
 }  // namespace
+
+std::vector<SearchTry> defaultSearchTries() {
+  // A walk finds a common term's page at once, and gets more time than the
+  // trigram index, which takes seconds for a common term, whose lines it reads all.
+  return {{SearchWay::Walk, 20, 2'048}, {SearchWay::Index, 100}, {SearchWay::Walk, 300}, {SearchWay::Index, 1'000},
+          {SearchWay::Planner, 0}};
+}
 
 std::vector<LogRow> DashboardQueries::logPage(const LogFilter& filter, std::size_t offset, std::size_t limit,
                                               std::size_t textChars) {
@@ -184,7 +235,7 @@ std::vector<LogRow> DashboardQueries::logPage(const LogFilter& filter, std::size
   const SqlResult found =
       byTool                  ? std::move(*byTool)
       : indexedUpTo && sqlite ? indexedSearch(*sql_, filter, *phrase, *indexedUpTo, offset, limit, textChars)
-      : indexedUpTo           ? postgresIndexedSearch(*sql_, filter, *indexedUpTo, offset, limit, textChars)
+      : indexedUpTo           ? postgresIndexedSearch(*sql_, filter, *indexedUpTo, offset, limit, textChars, searchTries_)
                               : pageRows(*sql_, "log_lines AS l",
                                          logCondition(sql_->dialect(), filter, within(filter.scope, "received_ms")),
                                          offset, limit, textChars, levelLeadsOrder(sql_->dialect(), filter));

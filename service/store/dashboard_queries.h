@@ -92,10 +92,28 @@ struct RowPosition {
   std::int64_t id = 0;
 };
 
+// How PostgreSQL finds a search's candidates: walking the range newest first
+// (quick for a term common among the newest lines), from the trigram index
+// (quick for a rare term), or as its planner likes, which misjudges a rare term
+// behind millions of newer lines and walks them all. Ways are tried in turn,
+// each stopped after its time (none: no limit), so a search costs about what
+// the quicker way costs.
+enum class SearchWay { Walk, Index, Planner };
+struct SearchTry {
+  SearchWay way = SearchWay::Planner;
+  std::int64_t milliseconds = 0;
+  // Walk: looks at this many of the newest lines at most (0: all), and gives
+  // nothing unless they fill the page.
+  std::int64_t lines = 0;
+};
+std::vector<SearchTry> defaultSearchTries();
+
 class DashboardQueries {
  public:
   // Without a connection ("--store none") every answer is empty.
-  explicit DashboardQueries(SqlConnection* sql) : sql_(sql) {}
+  explicit DashboardQueries(SqlConnection* sql) : sql_(sql), searchTries_(defaultSearchTries()) {}
+  // The ways a search on PostgreSQL tries; the last is let run to the end.
+  void setSearchTries(std::vector<SearchTry> tries) { searchTries_ = std::move(tries); }
 
   std::int64_t openSessions(const std::optional<std::string>& model);
   // Oldest first, from the row after `after`.
@@ -121,6 +139,7 @@ class DashboardQueries {
 
  private:
   SqlConnection* sql_;
+  std::vector<SearchTry> searchTries_;
 };
 
 }  // namespace zandle::service

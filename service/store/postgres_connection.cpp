@@ -15,6 +15,7 @@ namespace {
 using ResultHandle = std::unique_ptr<PGresult, decltype(&PQclear)>;
 
 constexpr const char* kDefaultConnectTimeoutSeconds = "10";
+constexpr std::string_view kQueryCanceled = "57014";
 
 // "?" placeholders become "$1", "$2", ...; the statements never hold "?" elsewhere.
 std::string numberedPlaceholders(std::string_view sql) {
@@ -103,6 +104,32 @@ const std::string& PostgresConnection::prepare(std::string_view sql, std::size_t
   return statementNames_.emplace(std::string(sql), name).first->second;
 }
 
+std::optional<SqlResult> PostgresConnection::collect(const pg_result* result) const {
+  const ExecStatusType status = PQresultStatus(result);
+  if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
+    const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+    if (state && std::string_view(state) == kQueryCanceled) return std::nullopt;
+    throw StoreError(std::string("statement failed: ") + (result ? PQresultErrorMessage(result) : PQerrorMessage(conn_)));
+  }
+  SqlResult out;
+  const int rows = PQntuples(result);
+  const int columns = PQnfields(result);
+  out.rows.reserve(static_cast<std::size_t>(rows));
+  for (int r = 0; r < rows; ++r) {
+    auto& row = out.rows.emplace_back();
+    for (int c = 0; c < columns; ++c) {
+      if (PQgetisnull(result, r, c)) {
+        row.emplace_back(std::nullopt);
+      } else {
+        row.emplace_back(std::string(PQgetvalue(result, r, c), static_cast<std::size_t>(PQgetlength(result, r, c))));
+      }
+    }
+  }
+  const char* changed = PQcmdTuples(const_cast<pg_result*>(result));
+  out.changedRows = changed && *changed ? std::stoll(changed) : 0;
+  return out;
+}
+
 SqlResult PostgresConnection::run(std::string_view sql, const std::vector<SqlValue>& parameters) {
   flush();
   const std::string& name = prepare(sql, parameters.size());
@@ -110,33 +137,43 @@ SqlResult PostgresConnection::run(std::string_view sql, const std::vector<SqlVal
   ResultHandle result(PQexecPrepared(conn_, name.c_str(), bound.count(), bound.values.data(), bound.lengths.data(),
                                      bound.formats.data(), 0),
                       &PQclear);
-  const ExecStatusType status = PQresultStatus(result.get());
-  if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) raise("statement failed");
-  SqlResult out;
-  const int rows = PQntuples(result.get());
-  const int columns = PQnfields(result.get());
-  out.rows.reserve(static_cast<std::size_t>(rows));
-  for (int r = 0; r < rows; ++r) {
-    auto& row = out.rows.emplace_back();
-    for (int c = 0; c < columns; ++c) {
-      if (PQgetisnull(result.get(), r, c)) {
-        row.emplace_back(std::nullopt);
-      } else {
-        row.emplace_back(std::string(PQgetvalue(result.get(), r, c),
-                                     static_cast<std::size_t>(PQgetlength(result.get(), r, c))));
-      }
-    }
+  std::optional<SqlResult> out = collect(result.get());
+  // Only an administrator's statement_timeout (or pg_cancel_backend) stops a plain statement.
+  if (!out) throw StoreError("statement failed: canceled");
+  return std::move(*out);
+}
+
+std::optional<SqlResult> PostgresConnection::runWithin(std::string_view sql, const std::vector<SqlValue>& parameters,
+                                                       std::int64_t milliseconds, std::string_view settings) {
+  flush();
+  // Its ROLLBACK would end the caller's transaction: there it runs as run() does.
+  if (PQtransactionStatus(conn_) != PQTRANS_IDLE) return run(sql, parameters);
+  const std::string& name = prepare(sql, parameters.size());
+  const BoundParameters bound(parameters);
+  // SET LOCAL: the settings end with the transaction, however the statement ends.
+  std::string begin = "BEGIN; SET LOCAL statement_timeout = " + std::to_string(std::max<std::int64_t>(0, milliseconds));
+  if (!settings.empty()) begin += "; SET LOCAL " + std::string(settings);
+  if (const auto failure = tryScript(begin)) {
+    tryScript("ROLLBACK");
+    throw StoreError("script failed: " + *failure);
   }
-  const char* changed = PQcmdTuples(result.get());
-  out.changedRows = changed && *changed ? std::stoll(changed) : 0;
-  return out;
+  ResultHandle result(PQexecPrepared(conn_, name.c_str(), bound.count(), bound.values.data(), bound.lengths.data(),
+                                     bound.formats.data(), 0),
+                      &PQclear);
+  if (const auto failure = tryScript("ROLLBACK")) throw StoreError("script failed: " + *failure);
+  return collect(result.get());
+}
+
+std::optional<std::string> PostgresConnection::tryScript(const std::string& sql) {
+  ResultHandle result(PQexec(conn_, sql.c_str()), &PQclear);
+  const ExecStatusType status = PQresultStatus(result.get());
+  if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return std::nullopt;
+  return std::string(PQerrorMessage(conn_));
 }
 
 void PostgresConnection::runScript(std::string_view sql) {
   flush();
-  ResultHandle result(PQexec(conn_, std::string(sql).c_str()), &PQclear);
-  const ExecStatusType status = PQresultStatus(result.get());
-  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) raise("script failed");
+  if (const auto failure = tryScript(std::string(sql))) throw StoreError("script failed: " + *failure);
 }
 
 void PostgresConnection::runLater(std::string_view sql, std::vector<SqlValue> parameters) {

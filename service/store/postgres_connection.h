@@ -7,6 +7,7 @@
 #include "store/sql_connection.h"
 
 struct pg_conn;
+struct pg_result;
 
 namespace zandle::service {
 
@@ -17,6 +18,8 @@ class PostgresConnection final : public SqlConnection {
 
   SqlDialect dialect() const override { return SqlDialect::Postgres; }
   SqlResult run(std::string_view sql, const std::vector<SqlValue>& parameters) override;
+  std::optional<SqlResult> runWithin(std::string_view sql, const std::vector<SqlValue>& parameters,
+                                     std::int64_t milliseconds, std::string_view settings = {}) override;
   void runScript(std::string_view sql) override;
   bool reconnect() override;
   void runLater(std::string_view sql, std::vector<SqlValue> parameters) override;
@@ -29,9 +32,13 @@ class PostgresConnection final : public SqlConnection {
     std::vector<SqlValue> parameters;
   };
   const std::string& prepare(std::string_view sql, std::size_t parameterCount);
+  // A statement's rows, or nothing when statement_timeout stopped it; throws on other failures.
+  std::optional<SqlResult> collect(const pg_result* result) const;
   // Sends the waiting statements in pipeline mode and reads their results.
   void runWaiting();
   [[noreturn]] void raise(std::string_view what) const;
+  // The connection's error message when the script fails.
+  std::optional<std::string> tryScript(const std::string& sql);
 
   std::string url_;
   pg_conn* conn_ = nullptr;

@@ -30,6 +30,14 @@ class SqlConnection {
   virtual SqlDialect dialect() const = 0;
   // Prepared once per statement text, then reused. Throws StoreError.
   virtual SqlResult run(std::string_view sql, const std::vector<SqlValue>& parameters = {}) = 0;
+  // A read as run(), in a transaction of its own with `settings` ("name =
+  // value", or none), stopped after `milliseconds` (0: no limit): nothing
+  // then. Inside a transaction, and on backends without such settings, it
+  // runs as run() does.
+  virtual std::optional<SqlResult> runWithin(std::string_view sql, const std::vector<SqlValue>& parameters,
+                                             std::int64_t /*milliseconds*/, std::string_view /*settings*/ = {}) {
+    return run(sql, parameters);
+  }
   // Several statements without parameters, for schema set-up.
   virtual void runScript(std::string_view sql) = 0;
   virtual bool reconnect() { return true; }

@@ -76,8 +76,10 @@ class LogSearchTest : public StoreTest {
     return ids;
   }
 
-  void expectSearchesAsPlain(const std::string& when) {
+  void expectSearchesAsPlain(const std::string& when,
+                             std::vector<service::SearchTry> tries = service::defaultSearchTries()) {
     service::DashboardQueries queries(database_->sqlConnection());
+    queries.setSearchTries(std::move(tries));
     const service::TimeRange all{kStart, kStart + 20 * kDay}, days{kStart + 15 * kDay, kStart + 17 * kDay};
     std::size_t found = 0;
     for (const char* term : kTerms) {
@@ -197,6 +199,53 @@ TEST_P(LogSearchTest, APostgresStoreFromBeforeMovesItsTextIndexAside) {
   EXPECT_EQ(count("SELECT done_id FROM text_index"), count("SELECT MAX(id) FROM log_lines"));
   expectIndexWhole("moved aside");
   expectSearchesAsPlain("moved aside");
+}
+
+// PostgreSQL finds a search's lines walking by time or from the trigram
+// index, trying each for a while: whichever way finishes, and after others
+// were stopped, the page is the same.
+TEST_P(LogSearchTest, EveryWayOfSearchingPostgresFindsWhatThePlainScanFinds) {
+  if (GetParam() != Backend::Postgres) GTEST_SKIP() << "SQLite's search has one way";
+  writeRandom(15'000, 11);
+  indexEverything();
+  writeRandom(500, 12);
+  using Way = service::SearchWay;
+  expectSearchesAsPlain("walking", {{Way::Walk, 0}});
+  expectSearchesAsPlain("from the trigram index", {{Way::Index, 0}});
+  expectSearchesAsPlain("as the planner likes", {{Way::Planner, 0}});
+  expectSearchesAsPlain("after ways stopped", {{Way::Walk, 1}, {Way::Index, 1}, {Way::Walk, 1}, {Way::Index, 0}});
+  // A walk over the newest few lines answers only when they fill the page.
+  expectSearchesAsPlain("after a short walk", {{Way::Walk, 0, 300}, {Way::Index, 0}});
+  expectSearchesAsPlain("a short walk last", {{Way::Walk, 0, 300}});
+}
+
+// A statement stopped for taking too long gives nothing, not a failure, and
+// leaves the connection as it was: no time limit or setting on what comes after.
+TEST_P(LogSearchTest, APostgresStatementStoppedInTimeLeavesTheConnectionAsItWas) {
+  if (GetParam() != Backend::Postgres) GTEST_SKIP() << "SQLite lets every statement finish";
+  service::SqlConnection& sql = *database_->sqlConnection();
+  const auto settings = [&] {
+    return sql.run("SELECT current_setting('statement_timeout') || current_setting('enable_bitmapscan')")
+        .rows.at(0).at(0).value_or("");
+  };
+  const std::string before = settings();
+  EXPECT_FALSE(sql.runWithin("SELECT pg_sleep(?)", {std::string("2")}, 50, "enable_bitmapscan = off").has_value());
+  EXPECT_EQ(settings(), before);
+  const auto quick = sql.runWithin("SELECT current_setting('enable_bitmapscan')", {}, 5'000, "enable_bitmapscan = off");
+  ASSERT_TRUE(quick.has_value());
+  EXPECT_EQ(quick->rows.at(0).at(0), "off");
+  EXPECT_EQ(settings(), before);
+  EXPECT_THROW(sql.runWithin("SELECT 1 / 0", {}, 5'000), service::StoreError);
+  EXPECT_THROW(sql.runWithin("SELECT 1", {}, 5'000, "no_such_setting_here = 1"), service::StoreError);
+  EXPECT_EQ(settings(), before);
+  EXPECT_EQ(sql.run("SELECT pg_sleep(0.2), 1").rows.at(0).at(1), "1");
+
+  // Inside a transaction the statement neither ends it nor is stopped.
+  database_->begin();
+  database_->insertLogLine({1, 0, "Alpha", "1.0", "kept", "kept", {kStart, "10.0.0.1"}});
+  EXPECT_TRUE(sql.runWithin("SELECT pg_sleep(0.2)", {}, 50).has_value());
+  database_->commit();
+  EXPECT_EQ(sql.run("SELECT COUNT(*) FROM log_lines WHERE text = 'kept'").rows.at(0).at(0), "1");
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, LogSearchTest, testing::Values(Backend::Sqlite, Backend::Postgres), backendName);
