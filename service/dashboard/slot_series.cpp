@@ -28,33 +28,38 @@ SlotTotals SlotSeries::totals(TimeRange range) const {
   return totals;
 }
 
-const UserSketch& SlotSeries::dayUsers(std::int64_t localDay) {
-  if (auto found = days_.find(localDay); found != days_.end()) return found->second;
-  UserSketch& users = days_[localDay];
-  const auto [first, last] = indexes({zone_.dayStart(localDay), zone_.dayStart(localDay + 1)});
-  for (std::size_t i = first; i < last; ++i) users.merge(slots_[i].users);
-  return users;
-}
-
-std::int64_t SlotSeries::users(TimeRange range) {
-  UserSketch users;
+template <typename Sketch>
+Sketch SlotSeries::merged(TimeRange range, Sketch SlotTally::*member, std::map<std::int64_t, Sketch>& days) const {
+  Sketch sketch;
   const auto [first, last] = indexes(range);
   const std::int64_t from = floorTo(range.fromMillis, kSlotMillis);
   for (std::size_t i = first; i < last;) {
-    // Whole local days from the day cache (a day that goes on past the range
-    // counts as whole when nothing is stored there yet), the rest a half hour at a time.
+    // A whole local day from the cache (a day that goes on past the range
+    // counts as whole when nothing is stored there yet).
     const std::int64_t day = zone_.localDay(slots_[i].slotMs);
     const std::int64_t dayStart = zone_.dayStart(day), dayEnd = zone_.dayStart(day + 1);
     // The slot must lie within its day, or the walk below would not move on.
     if (dayStart >= from && slots_[i].slotMs < dayEnd &&
         (dayEnd <= range.toMillis || last == slots_.size() || slots_[last].slotMs >= dayEnd)) {
-      users.merge(dayUsers(day));
-      while (i < last && slots_[i].slotMs < dayEnd) ++i;
+      auto [cached, added] = days.try_emplace(day);
+      std::size_t end = i;
+      while (end < last && slots_[end].slotMs < dayEnd) ++end;
+      if (added) {
+        const auto [dayFirst, dayLast] = indexes({dayStart, dayEnd});
+        for (std::size_t j = dayFirst; j < dayLast; ++j) cached->second.merge(slots_[j].*member);
+      }
+      sketch.merge(cached->second);
+      i = end;
       continue;
     }
-    users.merge(slots_[i].users);
+    sketch.merge(slots_[i].*member);
     ++i;
   }
+  return sketch;
+}
+
+std::int64_t SlotSeries::users(TimeRange range) {
+  const UserSketch users = merged(range, &SlotTally::users, dayUsers_);
   estimated_ = estimated_ || users.estimated();
   return users.count();
 }
@@ -65,10 +70,7 @@ SessionFigures SlotSeries::sessionFigures(TimeRange range) {
   figures.sessions = totals.sessions;
   figures.closed = totals.closed;
   figures.users = users(range);
-  LengthSketch lengths;
-  const auto [first, last] = indexes(range);
-  for (std::size_t i = first; i < last; ++i) lengths.merge(slots_[i].lengths);
-  figures.medianMillis = lengths.median();
+  figures.medianMillis = merged(range, &SlotTally::lengths, dayLengths_).median();
   return figures;
 }
 

@@ -1,5 +1,6 @@
 // A run of half-hour tallies and the figures of any stretch of it, for the
-// charts of one page; users of whole local days are merged once and reused.
+// charts of one page; users and lengths of whole local days are merged once
+// and reused.
 #pragma once
 
 #include <cstdint>
@@ -34,11 +35,15 @@ class SlotSeries {
  private:
   // Slots starting in [floor(from), to).
   std::pair<std::size_t, std::size_t> indexes(TimeRange range) const;
-  const UserSketch& dayUsers(std::int64_t localDay);
+  // The range's sketches merged: whole local days from `days`, merged once
+  // each, the rest a half hour at a time.
+  template <typename Sketch>
+  Sketch merged(TimeRange range, Sketch SlotTally::*member, std::map<std::int64_t, Sketch>& days) const;
 
   std::vector<SlotTally> slots_;
   const TimeZone& zone_;
-  std::map<std::int64_t, UserSketch> days_;
+  std::map<std::int64_t, UserSketch> dayUsers_;
+  std::map<std::int64_t, LengthSketch> dayLengths_;
   bool estimated_ = false;
 };
 
