@@ -16,6 +16,8 @@ using ResultHandle = std::unique_ptr<PGresult, decltype(&PQclear)>;
 
 constexpr const char* kDefaultConnectTimeoutSeconds = "10";
 constexpr std::string_view kQueryCanceled = "57014";
+// Type oids of the columns a binary result may hold.
+constexpr Oid kBytea = 17, kInt8 = 20, kInt2 = 21, kInt4 = 23, kText = 25;
 
 // "?" placeholders become "$1", "$2", ...; the statements never hold "?" elsewhere.
 std::string numberedPlaceholders(std::string_view sql) {
@@ -114,14 +116,34 @@ std::optional<SqlResult> PostgresConnection::collect(const pg_result* result) co
   SqlResult out;
   const int rows = PQntuples(result);
   const int columns = PQnfields(result);
+  // Binary results: integers (big-endian) written out as text, text and bytea as they are.
+  std::vector<int> integerBytes(static_cast<std::size_t>(columns), 0);
+  for (int c = 0; c < columns && PQbinaryTuples(result); ++c) {
+    const Oid type = PQftype(result, c);
+    integerBytes[static_cast<std::size_t>(c)] = type == kInt8 ? 8 : type == kInt4 ? 4 : type == kInt2 ? 2 : 0;
+    if (type != kInt8 && type != kInt4 && type != kInt2 && type != kText && type != kBytea) {
+      throw StoreError("statement failed: a binary result of type " + std::to_string(type));
+    }
+  }
   out.rows.reserve(static_cast<std::size_t>(rows));
   for (int r = 0; r < rows; ++r) {
     auto& row = out.rows.emplace_back();
+    row.reserve(static_cast<std::size_t>(columns));
     for (int c = 0; c < columns; ++c) {
+      const char* value = PQgetvalue(result, r, c);
+      const auto length = static_cast<std::size_t>(PQgetlength(result, r, c));
+      const int bytes = integerBytes[static_cast<std::size_t>(c)];
       if (PQgetisnull(result, r, c)) {
         row.emplace_back(std::nullopt);
+      } else if (bytes > 0 && length == static_cast<std::size_t>(bytes)) {
+        std::uint64_t bits = 0;
+        for (int i = 0; i < bytes; ++i) bits = bits << 8 | static_cast<unsigned char>(value[i]);
+        const std::int64_t number = bytes == 8   ? static_cast<std::int64_t>(bits)
+                                    : bytes == 4 ? static_cast<std::int32_t>(bits)
+                                                 : static_cast<std::int16_t>(bits);
+        row.emplace_back(std::to_string(number));
       } else {
-        row.emplace_back(std::string(PQgetvalue(result, r, c), static_cast<std::size_t>(PQgetlength(result, r, c))));
+        row.emplace_back(std::string(value, length));
       }
     }
   }
@@ -131,11 +153,19 @@ std::optional<SqlResult> PostgresConnection::collect(const pg_result* result) co
 }
 
 SqlResult PostgresConnection::run(std::string_view sql, const std::vector<SqlValue>& parameters) {
+  return runIn(sql, parameters, 0);
+}
+
+SqlResult PostgresConnection::runBinary(std::string_view sql, const std::vector<SqlValue>& parameters) {
+  return runIn(sql, parameters, 1);
+}
+
+SqlResult PostgresConnection::runIn(std::string_view sql, const std::vector<SqlValue>& parameters, int resultFormat) {
   flush();
   const std::string& name = prepare(sql, parameters.size());
   const BoundParameters bound(parameters);
   ResultHandle result(PQexecPrepared(conn_, name.c_str(), bound.count(), bound.values.data(), bound.lengths.data(),
-                                     bound.formats.data(), 0),
+                                     bound.formats.data(), resultFormat),
                       &PQclear);
   std::optional<SqlResult> out = collect(result.get());
   // Only an administrator's statement_timeout (or pg_cancel_backend) stops a plain statement.

@@ -18,6 +18,7 @@ class PostgresConnection final : public SqlConnection {
 
   SqlDialect dialect() const override { return SqlDialect::Postgres; }
   SqlResult run(std::string_view sql, const std::vector<SqlValue>& parameters) override;
+  SqlResult runBinary(std::string_view sql, const std::vector<SqlValue>& parameters) override;
   std::optional<SqlResult> runWithin(std::string_view sql, const std::vector<SqlValue>& parameters,
                                      std::int64_t milliseconds, std::string_view settings = {}) override;
   void runScript(std::string_view sql) override;
@@ -32,6 +33,7 @@ class PostgresConnection final : public SqlConnection {
     std::vector<SqlValue> parameters;
   };
   const std::string& prepare(std::string_view sql, std::size_t parameterCount);
+  SqlResult runIn(std::string_view sql, const std::vector<SqlValue>& parameters, int resultFormat);
   // A statement's rows, or nothing when statement_timeout stopped it; throws on other failures.
   std::optional<SqlResult> collect(const pg_result* result) const;
   // Sends the waiting statements in pipeline mode and reads their results.

@@ -30,6 +30,11 @@ class SqlConnection {
   virtual SqlDialect dialect() const = 0;
   // Prepared once per statement text, then reused. Throws StoreError.
   virtual SqlResult run(std::string_view sql, const std::vector<SqlValue>& parameters = {}) = 0;
+  // As run(), for integer, text and blob columns only, but PostgreSQL's blobs
+  // come as their bytes, not hex (its binary results).
+  virtual SqlResult runBinary(std::string_view sql, const std::vector<SqlValue>& parameters) {
+    return run(sql, parameters);
+  }
   // A read as run(), in a transaction of its own with `settings` ("name =
   // value", or none), stopped after `milliseconds` (0: no limit): nothing
   // then. Inside a transaction, and on backends without such settings, it

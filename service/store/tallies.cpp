@@ -51,7 +51,7 @@ using query::Row;
 using query::textAt;
 
 // The rows of `head` whose key columns match one of `keys`, 64 keys to a
-// statement (then powers of two, as runRows goes).
+// statement (then powers of two, as runRows goes); blobs as their bytes.
 std::vector<Row> selectByKeys(SqlConnection& sql, std::string_view head, const std::vector<std::string>& columns,
                               const std::vector<std::vector<SqlValue>>& keys) {
   constexpr std::size_t kMostKeys = 64;
@@ -69,17 +69,10 @@ std::vector<Row> selectByKeys(SqlConnection& sql, std::string_view head, const s
       statement += (i ? " OR " : "") + match;
       values.insert(values.end(), keys[done + i].begin(), keys[done + i].end());
     }
-    for (Row& row : sql.run(statement, values).rows) found.push_back(std::move(row));
+    for (Row& row : sql.runBinary(statement, values).rows) found.push_back(std::move(row));
     done += take;
   }
   return found;
-}
-
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return 0;
 }
 
 }  // namespace
@@ -96,26 +89,6 @@ std::size_t levelColumn(std::int64_t level) {
 
 std::size_t answerColumn(std::int64_t level) {
   return level >= 1 && level <= 3 ? static_cast<std::size_t>(level - 1) : kAnswerColumns - 1;
-}
-
-std::string blobBytes(SqlDialect dialect, const std::optional<std::string>& value) {
-  if (!value) return {};
-  // PostgreSQL hands bytea back as text: "\x" and two hex digits a byte.
-  if (dialect != SqlDialect::Postgres || value->size() < 2 || (*value)[0] != '\\' || (*value)[1] != 'x') return *value;
-  // A page's half hours bring megabytes of it: written in place, digits from a table.
-  static const std::array<unsigned char, 256> digits = [] {
-    std::array<unsigned char, 256> table{};
-    for (int c = 0; c < 256; ++c) {
-      table[static_cast<std::size_t>(c)] = static_cast<unsigned char>(hexValue(static_cast<char>(c)));
-    }
-    return table;
-  }();
-  std::string bytes((value->size() - 2) / 2, '\0');
-  const auto* hex = reinterpret_cast<const unsigned char*>(value->data() + 2);
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    bytes[i] = static_cast<char>(digits[hex[2 * i]] * 16 + digits[hex[2 * i + 1]]);
-  }
-  return bytes;
 }
 
 std::vector<Tallies::ToolDelta*> Tallies::toolDeltas(const std::string& model, std::int64_t millis) {
@@ -201,14 +174,14 @@ void Tallies::flush(SqlConnection& sql) {
   std::map<ToolKey, std::pair<std::string, std::string>> storedTools;
   for (const Row& row : selectByKeys(sql, "SELECT every, model, slot_ms, users, lengths FROM tool_tally",
                                      {"every", "model", "slot_ms"}, toolKeys)) {
-    storedTools[ToolKey{integerAt(row, 0), textAt(row, 1), integerAt(row, 2)}] = {
-        blobBytes(sql.dialect(), row.at(3)), blobBytes(sql.dialect(), row.at(4))};
+    storedTools[ToolKey{integerAt(row, 0), textAt(row, 1), integerAt(row, 2)}] = {row.at(3).value_or(""),
+                                                                                   row.at(4).value_or("")};
   }
   std::map<KeyedKey, std::string> storedVersions;
   for (const Row& row : selectByKeys(sql, "SELECT model, version, span, start_ms, users FROM version_tally",
                                      {"model", "version", "span", "start_ms"}, versionKeys)) {
     storedVersions[KeyedKey{textAt(row, 0), textAt(row, 1), integerAt(row, 2), integerAt(row, 3)}] =
-        blobBytes(sql.dialect(), row.at(4));
+        row.at(4).value_or("");
   }
 
   std::vector<SqlValue> rows;

@@ -72,7 +72,4 @@ class Tallies {
   std::map<KeyedKey, KeyedDelta> functions_;
 };
 
-// A blob column as its bytes, whichever store it comes from.
-std::string blobBytes(SqlDialect dialect, const std::optional<std::string>& value);
-
 }  // namespace zandle::service

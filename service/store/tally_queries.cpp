@@ -87,7 +87,8 @@ void add(LevelCounts& into, const LevelCounts& more) {
 std::vector<SlotTally> TallyQueries::slots(const std::optional<std::string>& model, TimeRange range) {
   std::vector<SlotTally> slots;
   if (!sql_) return slots;
-  const SqlResult result = sql_->run(
+  // Megabytes of sketches: as bytes, not PostgreSQL's hex.
+  const SqlResult result = sql_->runBinary(
       "SELECT slot_ms, sessions, closed, users, lengths, l0, l1, l2, l3, l4, l5, l6, l7, l8, l9, l10, a0, a1, a2, a3 "
       "FROM tool_tally WHERE every = ? AND model = ? AND slot_ms >= ? AND slot_ms < ? ORDER BY slot_ms",
       {std::int64_t{model ? 0 : 1}, model.value_or(std::string()), floorTo(range.fromMillis, kSlotMillis),
@@ -98,8 +99,8 @@ std::vector<SlotTally> TallyQueries::slots(const std::optional<std::string>& mod
     slot.slotMs = integerAt(row, 0);
     slot.sessions = integerAt(row, 1);
     slot.closed = integerAt(row, 2);
-    slot.users = UserSketch::decode(blobBytes(sql_->dialect(), row.at(3)));
-    slot.lengths = LengthSketch::decode(blobBytes(sql_->dialect(), row.at(4)));
+    slot.users = UserSketch::decode(row.at(3).value_or(std::string()));
+    slot.lengths = LengthSketch::decode(row.at(4).value_or(std::string()));
     for (std::size_t i = 0; i < kLevelColumns; ++i) slot.lines[i] = integerAt(row, 5 + i);
     slot.answers = answersAt(row, 5 + kLevelColumns);
   }
@@ -187,10 +188,10 @@ std::vector<KeyedTally> TallyQueries::keyed(bool version, const Scope& scope, co
         keyedParts(version ? "version" : "function", key, parts, parameters);
     KeyedTally tally;
     tally.key = key;
-    for (const Row& row : sql_->run(sql, parameters).rows) {
+    for (const Row& row : sql_->runBinary(sql, parameters).rows) {
       tally.sessions += integerAt(row, 0);
       tally.errors += integerAt(row, 1);
-      if (row.at(2)) tally.users.merge(UserSketch::decode(blobBytes(sql_->dialect(), row.at(2))));
+      if (row.at(2)) tally.users.merge(UserSketch::decode(*row.at(2)));
       add(tally.answers, answersAt(row, 3));
     }
     tallies.push_back(std::move(tally));
