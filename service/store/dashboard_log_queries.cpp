@@ -162,9 +162,9 @@ std::optional<SqlResult> postgresCandidates(SqlConnection& sql, const LogFilter&
   if (walk && way.lines > 0) {
     // The newest lines first, then the term among them: no plan walks further.
     parameters.insert(parameters.end(), {way.lines, containsPattern(*filter.search), limitValue(wanted)});
-    candidates = "SELECT w.id FROM (SELECT " + k + "id AS id, " + k + "received_ms AS received_ms, t.text AS text FROM " +
-                 from + matching + " ORDER BY " + order + " LIMIT ?) AS w WHERE w.text LIKE lower(?) ESCAPE '\\' "
-                 "ORDER BY w.received_ms DESC, w.id DESC LIMIT ?";
+    candidates = "SELECT w.id FROM (SELECT " + k + "id AS id, " + k + "received_ms AS received_ms, t.text AS text "
+                 "FROM " + from + matching + " ORDER BY " + order + " LIMIT ?) AS w "
+                 "WHERE w.text LIKE lower(?) ESCAPE '\\' ORDER BY w.received_ms DESC, w.id DESC LIMIT ?";
   } else {
     matching += " AND t.text LIKE lower(?) ESCAPE '\\'";
     parameters.insert(parameters.end(), {containsPattern(*filter.search), limitValue(wanted)});
@@ -232,13 +232,17 @@ std::vector<LogRow> DashboardQueries::logPage(const LogFilter& filter, std::size
   if (!filter.search || filter.search->empty() || (!indexedUpTo && sqlite)) {
     byTool = toolLogPage(*sql_, filter, offset, limit, textChars);
   }
-  const SqlResult found =
-      byTool                  ? std::move(*byTool)
-      : indexedUpTo && sqlite ? indexedSearch(*sql_, filter, *phrase, *indexedUpTo, offset, limit, textChars)
-      : indexedUpTo           ? postgresIndexedSearch(*sql_, filter, *indexedUpTo, offset, limit, textChars, searchTries_)
-                              : pageRows(*sql_, "log_lines AS l",
-                                         logCondition(sql_->dialect(), filter, within(filter.scope, "received_ms")),
-                                         offset, limit, textChars, levelLeadsOrder(sql_->dialect(), filter));
+  SqlResult found;
+  if (byTool) {
+    found = std::move(*byTool);
+  } else if (indexedUpTo && sqlite) {
+    found = indexedSearch(*sql_, filter, *phrase, *indexedUpTo, offset, limit, textChars);
+  } else if (indexedUpTo) {
+    found = postgresIndexedSearch(*sql_, filter, *indexedUpTo, offset, limit, textChars, searchTries_);
+  } else {
+    const Condition where = logCondition(sql_->dialect(), filter, within(filter.scope, "received_ms"));
+    found = pageRows(*sql_, "log_lines AS l", where, offset, limit, textChars, levelLeadsOrder(sql_->dialect(), filter));
+  }
   for (const Row& row : found.rows) {
     LogRow& added = rows.emplace_back();
     added.stored = {integerAt(row, 0), lineFrom(row)};

@@ -111,7 +111,8 @@ std::optional<SqlResult> PostgresConnection::collect(const pg_result* result) co
   if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
     const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
     if (state && std::string_view(state) == kQueryCanceled) return std::nullopt;
-    throw StoreError(std::string("statement failed: ") + (result ? PQresultErrorMessage(result) : PQerrorMessage(conn_)));
+    throw StoreError(std::string("statement failed: ") +
+                     (result ? PQresultErrorMessage(result) : PQerrorMessage(conn_)));
   }
   SqlResult out;
   const int rows = PQntuples(result);

@@ -70,6 +70,11 @@ std::string keyedParts(const std::string& keyColumn, const ToolAnd& key, const s
   return any.empty() ? "1 = 0" : any + ")";
 }
 
+std::string_view blobAt(const Row& row, std::size_t column) {
+  const std::optional<std::string>& value = row.at(column);
+  return value ? std::string_view(*value) : std::string_view();
+}
+
 LevelCounts answersAt(const Row& row, std::size_t first) {
   LevelCounts counts;
   for (std::size_t i = 0; i < 3; ++i) counts.levels[i] = integerAt(row, first + i);
@@ -99,8 +104,8 @@ std::vector<SlotTally> TallyQueries::slots(const std::optional<std::string>& mod
     slot.slotMs = integerAt(row, 0);
     slot.sessions = integerAt(row, 1);
     slot.closed = integerAt(row, 2);
-    slot.users = UserSketch::decode(row.at(3).value_or(std::string()));
-    slot.lengths = LengthSketch::decode(row.at(4).value_or(std::string()));
+    slot.users = UserSketch::decode(blobAt(row, 3));
+    slot.lengths = LengthSketch::decode(blobAt(row, 4));
     for (std::size_t i = 0; i < kLevelColumns; ++i) slot.lines[i] = integerAt(row, 5 + i);
     slot.answers = answersAt(row, 5 + kLevelColumns);
   }
@@ -191,7 +196,7 @@ std::vector<KeyedTally> TallyQueries::keyed(bool version, const Scope& scope, co
     for (const Row& row : sql_->runBinary(sql, parameters).rows) {
       tally.sessions += integerAt(row, 0);
       tally.errors += integerAt(row, 1);
-      if (row.at(2)) tally.users.merge(UserSketch::decode(*row.at(2)));
+      if (row.at(2)) tally.users.merge(UserSketch::decode(blobAt(row, 2)));
       add(tally.answers, answersAt(row, 3));
     }
     tallies.push_back(std::move(tally));
