@@ -241,7 +241,8 @@ std::vector<LogRow> DashboardQueries::logPage(const LogFilter& filter, std::size
     found = postgresIndexedSearch(*sql_, filter, *indexedUpTo, offset, limit, textChars, searchTries_);
   } else {
     const Condition where = logCondition(sql_->dialect(), filter, within(filter.scope, "received_ms"));
-    found = pageRows(*sql_, "log_lines AS l", where, offset, limit, textChars, levelLeadsOrder(sql_->dialect(), filter));
+    const bool levelFirst = levelLeadsOrder(sql_->dialect(), filter);
+    found = pageRows(*sql_, "log_lines AS l", where, offset, limit, textChars, levelFirst);
   }
   for (const Row& row : found.rows) {
     LogRow& added = rows.emplace_back();
