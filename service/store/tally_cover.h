@@ -19,7 +19,10 @@ struct CoverPart {
 };
 
 // Each half hour starting in [from, to) is counted once in all; with
-// `subtract` false no part is negative. `from` is a half hour's start.
-std::vector<CoverPart> coverRange(std::int64_t from, std::int64_t to, bool subtract);
+// `subtract` false no part is negative. `from` is a half hour's start. Rows
+// from `emptyFrom` on (the future) are taken to hold nothing, so a range up to
+// now reads today's and this block's rows whole, less the (empty) rest.
+std::vector<CoverPart> coverRange(std::int64_t from, std::int64_t to, bool subtract,
+                                  std::int64_t emptyFrom = INT64_MAX);
 
 }  // namespace zandle::service

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/clock.h"
 #include "store/query_helpers.h"
 #include "store/tally_backfill.h"
 #include "store/tally_cover.h"
@@ -23,7 +24,7 @@ Spans spans(const Scope& scope, bool subtract = false) {
   std::string added, takenAway;
   const std::string part = "(span = ? AND start_ms >= ? AND start_ms < ?)";
   for (const CoverPart& covered :
-       coverRange(floorTo(scope.range.fromMillis, kSlotMillis), scope.range.toMillis, subtract)) {
+       coverRange(floorTo(scope.range.fromMillis, kSlotMillis), scope.range.toMillis, subtract, nowMillis())) {
     std::string& any = covered.sign > 0 ? added : takenAway;
     std::vector<SqlValue>& parameters = (covered.sign > 0 ? result.added : result.takenAway).parameters;
     any += std::string(any.empty() ? "(" : " OR ") + part;
@@ -221,7 +222,7 @@ std::vector<std::vector<LevelCounts>> TallyQueries::functionTrends(const std::ve
   std::vector<std::vector<CoverPart>> covers;
   std::vector<CoverPart> read;
   for (const TimeRange& bucket : buckets) {
-    covers.push_back(coverRange(floorTo(bucket.fromMillis, kSlotMillis), bucket.toMillis, true));
+    covers.push_back(coverRange(floorTo(bucket.fromMillis, kSlotMillis), bucket.toMillis, true, nowMillis()));
     read.insert(read.end(), covers.back().begin(), covers.back().end());
   }
   // Read as few stretches as cover them all, for a short statement.

@@ -49,12 +49,17 @@ TEST_P(TallyTest, AHalfHourWrittenByManyTransactionsKeepsEveryUserAndLength) {
 }
 
 // Every half hour of a range counted once, none outside, whatever the range's
-// alignment; taking parts away reads no more rows, and a 90-day period far fewer.
+// alignment; taking parts away reads no more rows, and a 90-day period far
+// fewer; fewer still when nothing lies past its end (the present).
 TEST(TallyCoverTest, CountsEachHalfHourOfTheRangeOnceAndReadsFewRows) {
   const std::int64_t steps[] = {kHalfHour, kDay, 16 * kDay};
-  const auto rows = [&](const std::vector<service::CoverPart>& parts) {
+  // Rows read that may hold something: those starting before `emptyFrom`.
+  const auto rows = [&](const std::vector<service::CoverPart>& parts, std::int64_t emptyFrom = INT64_MAX) {
     std::int64_t n = 0;
-    for (const auto& part : parts) n += (part.to - part.from) / steps[static_cast<int>(part.span)];
+    for (const auto& part : parts) {
+      const std::int64_t step = steps[static_cast<int>(part.span)];
+      for (std::int64_t row = part.from; row < part.to && row < emptyFrom; row += step) ++n;
+    }
     return n;
   };
   std::mt19937 random(17);
@@ -62,7 +67,10 @@ TEST(TallyCoverTest, CountsEachHalfHourOfTheRangeOnceAndReadsFewRows) {
   for (int i = 0; i < 3000; ++i) {
     const std::int64_t from = base + static_cast<std::int64_t>(random() % 9000) * kHalfHour;
     const std::int64_t to = from + static_cast<std::int64_t>(random() % (i % 2 ? 100 : 6000)) * kHalfHour;
-    std::vector<service::CoverPart> both[2] = {service::coverRange(from, to, false), service::coverRange(from, to, true)};
+    // Nothing stored from some time about the range's end on (the present).
+    const std::int64_t emptyFrom = to - 300 * kHalfHour + static_cast<std::int64_t>(random() % 600) * kHalfHour / 2;
+    std::vector<service::CoverPart> both[3] = {service::coverRange(from, to, false), service::coverRange(from, to, true),
+                                               service::coverRange(from, to, true, emptyFrom)};
     for (const auto& parts : both) {
       std::map<std::int64_t, int> net;  // by half hour
       std::map<std::pair<int, std::int64_t>, int> seen;  // rows, by span and start
@@ -80,11 +88,17 @@ TEST(TallyCoverTest, CountsEachHalfHourOfTheRangeOnceAndReadsFewRows) {
     }
     for (const auto& part : both[0]) ASSERT_EQ(part.sign, 1);
     EXPECT_LE(rows(both[1]), rows(both[0]));
+    EXPECT_LE(rows(both[2], emptyFrom), rows(both[1], emptyFrom));
   }
   // 90 days from 2023-12-23: 14 days, 4 blocks, 12 days; or a block less 2 days, 4 blocks, a block less 4 days.
   const std::int64_t from = at("2023-12-23T00:00:00"), to = at("2024-03-22T00:00:00");
   EXPECT_EQ(rows(service::coverRange(from, to, false)), 30);
   EXPECT_EQ(rows(service::coverRange(from, to, true)), 12);
+  // Up to now, 06:00: the last block less today and four days, plus today's 12
+  // half hours; when nothing lies past now, the last block whole.
+  const std::int64_t now = at("2024-03-21T06:00:00");
+  EXPECT_EQ(rows(service::coverRange(from, now, true), now), 3 + 4 + 14);
+  EXPECT_EQ(rows(service::coverRange(from, now, true, now), now), 3 + 4 + 1);
 }
 
 TEST(UserSketchTest, ExactUpToItsLimitThenWithinTheStatedError) {
