@@ -1,6 +1,7 @@
 #include "dashboard/dashboard_data.h"
 
 #include <algorithm>
+#include <future>
 
 #include "common/clock.h"
 
@@ -25,10 +26,9 @@ Compared<std::int64_t> usersInLast(SlotSeries& series, const DashboardFilter& fi
   return {series.users(last), series.users(shifted(last, length))};
 }
 
-void loadHeadline(DashboardQueries& queries, SlotSeries& series, DashboardData& data) {
+void loadHeadline(SlotSeries& series, DashboardData& data) {
   const DashboardFilter& filter = data.filter;
   HeadlineFigures& headline = data.headline;
-  headline.openSessions = queries.openSessions(filter.tool);
   const SessionFigures now = series.sessionFigures(filter.range());
   const SessionFigures before = series.sessionFigures(filter.previousRange());
   headline.sessions = {now.sessions, before.sessions};
@@ -73,10 +73,9 @@ const Tally* findKey(const std::vector<Tally>& tallies, const ToolAnd& key) {
   return nullptr;
 }
 
-void loadSatisfaction(TallyQueries& tallies, SlotSeries& series, DashboardData& data) {
+void loadFunctions(TallyQueries& tallies, DashboardData& data) {
   const DashboardFilter& filter = data.filter;
   data.trend = filter.trendBuckets();
-  for (const Bucket& bucket : data.trend) data.trendSatisfaction.push_back(series.totals(bucket.range).answers);
   std::vector<FunctionRow> rows = functionRows(tallies, filter.scope(), filter.functionPage * kFunctionsPerPage,
                                                kFunctionsPerPage + 1);
   data.moreFunctions = cutToPage(rows, kFunctionsPerPage);
@@ -170,14 +169,20 @@ std::vector<DayFigures> loadDays(SlotSeries& series, const DashboardFilter& filt
 DashboardData loadDashboardData(Database& database, const DashboardFilter& filter) {
   DashboardData data;
   data.filter = filter;
+  // The half hours, most of the page's reading and decoding, come over the
+  // side connection meanwhile; the future's end waits for them whatever befalls.
+  std::future<SlotSeries> sideSeries;
+  if (SqlConnection* side = database.sideConnection()) {
+    sideSeries = std::async(std::launch::async, [side, &filter] {
+      TallyQueries sideTallies(side);
+      return loadSeries(sideTallies, filter);
+    });
+  }
   DashboardQueries queries(database.sqlConnection());
   TallyQueries tallies(database.sqlConnection());
-  SlotSeries series = loadSeries(tallies, filter);
-  loadHeadline(queries, series, data);
-  loadActivity(series, data);
-  loadSatisfaction(tallies, series, data);
+  data.headline.openSessions = queries.openSessions(filter.tool);
+  loadFunctions(tallies, data);
   loadVersions(queries, tallies, data);
-  data.usersEstimated = data.usersEstimated || series.usersEstimated();
   data.countingPercent = tallies.countingPercent();
   data.levelNames = levelNamesFor(queries, filter.tool);
   LogFilter errors{filter.scope(), kErrorLevel, filter.search};
@@ -185,6 +190,12 @@ DashboardData loadDashboardData(Database& database, const DashboardFilter& filte
   data.moreErrors = cutToPage(data.errors, kErrorsPerPage);
   data.toolChoices = queries.tools(std::nullopt, 0, kToolChoices);
   data.timeZones = TimeZone::offered();
+
+  SlotSeries series = sideSeries.valid() ? sideSeries.get() : loadSeries(tallies, filter);
+  loadHeadline(series, data);
+  loadActivity(series, data);
+  for (const Bucket& bucket : data.trend) data.trendSatisfaction.push_back(series.totals(bucket.range).answers);
+  data.usersEstimated = data.usersEstimated || series.usersEstimated();
   return data;
 }
 

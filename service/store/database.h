@@ -32,6 +32,10 @@ class Database {
   virtual bool recover() { return true; }
   // The SQL connection underneath, for the dashboard's queries; none for "--store none".
   virtual SqlConnection* sqlConnection() { return nullptr; }
+  // A second connection, for reads run on another thread beside those of
+  // sqlConnection(); opened on first use, none without a store. Throws
+  // StoreError when it cannot connect.
+  virtual SqlConnection* sideConnection() { return nullptr; }
 
   // Writes.
   virtual void recordToolSighting(const ToolSighting& sighting) = 0;

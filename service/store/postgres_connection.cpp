@@ -82,6 +82,10 @@ void PostgresConnection::raise(std::string_view what) const {
   throw StoreError(std::string(what) + ": " + PQerrorMessage(conn_));
 }
 
+std::unique_ptr<SqlConnection> PostgresConnection::openAnother() const {
+  return std::make_unique<PostgresConnection>(url_);
+}
+
 bool PostgresConnection::reconnect() {
   if (PQstatus(conn_) == CONNECTION_OK) return true;
   PQreset(conn_);

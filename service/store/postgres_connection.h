@@ -23,6 +23,7 @@ class PostgresConnection final : public SqlConnection {
                                      std::int64_t milliseconds, std::string_view settings = {}) override;
   void runScript(std::string_view sql) override;
   bool reconnect() override;
+  std::unique_ptr<SqlConnection> openAnother() const override;
   void runLater(std::string_view sql, std::vector<SqlValue> parameters) override;
   void flush() override;
   void discardLater() override { later_.clear(); }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,6 +47,9 @@ class SqlConnection {
   // Several statements without parameters, for schema set-up.
   virtual void runScript(std::string_view sql) = 0;
   virtual bool reconnect() { return true; }
+  // A new connection to the same store, for reads beside this one's; none
+  // when there is no such thing. Throws StoreError when it cannot connect.
+  virtual std::unique_ptr<SqlConnection> openAnother() const { return nullptr; }
   // A write whose result nobody reads. It may wait to go with the next
   // statement, or flush(): PostgreSQL then takes them all in one round trip.
   // A failure is thrown from that later call.

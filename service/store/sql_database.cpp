@@ -109,7 +109,16 @@ void SqlDatabase::rollback() {
     // Nothing open, or the connection is gone; either way nothing is kept.
   }
 }
-bool SqlDatabase::recover() { return sql_->reconnect(); }
+bool SqlDatabase::recover() {
+  // A side connection that cannot come back is opened afresh when next asked for.
+  if (side_ && !side_->reconnect()) side_.reset();
+  return sql_->reconnect();
+}
+
+SqlConnection* SqlDatabase::sideConnection() {
+  if (!side_) side_ = sql_->openAnother();
+  return side_.get();
+}
 
 void SqlDatabase::recordToolSighting(const ToolSighting& sighting) {
   sql_->run(

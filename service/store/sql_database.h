@@ -22,6 +22,7 @@ class SqlDatabase final : public Database {
   void rollback() override;
   bool recover() override;
   SqlConnection* sqlConnection() override { return sql_.get(); }
+  SqlConnection* sideConnection() override;
 
   void recordToolSighting(const ToolSighting& sighting) override;
   std::int32_t openSession(const SessionOpening& session) override;
@@ -45,6 +46,7 @@ class SqlDatabase final : public Database {
   void uncount(RecordKind kind, const std::vector<RemovedRecord>& removed);
 
   std::unique_ptr<SqlConnection> sql_;
+  std::unique_ptr<SqlConnection> side_;  // reads only, on first use
   void writePendingRecords();
 
   // Log lines and answers of this transaction, written together just before it commits.

@@ -20,7 +20,7 @@ struct StatementReset {
 
 }  // namespace
 
-SqliteConnection::SqliteConnection(const std::string& path, bool readOnly) {
+SqliteConnection::SqliteConnection(const std::string& path, bool readOnly) : path_(path), readOnly_(readOnly) {
   const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) |
                     SQLITE_OPEN_NOMUTEX;
   if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
@@ -39,6 +39,10 @@ SqliteConnection::SqliteConnection(const std::string& path, bool readOnly) {
     db_ = nullptr;
     throw StoreError("cannot open SQLite store " + path + ": " + message);
   }
+}
+
+std::unique_ptr<SqlConnection> SqliteConnection::openAnother() const {
+  return std::make_unique<SqliteConnection>(path_, readOnly_);
 }
 
 SqliteConnection::~SqliteConnection() {

@@ -19,11 +19,14 @@ class SqliteConnection final : public SqlConnection {
   SqlDialect dialect() const override { return SqlDialect::Sqlite; }
   SqlResult run(std::string_view sql, const std::vector<SqlValue>& parameters) override;
   void runScript(std::string_view sql) override;
+  std::unique_ptr<SqlConnection> openAnother() const override;
 
  private:
   sqlite3_stmt* prepare(std::string_view sql);
   [[noreturn]] void raise(std::string_view what) const;
 
+  std::string path_;
+  bool readOnly_ = false;
   sqlite3* db_ = nullptr;
   std::map<std::string, sqlite3_stmt*, std::less<>> statements_;
 };

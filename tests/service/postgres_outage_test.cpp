@@ -40,6 +40,8 @@ TEST(PostgresOutageTest, FailuresDuringTheOutageAndRecoveryAfterIt) {
   const auto service = testkit::ServiceProcess::start(
       ZANDLE_SERVICE_BINARY, {"--store", server.url(), "--token", std::string(kToken)});
   ASSERT_EQ(intResult(testkit::callWebMethod(service->port(), "WriteLog", kLine)), 1);
+  // The overview opens the reader's second connection, which the outage breaks too.
+  ASSERT_EQ(testkit::getWithToken(service->port(), "/?range=24h", kToken).status, 200);
 
   ASSERT_TRUE(server.control("pause"));
   const testkit::HttpReply during = testkit::callWebMethod(service->port(), "WriteLog", kLine);
@@ -52,6 +54,9 @@ TEST(PostgresOutageTest, FailuresDuringTheOutageAndRecoveryAfterIt) {
   const testkit::HttpReply logs = testkit::getWithToken(service->port(), "/export/logs.json", kToken);
   ASSERT_EQ(logs.status, 200);
   EXPECT_EQ(nlohmann::json::parse(logs.body).size(), 2u);
+  const testkit::HttpReply overview = testkit::getWithToken(service->port(), "/?range=24h", kToken);
+  EXPECT_EQ(overview.status, 200);
+  EXPECT_NE(overview.body.find("Errors"), std::string::npos);
   EXPECT_EQ(service->terminate(), 0);
 }
 
