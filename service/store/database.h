@@ -33,8 +33,9 @@ class Database {
   // The SQL connection underneath, for the dashboard's queries; none for "--store none".
   virtual SqlConnection* sqlConnection() { return nullptr; }
   // A second connection, for reads run on another thread beside those of
-  // sqlConnection(); opened on first use, none without a store. Throws
-  // StoreError when it cannot connect.
+  // sqlConnection(); opened on first use. None without a store, or while it
+  // cannot connect (a server at its connection limit): the caller then reads
+  // on sqlConnection() alone.
   virtual SqlConnection* sideConnection() { return nullptr; }
 
   // Writes.

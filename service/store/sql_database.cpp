@@ -116,7 +116,12 @@ bool SqlDatabase::recover() {
 }
 
 SqlConnection* SqlDatabase::sideConnection() {
-  if (!side_) side_ = sql_->openAnother();
+  if (side_) return side_.get();
+  try {
+    side_ = sql_->openAnother();
+  } catch (const StoreError&) {
+    return nullptr;  // tried again at the next page
+  }
   return side_.get();
 }
 
