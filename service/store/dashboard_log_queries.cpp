@@ -214,7 +214,7 @@ SqlResult postgresIndexedSearch(SqlConnection& sql, const LogFilter& filter, std
 std::vector<SearchTry> defaultSearchTries() {
   // A walk finds a common term's page at once, and gets more time than the
   // trigram index, which takes seconds for a common term, whose lines it reads all.
-  return {{SearchWay::Walk, 20, 2'048}, {SearchWay::Index, 100}, {SearchWay::Walk, 300}, {SearchWay::Index, 1'000},
+  return {{SearchWay::Walk, 20, 2'048}, {SearchWay::Index, 150}, {SearchWay::Walk, 300}, {SearchWay::Index, 1'000},
           {SearchWay::Planner, 0}};
 }
 
