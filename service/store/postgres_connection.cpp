@@ -12,7 +12,6 @@
 namespace zandle::service {
 namespace {
 
-using ResultHandle = std::unique_ptr<PGresult, decltype(&PQclear)>;
 
 constexpr const char* kDefaultConnectTimeoutSeconds = "10";
 constexpr std::string_view kQueryCanceled = "57014";
@@ -103,7 +102,7 @@ bool PostgresConnection::reconnect() {
 const std::string& PostgresConnection::prepare(std::string_view sql, std::size_t parameterCount) {
   if (auto found = statementNames_.find(sql); found != statementNames_.end()) return found->second;
   const std::string name = "zandle_" + std::to_string(statementNames_.size() + 1);
-  ResultHandle result(PQprepare(conn_, name.c_str(), numberedPlaceholders(sql).c_str(),
+  Result result(PQprepare(conn_, name.c_str(), numberedPlaceholders(sql).c_str(),
                                 static_cast<int>(parameterCount), nullptr),
                       &PQclear);
   if (PQresultStatus(result.get()) != PGRES_COMMAND_OK) raise("prepare failed");
@@ -165,13 +164,18 @@ SqlResult PostgresConnection::runBinary(std::string_view sql, const std::vector<
   return runIn(sql, parameters, 1);
 }
 
-SqlResult PostgresConnection::runIn(std::string_view sql, const std::vector<SqlValue>& parameters, int resultFormat) {
-  flush();
+PostgresConnection::Result PostgresConnection::execute(std::string_view sql, const std::vector<SqlValue>& parameters,
+                                                      int resultFormat) {
   const std::string& name = prepare(sql, parameters.size());
   const BoundParameters bound(parameters);
-  ResultHandle result(PQexecPrepared(conn_, name.c_str(), bound.count(), bound.values.data(), bound.lengths.data(),
-                                     bound.formats.data(), resultFormat),
-                      &PQclear);
+  return Result(PQexecPrepared(conn_, name.c_str(), bound.count(), bound.values.data(), bound.lengths.data(),
+                               bound.formats.data(), resultFormat),
+                &PQclear);
+}
+
+SqlResult PostgresConnection::runIn(std::string_view sql, const std::vector<SqlValue>& parameters, int resultFormat) {
+  flush();
+  const Result result = execute(sql, parameters, resultFormat);
   std::optional<SqlResult> out = collect(result.get());
   // Only an administrator's statement_timeout (or pg_cancel_backend) stops a plain statement.
   if (!out) throw StoreError("statement failed: canceled");
@@ -183,8 +187,8 @@ std::optional<SqlResult> PostgresConnection::runWithin(std::string_view sql, con
   flush();
   // Its ROLLBACK would end the caller's transaction: there it runs as run() does.
   if (PQtransactionStatus(conn_) != PQTRANS_IDLE) return run(sql, parameters);
-  const std::string& name = prepare(sql, parameters.size());
-  const BoundParameters bound(parameters);
+  // Prepared first: a failure there leaves no transaction open.
+  prepare(sql, parameters.size());
   // SET LOCAL: the settings end with the transaction, however the statement ends.
   std::string begin = "BEGIN; SET LOCAL statement_timeout = " + std::to_string(std::max<std::int64_t>(0, milliseconds));
   if (!settings.empty()) begin += "; SET LOCAL " + std::string(settings);
@@ -192,15 +196,13 @@ std::optional<SqlResult> PostgresConnection::runWithin(std::string_view sql, con
     tryScript("ROLLBACK");
     throw StoreError("script failed: " + *failure);
   }
-  ResultHandle result(PQexecPrepared(conn_, name.c_str(), bound.count(), bound.values.data(), bound.lengths.data(),
-                                     bound.formats.data(), 0),
-                      &PQclear);
+  const Result result = execute(sql, parameters, 0);
   if (const auto failure = tryScript("ROLLBACK")) throw StoreError("script failed: " + *failure);
   return collect(result.get());
 }
 
 std::optional<std::string> PostgresConnection::tryScript(const std::string& sql) {
-  ResultHandle result(PQexec(conn_, sql.c_str()), &PQclear);
+  Result result(PQexec(conn_, sql.c_str()), &PQclear);
   const ExecStatusType status = PQresultStatus(result.get());
   if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return std::nullopt;
   return std::string(PQerrorMessage(conn_));

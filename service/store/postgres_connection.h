@@ -2,6 +2,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <string>
 
 #include "store/sql_connection.h"
@@ -13,6 +14,8 @@ namespace zandle::service {
 
 class PostgresConnection final : public SqlConnection {
  public:
+  using Result = std::unique_ptr<pg_result, void (*)(pg_result*)>;
+
   explicit PostgresConnection(std::string url);
   ~PostgresConnection() override;
 
@@ -35,6 +38,8 @@ class PostgresConnection final : public SqlConnection {
   };
   const std::string& prepare(std::string_view sql, std::size_t parameterCount);
   SqlResult runIn(std::string_view sql, const std::vector<SqlValue>& parameters, int resultFormat);
+  // The prepared statement's result as it came (text: 0, or binary: 1).
+  Result execute(std::string_view sql, const std::vector<SqlValue>& parameters, int resultFormat);
   // A statement's rows, or nothing when statement_timeout stopped it; throws on other failures.
   std::optional<SqlResult> collect(const pg_result* result) const;
   // Sends the waiting statements in pipeline mode and reads their results.
