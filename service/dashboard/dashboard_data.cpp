@@ -166,17 +166,35 @@ std::vector<DayFigures> loadDays(SlotSeries& series, const DashboardFilter& filt
   return days;
 }
 
+std::vector<LogRow> loadErrors(SqlConnection* sql, const DashboardFilter& filter) {
+  const LogFilter errors{filter.scope(), kErrorLevel, filter.search};
+  return DashboardQueries(sql).logPage(errors, filter.errorPage * kErrorsPerPage, kErrorsPerPage + 1, kLogTextChars);
+}
+
+// What the side connection reads while the reader's own reads the rest.
+struct SideReads {
+  SlotSeries series;
+  std::vector<LogRow> errors;  // when asked for
+};
+
+SideReads loadSide(SqlConnection* sql, const DashboardFilter& filter, bool withErrors) {
+  TallyQueries tallies(sql);
+  SideReads read{loadSeries(tallies, filter), {}};
+  if (withErrors) read.errors = loadErrors(sql, filter);
+  return read;
+}
+
 DashboardData loadDashboardData(Database& database, const DashboardFilter& filter) {
   DashboardData data;
   data.filter = filter;
   // The half hours, most of the page's reading and decoding, come over the
-  // side connection meanwhile; the future's end waits for them whatever befalls.
-  std::future<SlotSeries> sideSeries;
-  if (SqlConnection* side = database.sideConnection()) {
-    sideSeries = std::async(std::launch::async, [side, &filter] {
-      TallyQueries sideTallies(side);
-      return loadSeries(sideTallies, filter);
-    });
+  // side connection meanwhile, and so do the errors when a search makes them
+  // slow; the future's end waits for them whatever befalls.
+  const bool errorsBeside = filter.search && !filter.search->empty();
+  std::future<SideReads> side;
+  if (SqlConnection* sideSql = database.sideConnection()) {
+    side = std::async(std::launch::async,
+                      [sideSql, &filter, errorsBeside] { return loadSide(sideSql, filter, errorsBeside); });
   }
   DashboardQueries queries(database.sqlConnection());
   TallyQueries tallies(database.sqlConnection());
@@ -185,13 +203,14 @@ DashboardData loadDashboardData(Database& database, const DashboardFilter& filte
   loadVersions(queries, tallies, data);
   data.countingPercent = tallies.countingPercent();
   data.levelNames = levelNamesFor(queries, filter.tool);
-  LogFilter errors{filter.scope(), kErrorLevel, filter.search};
-  data.errors = queries.logPage(errors, filter.errorPage * kErrorsPerPage, kErrorsPerPage + 1, kLogTextChars);
-  data.moreErrors = cutToPage(data.errors, kErrorsPerPage);
+  if (!errorsBeside) data.errors = loadErrors(database.sqlConnection(), filter);
   data.toolChoices = queries.tools(std::nullopt, 0, kToolChoices);
   data.timeZones = TimeZone::offered();
 
-  SlotSeries series = sideSeries.valid() ? sideSeries.get() : loadSeries(tallies, filter);
+  SideReads read = side.valid() ? side.get() : loadSide(database.sqlConnection(), filter, errorsBeside);
+  if (errorsBeside) data.errors = std::move(read.errors);
+  data.moreErrors = cutToPage(data.errors, kErrorsPerPage);
+  SlotSeries& series = read.series;
   loadHeadline(series, data);
   loadActivity(series, data);
   for (const Bucket& bucket : data.trend) data.trendSatisfaction.push_back(series.totals(bucket.range).answers);

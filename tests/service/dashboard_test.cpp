@@ -251,6 +251,27 @@ TEST_P(DashboardTest, LogLinesFilterByLevelToolAndTime) {
   EXPECT_NE(page.body.find("beta two"), std::string::npos);
 }
 
+TEST_P(DashboardTest, TheOverviewsErrorsPageBackwardsAndKeepTheirSearch) {
+  for (int i = 1; i <= 14; ++i) {
+    log("Alpha", 0, "error " + std::string(i < 10 ? "0" : "") + std::to_string(i) + (i % 2 ? " odd" : " even"));
+  }
+  log("Alpha", 1, "error 99 even, but a notice");
+  const auto shown = [&](const std::string& target) {
+    const std::string body = service_->get(target).body;
+    std::string numbers;
+    for (std::size_t at = body.find("error "); at != std::string::npos; at = body.find("error ", at + 1)) {
+      numbers += body.substr(at + 6, 2) + " ";
+    }
+    return numbers;
+  };
+  // Ten to a page, newest first.
+  EXPECT_EQ(shown("/"), "14 13 12 11 10 09 08 07 06 05 ");
+  EXPECT_EQ(shown("/?epage=1"), "04 03 02 01 ");
+  EXPECT_EQ(shown("/?q=even"), "14 12 10 08 06 04 02 ");
+  EXPECT_EQ(shown("/?q=odd&epage=1"), "");
+  EXPECT_EQ(shown("/?q=odd&range=24h&tool=Alpha"), "13 11 09 07 05 03 01 ");
+}
+
 TEST_P(DashboardTest, LogLinesPastTheRetentionAreDeleted) {
   if (GetParam() != Backend::Sqlite) GTEST_SKIP() << "writes an old line into the SQLite file";
   log("Tool", 1, "recent");
