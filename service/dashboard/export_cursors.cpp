@@ -9,11 +9,16 @@
 namespace zandle::service {
 namespace {
 
-// Rows read at a time (log texts may be long, other rows are short), and
-// about the size of a piece: reads go on until it is reached.
-constexpr std::size_t kLogRowsPerRead = 32;
+// Rows read at a time, and about the size of a piece: reads go on until it
+// is reached. Log texts run from a few bytes to 60 KB: a read of log lines
+// takes about kReadBytes, as many rows as the last read's sizes say, within
+// bounds (at most 64 rows of 60 KB at once). Each read is a statement that
+// PostgreSQL plans anew, so short lines are not read 32 at a time.
+constexpr std::size_t kFewestLogRows = 32;
+constexpr std::size_t kMostLogRows = 64;
 constexpr std::size_t kRowsPerRead = 200;
 constexpr std::size_t kPieceBytes = 256 * 1024;
+constexpr std::size_t kReadBytes = kPieceBytes / 4;
 // Excel reads a CSV file as the local code page unless it starts with this.
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
@@ -34,8 +39,10 @@ std::string jsonOptionalSeconds(std::optional<std::int64_t> millis) {
 template <typename Row>
 class RowCursor : public ExportCursor {
  public:
-  RowCursor(const DashboardFilter& filter, bool csv, std::string_view csvHeader, std::size_t rowsPerRead)
-      : filter_(filter), csv_(csv), csvHeader_(csvHeader), rowsPerRead_(rowsPerRead) {}
+  RowCursor(const DashboardFilter& filter, bool csv, std::string_view csvHeader, std::size_t fewestRows,
+            std::size_t mostRows)
+      : filter_(filter), csv_(csv), csvHeader_(csvHeader), fewestRows_(fewestRows), mostRows_(mostRows),
+        rowsPerRead_(fewestRows) {}
 
   bool next(Database& database, std::string& out) final {
     // Local until the end: a failed read leaves the position where it was.
@@ -46,11 +53,16 @@ class RowCursor : public ExportCursor {
     while (more && out.size() < kPieceBytes) {
       const std::size_t wanted = filter_.limit ? std::min(rowsPerRead_, *filter_.limit - written) : rowsPerRead_;
       const std::vector<Row> rows = wanted == 0 ? std::vector<Row>() : read(database, position, wanted);
+      const std::size_t before = out.size();
       for (const Row& row : rows) {
         out += csv_ ? csvRow(row) + "\r\n" : (written == 0 ? "\n" : ",\n") + jsonRow(row);
         ++written;
       }
-      if (!rows.empty()) position = {timeOf(rows.back()), rows.back().id};
+      if (!rows.empty()) {
+        position = {timeOf(rows.back()), rows.back().id};
+        const std::size_t rowBytes = std::max<std::size_t>(1, (out.size() - before) / rows.size());
+        rowsPerRead_ = std::clamp(kReadBytes / rowBytes, fewestRows_, mostRows_);
+      }
       more = wanted > 0 && rows.size() == wanted;
     }
     if (!more && !csv_) out += "\n]\n";
@@ -70,7 +82,9 @@ class RowCursor : public ExportCursor {
  private:
   const bool csv_;
   const std::string_view csvHeader_;
-  const std::size_t rowsPerRead_;
+  const std::size_t fewestRows_;
+  const std::size_t mostRows_;
+  std::size_t rowsPerRead_;
   bool started_ = false;
   RowPosition position_;
   std::size_t written_ = 0;
@@ -79,7 +93,8 @@ class RowCursor : public ExportCursor {
 class LogCursor final : public RowCursor<StoredLogLine> {
  public:
   LogCursor(const DashboardFilter& filter, bool csv)
-      : RowCursor(filter, csv, "id,received,address,uin,level,tool,version,text\r\n", kLogRowsPerRead) {}
+      : RowCursor(filter, csv, "id,received,address,uin,level,tool,version,text\r\n", kFewestLogRows,
+                  kMostLogRows) {}
 
  private:
   std::vector<StoredLogLine> read(Database& database, RowPosition after, std::size_t limit) override {
@@ -105,7 +120,7 @@ class SessionCursor final : public RowCursor<StoredSession> {
  public:
   SessionCursor(const DashboardFilter& filter, bool csv)
       : RowCursor(filter, csv, "login_detail_id,uin,tool,extra,version,entered,enter_address,left,leave_address\r\n",
-                  kRowsPerRead) {}
+                  kRowsPerRead, kRowsPerRead) {}
 
  private:
   std::vector<StoredSession> read(Database& database, RowPosition after, std::size_t limit) override {
@@ -132,7 +147,8 @@ class SessionCursor final : public RowCursor<StoredSession> {
 class SatisfactionCursor final : public RowCursor<StoredSatisfaction> {
  public:
   SatisfactionCursor(const DashboardFilter& filter, bool csv)
-      : RowCursor(filter, csv, "id,received,address,uin,level,tool,version,function,satis_info\r\n", kRowsPerRead) {}
+      : RowCursor(filter, csv, "id,received,address,uin,level,tool,version,function,satis_info\r\n", kRowsPerRead,
+                  kRowsPerRead) {}
 
  private:
   std::vector<StoredSatisfaction> read(Database& database, RowPosition after, std::size_t limit) override {

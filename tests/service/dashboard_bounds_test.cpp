@@ -1,6 +1,6 @@
 // Unauthenticated clients decide what the store holds: 20,000 tool names of a
-// kilobyte, 3,000 log lines of 60 KB at as many levels, thousands of long
-// function names and versions. The
+// kilobyte, 3,000 log lines of 60 KB at as many levels after 3,000 short ones,
+// thousands of long function names and versions. The
 // dashboard's pages stay a few hundred kilobytes and its exports stream in
 // constant memory, so the service's memory hardly grows while serving them.
 #include <gtest/gtest.h>
@@ -24,6 +24,7 @@ constexpr int kTools = 20'000;
 constexpr std::size_t kToolNameBytes = 1024;
 constexpr int kLogLines = 3'000;
 constexpr std::size_t kLogLineBytes = 60 * 1024;
+constexpr int kShortLines = 3'000;  // earlier, so an export reads them first
 constexpr int kFunctions = 5'000;
 constexpr std::size_t kMaxPageBytes = 300 * 1024;
 constexpr long kMaxGrowthKiB = 32 * 1024;
@@ -153,6 +154,15 @@ class BoundsTest : public testing::Test {
           sqlite3_bind_int64(s, 4, now - 1000 + i / 10);
         },
         kLogLines);
+    run("INSERT INTO log_lines (uin, level, model, version, text, raw_log_info, received_ms, address) "
+        "VALUES (?, 0, 'Painter', '1.0', ?, x'', ?, '192.0.2.1')",
+        [now](sqlite3_stmt* s, int i) {
+          const std::string text = "short " + std::to_string(i);
+          sqlite3_bind_int(s, 1, i);
+          sqlite3_bind_text(s, 2, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+          sqlite3_bind_int64(s, 3, now - 100'000 + i);
+        },
+        kShortLines);
     run("INSERT INTO satisfaction (uin, level, model, version, function, raw_model_name_ver, satis_info, "
         "received_ms, address) VALUES (?, ?, ?, '1.0', ?, x'', 'NULL', ?, '192.0.2.1')",
         [now](sqlite3_stmt* s, int i) {
@@ -221,7 +231,7 @@ TEST_F(BoundsTest, ExportsStreamInConstantMemory) {
   const Download json = download(service_->port(), "/export/logs.json");
   EXPECT_EQ(json.status, 200);
   EXPECT_GT(json.bodyBytes, static_cast<std::size_t>(kLogLines) * kLogLineBytes);
-  EXPECT_EQ(json.rows, static_cast<std::size_t>(kLogLines) + 2);  // "[", a line each, "]"
+  EXPECT_EQ(json.rows, static_cast<std::size_t>(kLogLines + kShortLines) + 2);  // "[", a line each, "]"
   EXPECT_TRUE(json.tail.ends_with("}\n]\n")) << json.tail;
   const Download csv = download(service_->port(), "/export/logs.csv?tool=Painter");
   EXPECT_EQ(csv.status, 200);
