@@ -12,7 +12,6 @@
 namespace zandle::service {
 namespace {
 
-
 constexpr const char* kDefaultConnectTimeoutSeconds = "10";
 constexpr std::string_view kQueryCanceled = "57014";
 // Type oids of the columns a binary result may hold.
@@ -102,9 +101,9 @@ bool PostgresConnection::reconnect() {
 const std::string& PostgresConnection::prepare(std::string_view sql, std::size_t parameterCount) {
   if (auto found = statementNames_.find(sql); found != statementNames_.end()) return found->second;
   const std::string name = "zandle_" + std::to_string(statementNames_.size() + 1);
-  Result result(PQprepare(conn_, name.c_str(), numberedPlaceholders(sql).c_str(),
-                                static_cast<int>(parameterCount), nullptr),
-                      &PQclear);
+  Result result(
+      PQprepare(conn_, name.c_str(), numberedPlaceholders(sql).c_str(), static_cast<int>(parameterCount), nullptr),
+      &PQclear);
   if (PQresultStatus(result.get()) != PGRES_COMMAND_OK) raise("prepare failed");
   return statementNames_.emplace(std::string(sql), name).first->second;
 }
