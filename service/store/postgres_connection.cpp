@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/logger.h"
 #include "store/database.h"
 
 namespace zandle::service {
@@ -57,6 +58,17 @@ struct BoundParameters {
   std::vector<int> formats;
 };
 
+// The schema's "IF NOT EXISTS" steps would print a NOTICE per table at every
+// start; warnings and above go to the service's log in its own form.
+constexpr const char* kSessionSettings =
+    "SET client_encoding = 'UTF8'; SET synchronous_commit = on; SET client_min_messages = warning;";
+
+void logServerMessage(void*, const char* message) {
+  std::string_view text(message);
+  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.remove_suffix(1);
+  logWarning("PostgreSQL says: " + std::string(text));
+}
+
 }  // namespace
 
 PostgresConnection::PostgresConnection(std::string url) : url_(std::move(url)) {
@@ -71,7 +83,9 @@ PostgresConnection::PostgresConnection(std::string url) : url_(std::move(url)) {
     conn_ = nullptr;
     throw StoreError("cannot connect to PostgreSQL: " + message);
   }
-  runScript("SET client_encoding = 'UTF8'; SET synchronous_commit = on;");
+  // libpq's own processor writes to stderr as it is, outside the log's lines.
+  PQsetNoticeProcessor(conn_, &logServerMessage, nullptr);
+  runScript(kSessionSettings);
 }
 
 PostgresConnection::~PostgresConnection() { PQfinish(conn_); }
@@ -91,7 +105,7 @@ bool PostgresConnection::reconnect() {
   later_.clear();
   if (PQstatus(conn_) != CONNECTION_OK) return false;
   try {
-    runScript("SET client_encoding = 'UTF8'; SET synchronous_commit = on;");
+    runScript(kSessionSettings);
   } catch (const StoreError&) {
     return false;
   }

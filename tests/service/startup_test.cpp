@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <regex>
+#include <sstream>
 #include <stdexcept>
 
 #include "service_test_support.h"
@@ -51,6 +53,28 @@ TEST(StartupTest, AStoreThatIsNoDatabaseIsNamedWithTheCause) {
   EXPECT_NE(message.find("file is not a database"), std::string::npos) << message;
   EXPECT_EQ(message.find("script failed"), std::string::npos) << message;
 }
+
+// A second start finds the schema in place: the store's chatter about it
+// (PostgreSQL's "already exists, skipping") stays out of the log.
+const std::string kValidLog = "strLoginUIN=1&strLogInfo=Tool,1.0[fine]&nLogLevel=0";
+
+class StartupLogTest : public testing::TestWithParam<Backend> {};
+
+TEST_P(StartupLogTest, EveryLineTheServiceWritesIsALineOfItsLog) {
+  RunningService service(GetParam());
+  if (service.skipped()) GTEST_SKIP() << "no PostgreSQL server for this run";
+  service.restart();
+  ASSERT_EQ(intResult(service.call("WriteLog", kValidLog)), 1);
+  const std::string log = service.process().log();
+  const std::regex own(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d zandle-service (info|warning|error): .*)");
+  std::istringstream lines(log);
+  int count = 0;
+  for (std::string line; std::getline(lines, line); ++count) EXPECT_TRUE(std::regex_match(line, own)) << line;
+  EXPECT_GT(count, 0);
+  EXPECT_EQ(log.find("NOTICE"), std::string::npos) << log;
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, StartupLogTest, testing::Values(Backend::Sqlite, Backend::Postgres), backendName);
 
 }  // namespace
 }  // namespace zandle::servicetest
