@@ -2,6 +2,7 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <utility>
@@ -66,7 +67,9 @@ constexpr const char* kSessionSettings =
 void logServerMessage(void*, const char* message) {
   std::string_view text(message);
   while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.remove_suffix(1);
-  logWarning("PostgreSQL says: " + std::string(text));
+  std::string line(text);
+  std::replace(line.begin(), line.end(), '\n', ' ');  // DETAIL and HINT come on lines of their own
+  logWarning("PostgreSQL says: " + line);
 }
 
 }  // namespace
