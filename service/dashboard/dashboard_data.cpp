@@ -198,7 +198,7 @@ DashboardData loadDashboardData(Database& database, const DashboardFilter& filte
   }
   DashboardQueries queries(database.sqlConnection());
   TallyQueries tallies(database.sqlConnection());
-  data.headline.openSessions = queries.openSessions(filter.tool);
+  data.headline.openSessions = tallies.openSessions(filter.tool);
   loadFunctions(tallies, data);
   loadVersions(queries, tallies, data);
   data.countingPercent = tallies.countingPercent();

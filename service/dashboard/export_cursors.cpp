@@ -186,7 +186,7 @@ class SummaryCursor final : public ExportCursor {
       const SessionFigures before = series.sessionFigures(filter_.previousRange());
       out += "{\"from\":\"" + formatDay(filter_.fromDay) + "\",\"to\":\"" + formatDay(filter_.toDay) +
              "\",\"timeZone\":" + jsonString(filter_.zone->name());
-      out += ",\"openSessions\":" + std::to_string(queries.openSessions(filter_.tool));
+      out += ",\"openSessions\":" + std::to_string(tallies.openSessions(filter_.tool));
       out += ",\"sessionsInPeriod\":" + std::to_string(period.sessions);
       out += ",\"activeUsers\":" + std::to_string(period.users);
       out += ",\"medianSessionSeconds\":" + jsonOptionalSeconds(period.medianMillis);

@@ -262,4 +262,17 @@ std::optional<int> TallyQueries::countingPercent() {
   return backfillPercent(*sql_);
 }
 
+std::int64_t TallyQueries::openSessions(const std::optional<std::string>& model) {
+  if (!sql_) return 0;
+  // Sessions never left pile up (tools that crash, machines switched off):
+  // counting their rows costs more each month. Begun less closed is the same
+  // number once every older record is counted.
+  if (backfillPercent(*sql_)) return DashboardQueries(sql_).openSessions(model);
+  return integerAt(sql_->run("SELECT COALESCE(SUM(sessions) - SUM(closed), 0) FROM tool_tally WHERE every = ? AND "
+                             "model = ?",
+                             {std::int64_t{model ? 0 : 1}, model.value_or("")})
+                       .rows.at(0),
+                   0);
+}
+
 }  // namespace zandle::service

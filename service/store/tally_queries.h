@@ -57,6 +57,8 @@ class TallyQueries {
                                                        const std::vector<TimeRange>& buckets);
   // Percent of older records counted so far; nothing once all are.
   std::optional<int> countingPercent();
+  // Sessions begun and not yet left, the whole store's or one tool's.
+  std::int64_t openSessions(const std::optional<std::string>& model);
 
  private:
   std::vector<KeyedTally> keyed(bool version, const Scope& scope, const std::vector<ToolAnd>& keys);

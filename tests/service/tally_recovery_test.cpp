@@ -45,6 +45,8 @@ TEST_P(TallyRecoveryTest, RemovedRecordsLeaveTheirCounts) {
   EXPECT_GT(database_->removeRecords(service::RecordKind::LogLine, {std::nullopt, 7}, 100'000), 0);
   database_->commit();
   expectTalliesMatchRecords(*database_->sqlConnection(), "after removing");
+  compareOpenSessions("range=30d", at("2024-03-11T00:00:00"));
+  compareOpenSessions("range=30d&tool=Beta", at("2024-03-11T00:00:00"));
 }
 
 // kill -9 in the middle of ingestion: whatever transactions made it, the counts made it with them.
@@ -133,6 +135,15 @@ TEST_P(TallyRecoveryTest, StoresFromBeforeTheCountsAreCountedWhileTheServiceAnsw
   // Ingestion goes on meanwhile; this session from before is closed now.
   EXPECT_EQ(intResult(service_->call("UserLeave", "nLoginDetailID=1479009046")), 1);
   EXPECT_TRUE(intResult(service_->call("WriteLog", "strLoginUIN=5&strLogInfo=Painter,2.0[new]&nLogLevel=0")));
+  // Open sessions are right before the counts are, and after.
+  const std::int64_t open = std::stoll(service::StoreLocation::parse(store)
+                                           .open(false)
+                                           ->sqlConnection()
+                                           ->run("SELECT COUNT(*) FROM sessions WHERE left_ms IS NULL")
+                                           .rows.at(0)
+                                           .at(0)
+                                           .value_or("0"));
+  EXPECT_GT(open, 0);
   bool sawProgress = false, done = false;
   for (int attempt = 0; attempt < 600 && !done; ++attempt) {
     const std::string page = service_->get("/?range=90d").body;
@@ -142,10 +153,12 @@ TEST_P(TallyRecoveryTest, StoresFromBeforeTheCountsAreCountedWhileTheServiceAnsw
     } else {
       sawProgress = true;
       EXPECT_NE(page.find(" %", note), std::string::npos);
+      EXPECT_EQ(service_->exportJson("summary.json")["openSessions"], open);
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
   }
   ASSERT_TRUE(done);
+  EXPECT_EQ(service_->exportJson("summary.json")["openSessions"], open);
   EXPECT_TRUE(sawProgress) << "the first page came after all was counted";
   // The list indexes the store lacked are built beside the requests too.
   {

@@ -49,6 +49,17 @@ class DirectCount {
     return values;
   }
 
+  // Whenever they began.
+  std::int64_t openSessions() {
+    std::string sql = "SELECT COUNT(*) FROM sessions WHERE left_ms IS NULL";
+    std::vector<SqlValue> parameters;
+    if (tool_) {
+      sql += " AND model = ?";
+      parameters.emplace_back(*tool_);
+    }
+    return std::stoll(sql_.run(sql, parameters).rows.at(0).at(0).value_or("0"));
+  }
+
   service::SessionFigures sessions(TimeRange range) {
     const auto counts = numbers("SELECT COUNT(*), COUNT(DISTINCT uin), COUNT(left_ms)", "sessions", "entered_ms", range);
     service::SessionFigures figures{counts[0], counts[1], counts[2], std::nullopt};
@@ -165,6 +176,12 @@ std::vector<std::pair<std::string, std::string>> TallyTest::keys(const std::stri
   return keys;
 }
 
+void TallyTest::compareOpenSessions(const std::string& query, std::int64_t now) {
+  const auto filter = service::DashboardFilter::fromQuery(query, now);
+  const service::DashboardData data = service::loadDashboardData(*database_, filter);
+  EXPECT_EQ(data.headline.openSessions, DirectCount(*database_->sqlConnection(), filter.tool).openSessions()) << query;
+}
+
 void TallyTest::compare(const std::string& query, std::int64_t now) {
   const auto filter = service::DashboardFilter::fromQuery(query, now);
   const std::string where = GetParam() == Backend::Sqlite ? "sqlite " + query : "postgres " + query;
@@ -178,6 +195,7 @@ void TallyTest::compare(const std::string& query, std::int64_t now) {
               data.headline.medianSessionMillis.now},
              period, where + " headline");
   EXPECT_EQ(data.headline.sessions.before, count.sessions(filter.previousRange()).sessions) << where;
+  EXPECT_EQ(data.headline.openSessions, count.openSessions()) << where;
   EXPECT_EQ(data.headline.users.before, count.users(filter.previousRange())) << where;
   EXPECT_EQ(data.headline.errors.now, count.lines(filter.range(), 0)) << where;
   EXPECT_EQ(data.headline.errors.before, count.lines(filter.previousRange(), 0)) << where;

@@ -40,6 +40,8 @@ class TallyTest : public StoreTest {
   std::vector<std::pair<std::string, std::string>> keys(const std::string& column, const std::string& table);
   // Every figure of the dashboard for `query` at `now` against a direct count.
   void compare(const std::string& query, std::int64_t now);
+  // Only the open sessions: removed sessions keep their users and lengths.
+  void compareOpenSessions(const std::string& query, std::int64_t now);
 };
 
 }  // namespace zandle::servicetest
