@@ -87,13 +87,51 @@ void mergeIntoPage(SqlResult& rows, const SqlResult& more, std::size_t offset, s
   rows.rows.erase(rows.rows.begin(), rows.rows.begin() + static_cast<std::ptrdiff_t>(std::min(offset, rows.rows.size())));
 }
 
+// Most matches below the walked candidates read from the text index; more,
+// and the walk by time goes on whatever it costs.
+constexpr std::int64_t kMostOlderMatches = 20'000;
+
+// Matching lines below id `below` (all indexed) newer than `after`: the lines
+// out of id order a walk of the newest candidates missed. Walked by time when
+// few lines are newer, else taken from the text index when it has few such
+// matches: a rare term behind a burst of other lines costs neither walk.
+SqlResult olderMatches(SqlConnection& sql, const LogFilter& filter, const std::string& phrase, std::int64_t after,
+                       std::int64_t below, std::size_t wanted, std::size_t textChars, std::int64_t newerLinesWalked) {
+  const auto atMost = [&](const std::string& rows, std::vector<SqlValue> parameters, std::int64_t most) {
+    parameters.emplace_back(most + 1);
+    return integerAt(sql.run("SELECT COUNT(*) FROM (" + rows + " LIMIT ?) AS n", parameters).rows.at(0), 0) <= most;
+  };
+  // The walk by time reads one level's lines only, through its index.
+  Condition newer;
+  if (filter.level) newer.add("level = ?", std::int64_t{*filter.level});
+  newer.add("received_ms > ?", after);
+  newer.add("received_ms < ?", filter.scope.range.toMillis);
+  const bool fewNewer = atMost("SELECT 1 FROM log_lines" + newer.sql, newer.parameters, newerLinesWalked);
+  if (!fewNewer && atMost("SELECT rowid FROM log_text WHERE log_text MATCH ? AND rowid < ?", {phrase, below},
+                          kMostOlderMatches)) {
+    Condition where;
+    where.parameters = {phrase, below};
+    where.add("l.received_ms > ?", after);
+    return pageRows(sql,
+                    "(SELECT l.* FROM (SELECT rowid FROM log_text WHERE log_text MATCH ? AND rowid < ?) AS c "
+                    "CROSS JOIN log_lines AS l ON l.id = c.rowid) AS l",
+                    searchCondition(filter, where), 0, wanted, textChars);
+  }
+  Condition older;
+  older.add("l.received_ms > ?", after);
+  // "+": the id bound must not lead the search away from the time indexes.
+  older.add("+l.id < ?", below);
+  return pageRows(sql, "log_lines AS l", searchCondition(filter, older), 0, wanted, textChars);
+}
+
 // A search on SQLite with a text index: the index's newest candidates and the
 // lines past its mark, more candidates while they hold too few for the page.
 // Lines arrive about, not exactly, in id order: older ones the walk did not
 // reach are added when they rank before its last. Both keep the LIKE, so the
 // index changes no result.
 SqlResult indexedSearch(SqlConnection& sql, const LogFilter& filter, const std::string& phrase,
-                        std::int64_t indexedUpTo, std::size_t offset, std::size_t limit, std::size_t textChars) {
+                        std::int64_t indexedUpTo, std::size_t offset, std::size_t limit, std::size_t textChars,
+                        std::int64_t newerLinesWalked) {
   const std::string newest =
       "SELECT rowid FROM log_text WHERE log_text MATCH ? AND rowid <= ? ORDER BY rowid DESC LIMIT ?";
   // CROSS JOIN keeps the index's candidates the outer loop; NOT INDEXED keeps
@@ -115,12 +153,10 @@ SqlResult indexedSearch(SqlConnection& sql, const LogFilter& filter, const std::
     if (all || integerAt(walked.rows.at(0), 0) < walk) return pageRows(sql, candidates, found, offset, limit, textChars);
     SqlResult top = pageRows(sql, candidates, found, 0, wanted, textChars);
     if (top.rows.size() < wanted) continue;
-    Condition older;
-    older.add("l.received_ms > ?", integerAt(top.rows.back(), 6));
-    // "+": the id bound must not lead the search away from the time indexes.
-    older.add("+l.id < ?", integerAt(walked.rows.at(0), 1));
-    mergeIntoPage(top, pageRows(sql, "log_lines AS l", searchCondition(filter, older), 0, wanted, textChars), offset,
-                  wanted);
+    mergeIntoPage(top,
+                  olderMatches(sql, filter, phrase, integerAt(top.rows.back(), 6), integerAt(walked.rows.at(0), 1),
+                               wanted, textChars, newerLinesWalked),
+                  offset, wanted);
     return top;
   }
 }
@@ -236,7 +272,7 @@ std::vector<LogRow> DashboardQueries::logPage(const LogFilter& filter, std::size
   if (byTool) {
     found = std::move(*byTool);
   } else if (indexedUpTo && sqlite) {
-    found = indexedSearch(*sql_, filter, *phrase, *indexedUpTo, offset, limit, textChars);
+    found = indexedSearch(*sql_, filter, *phrase, *indexedUpTo, offset, limit, textChars, newerLinesWalked_);
   } else if (indexedUpTo) {
     found = postgresIndexedSearch(*sql_, filter, *indexedUpTo, offset, limit, textChars, searchTries_);
   } else {

@@ -114,6 +114,9 @@ class DashboardQueries {
   explicit DashboardQueries(SqlConnection* sql) : sql_(sql), searchTries_(defaultSearchTries()) {}
   // The ways a search on PostgreSQL tries; the last is let run to the end.
   void setSearchTries(std::vector<SearchTry> tries) { searchTries_ = std::move(tries); }
+  // Newer lines a search on SQLite walks by time at most to find older
+  // matches out of id order; beyond, it asks the text index.
+  void setNewerLinesWalked(std::int64_t lines) { newerLinesWalked_ = lines; }
 
   std::int64_t openSessions(const std::optional<std::string>& model);
   // Oldest first, from the row after `after`.
@@ -140,6 +143,7 @@ class DashboardQueries {
  private:
   SqlConnection* sql_;
   std::vector<SearchTry> searchTries_;
+  std::int64_t newerLinesWalked_ = 50'000;
 };
 
 }  // namespace zandle::service

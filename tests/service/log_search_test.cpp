@@ -77,9 +77,11 @@ class LogSearchTest : public StoreTest {
   }
 
   void expectSearchesAsPlain(const std::string& when,
-                             std::vector<service::SearchTry> tries = service::defaultSearchTries()) {
+                             std::vector<service::SearchTry> tries = service::defaultSearchTries(),
+                             std::optional<std::int64_t> newerLinesWalked = std::nullopt) {
     service::DashboardQueries queries(database_->sqlConnection());
     queries.setSearchTries(std::move(tries));
+    if (newerLinesWalked) queries.setNewerLinesWalked(*newerLinesWalked);
     const service::TimeRange all{kStart, kStart + 20 * kDay}, days{kStart + 15 * kDay, kStart + 17 * kDay};
     std::size_t found = 0;
     for (const char* term : kTerms) {
@@ -146,6 +148,8 @@ TEST_P(LogSearchTest, FindsWhatThePlainScanFindsThroughIndexingAndRemovals) {
   EXPECT_GT(indexEverything(), GetParam() == Backend::Sqlite ? 20 : 0);
   expectIndexWhole("indexed");
   expectSearchesAsPlain("indexed");
+  // Older matches out of id order from the text index, not a walk by time.
+  expectSearchesAsPlain("indexed, older matches by the index", service::defaultSearchTries(), 0);
   writeRandom(2'000, 6);
   expectSearchesAsPlain("the newest not indexed yet");
 
@@ -180,8 +184,11 @@ TEST_P(LogSearchTest, FindsWhatThePlainScanFindsWhenLinesArriveAboutInTimeOrder)
   writeRandom(15'000, 7, true);
   indexEverything();
   expectSearchesAsPlain("in order, indexed");
+  expectSearchesAsPlain("in order, older matches by the index", service::defaultSearchTries(), 0);
   writeRandom(300, 8, true);
   expectSearchesAsPlain("in order, then older times not indexed yet");
+  expectSearchesAsPlain("in order, older times not indexed, older matches by the index",
+                        service::defaultSearchTries(), 0);
 }
 
 // A PostgreSQL store from before the side table, with the trigram index on
