@@ -107,14 +107,12 @@ SqlResult olderMatches(SqlConnection& sql, const LogFilter& filter, const std::s
   newer.add("received_ms > ?", after);
   newer.add("received_ms < ?", filter.scope.range.toMillis);
   const bool fewNewer = atMost("SELECT 1 FROM log_lines" + newer.sql, newer.parameters, newerLinesWalked);
-  if (!fewNewer && atMost("SELECT rowid FROM log_text WHERE log_text MATCH ? AND rowid < ?", {phrase, below},
-                          kMostOlderMatches)) {
+  const std::string indexed = "SELECT rowid FROM log_text WHERE log_text MATCH ? AND rowid < ?";
+  if (!fewNewer && atMost(indexed, {phrase, below}, kMostOlderMatches)) {
     Condition where;
     where.parameters = {phrase, below};
     where.add("l.received_ms > ?", after);
-    return pageRows(sql,
-                    "(SELECT l.* FROM (SELECT rowid FROM log_text WHERE log_text MATCH ? AND rowid < ?) AS c "
-                    "CROSS JOIN log_lines AS l ON l.id = c.rowid) AS l",
+    return pageRows(sql, "(SELECT l.* FROM (" + indexed + ") AS c CROSS JOIN log_lines AS l ON l.id = c.rowid) AS l",
                     searchCondition(filter, where), 0, wanted, textChars);
   }
   Condition older;

@@ -24,7 +24,6 @@ using testkit::sendAll;
 
 constexpr std::string_view kAttacker = "127.0.0.2";
 constexpr std::string_view kOtherAddress = "127.0.0.3";
-const std::string kValidLog = "strLoginUIN=1&strLogInfo=Tool,1.0[fine]&nLogLevel=0";
 
 // What a normal WriteLog client saw while an attack ran.
 struct NormalClientRecord {

@@ -27,7 +27,6 @@ using testkit::sendAll;
 
 constexpr std::string_view kAttacker = "127.0.0.2";
 constexpr std::string_view kOther = "127.0.0.3";
-const std::string kValidLog = "strLoginUIN=1&strLogInfo=Tool,1.0[fine]&nLogLevel=0";
 const std::string kPartialHead = "POST /WriteLogWeb/WriteLogWeb.asmx/WriteLog HTTP/1.0\r\n";
 
 // True once the server has closed its side (or sent something).

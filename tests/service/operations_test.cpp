@@ -17,8 +17,6 @@ namespace {
 
 using testkit::HttpReply;
 
-const std::string kValidLog = "strLoginUIN=1&strLogInfo=Tool,1.0[fine]&nLogLevel=0";
-
 HttpReply get(std::uint16_t port, std::string_view target, std::string_view headers = "") {
   return testkit::exchange(port, "GET " + std::string(target) + " HTTP/1.0\r\n" + std::string(headers) + "\r\n");
 }

@@ -20,7 +20,6 @@ constexpr std::string_view kRequestTimeoutMs = "1000";
 constexpr int kWellPastTimeoutMs = 8000;
 // The start of a TLS handshake, NUL bytes included, sent to the plain-HTTP port.
 constexpr char kTlsHello[] = "\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03\r\n\r\n";
-const std::string kValidLog = "strLoginUIN=1&strLogInfo=Tool,1.0[fine]&nLogLevel=0";
 
 class RobustnessTest : public testing::Test {
  protected:

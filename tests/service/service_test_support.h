@@ -17,6 +17,8 @@
 namespace zandle::servicetest {
 
 inline constexpr std::string_view kToken = "t0k3n-for-the-tests";
+// A level-0 line any fresh store accepts.
+inline const std::string kValidLog = "strLoginUIN=1&strLogInfo=Tool,1.0[fine]&nLogLevel=0";
 
 enum class Backend { Sqlite, Postgres };
 

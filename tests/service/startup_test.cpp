@@ -56,8 +56,6 @@ TEST(StartupTest, AStoreThatIsNoDatabaseIsNamedWithTheCause) {
 
 // A second start finds the schema in place: the store's chatter about it
 // (PostgreSQL's "already exists, skipping") stays out of the log.
-const std::string kValidLog = "strLoginUIN=1&strLogInfo=Tool,1.0[fine]&nLogLevel=0";
-
 class StartupLogTest : public testing::TestWithParam<Backend> {};
 
 TEST_P(StartupLogTest, EveryLineTheServiceWritesIsALineOfItsLog) {
