@@ -50,7 +50,7 @@ struct Settings {
   int tools = 1000;
   int users = 50'000;
   double ingestSeconds = 3;
-  int connections = 32;
+  std::vector<int> connections{32};  // WriteLog clients, a run each
   std::int64_t exportRows = 1'000'000;  // rows read to measure an export's rate
 };
 
@@ -183,19 +183,20 @@ ExportTiming exportTiming(std::uint16_t port, const std::string& target, std::in
   return timing;
 }
 
-double writeLogRate(std::uint16_t port, const Settings& settings) {
+double writeLogRate(std::uint16_t port, const Settings& settings, int connections) {
   const std::string expected = std::string(wire::kIntStartTag) + "1</int>";
   std::atomic<std::uint64_t> succeeded{0};
   const auto end = Clock::now() + std::chrono::duration<double>(settings.ingestSeconds);
   const auto start = Clock::now();
   std::vector<std::thread> threads;
-  for (int t = 0; t < settings.connections; ++t) {
+  for (int t = 0; t < connections; ++t) {
     threads.emplace_back([&, t] {
       testkit::KeepAliveClient connection(port);
+      // Tools of the filled store, a different one for each client.
+      const std::string body = "strLoginUIN=" + std::to_string(1000 + t) + "&strLogInfo=" +
+                               toolName(t * 31 % settings.tools) + ",1.0[benchmark line]&nLogLevel=1";
       while (Clock::now() < end) {
-        const auto reply = connection.call(wire::kMethodWriteLog, "strLoginUIN=" + std::to_string(1000 + t) +
-                                                                      "&strLogInfo=Tool" + std::to_string(t * 31) +
-                                                                      ",1.0[benchmark line]&nLogLevel=1");
+        const auto reply = connection.call(wire::kMethodWriteLog, body);
         if (reply.status == 200 && reply.body.find(expected) != std::string::npos) ++succeeded;
       }
     });
@@ -208,7 +209,7 @@ std::unique_ptr<testkit::ServiceProcess> startService(const Settings& settings, 
   return testkit::ServiceProcess::start(settings.serviceBinary, {"--store", store, "--token", std::string(kToken)});
 }
 
-void measure(const Settings& settings, std::int64_t size, double noStoreRate) {
+void measure(const Settings& settings, std::int64_t size, const std::vector<double>& noStoreRates) {
   auto service = startService(settings, settings.store);
   const std::uint16_t port = service->port();
   const std::string rare = "&tool=" + toolName(settings.tools - 1);
@@ -240,10 +241,13 @@ void measure(const Settings& settings, std::int64_t size, double noStoreRate) {
     std::printf("%-42s %12.1f %12.0f %10lld\n", name, timing.firstByteMs, timing.rowsPerSecond,
                 static_cast<long long>(timing.rows));
   }
-  const double rate = writeLogRate(port, settings);
-  if (rate == 0) ++failures;
-  std::printf("WriteLog, keep-alive, %d clients: %.0f durable reports/s, %.2f x no store (%.0f/s)\n",
-              settings.connections, rate, noStoreRate > 0 ? rate / noStoreRate : 0, noStoreRate);
+  for (std::size_t i = 0; i < settings.connections.size(); ++i) {
+    const double rate = writeLogRate(port, settings, settings.connections[i]);
+    if (rate == 0) ++failures;
+    const double noStoreRate = noStoreRates[i];
+    std::printf("WriteLog, keep-alive, %d clients: %.0f durable reports/s, %.2f x no store (%.0f/s)\n",
+                settings.connections[i], rate, noStoreRate > 0 ? rate / noStoreRate : 0, noStoreRate);
+  }
   std::fflush(stdout);
   service->terminate();
 }
@@ -255,7 +259,7 @@ void usage() {
       "  --tools N          tools (default 1000)\n"
       "  --users N          users (default 50000)\n"
       "  --seconds S        WriteLog load per size (default 3)\n"
-      "  --connections N    WriteLog clients (default 32)\n"
+      "  --connections N[,N...]  WriteLog clients, a run with each (default 32)\n"
       "  --export-rows N    rows of each export read for its rate (default 1000000)\n"
       "  --service PATH     zandle-service (default: beside this program)\n"
       "The store is kept: a later run goes on from what it holds.\n");
@@ -280,7 +284,14 @@ int main(int argc, char** argv) {
       else if (flag == "--tools") settings.tools = std::max(1, std::stoi(value));
       else if (flag == "--users") settings.users = std::max(1, std::stoi(value));
       else if (flag == "--seconds") settings.ingestSeconds = std::clamp(std::stod(value), 0.2, 60.0);
-      else if (flag == "--connections") settings.connections = std::clamp(std::stoi(value), 1, 512);
+      else if (flag == "--connections") {
+        settings.connections.clear();
+        std::stringstream list(value);
+        for (std::string item; std::getline(list, item, ',');) {
+          settings.connections.push_back(std::clamp(std::stoi(item), 1, 512));
+        }
+        if (settings.connections.empty()) throw std::invalid_argument("--connections needs a number");
+      }
       else if (flag == "--export-rows") settings.exportRows = std::max<std::int64_t>(1, std::stoll(value));
       else if (flag == "--sizes") {
         settings.sizes.clear();
@@ -291,10 +302,12 @@ int main(int argc, char** argv) {
       }
     }
     if (settings.store.empty()) throw std::invalid_argument("--store is needed");
-    double noStoreRate = 0;
+    std::vector<double> noStoreRates;
     {
       auto none = startService(settings, "none");
-      noStoreRate = writeLogRate(none->port(), settings);
+      for (int connections : settings.connections) {
+        noStoreRates.push_back(writeLogRate(none->port(), settings, connections));
+      }
       none->terminate();
     }
     const std::int64_t now =
@@ -308,7 +321,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "  filled to %lld lines in %.0f s\n", static_cast<long long>(size),
                      seconds(Clock::now() - started));
       }
-      measure(settings, size, noStoreRate);
+      measure(settings, size, noStoreRates);
     }
     return failures == 0 ? 0 : 1;
   } catch (const std::exception& error) {
