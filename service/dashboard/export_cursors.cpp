@@ -98,7 +98,15 @@ class LogCursor final : public RowCursor<StoredLogLine> {
 
  private:
   std::vector<StoredLogLine> read(Database& database, RowPosition after, std::size_t limit) override {
-    return DashboardQueries(database.sqlConnection()).logLines(filter_.logFilter(), after, limit);
+    DashboardQueries queries(database.sqlConnection());
+    // A search term's lines are listed at the first read: a rare term's are
+    // then read by id, not looked for across the range at every read.
+    if (!matchesLooked_) {
+      matches_ = queries.logMatches(filter_.logFilter());
+      matchesLooked_ = true;
+    }
+    return matches_ ? queries.logLinesAmong(*matches_, after, limit)
+                    : queries.logLines(filter_.logFilter(), after, limit);
   }
   std::int64_t timeOf(const StoredLogLine& stored) const override { return stored.line.arrival.millis; }
   std::string csvRow(const StoredLogLine& stored) const override {
@@ -114,6 +122,9 @@ class LogCursor final : public RowCursor<StoredLogLine> {
            ",\"level\":" + std::to_string(line.level) + ",\"tool\":" + jsonString(line.model) +
            ",\"version\":" + jsonString(line.version) + ",\"text\":" + jsonString(line.text) + "}";
   }
+
+  bool matchesLooked_ = false;
+  std::optional<std::vector<RowPosition>> matches_;
 };
 
 class SessionCursor final : public RowCursor<StoredSession> {

@@ -32,18 +32,6 @@ Condition logCondition(SqlDialect dialect, const LogFilter& filter, Condition wh
   return where;
 }
 
-LogLine lineFrom(const Row& row) {
-  LogLine line;
-  line.uin = static_cast<std::int32_t>(integerAt(row, 1));
-  line.level = static_cast<std::int32_t>(integerAt(row, 2));
-  line.model = textAt(row, 3);
-  line.version = textAt(row, 4);
-  line.text = textAt(row, 5);
-  line.arrival = {integerAt(row, 6), textAt(row, 7)};
-  return line;
-}
-
-
 // Candidates a search takes from the text index at first, newest first, and
 // at most before it takes them all: each try takes four times as many.
 constexpr std::int64_t kFirstWalk = 256;
@@ -318,12 +306,18 @@ std::vector<StoredLogLine> DashboardQueries::logLines(const LogFilter& filter, R
   where.parameters.emplace_back(limitValue(limit));
   const char* order = levelLeadsOrder(sql_->dialect(), filter) ? " ORDER BY level, received_ms, id LIMIT ?"
                                                                 : " ORDER BY received_ms, id LIMIT ?";
-  for (const Row& row : sql_->run("SELECT id, uin, level, model, version, text, received_ms, address FROM log_lines" +
-                                      where.sql + order,
-                                  where.parameters)
-                            .rows) {
-    lines.push_back({integerAt(row, 0), lineFrom(row)});
-  }
+  const std::string sql =
+      "SELECT id, uin, level, model, version, text, received_ms, address FROM log_lines" + where.sql + order;
+  // For a term's LIKE PostgreSQL's planner expects a long walk and starts
+  // parallel workers, which take milliseconds to come for a read of 64 rows.
+  // Only the first read may walk far (to a term found late in the range):
+  // the others go on from the last line found.
+  const bool onFromLast = position.millis >= filter.scope.range.fromMillis;
+  const std::optional<SqlResult> rows =
+      filter.search && !filter.search->empty() && onFromLast
+          ? sql_->runWithin(sql, where.parameters, 0, "max_parallel_workers_per_gather = 0")
+          : sql_->run(sql, where.parameters);
+  for (const Row& row : rows ? rows->rows : std::vector<Row>{}) lines.push_back({integerAt(row, 0), lineFrom(row)});
   return lines;
 }
 

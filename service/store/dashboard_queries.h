@@ -117,6 +117,8 @@ class DashboardQueries {
   // Newer lines a search on SQLite walks by time at most to find older
   // matches out of id order; beyond, it asks the text index.
   void setNewerLinesWalked(std::int64_t lines) { newerLinesWalked_ = lines; }
+  // Lines of a search term an export lists at most; beyond, it filters the range.
+  void setMostListedMatches(std::int64_t matches) { mostListedMatches_ = matches; }
 
   std::int64_t openSessions(const std::optional<std::string>& model);
   // Oldest first, from the row after `after`.
@@ -134,6 +136,13 @@ class DashboardQueries {
   std::optional<StoredLogLine> logLine(std::int64_t id);
   // Oldest first, whole texts, from the row after `after`.
   std::vector<StoredLogLine> logLines(const LogFilter& filter, RowPosition after, std::size_t limit);
+  // Where the lines of a filter with a search term stand, oldest first, found
+  // once through the text index; nothing without an index to use or when the
+  // term matches too many lines to list (logLines then filters as it reads).
+  std::optional<std::vector<RowPosition>> logMatches(const LogFilter& filter);
+  // The lines of `matches` after `after`, as logLines gives them; those removed meanwhile are left out.
+  std::vector<StoredLogLine> logLinesAmong(const std::vector<RowPosition>& matches, RowPosition after,
+                                           std::size_t limit);
 
   // Configured tools first, then the most recently seen.
   std::vector<ToolRow> tools(const std::optional<std::string>& search, std::size_t offset, std::size_t limit);
@@ -144,6 +153,7 @@ class DashboardQueries {
   SqlConnection* sql_;
   std::vector<SearchTry> searchTries_;
   std::int64_t newerLinesWalked_ = 50'000;
+  std::int64_t mostListedMatches_ = 50'000;  // 16 bytes each
 };
 
 }  // namespace zandle::service

@@ -55,6 +55,18 @@ inline std::int64_t linesPastMark(SqlConnection& sql, std::string_view markTable
 
 // A (model, warning_level, functions) row of tool_config; the store keeps the
 // functions comma-joined.
+// A line read as id, uin, level, model, version, text, received_ms, address.
+inline LogLine lineFrom(const Row& row) {
+  LogLine line;
+  line.uin = static_cast<std::int32_t>(integerAt(row, 1));
+  line.level = static_cast<std::int32_t>(integerAt(row, 2));
+  line.model = textAt(row, 3);
+  line.version = textAt(row, 4);
+  line.text = textAt(row, 5);
+  line.arrival = {integerAt(row, 6), textAt(row, 7)};
+  return line;
+}
+
 inline ToolConfig toolConfigFrom(const Row& row) {
   ToolConfig config{textAt(row, 0), static_cast<std::int32_t>(integerAt(row, 1)), {}};
   const std::string joined = textAt(row, 2);

@@ -328,6 +328,8 @@ TEST_P(DashboardTest, EveryPageRendersFromEveryStore) {
            {"/logs?q=100%25", "disk 100% full", "slow_render"},
            {"/logs?q=_", "slow_render", "disk 100%"},  // "_" is no wildcard
            {"/logs?level=1&tool=Painter", "slow_render", "disk 100%"},
+           {"/export/logs.csv?q=RENDER", "slow_render", "disk 100%"},
+           {"/export/logs.json?q=100%25&tool=Painter", "disk 100% full", "slow_render"},
            {"/logs/line?id=" + firstId, "disk 100% full", "no such log line"},
            {"/tools", "Unseen", "No tools match"},
            {"/tools?q=pain", "Painter", "Unseen"},

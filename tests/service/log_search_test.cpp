@@ -53,8 +53,10 @@ class LogSearchTest : public StoreTest {
     database_->commit();
   }
 
-  // The ids the plain LIKE over every row of the range finds, newest first.
-  std::vector<std::int64_t> plainSearch(const service::LogFilter& filter, std::size_t offset) {
+  // The ids the plain LIKE over every row of the range finds, a page newest
+  // first, or every one oldest first (as an export runs).
+  std::vector<std::int64_t> plainSearch(const service::LogFilter& filter, std::size_t offset,
+                                        bool everyOldestFirst = false) {
     std::string sql = "SELECT id FROM log_lines WHERE received_ms >= ? AND received_ms < ?";
     std::vector<SqlValue> parameters{filter.scope.range.fromMillis, filter.scope.range.toMillis};
     if (filter.scope.model) {
@@ -68,8 +70,9 @@ class LogSearchTest : public StoreTest {
     std::string pattern = "%";
     for (char c : *filter.search) pattern += std::string(c == '%' || c == '_' || c == '\\' ? "\\" : "") + c;
     // The plain scan, kept off any text index.
-    sql += " AND lower(text || '') LIKE lower(?) ESCAPE '\\' ORDER BY received_ms DESC, id DESC LIMIT ? OFFSET ?";
-    parameters.insert(parameters.end(), {pattern + "%", static_cast<std::int64_t>(kPage),
+    sql += " AND lower(text || '') LIKE lower(?) ESCAPE '\\' ORDER BY " +
+           std::string(everyOldestFirst ? "received_ms, id" : "received_ms DESC, id DESC") + " LIMIT ? OFFSET ?";
+    parameters.insert(parameters.end(), {pattern + "%", everyOldestFirst ? INT32_MAX : static_cast<std::int64_t>(kPage),
                                          static_cast<std::int64_t>(offset)});
     std::vector<std::int64_t> ids;
     for (const auto& row : database_->sqlConnection()->run(sql, parameters).rows) ids.push_back(std::stoll(*row.at(0)));
@@ -101,6 +104,42 @@ class LogSearchTest : public StoreTest {
       }
     }
     EXPECT_GT(found, 1000u) << when;  // the terms find something
+  }
+
+  // The ids an export of `filter` holds, read `step` lines at a time from
+  // where the last read ended, as an export reads them; `listed` says
+  // whether the term's lines were listed through the text index.
+  std::vector<std::int64_t> exportIds(service::DashboardQueries& queries, const service::LogFilter& filter,
+                                      std::size_t step, bool& listed) {
+    const std::optional<std::vector<service::RowPosition>> matches = queries.logMatches(filter);
+    listed = matches.has_value();
+    std::vector<std::int64_t> ids;
+    for (service::RowPosition position;;) {
+      const std::vector<service::StoredLogLine> lines =
+          matches ? queries.logLinesAmong(*matches, position, step) : queries.logLines(filter, position, step);
+      for (const auto& line : lines) ids.push_back(line.id);
+      if (lines.size() < step) return ids;
+      position = {lines.back().line.arrival.millis, lines.back().id};
+    }
+  }
+
+  // Every term and filter exported as the plain scan finds it; returns how many were listed.
+  int expectExportsAsPlain(service::DashboardQueries& queries, const std::string& when) {
+    const service::TimeRange all{kStart, kStart + 20 * kDay}, days{kStart + 15 * kDay, kStart + 17 * kDay};
+    int listed = 0;
+    for (const char* term : kTerms) {
+      const std::pair<service::Scope, std::optional<std::int32_t>> filters[] = {
+          {{all, std::nullopt}, std::nullopt}, {{all, "Alpha"}, std::nullopt}, {{days, "绘图"}, 1}};
+      for (const auto& [scope, level] : filters) {
+        const service::LogFilter filter{scope, level, std::string(term)};
+        bool wasListed = false;
+        EXPECT_EQ(exportIds(queries, filter, 7, wasListed), plainSearch(filter, 0, true))
+            << when << ": \"" << term << "\" " << scope.model.value_or("every tool") << " level "
+            << level.value_or(-1) << (wasListed ? ", listed" : ", filtered");
+        listed += wasListed;
+      }
+    }
+    return listed;
   }
 
   // As the writer does when it has nothing else to do; returns the batches it took.
@@ -189,6 +228,40 @@ TEST_P(LogSearchTest, FindsWhatThePlainScanFindsWhenLinesArriveAboutInTimeOrder)
   expectSearchesAsPlain("in order, then older times not indexed yet");
   expectSearchesAsPlain("in order, older times not indexed, older matches by the index",
                         service::defaultSearchTries(), 0);
+}
+
+// An export with a search term holds what the plain scan finds, oldest
+// first, whether it lists a rare term's lines through the text index and
+// reads them by id or filters the range as it reads a common one.
+TEST_P(LogSearchTest, ExportsWhatThePlainScanFinds) {
+  writeRandom(6'000, 9);
+  indexEverything();
+  writeRandom(400, 10);  // past the index's mark
+  service::DashboardQueries queries(database_->sqlConnection());
+  EXPECT_GT(expectExportsAsPlain(queries, "indexed, the newest not"), 20);
+  queries.setMostListedMatches(3);
+  const int listedOfFew = expectExportsAsPlain(queries, "at most 3 listed");
+  EXPECT_GT(listedOfFew, 0);
+  EXPECT_LT(listedOfFew, 20);
+
+  // Lines removed after they were listed are left out, and the rest still come.
+  queries.setMostListedMatches(50'000);
+  const service::LogFilter filter{{{kStart, kStart + 20 * kDay}, std::nullopt}, std::nullopt, "MISMATCH"};
+  const std::optional<std::vector<service::RowPosition>> matches = queries.logMatches(filter);
+  ASSERT_TRUE(matches);
+  EXPECT_GT(matches->size(), 10u);
+  database_->begin();
+  database_->removeRecords(service::RecordKind::LogLine, {kStart + 5 * kDay, std::nullopt}, 100'000);
+  database_->commit();
+  std::vector<std::int64_t> ids;
+  for (service::RowPosition position;;) {
+    const auto lines = queries.logLinesAmong(*matches, position, 2);
+    for (const auto& line : lines) ids.push_back(line.id);
+    if (lines.size() < 2) break;
+    position = {lines.back().line.arrival.millis, lines.back().id};
+  }
+  EXPECT_EQ(ids, plainSearch(filter, 0, true));
+  EXPECT_FALSE(ids.empty());
 }
 
 // A PostgreSQL store from before the side table, with the trigram index on

@@ -1,0 +1,126 @@
+// The lines a log export with a search term holds, listed once through the
+// text index and then read by id, so that a rare term's export does not scan
+// the range for every piece.
+#include <algorithm>
+
+#include "store/dashboard_queries.h"
+#include "store/query_helpers.h"
+#include "store/text_search.h"
+
+namespace zandle::service {
+namespace {
+
+using namespace query;
+
+// The trigram index reads every line of a common term: stopped after this,
+// as such a term's lines are found soon enough by filtering the range.
+constexpr std::int64_t kListMilliseconds = 150;
+// Ids a read by id takes: one statement text, padded with ids no line has.
+constexpr std::size_t kIdsPerRead = 64;
+
+bool earlier(const RowPosition& a, const RowPosition& b) {
+  return a.millis != b.millis ? a.millis < b.millis : a.id < b.id;
+}
+
+// The filter's conditions on log_lines as l, the term's LIKE last.
+Condition lineCondition(const LogFilter& filter, Condition where, const std::string& time) {
+  where.add(time + " >= ?", filter.scope.range.fromMillis);
+  where.add(time + " < ?", filter.scope.range.toMillis);
+  if (filter.scope.model) where.add("l.model = ?", *filter.scope.model);
+  if (filter.level) where.add("l.level + 0 = ?", std::int64_t{*filter.level});
+  where.add("lower(l.text) LIKE lower(?) ESCAPE '\\'", containsPattern(*filter.search));
+  return where;
+}
+
+// Appends the (time, id) of each row; false when there are more than `most` in all.
+bool addPositions(std::vector<RowPosition>& positions, const std::optional<SqlResult>& rows, std::int64_t most) {
+  if (!rows) return false;
+  for (const Row& row : rows->rows) positions.push_back({integerAt(row, 0), integerAt(row, 1)});
+  return static_cast<std::int64_t>(positions.size()) <= most;
+}
+
+}  // namespace
+
+std::optional<std::vector<RowPosition>> DashboardQueries::logMatches(const LogFilter& filter) {
+  if (!sql_ || !filter.search || filter.search->empty()) return std::nullopt;
+  const std::optional<std::string> phrase = trigramPhrase(*filter.search);
+  if (!phrase) return std::nullopt;
+  const std::optional<std::int64_t> indexedUpTo = textIndexedUpTo(*sql_);
+  if (!indexedUpTo) return std::nullopt;
+  std::vector<RowPosition> positions;
+  // A term with more is common enough for the export to filter the range as it reads.
+  const std::int64_t most = mostListedMatches_;
+  if (sql_->dialect() == SqlDialect::Sqlite) {
+    // FTS has no times: the term's candidates in the whole store, so only a term with few.
+    const std::string candidates = "SELECT rowid FROM log_text WHERE log_text MATCH ? AND rowid <= ?";
+    const SqlResult counted =
+        sql_->run("SELECT COUNT(*) FROM (" + candidates + " LIMIT ?) AS n", {*phrase, *indexedUpTo, most + 1});
+    if (integerAt(counted.rows.at(0), 0) > most) return std::nullopt;
+    Condition where;
+    where.parameters = {*phrase, *indexedUpTo};
+    where = lineCondition(filter, std::move(where), "l.received_ms");
+    // CROSS JOIN keeps the candidates the outer loop.
+    addPositions(positions,
+                 sql_->run("SELECT l.received_ms, l.id FROM (" + candidates +
+                               ") AS c CROSS JOIN log_lines AS l ON l.id = c.rowid" + where.sql,
+                           where.parameters),
+                 most);  // no more than the candidates counted
+  } else {
+    // The side table of lowered texts holds each line's time, tool and level;
+    // "+ 0" keeps the search on the trigram index.
+    std::string sql =
+        "SELECT t.received_ms, t.id FROM log_lines_text AS t WHERE t.id <= ? AND t.received_ms + 0 >= ? AND "
+        "t.received_ms + 0 < ?";
+    std::vector<SqlValue> parameters{*indexedUpTo, filter.scope.range.fromMillis, filter.scope.range.toMillis};
+    if (filter.scope.model) {
+      sql += " AND t.model = ?";
+      parameters.emplace_back(*filter.scope.model);
+    }
+    if (filter.level) {
+      sql += " AND t.level + 0 = ?";
+      parameters.emplace_back(std::int64_t{*filter.level});
+    }
+    sql += " AND t.text LIKE lower(?) ESCAPE '\\' LIMIT ?";
+    parameters.insert(parameters.end(), {containsPattern(*filter.search), most + 1});
+    if (!addPositions(positions, sql_->runWithin(sql, parameters, kListMilliseconds), most)) return std::nullopt;
+  }
+  // The lines past the index's mark (a few at most), by id.
+  Condition past;
+  past.add("l.id > ?", *indexedUpTo);
+  past = lineCondition(filter, std::move(past), "l.received_ms + 0");
+  past.parameters.emplace_back(most + 1 - static_cast<std::int64_t>(positions.size()));
+  const std::string pastRows = "SELECT l.received_ms, l.id FROM log_lines AS l" + past.sql + " LIMIT ?";
+  if (!addPositions(positions, sql_->run(pastRows, past.parameters), most)) return std::nullopt;
+  std::sort(positions.begin(), positions.end(), earlier);
+  return positions;
+}
+
+std::vector<StoredLogLine> DashboardQueries::logLinesAmong(const std::vector<RowPosition>& matches, RowPosition after,
+                                                           std::size_t limit) {
+  std::vector<StoredLogLine> lines;
+  if (!sql_) return lines;
+  std::string sql = "SELECT id, uin, level, model, version, text, received_ms, address FROM log_lines WHERE id IN (";
+  for (std::size_t i = 0; i < kIdsPerRead; ++i) sql += i ? ", ?" : "?";
+  sql += ")";
+  auto next = std::upper_bound(matches.begin(), matches.end(), after, earlier);
+  // Lines removed since they were listed are left out, and the next ones read instead.
+  while (lines.size() < limit && next != matches.end()) {
+    const auto end = next + static_cast<std::ptrdiff_t>(
+                                std::min<std::size_t>({limit - lines.size(), kIdsPerRead,
+                                                       static_cast<std::size_t>(matches.end() - next)}));
+    std::vector<SqlValue> ids;
+    for (auto it = next; it != end; ++it) ids.emplace_back(it->id);
+    ids.resize(kIdsPerRead, std::int64_t{0});  // ids start at 1
+    std::vector<StoredLogLine> found;
+    for (const Row& row : sql_->run(sql, ids).rows) found.push_back({integerAt(row, 0), lineFrom(row)});
+    for (auto it = next; it != end; ++it) {
+      const auto line =
+          std::find_if(found.begin(), found.end(), [&](const StoredLogLine& f) { return f.id == it->id; });
+      if (line != found.end()) lines.push_back(std::move(*line));
+    }
+    next = end;
+  }
+  return lines;
+}
+
+}  // namespace zandle::service
