@@ -248,10 +248,13 @@ std::vector<LogRow> DashboardQueries::logPage(const LogFilter& filter, std::size
   std::optional<std::int64_t> indexedUpTo;
   if (filter.search && !filter.search->empty()) phrase = trigramPhrase(*filter.search);
   if (phrase) indexedUpTo = textIndexedUpTo(*sql_);
-  // A search SQLite's text index does not serve walks the tool's lines rather than the whole range.
+  // A search SQLite's text index does not serve walks the tool's lines rather
+  // than the whole range; so does one of a term with many candidates, whose
+  // lines are found sooner among the tool's own than among every tool's.
   std::optional<SqlResult> byTool;
   const bool sqlite = sql_->dialect() == SqlDialect::Sqlite;
-  if (!filter.search || filter.search->empty() || (!indexedUpTo && sqlite)) {
+  if (!filter.search || filter.search->empty() || (!indexedUpTo && sqlite) ||
+      (sqlite && filter.scope.model && !fewCandidates(*sql_, *phrase, *indexedUpTo, mostToolSearchCandidates_))) {
     byTool = toolLogPage(*sql_, filter, offset, limit, textChars);
   }
   SqlResult found;

@@ -119,6 +119,9 @@ class DashboardQueries {
   void setNewerLinesWalked(std::int64_t lines) { newerLinesWalked_ = lines; }
   // Lines of a search term an export lists at most; beyond, it filters the range.
   void setMostListedMatches(std::int64_t matches) { mostListedMatches_ = matches; }
+  // Text index candidates a search of one tool on SQLite takes at most; with
+  // more, it walks the tool's lines.
+  void setMostToolSearchCandidates(std::int64_t candidates) { mostToolSearchCandidates_ = candidates; }
 
   std::int64_t openSessions(const std::optional<std::string>& model);
   // Oldest first, from the row after `after`.
@@ -154,6 +157,7 @@ class DashboardQueries {
   std::vector<SearchTry> searchTries_;
   std::int64_t newerLinesWalked_ = 50'000;
   std::int64_t mostListedMatches_ = 50'000;  // 16 bytes each
+  std::int64_t mostToolSearchCandidates_ = 20'000;
 };
 
 }  // namespace zandle::service

@@ -52,10 +52,8 @@ std::optional<std::vector<RowPosition>> DashboardQueries::logMatches(const LogFi
   const std::int64_t most = mostListedMatches_;
   if (sql_->dialect() == SqlDialect::Sqlite) {
     // FTS has no times: the term's candidates in the whole store, so only a term with few.
+    if (!fewCandidates(*sql_, *phrase, *indexedUpTo, most)) return std::nullopt;
     const std::string candidates = "SELECT rowid FROM log_text WHERE log_text MATCH ? AND rowid <= ?";
-    const SqlResult counted =
-        sql_->run("SELECT COUNT(*) FROM (" + candidates + " LIMIT ?) AS n", {*phrase, *indexedUpTo, most + 1});
-    if (integerAt(counted.rows.at(0), 0) > most) return std::nullopt;
     Condition where;
     where.parameters = {*phrase, *indexedUpTo};
     where = lineCondition(filter, std::move(where), "l.received_ms");

@@ -68,6 +68,13 @@ std::optional<std::int64_t> textIndexedUpTo(SqlConnection& sql) {
   return marks->done;
 }
 
+bool fewCandidates(SqlConnection& sql, const std::string& phrase, std::int64_t indexedUpTo, std::int64_t most) {
+  const SqlResult counted = sql.run(
+      "SELECT COUNT(*) FROM (SELECT rowid FROM log_text WHERE log_text MATCH ? AND rowid <= ? LIMIT ?) AS n",
+      {phrase, indexedUpTo, most + 1});
+  return integerAt(counted.rows.at(0), 0) <= most;
+}
+
 std::int64_t textIndexLag(SqlConnection& sql) {
   const std::optional<LineMarks> marks = textMarks(sql);
   return marks ? std::max<std::int64_t>(0, marks->last - marks->done) : 0;

@@ -27,6 +27,10 @@ std::optional<std::string> trigramPhrase(std::string_view term);
 // enough to be read directly; nothing otherwise (the search then scans).
 std::optional<std::int64_t> textIndexedUpTo(SqlConnection& sql);
 
+// SQLite: whether the text index holds at most `most` candidates for the
+// phrase up to line `indexedUpTo`, counted no further than one more.
+bool fewCandidates(SqlConnection& sql, const std::string& phrase, std::int64_t indexedUpTo, std::int64_t most);
+
 // Line ids past the text index's mark (0 without an index).
 std::int64_t textIndexLag(SqlConnection& sql);
 

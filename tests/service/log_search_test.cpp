@@ -81,10 +81,12 @@ class LogSearchTest : public StoreTest {
 
   void expectSearchesAsPlain(const std::string& when,
                              std::vector<service::SearchTry> tries = service::defaultSearchTries(),
-                             std::optional<std::int64_t> newerLinesWalked = std::nullopt) {
+                             std::optional<std::int64_t> newerLinesWalked = std::nullopt,
+                             std::optional<std::int64_t> mostToolCandidates = std::nullopt) {
     service::DashboardQueries queries(database_->sqlConnection());
     queries.setSearchTries(std::move(tries));
     if (newerLinesWalked) queries.setNewerLinesWalked(*newerLinesWalked);
+    if (mostToolCandidates) queries.setMostToolSearchCandidates(*mostToolCandidates);
     const service::TimeRange all{kStart, kStart + 20 * kDay}, days{kStart + 15 * kDay, kStart + 17 * kDay};
     std::size_t found = 0;
     for (const char* term : kTerms) {
@@ -189,6 +191,8 @@ TEST_P(LogSearchTest, FindsWhatThePlainScanFindsThroughIndexingAndRemovals) {
   expectSearchesAsPlain("indexed");
   // Older matches out of id order from the text index, not a walk by time.
   expectSearchesAsPlain("indexed, older matches by the index", service::defaultSearchTries(), 0);
+  // A tool's search of a term with many candidates walks the tool's lines.
+  expectSearchesAsPlain("indexed, a tool's lines walked", service::defaultSearchTries(), std::nullopt, 10);
   writeRandom(2'000, 6);
   expectSearchesAsPlain("the newest not indexed yet");
 
@@ -224,6 +228,7 @@ TEST_P(LogSearchTest, FindsWhatThePlainScanFindsWhenLinesArriveAboutInTimeOrder)
   indexEverything();
   expectSearchesAsPlain("in order, indexed");
   expectSearchesAsPlain("in order, older matches by the index", service::defaultSearchTries(), 0);
+  expectSearchesAsPlain("in order, a tool's lines walked", service::defaultSearchTries(), std::nullopt, 10);
   writeRandom(300, 8, true);
   expectSearchesAsPlain("in order, then older times not indexed yet");
   expectSearchesAsPlain("in order, older times not indexed, older matches by the index",
