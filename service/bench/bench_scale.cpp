@@ -225,6 +225,8 @@ void measure(const Settings& settings, std::int64_t size, const std::vector<doub
       {"log lines, level 0, 30 days", "/logs?range=30d&level=0"},
       {"log lines, a rare tool, 30 days", "/logs?range=30d" + rare},
       {"log lines with a search term, 30 days", "/logs?range=30d&q=checksum"},
+      {"log lines, one tool, a common term", "/logs?range=30d&tool=Tool5&q=timeout"},
+      {"log lines, a common term, 90 days", "/logs?range=90d&q=timeout"},
       {"recent errors with a search term", "/?range=30d&q=checksum"},
       {"tools", "/tools"},
       {"summary.json", "/export/summary.json?range=90d"},
