@@ -12,9 +12,12 @@ namespace {
 
 using namespace query;
 
-// The trigram index reads every line of a common term: stopped after this,
-// as such a term's lines are found soon enough by filtering the range.
-constexpr std::int64_t kListMilliseconds = 150;
+// PostgreSQL: the range's first lines, where a common term's lines turn up
+// at once; the trigram index would read every line holding it. The list is
+// stopped after kListMilliseconds for a term common only further on.
+constexpr std::int64_t kProbeLines = 2'048;
+constexpr std::int64_t kCommonInProbe = 64;
+constexpr std::int64_t kListMilliseconds = 1'000;
 // Ids a read by id takes: one statement text, padded with ids no line has.
 constexpr std::size_t kIdsPerRead = 64;
 
@@ -37,6 +40,30 @@ bool addPositions(std::vector<RowPosition>& positions, const std::optional<SqlRe
   if (!rows) return false;
   for (const Row& row : rows->rows) positions.push_back({integerAt(row, 0), integerAt(row, 1)});
   return static_cast<std::int64_t>(positions.size()) <= most;
+}
+
+// PostgreSQL: whether the term is in at least kCommonInProbe of the range's
+// first kProbeLines lines (of the tool, through the side table by tool).
+bool commonAtFirst(SqlConnection& sql, const LogFilter& filter) {
+  const std::string k = filter.scope.model ? "b." : "t.";
+  std::string first = "SELECT t.text, t.level FROM " +
+                      std::string(filter.scope.model ? "log_lines_by_tool AS b JOIN log_lines_text AS t ON t.id = b.id"
+                                                     : "log_lines_text AS t") +
+                      " WHERE " + k + "received_ms >= ? AND " + k + "received_ms < ?";
+  std::vector<SqlValue> parameters{filter.scope.range.fromMillis, filter.scope.range.toMillis};
+  if (filter.scope.model) {
+    first += " AND b.model = ?";
+    parameters.emplace_back(*filter.scope.model);
+  }
+  first += " ORDER BY " + k + "received_ms, " + k + "id LIMIT ?";
+  parameters.emplace_back(kProbeLines);
+  std::string count = "SELECT COUNT(*) FROM (" + first + ") AS w WHERE w.text LIKE lower(?) ESCAPE '\\'";
+  parameters.emplace_back(containsPattern(*filter.search));
+  if (filter.level) {
+    count += " AND w.level = ?";
+    parameters.emplace_back(std::int64_t{*filter.level});
+  }
+  return integerAt(sql.run(count, parameters).rows.at(0), 0) >= kCommonInProbe;
 }
 
 }  // namespace
@@ -64,6 +91,7 @@ std::optional<std::vector<RowPosition>> DashboardQueries::logMatches(const LogFi
                            where.parameters),
                  most);  // no more than the candidates counted
   } else {
+    if (commonAtFirst(*sql_, filter)) return std::nullopt;
     // The side table of lowered texts holds each line's time, tool and level;
     // "+ 0" keeps the search on the trigram index.
     std::string sql =
