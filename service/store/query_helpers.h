@@ -53,8 +53,6 @@ inline std::int64_t linesPastMark(SqlConnection& sql, std::string_view markTable
   return lines.rows.empty() || !lines.rows[0].at(0) ? most : integerAt(lines.rows[0], 0);
 }
 
-// A (model, warning_level, functions) row of tool_config; the store keeps the
-// functions comma-joined.
 // A line read as id, uin, level, model, version, text, received_ms, address.
 inline LogLine lineFrom(const Row& row) {
   LogLine line;
@@ -67,6 +65,8 @@ inline LogLine lineFrom(const Row& row) {
   return line;
 }
 
+// A (model, warning_level, functions) row of tool_config; the store keeps the
+// functions comma-joined.
 inline ToolConfig toolConfigFrom(const Row& row) {
   ToolConfig config{textAt(row, 0), static_cast<std::int32_t>(integerAt(row, 1)), {}};
   const std::string joined = textAt(row, 2);
