@@ -51,16 +51,6 @@ SqlResult pageRows(SqlConnection& sql, const std::string& from, const Condition&
                  parameters);
 }
 
-// The filter's conditions on log_lines as l, the search term's LIKE last.
-Condition searchCondition(const LogFilter& filter, Condition where) {
-  where.add("l.received_ms >= ?", filter.scope.range.fromMillis);
-  where.add("l.received_ms < ?", filter.scope.range.toMillis);
-  if (filter.scope.model) where.add("l.model = ?", *filter.scope.model);
-  if (filter.level) where.add("l.level = ?", std::int64_t{*filter.level});
-  where.add("lower(l.text) LIKE lower(?) ESCAPE '\\'", containsPattern(*filter.search));
-  return where;
-}
-
 // Row order of a page: newest first, then the higher id.
 bool comesBefore(const Row& a, const Row& b) {
   const std::int64_t aTime = integerAt(a, 6), bTime = integerAt(b, 6);
@@ -85,18 +75,19 @@ constexpr std::int64_t kMostOlderMatches = 20'000;
 // matches: a rare term behind a burst of other lines costs neither walk.
 SqlResult olderMatches(SqlConnection& sql, const LogFilter& filter, const std::string& phrase, std::int64_t after,
                        std::int64_t below, std::size_t wanted, std::size_t textChars, std::int64_t newerLinesWalked) {
-  const auto atMost = [&](const std::string& rows, std::vector<SqlValue> parameters, std::int64_t most) {
-    parameters.emplace_back(most + 1);
-    return integerAt(sql.run("SELECT COUNT(*) FROM (" + rows + " LIMIT ?) AS n", parameters).rows.at(0), 0) <= most;
-  };
   // The walk by time reads one level's lines only, through its index.
   Condition newer;
   if (filter.level) newer.add("level = ?", std::int64_t{*filter.level});
   newer.add("received_ms > ?", after);
   newer.add("received_ms < ?", filter.scope.range.toMillis);
-  const bool fewNewer = atMost("SELECT 1 FROM log_lines" + newer.sql, newer.parameters, newerLinesWalked);
+  newer.parameters.emplace_back(newerLinesWalked + 1);
+  const bool fewNewer =
+      integerAt(sql.run("SELECT COUNT(*) FROM (SELECT 1 FROM log_lines" + newer.sql + " LIMIT ?) AS n",
+                        newer.parameters)
+                    .rows.at(0),
+                0) <= newerLinesWalked;
   const std::string indexed = "SELECT rowid FROM log_text WHERE log_text MATCH ? AND rowid < ?";
-  if (!fewNewer && atMost(indexed, {phrase, below}, kMostOlderMatches)) {
+  if (!fewNewer && fewCandidates(sql, phrase, below - 1, kMostOlderMatches)) {
     Condition where;
     where.parameters = {phrase, below};
     where.add("l.received_ms > ?", after);
@@ -222,12 +213,8 @@ SqlResult postgresIndexedSearch(SqlConnection& sql, const LogFilter& filter, std
   // "+ 0" keeps the lines past the mark read by id, not the range by time or level.
   Condition past;
   past.add("l.id > ?", indexedUpTo);
-  past.add("l.received_ms + 0 >= ?", filter.scope.range.fromMillis);
-  past.add("l.received_ms + 0 < ?", filter.scope.range.toMillis);
-  if (filter.scope.model) past.add("l.model = ?", *filter.scope.model);
-  if (filter.level) past.add("l.level + 0 = ?", std::int64_t{*filter.level});
-  past.add("lower(l.text) LIKE lower(?) ESCAPE '\\'", containsPattern(*filter.search));
-  mergeIntoPage(*rows, pageRows(sql, "log_lines AS l", past, 0, wanted, textChars), offset, wanted);
+  mergeIntoPage(*rows, pageRows(sql, "log_lines AS l", searchCondition(filter, past, true), 0, wanted, textChars),
+                offset, wanted);
   return std::move(*rows);
 }
 
@@ -320,7 +307,8 @@ std::vector<StoredLogLine> DashboardQueries::logLines(const LogFilter& filter, R
       filter.search && !filter.search->empty() && onFromLast
           ? sql_->runWithin(sql, where.parameters, 0, "max_parallel_workers_per_gather = 0")
           : sql_->run(sql, where.parameters);
-  for (const Row& row : rows ? rows->rows : std::vector<Row>{}) lines.push_back({integerAt(row, 0), lineFrom(row)});
+  if (!rows) return lines;
+  for (const Row& row : rows->rows) lines.push_back({integerAt(row, 0), lineFrom(row)});
   return lines;
 }
 

@@ -25,16 +25,6 @@ bool earlier(const RowPosition& a, const RowPosition& b) {
   return a.millis != b.millis ? a.millis < b.millis : a.id < b.id;
 }
 
-// The filter's conditions on log_lines as l, the term's LIKE last.
-Condition lineCondition(const LogFilter& filter, Condition where, const std::string& time) {
-  where.add(time + " >= ?", filter.scope.range.fromMillis);
-  where.add(time + " < ?", filter.scope.range.toMillis);
-  if (filter.scope.model) where.add("l.model = ?", *filter.scope.model);
-  if (filter.level) where.add("l.level + 0 = ?", std::int64_t{*filter.level});
-  where.add("lower(l.text) LIKE lower(?) ESCAPE '\\'", containsPattern(*filter.search));
-  return where;
-}
-
 // Appends the (time, id) of each row; false when there are more than `most` in all.
 bool addPositions(std::vector<RowPosition>& positions, const std::optional<SqlResult>& rows, std::int64_t most) {
   if (!rows) return false;
@@ -83,7 +73,7 @@ std::optional<std::vector<RowPosition>> DashboardQueries::logMatches(const LogFi
     const std::string candidates = "SELECT rowid FROM log_text WHERE log_text MATCH ? AND rowid <= ?";
     Condition where;
     where.parameters = {*phrase, *indexedUpTo};
-    where = lineCondition(filter, std::move(where), "l.received_ms");
+    where = searchCondition(filter, std::move(where));
     // CROSS JOIN keeps the candidates the outer loop.
     addPositions(positions,
                  sql_->run("SELECT l.received_ms, l.id FROM (" + candidates +
@@ -113,7 +103,7 @@ std::optional<std::vector<RowPosition>> DashboardQueries::logMatches(const LogFi
   // The lines past the index's mark (a few at most), by id.
   Condition past;
   past.add("l.id > ?", *indexedUpTo);
-  past = lineCondition(filter, std::move(past), "l.received_ms + 0");
+  past = searchCondition(filter, std::move(past), true);
   past.parameters.emplace_back(most + 1 - static_cast<std::int64_t>(positions.size()));
   const std::string pastRows = "SELECT l.received_ms, l.id FROM log_lines AS l" + past.sql + " LIMIT ?";
   if (!addPositions(positions, sql_->run(pastRows, past.parameters), most)) return std::nullopt;

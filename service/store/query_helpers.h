@@ -130,4 +130,24 @@ inline std::string containsPattern(std::string_view text) {
   return pattern + "%";
 }
 
+// Level and search term on log_lines as l; "+ 0" (offIndexes) keeps the level
+// from leading the database to its index.
+inline void addLineConditions(Condition& where, const LogFilter& filter, bool offIndexes) {
+  if (filter.level) where.add(offIndexes ? "l.level + 0 = ?" : "l.level = ?", std::int64_t{*filter.level});
+  if (filter.search && !filter.search->empty()) {
+    where.add("lower(l.text) LIKE lower(?) ESCAPE '\\'", containsPattern(*filter.search));
+  }
+}
+
+// The filter's range, tool, level and term on log_lines as l, the LIKE last;
+// offIndexes keeps time and level off their indexes (lines read by id).
+inline Condition searchCondition(const LogFilter& filter, Condition where, bool offIndexes = false) {
+  const std::string time = offIndexes ? "l.received_ms + 0" : "l.received_ms";
+  where.add(time + " >= ?", filter.scope.range.fromMillis);
+  where.add(time + " < ?", filter.scope.range.toMillis);
+  if (filter.scope.model) where.add("l.model = ?", *filter.scope.model);
+  addLineConditions(where, filter, offIndexes);
+  return where;
+}
+
 }  // namespace zandle::service::query

@@ -38,14 +38,6 @@ void addRange(Condition& where, const Read& read, const std::string& time, const
   where.add(time + " < ?", read.filter.scope.range.toMillis);
 }
 
-// Level and search: conditions the side table cannot answer.
-void addLineConditions(Condition& where, const LogFilter& filter, bool offIndexes) {
-  if (filter.level) where.add(offIndexes ? "l.level + 0 = ?" : "l.level = ?", std::int64_t{*filter.level});
-  if (filter.search && !filter.search->empty()) {
-    where.add("lower(l.text) LIKE lower(?) ESCAPE '\\'", containsPattern(*filter.search));
-  }
-}
-
 // `walk`: the side rows taken (Side only), each line then looked up.
 SqlResult sourceRows(SqlConnection& sql, Source source, const Read& read, std::size_t wanted, std::int64_t walk = 0) {
   const bool sqlite = sql.dialect() == SqlDialect::Sqlite;
