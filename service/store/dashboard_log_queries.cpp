@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "store/dashboard_queries.h"
+#include "store/line_times.h"
 #include "store/query_helpers.h"
 #include "store/text_search.h"
 #include "store/tool_log_reads.h"
@@ -70,35 +71,51 @@ void mergeIntoPage(SqlResult& rows, const SqlResult& more, std::size_t offset, s
 constexpr std::int64_t kMostOlderMatches = 20'000;
 
 // Matching lines below id `below` (all indexed) newer than `after`: the lines
-// out of id order a walk of the newest candidates missed. Walked by time when
-// few lines are newer, else taken from the text index when it has few such
-// matches: a rare term behind a burst of other lines costs neither walk.
+// out of id order a walk of the newest candidates missed. None where the
+// blocks of ids say no line below is newer; walked by time when few lines are
+// newer (up to the latest the blocks allow); else taken from the text index
+// among the ids that may hold them when it has few such matches there: a term
+// behind a burst of other lines costs no walk through the burst.
 SqlResult olderMatches(SqlConnection& sql, const LogFilter& filter, const std::string& phrase, std::int64_t after,
                        std::int64_t below, std::size_t wanted, std::size_t textChars, std::int64_t newerLinesWalked) {
+  const NewerBelow ids = newerBelow(sql, after, below);
+  if (ids.runs.empty()) return {};
+  LogFilter bounded = filter;
+  if (ids.latest) bounded.scope.range.toMillis = std::min(filter.scope.range.toMillis, *ids.latest + 1);
   // The walk by time reads one level's lines only, through its index.
   Condition newer;
   if (filter.level) newer.add("level = ?", std::int64_t{*filter.level});
   newer.add("received_ms > ?", after);
-  newer.add("received_ms < ?", filter.scope.range.toMillis);
+  newer.add("received_ms < ?", bounded.scope.range.toMillis);
   newer.parameters.emplace_back(newerLinesWalked + 1);
   const bool fewNewer =
       integerAt(sql.run("SELECT COUNT(*) FROM (SELECT 1 FROM log_lines" + newer.sql + " LIMIT ?) AS n",
                         newer.parameters)
                     .rows.at(0),
                 0) <= newerLinesWalked;
-  const std::string indexed = "SELECT rowid FROM log_text WHERE log_text MATCH ? AND rowid < ?";
-  if (!fewNewer && fewCandidates(sql, phrase, below - 1, kMostOlderMatches)) {
+  if (!fewNewer) {
     Condition where;
-    where.parameters = {phrase, below};
-    where.add("l.received_ms > ?", after);
-    return pageRows(sql, "(SELECT l.* FROM (" + indexed + ") AS c CROSS JOIN log_lines AS l ON l.id = c.rowid) AS l",
-                    searchCondition(filter, where), 0, wanted, textChars);
+    std::string indexed;
+    for (const auto& [first, last] : ids.runs) {
+      indexed += std::string(indexed.empty() ? "" : " UNION ALL ") +
+                 "SELECT rowid FROM log_text WHERE log_text MATCH ? AND rowid BETWEEN ? AND ?";
+      where.parameters.insert(where.parameters.end(), {phrase, first, last});
+    }
+    std::vector<SqlValue> counted = where.parameters;
+    counted.emplace_back(kMostOlderMatches + 1);
+    if (integerAt(sql.run("SELECT COUNT(*) FROM (" + indexed + " LIMIT ?) AS n", counted).rows.at(0), 0) <=
+        kMostOlderMatches) {
+      where.add("l.received_ms > ?", after);
+      return pageRows(sql,
+                      "(SELECT l.* FROM (" + indexed + ") AS c CROSS JOIN log_lines AS l ON l.id = c.rowid) AS l",
+                      searchCondition(filter, where), 0, wanted, textChars);
+    }
   }
   Condition older;
   older.add("l.received_ms > ?", after);
   // "+": the id bound must not lead the search away from the time indexes.
   older.add("+l.id < ?", below);
-  return pageRows(sql, "log_lines AS l", searchCondition(filter, older), 0, wanted, textChars);
+  return pageRows(sql, "log_lines AS l", searchCondition(bounded, older), 0, wanted, textChars);
 }
 
 // A search on SQLite with a text index: the index's newest candidates and the

@@ -56,7 +56,8 @@ class Database {
   virtual void recordHealthCheck(std::int64_t millis) = 0;
   // Counts a batch of records stored before the counts were kept; false once all are.
   virtual bool backfillTallies(std::int64_t /*batchRows*/) { return false; }
-  // Adds a batch of log lines to the text index; false once all are in.
+  // Adds a batch of log lines to the text index (and on SQLite the latest
+  // time of their blocks of ids); false once all are in.
   virtual bool indexText(std::int64_t /*batchRows*/) { return false; }
   // Adds a batch of log lines to the side table by tool, in a transaction of
   // its own (not between begin() and commit()); false once all are in.

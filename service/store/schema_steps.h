@@ -31,4 +31,7 @@ void addToolIndex(SqlConnection& sql);
 // The text index log searches find their candidates by (see text_search.h).
 void addTextSearch(SqlConnection& sql);
 
+// SQLite: the latest time of each block of line ids (see line_times.h).
+void addLineTimes(SqlConnection& sql);
+
 }  // namespace zandle::service

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/clock.h"
+#include "store/line_times.h"
 #include "store/login_detail_id.h"
 #include "store/query_helpers.h"
 #include "store/row_batches.h"
@@ -31,6 +32,8 @@ constexpr int kLoginDetailIdAttempts = 32;
 // once, where every batch would touch a page per tool.
 constexpr std::int64_t kToolIndexEvery = 16'384;
 constexpr std::int64_t kToolIndexMost = 65'536;
+// Lines a slice of the text index's idle work adds to their blocks of ids: read by id, a few milliseconds.
+constexpr std::int64_t kLineTimesSlice = 8'192;
 
 }  // namespace
 
@@ -262,7 +265,10 @@ bool SqlDatabase::backfillTallies(std::int64_t batchRows) {
   return zandle::service::backfillTallies(*sql_, tallies_, batchRows);
 }
 
-bool SqlDatabase::indexText(std::int64_t batchRows) { return indexNewLines(*sql_, batchRows); }
+bool SqlDatabase::indexText(std::int64_t batchRows) {
+  const bool moreTimes = indexLineTimes(*sql_, kLineTimesSlice);
+  return indexNewLines(*sql_, batchRows) || moreTimes;
+}
 
 bool SqlDatabase::isKnownModel(std::string_view model) {
   const std::string name(model);

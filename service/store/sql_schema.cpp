@@ -119,6 +119,7 @@ void upgradeSchema(SqlConnection& sql) {
     addListIndexes(sql);
     addToolIndex(sql);
     addTextSearch(sql);
+    addLineTimes(sql);
     sql.runScript("COMMIT");
   } catch (const std::exception&) {
     try {

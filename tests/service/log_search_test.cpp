@@ -30,7 +30,8 @@ const char* kTools[] = {"Alpha", "Beta", "绘图"};
 
 class LogSearchTest : public StoreTest {
  protected:
-  // Lines at random times, or `inOrder` as they arrive: in time order but for up to an hour.
+  // Lines at random times, or `inOrder` as they arrive: in time order but for
+  // up to an hour, a few by days.
   void writeRandom(int lines, unsigned seed, bool inOrder = false) {
     std::mt19937 random(seed);
     const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
@@ -41,9 +42,10 @@ class LogSearchTest : public StoreTest {
       // Rare ones, which the text index finds: ASCII and other case.
       if (pick(300) == 0) text += pick(2) ? " Checksum Mismatch" : " checksum mismatch";
       if (pick(300) == 0) text += pick(2) ? " ÖLFILTER" : " ölfilter";
-      const std::int64_t at =
+      std::int64_t at =
           inOrder ? kStart + i * (20 * kDay / lines) + static_cast<std::int64_t>(random() % 3'600'000u)
                   : kStart + static_cast<std::int64_t>(random() % static_cast<unsigned>(20 * kDay));
+      if (inOrder && pick(400) == 0) at += 3 * kDay;
       database_->insertLogLine({1 + pick(50), pick(3), kTools[pick(3)], "1.0", text, text, {at, "10.0.0.1"}});
       if (i % 500 == 499) {
         database_->commit();
@@ -232,6 +234,27 @@ TEST_P(LogSearchTest, FindsWhatThePlainScanFindsWhenLinesArriveAboutInTimeOrder)
   writeRandom(300, 8, true);
   expectSearchesAsPlain("in order, then older times not indexed yet");
   expectSearchesAsPlain("in order, older times not indexed, older matches by the index",
+                        service::defaultSearchTries(), 0);
+
+  // The newest lines a burst without the terms: the matches below it come
+  // from the ids that may hold them, whether the store knows their blocks or not.
+  database_->begin();
+  for (int i = 0; i < 3'000; ++i) {
+    database_->insertLogLine({7, i % 3, kTools[i % 3], "1.0", "benchmark line", "benchmark line",
+                              {kStart + 20 * kDay - 3 * 3'600'000 + i * 3'000, "10.0.0.1"}});
+  }
+  database_->commit();
+  indexEverything();
+  expectSearchesAsPlain("behind a burst");
+  expectSearchesAsPlain("behind a burst, older matches by the index", service::defaultSearchTries(), 0);
+  if (GetParam() != Backend::Sqlite) return;
+  database_->sqlConnection()->runScript("DELETE FROM line_time_blocks; UPDATE line_times SET done_id = 0");
+  expectSearchesAsPlain("behind a burst, no blocks known");
+  database_->begin();
+  database_->indexText(500);
+  database_->commit();
+  expectSearchesAsPlain("behind a burst, the older blocks known");
+  expectSearchesAsPlain("behind a burst, the older blocks known, older matches by the index",
                         service::defaultSearchTries(), 0);
 }
 

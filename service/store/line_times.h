@@ -1,0 +1,35 @@
+// SQLite: the latest time among each block of 1,024 line ids, kept past a
+// mark as the text index is. Lines arrive about, not exactly, in id order, by
+// no bound a search could assume; these blocks tell how far a walk of the
+// text index, newest id first, must still look below the ids it has walked:
+// a common term behind a burst of newer lines without it then costs no walk
+// through the burst. A block's time only ever grows: removals leave it an
+// upper bound.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "store/sql_connection.h"
+
+namespace zandle::service {
+
+// Adds the lines past the mark, up to `batchRows`, to their blocks and moves
+// the mark; in the caller's transaction. False when none were left (or on
+// PostgreSQL, which keeps no blocks).
+bool indexLineTimes(SqlConnection& sql, std::int64_t batchRows);
+
+// Where the lines below id `below` that may be newer than `after` lie.
+struct NewerBelow {
+  // Runs of ids (first, last), oldest first: blocks with a later time and
+  // ids past the mark; one run of them all when the store keeps no blocks
+  // or the runs are many. None: no line below can be newer.
+  std::vector<std::pair<std::int64_t, std::int64_t>> runs;
+  // No line below is newer; unknown while lines below are past the mark.
+  std::optional<std::int64_t> latest;
+};
+NewerBelow newerBelow(SqlConnection& sql, std::int64_t after, std::int64_t below);
+
+}  // namespace zandle::service
