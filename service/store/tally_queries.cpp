@@ -259,7 +259,8 @@ std::vector<std::vector<LevelCounts>> TallyQueries::functionTrends(const std::ve
 
 std::optional<int> TallyQueries::countingPercent() {
   if (!sql_) return std::nullopt;
-  return backfillPercent(*sql_);
+  if (!counting_) counting_ = backfillPercent(*sql_);
+  return *counting_;
 }
 
 std::int64_t TallyQueries::openSessions(const std::optional<std::string>& model) {
@@ -267,7 +268,7 @@ std::int64_t TallyQueries::openSessions(const std::optional<std::string>& model)
   // Sessions never left pile up (tools that crash, machines switched off):
   // counting their rows costs more each month. Begun less closed is the same
   // number once every older record is counted.
-  if (backfillPercent(*sql_)) return DashboardQueries(sql_).openSessions(model);
+  if (countingPercent()) return DashboardQueries(sql_).openSessions(model);
   return integerAt(sql_->run("SELECT COALESCE(SUM(sessions) - SUM(closed), 0) FROM tool_tally WHERE every = ? AND "
                              "model = ?",
                              {std::int64_t{model ? 0 : 1}, model.value_or("")})

@@ -65,6 +65,8 @@ class TallyQueries {
   std::vector<KeyedTally> top(bool version, const Scope& scope, std::size_t offset, std::size_t limit);
 
   SqlConnection* sql_;
+  // Asked once: a page's figures and its note then agree.
+  std::optional<std::optional<int>> counting_;
 };
 
 }  // namespace zandle::service
