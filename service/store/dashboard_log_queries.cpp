@@ -174,32 +174,24 @@ std::optional<SqlResult> postgresCandidates(SqlConnection& sql, const LogFilter&
   // bitmap scans read, by the setting below. ("|| ''" would do it too, but the
   // planner then guesses the term rare and plans a costly parallel walk.)
   const std::string time = index ? "t.received_ms + 0" : k + "received_ms";
-  std::string matching = " WHERE " + k + "id <= ? AND " + time + " >= ? AND " + time + " < ?";
-  std::vector<SqlValue> parameters{limitValue(textChars + 1), indexedUpTo, filter.scope.range.fromMillis,
-                                   filter.scope.range.toMillis};
-  if (filter.scope.model) {
-    matching += " AND " + k + "model = ?";
-    parameters.emplace_back(*filter.scope.model);
-  }
   const bool levelFirst = walk && !byTool && filter.level;
-  if (filter.level) {
-    matching += index ? " AND t.level + 0 = ?" : levelFirst ? " AND t.level = ANY(ARRAY[CAST(? AS INTEGER)])"
-                                                            : " AND " + k + "level = ?";
-    parameters.emplace_back(std::int64_t{*filter.level});
-  }
+  Condition matching = sideTextCondition(filter, indexedUpTo, k, index, levelFirst);
   const std::string order = std::string(levelFirst ? "t.level DESC, " : "") + time + " DESC, " + k + "id DESC";
   std::string candidates;
   if (walk && way.lines > 0) {
     // The newest lines first, then the term among them: no plan walks further.
-    parameters.insert(parameters.end(), {way.lines, containsPattern(*filter.search), limitValue(wanted)});
+    matching.parameters.insert(matching.parameters.end(),
+                               {way.lines, containsPattern(*filter.search), limitValue(wanted)});
     candidates = "SELECT w.id FROM (SELECT " + k + "id AS id, " + k + "received_ms AS received_ms, t.text AS text "
-                 "FROM " + from + matching + " ORDER BY " + order + " LIMIT ?) AS w "
+                 "FROM " + from + matching.sql + " ORDER BY " + order + " LIMIT ?) AS w "
                  "WHERE w.text LIKE lower(?) ESCAPE '\\' ORDER BY w.received_ms DESC, w.id DESC LIMIT ?";
   } else {
-    matching += " AND t.text LIKE lower(?) ESCAPE '\\'";
-    parameters.insert(parameters.end(), {containsPattern(*filter.search), limitValue(wanted)});
-    candidates = "SELECT " + k + "id AS id FROM " + from + matching + " ORDER BY " + order + " LIMIT ?";
+    matching.add("t.text LIKE lower(?) ESCAPE '\\'", containsPattern(*filter.search));
+    matching.parameters.emplace_back(limitValue(wanted));
+    candidates = "SELECT " + k + "id AS id FROM " + from + matching.sql + " ORDER BY " + order + " LIMIT ?";
   }
+  std::vector<SqlValue> parameters{limitValue(textChars + 1)};
+  parameters.insert(parameters.end(), matching.parameters.begin(), matching.parameters.end());
   const std::string statement =
       "SELECT l.id, l.uin, l.level, l.model, l.version, substr(l.text, 1, ?), l.received_ms, l.address FROM (" +
       candidates + ") AS c JOIN log_lines AS l ON l.id = c.id";

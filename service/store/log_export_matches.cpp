@@ -84,21 +84,11 @@ std::optional<std::vector<RowPosition>> DashboardQueries::logMatches(const LogFi
     if (commonAtFirst(*sql_, filter)) return std::nullopt;
     // The side table of lowered texts holds each line's time, tool and level;
     // "+ 0" keeps the search on the trigram index.
-    std::string sql =
-        "SELECT t.received_ms, t.id FROM log_lines_text AS t WHERE t.id <= ? AND t.received_ms + 0 >= ? AND "
-        "t.received_ms + 0 < ?";
-    std::vector<SqlValue> parameters{*indexedUpTo, filter.scope.range.fromMillis, filter.scope.range.toMillis};
-    if (filter.scope.model) {
-      sql += " AND t.model = ?";
-      parameters.emplace_back(*filter.scope.model);
-    }
-    if (filter.level) {
-      sql += " AND t.level + 0 = ?";
-      parameters.emplace_back(std::int64_t{*filter.level});
-    }
-    sql += " AND t.text LIKE lower(?) ESCAPE '\\' LIMIT ?";
-    parameters.insert(parameters.end(), {containsPattern(*filter.search), most + 1});
-    if (!addPositions(positions, sql_->runWithin(sql, parameters, kListMilliseconds), most)) return std::nullopt;
+    Condition where = sideTextCondition(filter, *indexedUpTo, "t.", true);
+    where.add("t.text LIKE lower(?) ESCAPE '\\'", containsPattern(*filter.search));
+    where.parameters.emplace_back(most + 1);
+    const std::string sql = "SELECT t.received_ms, t.id FROM log_lines_text AS t" + where.sql + " LIMIT ?";
+    if (!addPositions(positions, sql_->runWithin(sql, where.parameters, kListMilliseconds), most)) return std::nullopt;
   }
   // The lines past the index's mark (a few at most), by id.
   Condition past;
