@@ -64,6 +64,14 @@ struct BoundParameters {
 constexpr const char* kSessionSettings =
     "SET client_encoding = 'UTF8'; SET synchronous_commit = on; SET client_min_messages = warning;";
 
+// PostgreSQL before 18 reads the pages of a bitmap scan one by one: the lines
+// a search or an export finds through the trigram index came 4 times slower
+// from a cold cache than with 64 read ahead. A setting of the administrator's
+// own is kept; a server that cannot read ahead refuses it, and that is all.
+constexpr const char* kReadAhead =
+    "SELECT set_config('effective_io_concurrency', '64', false) FROM pg_settings WHERE name = "
+    "'effective_io_concurrency' AND source = 'default'";
+
 void logServerMessage(void*, const char* message) {
   std::string_view text(message);
   while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.remove_suffix(1);
@@ -88,7 +96,7 @@ PostgresConnection::PostgresConnection(std::string url) : url_(std::move(url)) {
   }
   // libpq's own processor writes to stderr as it is, outside the log's lines.
   PQsetNoticeProcessor(conn_, &logServerMessage, nullptr);
-  runScript(kSessionSettings);
+  applySessionSettings();
 }
 
 PostgresConnection::~PostgresConnection() { PQfinish(conn_); }
@@ -108,11 +116,18 @@ bool PostgresConnection::reconnect() {
   later_.clear();
   if (PQstatus(conn_) != CONNECTION_OK) return false;
   try {
-    runScript(kSessionSettings);
+    applySessionSettings();
   } catch (const StoreError&) {
     return false;
   }
   return true;
+}
+
+void PostgresConnection::applySessionSettings() {
+  runScript(kSessionSettings);
+  if (const std::optional<std::string> refused = tryScript(kReadAhead)) {
+    logInfo("PostgreSQL reads bitmap scans without read-ahead: " + *refused);
+  }
 }
 
 const std::string& PostgresConnection::prepare(std::string_view sql, std::size_t parameterCount) {

@@ -45,6 +45,8 @@ class PostgresConnection final : public SqlConnection {
   // Sends the waiting statements in pipeline mode and reads their results.
   void runWaiting();
   [[noreturn]] void raise(std::string_view what) const;
+  // Each session's settings, after connecting and reconnecting.
+  void applySessionSettings();
   // The connection's error message when the script fails.
   std::optional<std::string> tryScript(const std::string& sql);
 

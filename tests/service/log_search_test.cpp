@@ -8,6 +8,7 @@
 
 #include "store_test_support.h"
 #include "store/dashboard_queries.h"
+#include "store/postgres_connection.h"
 #include "store/sql_connection.h"
 #include "store/store_location.h"
 
@@ -354,6 +355,20 @@ TEST_P(LogSearchTest, APostgresStatementStoppedInTimeLeavesTheConnectionAsItWas)
   EXPECT_TRUE(sql.runWithin("SELECT pg_sleep(0.2)", {}, 50).has_value());
   database_->commit();
   EXPECT_EQ(sql.run("SELECT COUNT(*) FROM log_lines WHERE text = 'kept'").rows.at(0).at(0), "1");
+}
+
+// A session reads the pages of a bitmap scan ahead (the lines found through
+// the trigram index), unless the administrator set how far: that is kept.
+TEST_P(LogSearchTest, APostgresSessionReadsAheadUnlessTheAdministratorSaidOtherwise) {
+  if (GetParam() != Backend::Postgres) GTEST_SKIP() << "SQLite reads as the file system does";
+  const auto readAhead = [](service::SqlConnection& sql) {
+    return sql.run("SELECT current_setting('effective_io_concurrency')").rows.at(0).at(0).value_or("");
+  };
+  EXPECT_EQ(readAhead(*database_->sqlConnection()), "64");
+  const std::string url = service_->store();
+  service::PostgresConnection own(url + (url.find('?') == std::string::npos ? "?" : "&") +
+                                  "options=-c%20effective_io_concurrency%3D3");
+  EXPECT_EQ(readAhead(own), "3");
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, LogSearchTest, testing::Values(Backend::Sqlite, Backend::Postgres), backendName);
