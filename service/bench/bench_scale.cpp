@@ -64,8 +64,13 @@ std::string toolName(int i) { return "Tool" + std::to_string(i); }
 const char* kWords[] = {"opened", "saved", "drawing", "layer", "plot", "timeout", "render", "export", "license",
                         "network", "retry", "cache", "font", "printer", "memory", "selection"};
 
-// Adds records up to `lines` log lines, `lines / 10` sessions and `lines / 20` answers.
-void fill(service::Database& store, std::int64_t lines, const Settings& settings, std::int64_t now) {
+struct Stored {
+  std::int64_t lines = 0, sessions = 0, answers = 0;
+};
+
+// Adds records up to `lines` log lines, `lines / 10` sessions and `lines / 20`
+// answers; returns what the store then holds (more after earlier runs' WriteLog).
+Stored fill(service::Database& store, std::int64_t lines, const Settings& settings, std::int64_t now) {
   service::SqlConnection& sql = *store.sqlConnection();
   const auto count = [&](const char* table) {
     return std::stoll(sql.run(std::string("SELECT COUNT(*) FROM ") + table).rows.at(0).at(0).value_or("0"));
@@ -134,6 +139,7 @@ void fill(service::Database& store, std::int64_t lines, const Settings& settings
     store.commit();
   }
   std::fprintf(stderr, "  text index caught up in %.0f s\n", seconds(Clock::now() - indexing));
+  return {haveLines, haveSessions, haveAnswers};
 }
 
 // Milliseconds to the whole reply, median of three.
@@ -209,7 +215,7 @@ std::unique_ptr<testkit::ServiceProcess> startService(const Settings& settings, 
   return testkit::ServiceProcess::start(settings.serviceBinary, {"--store", store, "--token", std::string(kToken)});
 }
 
-void measure(const Settings& settings, std::int64_t size, const std::vector<double>& noStoreRates) {
+void measure(const Settings& settings, const Stored& stored, const std::vector<double>& noStoreRates) {
   auto service = startService(settings, settings.store);
   const std::uint16_t port = service->port();
   const std::string rare = "&tool=" + toolName(settings.tools - 1);
@@ -231,8 +237,8 @@ void measure(const Settings& settings, std::int64_t size, const std::vector<doub
       {"tools", "/tools"},
       {"summary.json", "/export/summary.json?range=90d"},
   };
-  std::printf("\n%lld log lines, %lld sessions, %lld answers (%s)\n", static_cast<long long>(size),
-              static_cast<long long>(size / 10), static_cast<long long>(size / 20),
+  std::printf("\n%lld log lines, %lld sessions, %lld answers (%s)\n", static_cast<long long>(stored.lines),
+              static_cast<long long>(stored.sessions), static_cast<long long>(stored.answers),
               settings.store.starts_with("sqlite:") ? "SQLite" : "PostgreSQL");
   std::printf("%-42s %10s\n", "page (median of 3)", "ms");
   for (const auto& [name, target] : pages) std::printf("%-42s %10.1f\n", name, pageMs(port, target));
@@ -322,14 +328,15 @@ int main(int argc, char** argv) {
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
             .count();
     for (std::int64_t size : settings.sizes) {
+      Stored stored;
       {
         const auto started = Clock::now();
         auto store = service::StoreLocation::parse(settings.store).open(true);
-        fill(*store, size, settings, now);
+        stored = fill(*store, size, settings, now);
         std::fprintf(stderr, "  filled to %lld lines in %.0f s\n", static_cast<long long>(size),
                      seconds(Clock::now() - started));
       }
-      measure(settings, size, noStoreRates);
+      measure(settings, stored, noStoreRates);
     }
     return failures == 0 ? 0 : 1;
   } catch (const std::exception& error) {
