@@ -46,6 +46,14 @@ bool indexLineTimes(SqlConnection& sql, std::int64_t batchRows) {
   return true;
 }
 
+void forgetEmptyLineBlocks(SqlConnection& sql) {
+  if (!keepsBlocks(sql)) return;
+  // With no line left, none below the mark will come: every block goes.
+  sql.run("DELETE FROM line_time_blocks WHERE block < (COALESCE((SELECT MIN(id) FROM log_lines), (SELECT done_id + 1 "
+          "FROM line_times) + ?) >> ?)",
+          {std::int64_t{1} << kBlockBits, std::int64_t{kBlockBits}});
+}
+
 NewerBelow newerBelow(SqlConnection& sql, std::int64_t after, std::int64_t below) {
   if (below <= 1) return {};
   if (!keepsBlocks(sql)) return {{{0, below - 1}}, std::nullopt};

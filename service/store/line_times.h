@@ -21,6 +21,10 @@ namespace zandle::service {
 // PostgreSQL, which keeps no blocks).
 bool indexLineTimes(SqlConnection& sql, std::int64_t batchRows);
 
+// Drops the blocks below the first line left (retention removes the oldest):
+// the table grows with the lines kept, not with every line ever written.
+void forgetEmptyLineBlocks(SqlConnection& sql);
+
 // Where the lines below id `below` that may be newer than `after` lie.
 struct NewerBelow {
   // Runs of ids (first, last), oldest first: blocks with a later time and

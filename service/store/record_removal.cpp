@@ -1,6 +1,7 @@
 #include "store/record_removal.h"
 
 #include "store/database.h"
+#include "store/line_times.h"
 #include "store/query_helpers.h"
 #include "store/schema_steps.h"
 
@@ -79,6 +80,7 @@ std::vector<RemovedRecord> removeRecords(SqlConnection& sql, RecordKind kind, co
     if (sql.dialect() == SqlDialect::Postgres && hasTable(sql, "log_lines_text")) {
       sql.run("DELETE FROM log_lines_text WHERE id IN (" + ids + ")", idValues);
     }
+    forgetEmptyLineBlocks(sql);
   }
   return removed;
 }

@@ -257,6 +257,25 @@ TEST_P(LogSearchTest, FindsWhatThePlainScanFindsWhenLinesArriveAboutInTimeOrder)
   expectSearchesAsPlain("behind a burst, the older blocks known");
   expectSearchesAsPlain("behind a burst, the older blocks known, older matches by the index",
                         service::defaultSearchTries(), 0);
+
+  // Retention takes the blocks it leaves without lines, and only those.
+  indexEverything();
+  const auto blocksFromFirstLine = [&](const char* comparison) {
+    return database_->sqlConnection()
+        ->run(std::string("SELECT COUNT(*) FROM line_time_blocks WHERE block ") + comparison +
+              " (SELECT MIN(id) FROM log_lines) >> 10")
+        .rows.at(0).at(0).value_or("");
+  };
+  database_->begin();
+  database_->removeRecords(service::RecordKind::LogLine, {kStart + 10 * kDay, std::nullopt}, 100'000);
+  database_->commit();
+  EXPECT_EQ(blocksFromFirstLine("<"), "0");
+  EXPECT_EQ(blocksFromFirstLine("="), "1");
+  expectSearchesAsPlain("behind a burst, the oldest removed", service::defaultSearchTries(), 0);
+  database_->begin();
+  database_->removeRecords(service::RecordKind::LogLine, {kStart + 30 * kDay, std::nullopt}, 100'000);
+  database_->commit();
+  EXPECT_EQ(database_->sqlConnection()->run("SELECT COUNT(*) FROM line_time_blocks").rows.at(0).at(0), "0");
 }
 
 // An export with a search term holds what the plain scan finds, oldest
