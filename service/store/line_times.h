@@ -4,7 +4,7 @@
 // text index, newest id first, must still look below the ids it has walked:
 // a common term behind a burst of newer lines without it then costs no walk
 // through the burst. A block's time only ever grows: removals leave it an
-// upper bound.
+// upper bound, and drop the blocks they leave without lines.
 #pragma once
 
 #include <cstdint>
