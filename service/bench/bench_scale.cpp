@@ -142,6 +142,11 @@ Stored fill(service::Database& store, std::int64_t lines, const Settings& settin
   return {haveLines, haveSessions, haveAnswers};
 }
 
+double middleOf(std::vector<double> three) {
+  std::sort(three.begin(), three.end());
+  return three[1];
+}
+
 // Milliseconds to the whole reply, median of three.
 double pageMs(std::uint16_t port, const std::string& target) {
   std::vector<double> times;
@@ -154,8 +159,7 @@ double pageMs(std::uint16_t port, const std::string& target) {
       ++failures;
     }
   }
-  std::sort(times.begin(), times.end());
-  return times[1];
+  return middleOf(times);
 }
 
 struct ExportTiming {
@@ -196,8 +200,7 @@ ExportTiming medianExportTiming(std::uint16_t port, const std::string& target, s
   const auto middle = [&](auto field) {
     std::vector<double> values;
     for (const ExportTiming& run : runs) values.push_back(run.*field);
-    std::sort(values.begin(), values.end());
-    return values[1];
+    return middleOf(values);
   };
   return {middle(&ExportTiming::firstByteMs), middle(&ExportTiming::rowsPerSecond), runs[1].rows};
 }

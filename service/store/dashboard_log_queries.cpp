@@ -87,13 +87,7 @@ SqlResult olderMatches(SqlConnection& sql, const LogFilter& filter, const std::s
   if (filter.level) newer.add("level = ?", std::int64_t{*filter.level});
   newer.add("received_ms > ?", after);
   newer.add("received_ms < ?", bounded.scope.range.toMillis);
-  newer.parameters.emplace_back(newerLinesWalked + 1);
-  const bool fewNewer =
-      integerAt(sql.run("SELECT COUNT(*) FROM (SELECT 1 FROM log_lines" + newer.sql + " LIMIT ?) AS n",
-                        newer.parameters)
-                    .rows.at(0),
-                0) <= newerLinesWalked;
-  if (!fewNewer) {
+  if (!atMost(sql, "SELECT 1 FROM log_lines" + newer.sql, newer.parameters, newerLinesWalked)) {
     Condition where;
     std::string indexed;
     for (const auto& [first, last] : ids.runs) {
@@ -101,10 +95,7 @@ SqlResult olderMatches(SqlConnection& sql, const LogFilter& filter, const std::s
                  "SELECT rowid FROM log_text WHERE log_text MATCH ? AND rowid BETWEEN ? AND ?";
       where.parameters.insert(where.parameters.end(), {phrase, first, last});
     }
-    std::vector<SqlValue> counted = where.parameters;
-    counted.emplace_back(kMostOlderMatches + 1);
-    if (integerAt(sql.run("SELECT COUNT(*) FROM (" + indexed + " LIMIT ?) AS n", counted).rows.at(0), 0) <=
-        kMostOlderMatches) {
+    if (atMost(sql, indexed, where.parameters, kMostOlderMatches)) {
       where.add("l.received_ms > ?", after);
       return pageRows(sql,
                       "(SELECT l.* FROM (" + indexed + ") AS c CROSS JOIN log_lines AS l ON l.id = c.rowid) AS l",

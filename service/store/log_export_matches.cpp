@@ -33,27 +33,25 @@ bool addPositions(std::vector<RowPosition>& positions, const std::optional<SqlRe
 }
 
 // PostgreSQL: whether the term is in at least kCommonInProbe of the range's
-// first kProbeLines lines (of the tool, through the side table by tool).
-bool commonAtFirst(SqlConnection& sql, const LogFilter& filter) {
+// first kProbeLines lines (of the tool, through the side table by tool), of
+// any level.
+bool commonAtFirst(SqlConnection& sql, const LogFilter& filter, std::int64_t indexedUpTo) {
   const std::string k = filter.scope.model ? "b." : "t.";
-  std::string first = "SELECT t.text, t.level FROM " +
+  LogFilter range = filter;
+  range.level.reset();
+  Condition first = sideTextCondition(range, indexedUpTo, k, false);
+  first.parameters.emplace_back(kProbeLines);
+  std::string count = "SELECT COUNT(*) FROM (SELECT t.text, t.level FROM " +
                       std::string(filter.scope.model ? "log_lines_by_tool AS b JOIN log_lines_text AS t ON t.id = b.id"
                                                      : "log_lines_text AS t") +
-                      " WHERE " + k + "received_ms >= ? AND " + k + "received_ms < ?";
-  std::vector<SqlValue> parameters{filter.scope.range.fromMillis, filter.scope.range.toMillis};
-  if (filter.scope.model) {
-    first += " AND b.model = ?";
-    parameters.emplace_back(*filter.scope.model);
-  }
-  first += " ORDER BY " + k + "received_ms, " + k + "id LIMIT ?";
-  parameters.emplace_back(kProbeLines);
-  std::string count = "SELECT COUNT(*) FROM (" + first + ") AS w WHERE w.text LIKE lower(?) ESCAPE '\\'";
-  parameters.emplace_back(containsPattern(*filter.search));
+                      first.sql + " ORDER BY " + k + "received_ms, " + k + "id LIMIT ?) AS w WHERE w.text LIKE " +
+                      "lower(?) ESCAPE '\\'";
+  first.parameters.emplace_back(containsPattern(*filter.search));
   if (filter.level) {
     count += " AND w.level = ?";
-    parameters.emplace_back(std::int64_t{*filter.level});
+    first.parameters.emplace_back(std::int64_t{*filter.level});
   }
-  return integerAt(sql.run(count, parameters).rows.at(0), 0) >= kCommonInProbe;
+  return integerAt(sql.run(count, first.parameters).rows.at(0), 0) >= kCommonInProbe;
 }
 
 }  // namespace
@@ -81,7 +79,7 @@ std::optional<std::vector<RowPosition>> DashboardQueries::logMatches(const LogFi
                            where.parameters),
                  most);  // no more than the candidates counted
   } else {
-    if (commonAtFirst(*sql_, filter)) return std::nullopt;
+    if (commonAtFirst(*sql_, filter, *indexedUpTo)) return std::nullopt;
     // The side table of lowered texts holds each line's time, tool and level;
     // "+ 0" keeps the search on the trigram index.
     Condition where = sideTextCondition(filter, *indexedUpTo, "t.", true);

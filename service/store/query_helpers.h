@@ -53,6 +53,13 @@ inline std::int64_t linesPastMark(SqlConnection& sql, std::string_view markTable
   return lines.rows.empty() || !lines.rows[0].at(0) ? most : integerAt(lines.rows[0], 0);
 }
 
+// Whether `select` gives at most `most` rows, counted no further than one more.
+inline bool atMost(SqlConnection& sql, const std::string& select, std::vector<SqlValue> parameters,
+                   std::int64_t most) {
+  parameters.emplace_back(most + 1);
+  return integerAt(sql.run("SELECT COUNT(*) FROM (" + select + " LIMIT ?) AS n", parameters).rows.at(0), 0) <= most;
+}
+
 // A line read as id, uin, level, model, version, text, received_ms, address.
 inline LogLine lineFrom(const Row& row) {
   LogLine line;

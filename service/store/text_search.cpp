@@ -69,10 +69,7 @@ std::optional<std::int64_t> textIndexedUpTo(SqlConnection& sql) {
 }
 
 bool fewCandidates(SqlConnection& sql, const std::string& phrase, std::int64_t indexedUpTo, std::int64_t most) {
-  const SqlResult counted = sql.run(
-      "SELECT COUNT(*) FROM (SELECT rowid FROM log_text WHERE log_text MATCH ? AND rowid <= ? LIMIT ?) AS n",
-      {phrase, indexedUpTo, most + 1});
-  return integerAt(counted.rows.at(0), 0) <= most;
+  return atMost(sql, "SELECT rowid FROM log_text WHERE log_text MATCH ? AND rowid <= ?", {phrase, indexedUpTo}, most);
 }
 
 std::int64_t textIndexLag(SqlConnection& sql) {
