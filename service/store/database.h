@@ -27,6 +27,19 @@ class Database {
 
   virtual void begin() = 0;
   virtual void commit() = 0;
+  // commit() in two halves, where the store can take the next batch before
+  // the last one's COMMIT has come back (PostgreSQL): sendCommit() sends it,
+  // awaitCommit() waits for it and throws as commit() would. Until then
+  // nothing of the batch may be taken as kept.
+  virtual bool overlapsCommits() const { return false; }
+  virtual std::uint64_t sendCommit() {
+    commit();
+    return 0;
+  }
+  virtual void awaitCommit(std::uint64_t /*sent*/) {}
+  // Waits until awaitCommit(sent) would not, or until the file `wake` is
+  // readable; true in the first case.
+  virtual bool awaitCommitOrWake(std::uint64_t /*sent*/, int /*wake*/) { return true; }
   virtual void rollback() = 0;
   // Re-establishes a broken connection; false while the store stays out of reach.
   virtual bool recover() { return true; }

@@ -1,6 +1,9 @@
 #include "store/postgres_connection.h"
 
 #include <libpq-fe.h>
+#include <poll.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <memory>
@@ -114,6 +117,8 @@ bool PostgresConnection::reconnect() {
   PQreset(conn_);
   statementNames_.clear();  // prepared statements die with the session
   later_.clear();
+  for (const Sent& group : sent_) failures_[group.ticket] = "connection lost";
+  sent_.clear();
   if (PQstatus(conn_) != CONNECTION_OK) return false;
   try {
     applySessionSettings();
@@ -132,6 +137,7 @@ void PostgresConnection::applySessionSettings() {
 
 const std::string& PostgresConnection::prepare(std::string_view sql, std::size_t parameterCount) {
   if (auto found = statementNames_.find(sql); found != statementNames_.end()) return found->second;
+  settle();
   const std::string name = "zandle_" + std::to_string(statementNames_.size() + 1);
   Result result(
       PQprepare(conn_, name.c_str(), numberedPlaceholders(sql).c_str(), static_cast<int>(parameterCount), nullptr),
@@ -233,6 +239,7 @@ std::optional<SqlResult> PostgresConnection::runWithin(std::string_view sql, con
 }
 
 std::optional<std::string> PostgresConnection::tryScript(const std::string& sql) {
+  settle();
   Result result(PQexec(conn_, sql.c_str()), &PQclear);
   const ExecStatusType status = PQresultStatus(result.get());
   if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return std::nullopt;
@@ -249,42 +256,99 @@ void PostgresConnection::runLater(std::string_view sql, std::vector<SqlValue> pa
 }
 
 void PostgresConnection::flush() {
-  if (!later_.empty()) runWaiting();
+  if (!later_.empty()) await(send());
+  settle();
 }
 
-void PostgresConnection::runWaiting() {
+std::uint64_t PostgresConnection::send() {
+  if (later_.empty()) return 0;
   const std::vector<Statement> statements = std::exchange(later_, {});
   // Prepared first: preparing waits for its answer, which a pipeline may not.
   std::vector<const std::string*> names;
   for (const Statement& statement : statements) names.push_back(&prepare(statement.sql, statement.parameters.size()));
   if (PQenterPipelineMode(conn_) != 1) raise("pipeline failed");
-  std::string failure;
-  std::size_t sent = 0;
-  for (std::size_t i = 0; i < statements.size(); ++i, ++sent) {
-    const BoundParameters bound(statements[i].parameters);
-    if (PQsendQueryPrepared(conn_, names[i]->c_str(), bound.count(), bound.values.data(), bound.lengths.data(),
-                            bound.formats.data(), 0) != 1) {
-      failure = PQerrorMessage(conn_);
+  Sent group{++lastSent_, 0, 0, {}};
+  for (const Statement& statement : statements) {
+    const BoundParameters bound(statement.parameters);
+    if (PQsendQueryPrepared(conn_, names[group.statements]->c_str(), bound.count(), bound.values.data(),
+                            bound.lengths.data(), bound.formats.data(), 0) != 1) {
+      group.failure = PQerrorMessage(conn_);
       break;
     }
+    ++group.statements;
   }
-  if (PQpipelineSync(conn_) != 1 && failure.empty()) failure = PQerrorMessage(conn_);
-  // Each statement's results end with a null; after the first failure the rest come back aborted.
-  for (std::size_t i = 0; i < sent; ++i) {
-    while (PGresult* result = PQgetResult(conn_)) {
-      const ExecStatusType status = PQresultStatus(result);
-      if (failure.empty() && status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
-        failure = status == PGRES_PIPELINE_ABORTED ? "aborted" : PQresultErrorMessage(result);
-      }
-      PQclear(result);
+  if (PQpipelineSync(conn_) != 1 && group.failure.empty()) group.failure = PQerrorMessage(conn_);
+  sent_.push_back(std::move(group));
+  return sent_.back().ticket;
+}
+
+void PostgresConnection::await(std::uint64_t ticket) {
+  while (!sent_.empty() && sent_.front().ticket <= ticket) {
+    while (!takeResult(PQgetResult(conn_))) {
     }
   }
-  if (PGresult* sync = PQgetResult(conn_)) {
-    if (PQresultStatus(sync) != PGRES_PIPELINE_SYNC && failure.empty()) failure = PQresultErrorMessage(sync);
-    PQclear(sync);
+  const auto found = failures_.find(ticket);
+  if (found == failures_.end()) return;
+  const std::string failure = std::move(found->second);
+  failures_.erase(found);
+  throw StoreError("statement failed: " + failure);
+}
+
+void PostgresConnection::settle() {
+  while (!sent_.empty()) {
+    while (!takeResult(PQgetResult(conn_))) {
+    }
   }
-  if (PQexitPipelineMode(conn_) != 1 && failure.empty()) failure = PQerrorMessage(conn_);
-  if (!failure.empty()) throw StoreError("statement failed: " + failure);
+}
+
+bool PostgresConnection::arrived(std::uint64_t ticket) {
+  // A broken connection: the blocking reads end at once, with the failure.
+  if (PQconsumeInput(conn_) != 1) settle();
+  while (!sent_.empty() && sent_.front().ticket <= ticket && !PQisBusy(conn_)) takeResult(PQgetResult(conn_));
+  return sent_.empty() || sent_.front().ticket > ticket;
+}
+
+bool PostgresConnection::awaitOrWake(std::uint64_t ticket, int wake) {
+  while (!arrived(ticket)) {
+    pollfd ready[2] = {{PQsocket(conn_), POLLIN, 0}, {wake, POLLIN, 0}};
+    if (poll(ready, 2, -1) < 0 && errno != EINTR) {
+      settle();
+      return true;
+    }
+    if (ready[1].revents != 0) return arrived(ticket);
+  }
+  return true;
+}
+
+// Each statement's results end with a null, then the sync's comes; after the
+// first failure the rest come back aborted.
+bool PostgresConnection::takeResult(PGresult* result) {
+  Sent& group = sent_.front();
+  if (group.done < group.statements) {
+    if (!result) {
+      ++group.done;
+      return false;
+    }
+    const ExecStatusType status = PQresultStatus(result);
+    if (group.failure.empty() && status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+      group.failure = status == PGRES_PIPELINE_ABORTED ? "aborted" : PQresultErrorMessage(result);
+    }
+    PQclear(result);
+    return false;
+  }
+  std::string failure = std::move(group.failure);
+  if (result) {
+    if (PQresultStatus(result) != PGRES_PIPELINE_SYNC && failure.empty()) failure = PQresultErrorMessage(result);
+    PQclear(result);
+  } else if (failure.empty()) {
+    // No sync: the connection broke, and what came before proves nothing.
+    failure = std::string("no answer: ") + PQerrorMessage(conn_);
+  }
+  const std::uint64_t ticket = group.ticket;
+  sent_.pop_front();
+  if (sent_.empty() && PQexitPipelineMode(conn_) != 1 && failure.empty()) failure = PQerrorMessage(conn_);
+  if (!failure.empty()) failures_[ticket] = failure;
+  return true;
 }
 
 }  // namespace zandle::service

@@ -1,6 +1,7 @@
 // PostgreSQL backend through libpq; several service instances may share the database.
 #pragma once
 
+#include <deque>
 #include <map>
 #include <memory>
 #include <string>
@@ -29,6 +30,9 @@ class PostgresConnection final : public SqlConnection {
   std::unique_ptr<SqlConnection> openAnother() const override;
   void runLater(std::string_view sql, std::vector<SqlValue> parameters) override;
   void flush() override;
+  std::uint64_t send() override;
+  void await(std::uint64_t sent) override;
+  bool awaitOrWake(std::uint64_t sent, int wake) override;
   void discardLater() override { later_.clear(); }
 
  private:
@@ -42,8 +46,19 @@ class PostgresConnection final : public SqlConnection {
   Result execute(std::string_view sql, const std::vector<SqlValue>& parameters, int resultFormat);
   // A statement's rows, or nothing when statement_timeout stopped it; throws on other failures.
   std::optional<SqlResult> collect(const pg_result* result) const;
-  // Sends the waiting statements in pipeline mode and reads their results.
-  void runWaiting();
+  // Statements sent in pipeline mode, their results not read yet.
+  struct Sent {
+    std::uint64_t ticket = 0;
+    std::size_t statements = 0;
+    std::size_t done = 0;  // statements whose results have all come
+    std::string failure;
+  };
+  // Reads the results of every group sent; each call that waits for an answer does so first.
+  void settle();
+  // Takes what has come without waiting; true once the group `ticket` is all in.
+  bool arrived(std::uint64_t ticket);
+  // Takes one result of the first group sent (null: a statement's end); true when it was its last.
+  bool takeResult(pg_result* result);
   [[noreturn]] void raise(std::string_view what) const;
   // Each session's settings, after connecting and reconnecting.
   void applySessionSettings();
@@ -54,6 +69,9 @@ class PostgresConnection final : public SqlConnection {
   pg_conn* conn_ = nullptr;
   std::map<std::string, std::string, std::less<>> statementNames_;
   std::vector<Statement> later_;
+  std::deque<Sent> sent_;
+  std::uint64_t lastSent_ = 0;
+  std::map<std::uint64_t, std::string> failures_;  // groups read, not yet awaited
 };
 
 }  // namespace zandle::service

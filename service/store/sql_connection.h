@@ -55,6 +55,17 @@ class SqlConnection {
   // A failure is thrown from that later call.
   virtual void runLater(std::string_view sql, std::vector<SqlValue> parameters) { run(sql, parameters); }
   virtual void flush() {}
+  // Sends the writes waiting as flush() does, without waiting for their
+  // results: await() with the number returned reads them, and throws as
+  // flush() would. Any other call first reads the results of all sent.
+  virtual std::uint64_t send() {
+    flush();
+    return 0;
+  }
+  virtual void await(std::uint64_t /*sent*/) {}
+  // Waits until await(sent) would not, or until the file `wake` is readable;
+  // true in the first case.
+  virtual bool awaitOrWake(std::uint64_t /*sent*/, int /*wake*/) { return true; }
   // Drops writes still waiting (before a rollback).
   virtual void discardLater() {}
 };

@@ -59,18 +59,23 @@ void SqlDatabase::begin() {
     sql_->runLater("BEGIN", {});  // with the batch's first statement: one round trip fewer
   }
 }
+void SqlDatabase::commit() { awaitCommit(sendCommit()); }
+
 // On PostgreSQL the records, their counts and the COMMIT go in one round trip.
-void SqlDatabase::commit() {
-  const auto lines = static_cast<std::int64_t>(pendingLines_.size());
+std::uint64_t SqlDatabase::sendCommit() {
+  linesSinceToolIndex_ += static_cast<std::int64_t>(pendingLines_.size());
   writePendingRecords();
   tallies_.flush(*sql_);
   if (sql_->dialect() == SqlDialect::Sqlite) {
     sql_->runScript("COMMIT");
-  } else {
-    sql_->runLater("COMMIT", {});
-    sql_->flush();
+    return 0;
   }
-  linesSinceToolIndex_ += lines;
+  sql_->runLater("COMMIT", {});
+  return sql_->send();
+}
+
+void SqlDatabase::awaitCommit(std::uint64_t sent) {
+  sql_->await(sent);
   if (linesSinceToolIndex_ < kToolIndexEvery) return;
   linesSinceToolIndex_ = 0;
   // In a transaction of its own: the batch is committed whatever becomes of it.

@@ -19,6 +19,10 @@ class SqlDatabase final : public Database {
 
   void begin() override;
   void commit() override;
+  bool overlapsCommits() const override { return sql_->dialect() == SqlDialect::Postgres; }
+  std::uint64_t sendCommit() override;
+  void awaitCommit(std::uint64_t sent) override;
+  bool awaitCommitOrWake(std::uint64_t sent, int wake) override { return sql_->awaitOrWake(sent, wake); }
   void rollback() override;
   bool recover() override;
   SqlConnection* sqlConnection() override { return sql_.get(); }

@@ -1,6 +1,10 @@
 #include "store/store_worker.h"
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <utility>
 
 #include "common/logger.h"
 
@@ -21,20 +25,44 @@ StoreWorker::StoreWorker(std::unique_ptr<Database> database, StoreWorkerMode mod
       mode_(mode),
       name_(std::move(name)),
       latency_({0.0005, 0.001, 0.0025, 0.005, 0.01, 0.025, 0.05, 0.1, 0.25, 0.5, 1, 2.5, 5, 10}) {
+  // Without it a batch's COMMIT is waited for before the next is sent.
+  if (database_->overlapsCommits()) jobCame_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   thread_ = std::thread([this] { loop(); });
 }
 
-StoreWorker::~StoreWorker() { stop(); }
+StoreWorker::~StoreWorker() {
+  stop();
+  if (jobCame_ >= 0) close(jobCame_);
+}
 
 bool StoreWorker::submit(StoreJob job) {
+  bool storeWait = false;
   {
     std::lock_guard lock(mutex_);
     if (stopping_ || queue_.size() >= kMaxBacklog) return false;
     job.submitted = std::chrono::steady_clock::now();
     queue_.push_back(std::move(job));
+    storeWait = std::exchange(waitingForStore_, false);
+  }
+  if (storeWait) {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = write(jobCame_, &one, sizeof one);
   }
   wake_.notify_one();
   return true;
+}
+
+void StoreWorker::waitForCommitOrJob(std::uint64_t ticket) {
+  {
+    std::lock_guard lock(mutex_);
+    if (!queue_.empty() || jobCame_ < 0) return;
+    waitingForStore_ = true;
+  }
+  database_->awaitCommitOrWake(ticket, jobCame_);
+  std::lock_guard lock(mutex_);
+  waitingForStore_ = false;
+  std::uint64_t count = 0;
+  [[maybe_unused]] const ssize_t read = ::read(jobCame_, &count, sizeof count);  // non-blocking
 }
 
 void StoreWorker::setPeriodicTask(std::chrono::milliseconds interval, std::function<bool(Database&)> task) {
@@ -96,9 +124,18 @@ void StoreWorker::finishAll(std::vector<StoreJob>& jobs, const std::vector<bool>
 }
 
 void StoreWorker::loop() {
+  std::optional<SentBatch> sent;  // its COMMIT out, not yet back
   for (;;) {
     std::vector<StoreJob> jobs;
     bool periodicDue = false, idleDue = false;
+    if (sent) {
+      waitForCommitOrJob(sent->ticket);
+      // Nothing to send meanwhile: the batch out is answered before waiting for jobs.
+      if (queueDepth() == 0) {
+        finishBatch(*sent);
+        sent.reset();
+      }
+    }
     {
       std::unique_lock lock(mutex_);
       const auto ready = [this] { return !queue_.empty() || stopping_ || periodicRescheduled_; };
@@ -140,8 +177,16 @@ void StoreWorker::loop() {
       }
       continue;
     }
-    if (mode_ == StoreWorkerMode::GroupCommit) {
-      runGroup(jobs);
+    if (mode_ == StoreWorkerMode::GroupCommit && database_->overlapsCommits()) {
+      // The next batch goes out while the last one's COMMIT is on its way:
+      // the store works on one while the other's clients are answered.
+      SentBatch next = sendBatch(std::move(jobs));
+      next.behindAnother = sent.has_value();
+      if (sent) finishBatch(*sent);
+      sent = std::move(next);
+    } else if (mode_ == StoreWorkerMode::GroupCommit) {
+      SentBatch batch = sendBatch(std::move(jobs));
+      finishBatch(batch);
     } else {
       runOneByOne(jobs);
     }
@@ -158,20 +203,45 @@ bool StoreWorker::runInTransaction(std::vector<StoreJob>& jobs, std::size_t firs
     database_->commit();
     return true;
   } catch (const std::exception& error) {
-    noteFailure(name_ + ": transaction of " + std::to_string(count) + " job(s) failed: " + error.what());
-    database_->rollback();
-    database_->recover();
+    transactionFailed(count, error);
     return false;
   }
 }
 
-void StoreWorker::runGroup(std::vector<StoreJob>& jobs) {
-  std::vector<bool> succeeded(jobs.size(), false);
+void StoreWorker::transactionFailed(std::size_t jobs, const std::exception& error) {
+  noteFailure(name_ + ": transaction of " + std::to_string(jobs) + " job(s) failed: " + error.what());
+  database_->rollback();
+  database_->recover();
+}
+
+StoreWorker::SentBatch StoreWorker::sendBatch(std::vector<StoreJob> jobs) {
+  SentBatch batch{std::move(jobs), 0, false, false};
+  try {
+    database_->begin();
+    for (StoreJob& job : batch.jobs) job.apply(*database_);
+    batch.ticket = database_->sendCommit();
+  } catch (const std::exception& error) {
+    transactionFailed(batch.jobs.size(), error);
+    batch.failed = true;
+  }
+  return batch;
+}
+
+void StoreWorker::finishBatch(SentBatch& batch) {
+  std::vector<StoreJob>& jobs = batch.jobs;
+  if (!batch.failed) {
+    try {
+      database_->awaitCommit(batch.ticket);
+    } catch (const std::exception& error) {
+      transactionFailed(jobs.size(), error);
+      batch.failed = true;
+    }
+  }
+  std::vector<bool> succeeded(jobs.size(), !batch.failed);
   std::uint64_t transactions = 1;
-  if (runInTransaction(jobs, 0, jobs.size())) {
-    succeeded.assign(jobs.size(), true);
-  } else if (jobs.size() > 1) {
-    // One bad job must not cost the others their records.
+  // One bad job must not cost the others their records. A batch sent behind
+  // another fails with it (its transaction aborted), bad job or none.
+  if (batch.failed && (jobs.size() > 1 || batch.behindAnother)) {
     for (std::size_t i = 0; i < jobs.size(); ++i) succeeded[i] = runInTransaction(jobs, i, 1);
     transactions += jobs.size();
   }

@@ -7,9 +7,11 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -69,8 +71,20 @@ class StoreWorker {
   std::string lastFailure() const;
 
  private:
+  // A batch whose COMMIT has gone out (or failed before it could).
+  struct SentBatch {
+    std::vector<StoreJob> jobs;
+    std::uint64_t ticket = 0;
+    bool failed = false;
+    bool behindAnother = false;  // sent while another's COMMIT was out
+  };
   void loop();
-  void runGroup(std::vector<StoreJob>& jobs);
+  SentBatch sendBatch(std::vector<StoreJob> jobs);
+  // Waits for its COMMIT, runs the jobs one by one if it failed, and answers them.
+  void finishBatch(SentBatch& batch);
+  void transactionFailed(std::size_t jobs, const std::exception& error);
+  // Until the batch's COMMIT is back or a job comes to go out meanwhile.
+  void waitForCommitOrJob(std::uint64_t ticket);
   void runOneByOne(std::vector<StoreJob>& jobs);
   bool runInTransaction(std::vector<StoreJob>& jobs, std::size_t first, std::size_t count);
   void runPeriodicTask();
@@ -84,6 +98,8 @@ class StoreWorker {
   mutable std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<StoreJob> queue_;
+  int jobCame_ = -1;  // eventfd: wakes a wait for a COMMIT when a job comes
+  bool waitingForStore_ = false;
   bool stopping_ = false;
   std::chrono::milliseconds periodicInterval_{0};
   std::function<bool(Database&)> periodicTask_;

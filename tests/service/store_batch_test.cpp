@@ -1,12 +1,20 @@
 // Writes sent together (one round trip on PostgreSQL): a failed one fails the
 // batch, the transaction keeps none of it, and the connection goes on working.
 // Reads with blobs as bytes give what plain reads give, blobs decoded.
+// PostgreSQL's writer sends a batch while the last one's COMMIT is out: a
+// failure there fails the batch behind it too, whose jobs are then tried
+// again one by one, as a failed batch's are.
 #include <gtest/gtest.h>
+
+#include <future>
+#include <map>
+#include <mutex>
 
 #include "service_test_support.h"
 #include "store/database.h"
 #include "store/sql_connection.h"
 #include "store/store_location.h"
+#include "store/store_worker.h"
 
 namespace zandle::servicetest {
 namespace {
@@ -78,6 +86,62 @@ TEST_P(StoreBatchTest, AReadWithBlobsAsBytesGivesWhatAPlainReadGives) {
   EXPECT_EQ(binary.rows.at(4).at(4), std::nullopt);  // id 42
   if (postgres) EXPECT_THROW(sql.runBinary("SELECT 1.5", {}), service::StoreError);
   EXPECT_EQ(sql.runBinary("SELECT 6 * 7", {}).rows.at(0).at(0), "42");
+}
+
+TEST_P(StoreBatchTest, ABatchSentBehindAFailingOneLosesNoneOfItsJobs) {
+  RunningService service(GetParam());
+  if (service.skipped()) GTEST_SKIP() << "no PostgreSQL server for this run";
+  auto reader = service::StoreLocation::parse(service.store()).open(false);
+  service::SqlConnection& sql = *reader->sqlConnection();
+  const bool postgres = sql.dialect() == service::SqlDialect::Postgres;
+  sql.runScript("CREATE TABLE batch_probe (id BIGINT PRIMARY KEY)");
+  sql.run("INSERT INTO batch_probe (id) VALUES (99)");
+
+  service::StoreWorker worker(service::StoreLocation::parse(service.store()).open(false),
+                              service::StoreWorkerMode::GroupCommit, "test writer");
+  std::mutex mutex;
+  std::map<int, bool> answers;
+  std::promise<void> allAnswered;
+  const auto insert = [&](int id, std::function<void()> then = {}) {
+    return service::StoreJob{[id](service::Database& database) {
+                               database.sqlConnection()->runLater("INSERT INTO batch_probe (id) VALUES (?)",
+                                                                  {std::int64_t{id}});
+                             },
+                             [&, id, then](bool succeeded) {
+                               if (then) then();
+                               std::lock_guard lock(mutex);
+                               answers[id] = succeeded;
+                               if (answers.size() == 5) allAnswered.set_value();
+                             }};
+  };
+  std::promise<void> release, started;
+  std::shared_future<void> released = release.get_future().share();
+  // The first batch: one job, held until three more have queued behind it;
+  // its answer brings a fifth, which goes out while the second batch's COMMIT is.
+  service::StoreJob first = insert(1, [&] { worker.submit(insert(5)); });
+  first.apply = [&started, released, apply = first.apply](service::Database& database) {
+    started.set_value();
+    released.wait();
+    apply(database);
+  };
+  ASSERT_TRUE(worker.submit(std::move(first)));
+  started.get_future().wait();
+  ASSERT_TRUE(worker.submit(insert(2)));
+  ASSERT_TRUE(worker.submit(insert(99)));  // the key is taken
+  ASSERT_TRUE(worker.submit(insert(4)));
+  release.set_value();
+  ASSERT_EQ(allAnswered.get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready);
+  worker.stop();
+
+  EXPECT_EQ(answers, (std::map<int, bool>{{1, true}, {2, true}, {4, true}, {5, true}, {99, false}}));
+  const service::SqlResult kept = sql.run("SELECT id FROM batch_probe ORDER BY id");
+  std::vector<std::string> ids;
+  for (const auto& row : kept.rows) ids.push_back(row.at(0).value_or(""));
+  EXPECT_EQ(ids, (std::vector<std::string>{"1", "2", "4", "5", "99"}));
+  // The first batch; the second and its three jobs alone; then the fifth's
+  // batch, which on PostgreSQL went out behind the failing one and was tried again.
+  EXPECT_EQ(worker.stats().transactions, postgres ? 7u : 6u);
+  EXPECT_EQ(worker.stats().failures, 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, StoreBatchTest, testing::Values(Backend::Sqlite, Backend::Postgres), backendName);
