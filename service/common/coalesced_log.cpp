@@ -7,9 +7,12 @@ namespace zandle::service {
 void CoalescedLog::write(std::string_view message, std::uint64_t count, std::int64_t at) {
   lastWrittenMillis_ = at;
   heldBack_ = 0;
-  lastHeld_.clear();
-  if (count <= 1) return writeLog(severity_, message);
-  writeLog(severity_, std::string(message) + " (" + std::to_string(count) + " times since the last line)");
+  if (count <= 1) {
+    writeLog(severity_, message);
+  } else {
+    writeLog(severity_, std::string(message) + " (" + std::to_string(count) + " times since the last line)");
+  }
+  lastHeld_.clear();  // only now: `message` may be it
 }
 
 void CoalescedLog::note(std::string_view message) {
