@@ -294,6 +294,11 @@ void PostgresConnection::await(std::uint64_t ticket) {
   throw StoreError("statement failed: " + failure);
 }
 
+bool PostgresConnection::inTransaction() {
+  settle();
+  return PQtransactionStatus(conn_) != PQTRANS_IDLE;
+}
+
 void PostgresConnection::settle() {
   while (!sent_.empty()) {
     while (!takeResult(PQgetResult(conn_))) {

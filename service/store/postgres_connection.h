@@ -34,6 +34,7 @@ class PostgresConnection final : public SqlConnection {
   void await(std::uint64_t sent) override;
   bool awaitOrWake(std::uint64_t sent, int wake) override;
   void discardLater() override { later_.clear(); }
+  bool inTransaction() override;
 
  private:
   struct Statement {

@@ -66,6 +66,8 @@ class SqlConnection {
   // Waits until await(sent) would not, or until the file `wake` is readable;
   // true in the first case.
   virtual bool awaitOrWake(std::uint64_t /*sent*/, int /*wake*/) { return true; }
+  // False only when the connection knows no transaction is open.
+  virtual bool inTransaction() { return true; }
   // Drops writes still waiting (before a rollback).
   virtual void discardLater() {}
 };

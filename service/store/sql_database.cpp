@@ -111,6 +111,8 @@ void SqlDatabase::rollback() {
   pendingAnswers_.clear();
   tallies_.discard();
   sql_->discardLater();
+  // A batch sent behind a failed one ended with it: no ROLLBACK to warn of.
+  if (!sql_->inTransaction()) return;
   try {
     sql_->runScript("ROLLBACK");
   } catch (const StoreError&) {
