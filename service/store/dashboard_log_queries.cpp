@@ -4,6 +4,7 @@
 #include "store/dashboard_queries.h"
 #include "store/line_times.h"
 #include "store/query_helpers.h"
+#include "store/text_blocks.h"
 #include "store/text_search.h"
 #include "store/tool_log_reads.h"
 
@@ -207,7 +208,8 @@ SqlResult postgresIndexedSearch(SqlConnection& sql, const LogFilter& filter, std
   for (std::size_t i = 0; i < tries.size() && !rows; ++i) {
     SearchTry way = tries[i];
     if (i + 1 == tries.size()) way.milliseconds = 0;
-    rows = postgresCandidates(sql, filter, indexedUpTo, wanted, textChars, way);
+    rows = way.way == SearchWay::Blocks ? blockSearch(sql, filter, indexedUpTo, wanted, textChars, way.milliseconds)
+                                        : postgresCandidates(sql, filter, indexedUpTo, wanted, textChars, way);
   }
   if (!rows) rows = postgresCandidates(sql, filter, indexedUpTo, wanted, textChars, SearchTry{});
   // "+ 0" keeps the lines past the mark read by id, not the range by time or level.
@@ -223,7 +225,7 @@ SqlResult postgresIndexedSearch(SqlConnection& sql, const LogFilter& filter, std
 std::vector<SearchTry> defaultSearchTries() {
   // A walk finds a common term's page at once, and gets more time than the
   // trigram index, which takes seconds for a common term, whose lines it reads all.
-  return {{SearchWay::Walk, 20, 2'048}, {SearchWay::Index, 150}, {SearchWay::Walk, 300}, {SearchWay::Index, 1'000},
+  return {{SearchWay::Walk, 20, 2'048}, {SearchWay::Blocks, 150}, {SearchWay::Index, 150}, {SearchWay::Walk, 300}, {SearchWay::Index, 1'000},
           {SearchWay::Planner, 0}};
 }
 

@@ -98,7 +98,7 @@ struct RowPosition {
 // behind millions of newer lines and walks them all. Ways are tried in turn,
 // each stopped after its time (none: no limit), so a search costs about what
 // the quicker way costs.
-enum class SearchWay { Walk, Index, Planner };
+enum class SearchWay { Walk, Blocks, Index, Planner };
 struct SearchTry {
   SearchWay way = SearchWay::Planner;
   std::int64_t milliseconds = 0;

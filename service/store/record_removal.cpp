@@ -2,6 +2,7 @@
 
 #include "store/database.h"
 #include "store/line_times.h"
+#include "store/text_blocks.h"
 #include "store/query_helpers.h"
 #include "store/schema_steps.h"
 
@@ -81,6 +82,7 @@ std::vector<RemovedRecord> removeRecords(SqlConnection& sql, RecordKind kind, co
       sql.run("DELETE FROM log_lines_text WHERE id IN (" + ids + ")", idValues);
     }
     forgetEmptyLineBlocks(sql);
+    forgetEmptyTextBlocks(sql);
   }
   return removed;
 }

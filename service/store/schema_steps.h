@@ -33,5 +33,7 @@ void addTextSearch(SqlConnection& sql);
 
 // SQLite: the latest time of each block of line ids (see line_times.h).
 void addLineTimes(SqlConnection& sql);
+// PostgreSQL: what each block of line ids in the text index may hold (see text_blocks.h).
+void addTextBlocks(SqlConnection& sql);
 
 }  // namespace zandle::service

@@ -8,6 +8,7 @@
 #include "store/query_helpers.h"
 #include "store/row_batches.h"
 #include "store/sql_schema.h"
+#include "store/text_blocks.h"
 #include "store/text_search.h"
 #include "store/tool_index.h"
 #include "common/logger.h"
@@ -34,6 +35,7 @@ constexpr std::int64_t kToolIndexEvery = 16'384;
 constexpr std::int64_t kToolIndexMost = 65'536;
 // Lines a slice of the text index's idle work adds to their blocks of ids: read by id, a few milliseconds.
 constexpr std::int64_t kLineTimesSlice = 8'192;
+constexpr std::int64_t kTextBlocksSlice = 8'192;
 
 }  // namespace
 
@@ -274,7 +276,8 @@ bool SqlDatabase::backfillTallies(std::int64_t batchRows) {
 
 bool SqlDatabase::indexText(std::int64_t batchRows) {
   const bool moreTimes = indexLineTimes(*sql_, kLineTimesSlice);
-  return indexNewLines(*sql_, batchRows) || moreTimes;
+  const bool moreLines = indexNewLines(*sql_, batchRows);
+  return summarizeTextBlocks(*sql_, kTextBlocksSlice) || moreLines || moreTimes;
 }
 
 bool SqlDatabase::isKnownModel(std::string_view model) {

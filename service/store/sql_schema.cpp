@@ -120,6 +120,7 @@ void upgradeSchema(SqlConnection& sql) {
     addToolIndex(sql);
     addTextSearch(sql);
     addLineTimes(sql);
+    addTextBlocks(sql);
     sql.runScript("COMMIT");
   } catch (const std::exception&) {
     try {

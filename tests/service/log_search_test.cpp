@@ -163,6 +163,29 @@ class LogSearchTest : public StoreTest {
     return batches;
   }
 
+  // PostgreSQL: searched by the blocks of ids that may hold the term alone
+  // (the planner after them only where they cannot serve): with every block
+  // known, with the newest not summarized yet (read as they are), in a store
+  // from before the blocks, and once that has them.
+  void expectBlockSearchesAsPlain(const std::string& when) {
+    const std::vector<service::SearchTry> blocks{{service::SearchWay::Blocks, 0}, {service::SearchWay::Planner, 0}};
+    const auto count = [&](const char* sql) {
+      return database_->sqlConnection()->run(sql).rows.at(0).at(0).value_or("");
+    };
+    EXPECT_EQ(count("SELECT COUNT(*) FROM text_blocks"), count("SELECT COUNT(DISTINCT id >> 10) FROM log_lines_text"));
+    expectSearchesAsPlain(when + ", by blocks", blocks);
+    database_->sqlConnection()->runScript(
+        "DELETE FROM text_blocks WHERE block > 5; UPDATE text_blocks_mark SET done_id = 6 * 1024 - 1");
+    expectSearchesAsPlain(when + ", by blocks, the newest not summarized", blocks);
+    database_->sqlConnection()->runScript("DROP TABLE text_blocks; DROP TABLE text_blocks_mark");
+    expectSearchesAsPlain(when + ", a store from before the blocks", blocks);
+    database_ = service::StoreLocation::parse(service_->store()).open(true);
+    expectSearchesAsPlain(when + ", by blocks, none summarized yet", blocks);
+    indexEverything();
+    EXPECT_EQ(count("SELECT COUNT(*) FROM text_blocks"), count("SELECT COUNT(DISTINCT id >> 10) FROM log_lines_text"));
+    expectSearchesAsPlain(when + ", by blocks, summarized", blocks);
+  }
+
   void expectIndexWhole(const std::string& when) {
     if (GetParam() != Backend::Sqlite) {
       // Every lowered text belongs to a line there is, and says what the line says.
@@ -248,7 +271,19 @@ TEST_P(LogSearchTest, FindsWhatThePlainScanFindsWhenLinesArriveAboutInTimeOrder)
   indexEverything();
   expectSearchesAsPlain("behind a burst");
   expectSearchesAsPlain("behind a burst, older matches by the index", service::defaultSearchTries(), 0);
-  if (GetParam() != Backend::Sqlite) return;
+  if (GetParam() != Backend::Sqlite) {
+    expectBlockSearchesAsPlain("behind a burst");
+    // Retention takes the blocks it leaves without lines.
+    database_->begin();
+    database_->removeRecords(service::RecordKind::LogLine, {kStart + 10 * kDay, std::nullopt}, 100'000);
+    database_->commit();
+    expectSearchesAsPlain("behind a burst, the oldest removed");
+    database_->begin();
+    database_->removeRecords(service::RecordKind::LogLine, {kStart + 30 * kDay, std::nullopt}, 100'000);
+    database_->commit();
+    EXPECT_EQ(database_->sqlConnection()->run("SELECT COUNT(*) FROM text_blocks").rows.at(0).at(0), "0");
+    return;
+  }
   database_->sqlConnection()->runScript("DELETE FROM line_time_blocks; UPDATE line_times SET done_id = 0");
   expectSearchesAsPlain("behind a burst, no blocks known");
   database_->begin();
@@ -339,9 +374,11 @@ TEST_P(LogSearchTest, EveryWayOfSearchingPostgresFindsWhatThePlainScanFinds) {
   writeRandom(500, 12);
   using Way = service::SearchWay;
   expectSearchesAsPlain("walking", {{Way::Walk, 0}});
+  expectSearchesAsPlain("by the blocks that may hold the term", {{Way::Blocks, 0}});
   expectSearchesAsPlain("from the trigram index", {{Way::Index, 0}});
   expectSearchesAsPlain("as the planner likes", {{Way::Planner, 0}});
-  expectSearchesAsPlain("after ways stopped", {{Way::Walk, 1}, {Way::Index, 1}, {Way::Walk, 1}, {Way::Index, 0}});
+  expectSearchesAsPlain("after ways stopped",
+                        {{Way::Walk, 1}, {Way::Blocks, 1}, {Way::Index, 1}, {Way::Walk, 1}, {Way::Index, 0}});
   // A walk over the newest few lines answers only when they fill the page.
   expectSearchesAsPlain("after a short walk", {{Way::Walk, 0, 300}, {Way::Index, 0}});
   expectSearchesAsPlain("a short walk last", {{Way::Walk, 0, 300}});

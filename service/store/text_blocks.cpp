@@ -1,0 +1,171 @@
+#include "store/text_blocks.h"
+
+#include <algorithm>
+#include <chrono>
+#include <map>
+
+#include "store/query_helpers.h"
+#include "store/schema_steps.h"
+
+namespace zandle::service {
+using namespace query;
+
+namespace {
+
+// Lines past the blocks' mark a search reads as they are at most; beyond,
+// the blocks are not used.
+constexpr std::int64_t kMostUnsummarized = 65'536;
+// Runs of ids one statement reads, growing from the first to the most.
+constexpr std::size_t kFirstRuns = 4, kMostRuns = 64;
+
+// PostgreSQL's array literal of the numbers.
+std::string arrayOf(const std::vector<std::int64_t>& numbers) {
+  std::string out = "{";
+  for (std::int64_t number : numbers) out += (out.size() > 1 ? "," : "") + std::to_string(number);
+  return out + "}";
+}
+
+bool keepsBlocks(SqlConnection& sql) {
+  return sql.dialect() == SqlDialect::Postgres && hasTable(sql, "text_blocks_mark");
+}
+
+std::uint32_t pieceHash(std::string_view piece) {
+  std::uint32_t hash = 2'166'136'261u;  // FNV-1a
+  for (char c : piece) hash = (hash ^ static_cast<unsigned char>(c)) * 16'777'619u;
+  return hash;
+}
+
+}  // namespace
+
+void addTextFilterBits(std::string& filter, std::string_view lowered) {
+  for (std::size_t i = 0; i + 3 <= lowered.size(); ++i) {
+    const std::uint32_t hash = pieceHash(lowered.substr(i, 3));
+    filter[hash % kTextFilterBits] = '1';
+    filter[(hash >> 13) % kTextFilterBits] = '1';
+  }
+}
+
+std::optional<std::string> textFilter(std::string_view lowered) {
+  if (lowered.size() < 3) return std::nullopt;
+  std::string filter(kTextFilterBits, '0');
+  addTextFilterBits(filter, lowered);
+  return filter;
+}
+
+void addTextBlocks(SqlConnection& sql) {
+  if (sql.dialect() != SqlDialect::Postgres || hasTable(sql, "text_blocks_mark")) return;
+  // A store from before starts at mark 0 and is summarized beside the requests.
+  sql.runScript("CREATE TABLE text_blocks (block BIGINT PRIMARY KEY, latest BIGINT NOT NULL, pieces BIT(" +
+                std::to_string(kTextFilterBits) + ") NOT NULL)");
+  sql.runScript("CREATE TABLE text_blocks_mark (done_id BIGINT NOT NULL)");
+  sql.runScript("INSERT INTO text_blocks_mark VALUES (0)");
+}
+
+bool summarizeTextBlocks(SqlConnection& sql, std::int64_t batchRows) {
+  if (!keepsBlocks(sql)) return false;
+  const SqlResult lines = sql.run(
+      "SELECT id, received_ms, text FROM log_lines_text WHERE id > (SELECT done_id FROM text_blocks_mark) AND id <= "
+      "(SELECT done_id FROM text_index) ORDER BY id LIMIT ?",
+      {batchRows});
+  if (lines.rows.empty()) return false;
+  struct Block {
+    std::int64_t latest = INT64_MIN;
+    std::string filter = std::string(kTextFilterBits, '0');
+  };
+  std::map<std::int64_t, Block> blocks;
+  for (const Row& row : lines.rows) {
+    Block& block = blocks[integerAt(row, 0) >> kTextBlockBits];
+    block.latest = std::max(block.latest, integerAt(row, 1));
+    addTextFilterBits(block.filter, textAt(row, 2));
+  }
+  for (const auto& [number, block] : blocks) {
+    sql.runLater("INSERT INTO text_blocks (block, latest, pieces) VALUES (?, ?, CAST(? AS BIT(" +
+                     std::to_string(kTextFilterBits) +
+                     "))) ON CONFLICT (block) DO UPDATE SET latest = GREATEST(text_blocks.latest, excluded.latest), "
+                     "pieces = text_blocks.pieces | excluded.pieces",
+                 {number, block.latest, block.filter});
+  }
+  sql.runLater("UPDATE text_blocks_mark SET done_id = ?", {integerAt(lines.rows.back(), 0)});
+  sql.flush();
+  return true;
+}
+
+void forgetEmptyTextBlocks(SqlConnection& sql) {
+  if (!keepsBlocks(sql)) return;
+  // With no line left, none below the mark will come: every block goes.
+  sql.run("DELETE FROM text_blocks WHERE block < (COALESCE((SELECT MIN(id) FROM log_lines_text), (SELECT done_id + 1 "
+          "FROM text_blocks_mark) + ?) >> ?)",
+          {std::int64_t{1} << kTextBlockBits, std::int64_t{kTextBlockBits}});
+}
+
+std::optional<std::vector<IdRun>> textBlocksMayHold(SqlConnection& sql, std::string_view loweredTerm,
+                                                    std::int64_t indexedUpTo, std::int64_t fromMillis) {
+  const std::optional<std::string> filter = textFilter(loweredTerm);
+  if (!filter || !keepsBlocks(sql)) return std::nullopt;
+  const std::int64_t mark = std::min(indexedUpTo, integerAt(sql.run("SELECT done_id FROM text_blocks_mark").rows.at(0), 0));
+  if (indexedUpTo - mark > kMostUnsummarized) return std::nullopt;
+  std::vector<IdRun> runs;
+  if (mark < indexedUpTo) runs.push_back({mark + 1, indexedUpTo, std::nullopt});
+  const std::string bits = "CAST(? AS BIT(" + std::to_string(kTextFilterBits) + "))";
+  const SqlResult blocks = sql.run("SELECT block, latest FROM text_blocks WHERE block <= ? AND latest >= ? AND "
+                                   "(pieces & " + bits + ") = " + bits + " ORDER BY latest DESC, block DESC",
+                                   {mark >> kTextBlockBits, fromMillis, *filter, *filter});
+  for (const Row& row : blocks.rows) {
+    const std::int64_t first = integerAt(row, 0) << kTextBlockBits;
+    // The block holding the mark is read up to it; past it, as a run of its own.
+    runs.push_back({std::max<std::int64_t>(first, 1), std::min(mark, first + (1 << kTextBlockBits) - 1),
+                    integerAt(row, 1)});
+  }
+  return runs;
+}
+
+std::optional<SqlResult> blockSearch(SqlConnection& sql, const LogFilter& filter, std::int64_t indexedUpTo,
+                                     std::size_t wanted, std::size_t textChars, std::int64_t milliseconds) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+  const std::string lowered = textAt(sql.run("SELECT lower(?)", {*filter.search}).rows.at(0), 0);
+  const std::optional<std::vector<IdRun>> runs =
+      textBlocksMayHold(sql, lowered, indexedUpTo, filter.scope.range.fromMillis);
+  if (!runs) return std::nullopt;
+  std::vector<std::pair<std::int64_t, std::int64_t>> newest;  // (time, id), newest first
+  const auto older = [&](const IdRun& run) {
+    return newest.size() >= wanted && run.latest && *run.latest < newest[wanted - 1].first;
+  };
+  for (std::size_t next = 0, group = kFirstRuns; next < runs->size() && !older((*runs)[next]);
+       group = std::min(group * 2, kMostRuns)) {
+    std::vector<std::int64_t> firsts, lasts;
+    for (; next < runs->size() && firsts.size() < group && !older((*runs)[next]); ++next) {
+      firsts.push_back((*runs)[next].first);
+      lasts.push_back((*runs)[next].last);
+    }
+    std::int64_t left = 0;
+    if (milliseconds > 0) {
+      left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      if (left <= 0) return std::nullopt;
+    }
+    Condition where = sideTextCondition(filter, indexedUpTo, "t.", true);
+    where.add("t.text LIKE lower(?) ESCAPE '\\'", containsPattern(*filter.search));
+    std::vector<SqlValue> parameters{arrayOf(firsts), arrayOf(lasts)};
+    parameters.insert(parameters.end(), where.parameters.begin(), where.parameters.end());
+    parameters.emplace_back(limitValue(wanted));
+    // Each run by id: "OFFSET 0" keeps the planner from merging the runs into
+    // one walk by time, and the setting off the trigram index (read only by
+    // bitmap scans), which guesses every term rare.
+    const std::optional<SqlResult> found = sql.runWithin(
+        "SELECT c.received_ms, c.id FROM unnest(CAST(? AS BIGINT[]), CAST(? AS BIGINT[])) AS r (first_id, last_id) "
+        "CROSS JOIN LATERAL (SELECT t.received_ms, t.id FROM log_lines_text AS t" + where.sql +
+            " AND t.id BETWEEN r.first_id AND r.last_id OFFSET 0) AS c ORDER BY c.received_ms DESC, c.id DESC LIMIT ?",
+        parameters, left, "enable_bitmapscan = off");
+    if (!found) return std::nullopt;
+    for (const Row& row : found->rows) newest.emplace_back(integerAt(row, 0), integerAt(row, 1));
+    std::sort(newest.begin(), newest.end(), std::greater<>());
+    if (newest.size() > wanted) newest.resize(wanted);
+  }
+  std::vector<std::int64_t> ids;
+  for (const auto& [millis, id] : newest) ids.push_back(id);
+  return sql.run("SELECT l.id, l.uin, l.level, l.model, l.version, substr(l.text, 1, ?), l.received_ms, l.address "
+                 "FROM log_lines AS l WHERE l.id = ANY(CAST(? AS BIGINT[])) ORDER BY l.received_ms DESC, l.id DESC",
+                 {limitValue(textChars + 1), arrayOf(ids)});
+}
+
+}  // namespace zandle::service

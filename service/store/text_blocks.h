@@ -1,0 +1,60 @@
+// PostgreSQL: what each block of 1,024 line ids in the side table of lowered
+// texts may hold: the latest time among its lines, and a filter of the
+// three-byte pieces of their texts (two bits of 8,192 for each piece). A
+// search reads only the blocks that may hold every piece of its term, newest
+// first, and stops once no block left can hold a line for the page: the newest
+// lines of a common term behind a burst of other lines are found without the
+// trigram index (which reads every line holding the term) or a walk through
+// the burst. A filter only ever says "maybe": the blocks it lets through are
+// read with the search's own LIKE, so no result changes. Removed lines leave
+// their pieces behind, which costs reads, not results.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "store/dashboard_queries.h"
+#include "store/sql_connection.h"
+
+namespace zandle::service {
+
+inline constexpr int kTextBlockBits = 10;
+inline constexpr std::size_t kTextFilterBits = 8'192;
+
+// The filter's bits for every three-byte piece of `lowered`, as a string of
+// '0' and '1' (PostgreSQL's BIT(8192) literal), or nothing for fewer than
+// three bytes. Stored filters depend on it: it never changes.
+std::optional<std::string> textFilter(std::string_view lowered);
+void addTextFilterBits(std::string& filter, std::string_view lowered);
+
+// Summarizes the side table's lines past the blocks' mark, up to the text
+// index's mark and `batchRows` lines; false when none were left. In the
+// caller's transaction.
+bool summarizeTextBlocks(SqlConnection& sql, std::int64_t batchRows);
+
+// Blocks without a line left (below the side table's first line) go.
+void forgetEmptyTextBlocks(SqlConnection& sql);
+
+// Ids a search reads for a term (lowered) up to `indexedUpTo`, as runs of
+// ids and the latest time a line in each may have (none: unknown, read
+// first), latest first, leaving out blocks whose lines are all before
+// `fromMillis`. Nothing when the blocks lag the text index by too much.
+struct IdRun {
+  std::int64_t first = 0, last = 0;
+  std::optional<std::int64_t> latest;
+};
+std::optional<std::vector<IdRun>> textBlocksMayHold(SqlConnection& sql, std::string_view loweredTerm,
+                                                    std::int64_t indexedUpTo, std::int64_t fromMillis);
+
+// A search's newest `wanted` lines (as the other ways of a PostgreSQL search
+// give them) read from the blocks that may hold its term, up to line
+// `indexedUpTo`; nothing when the blocks cannot serve it, or after
+// `milliseconds` (0: no limit).
+std::optional<SqlResult> blockSearch(SqlConnection& sql, const LogFilter& filter, std::int64_t indexedUpTo,
+                                     std::size_t wanted, std::size_t textChars, std::int64_t milliseconds);
+
+}  // namespace zandle::service
