@@ -294,6 +294,16 @@ std::vector<StoredLogLine> DashboardQueries::logLines(const LogFilter& filter, R
     for (const Row& row : byTool->rows) lines.push_back({integerAt(row, 0), lineFrom(row)});
     return lines;
   }
+  const bool searching = filter.search && !filter.search->empty();
+  const bool onFromLast = position.millis >= filter.scope.range.fromMillis;
+  // PostgreSQL: the first read, which may have far to go, from the blocks that may hold the term.
+  if (searching && !onFromLast && sql_->dialect() == SqlDialect::Postgres) {
+    const std::optional<std::int64_t> indexedUpTo = textIndexedUpTo(*sql_);
+    if (const auto first = indexedUpTo ? firstBlockLines(*sql_, filter, *indexedUpTo, limit) : std::nullopt) {
+      for (const Row& row : first->rows) lines.push_back({integerAt(row, 0), lineFrom(row)});
+      return lines;
+    }
+  }
   Condition where = logCondition(sql_->dialect(), filter, after(filter.scope, "received_ms", position));
   where.parameters.emplace_back(limitValue(limit));
   const char* order = levelLeadsOrder(sql_->dialect(), filter) ? " ORDER BY level, received_ms, id LIMIT ?"
@@ -304,9 +314,8 @@ std::vector<StoredLogLine> DashboardQueries::logLines(const LogFilter& filter, R
   // parallel workers, which take milliseconds to come for a read of 64 rows.
   // Only the first read may walk far (to a term found late in the range):
   // the others go on from the last line found.
-  const bool onFromLast = position.millis >= filter.scope.range.fromMillis;
   const std::optional<SqlResult> rows =
-      filter.search && !filter.search->empty() && onFromLast
+      searching && onFromLast
           ? sql_->runWithin(sql, where.parameters, 0, "max_parallel_workers_per_gather = 0")
           : sql_->run(sql, where.parameters);
   if (!rows) return lines;

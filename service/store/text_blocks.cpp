@@ -55,7 +55,8 @@ std::optional<std::string> textFilter(std::string_view lowered) {
 void addTextBlocks(SqlConnection& sql) {
   if (sql.dialect() != SqlDialect::Postgres || hasTable(sql, "text_blocks_mark")) return;
   // A store from before starts at mark 0 and is summarized beside the requests.
-  sql.runScript("CREATE TABLE text_blocks (block BIGINT PRIMARY KEY, latest BIGINT NOT NULL, pieces BIT(" +
+  sql.runScript("CREATE TABLE text_blocks (block BIGINT PRIMARY KEY, earliest BIGINT NOT NULL, latest BIGINT NOT NULL, "
+                "pieces BIT(" +
                 std::to_string(kTextFilterBits) + ") NOT NULL)");
   sql.runScript("CREATE TABLE text_blocks_mark (done_id BIGINT NOT NULL)");
   sql.runScript("INSERT INTO text_blocks_mark VALUES (0)");
@@ -69,21 +70,23 @@ bool summarizeTextBlocks(SqlConnection& sql, std::int64_t batchRows) {
       {batchRows});
   if (lines.rows.empty()) return false;
   struct Block {
-    std::int64_t latest = INT64_MIN;
+    std::int64_t earliest = INT64_MAX, latest = INT64_MIN;
     std::string filter = std::string(kTextFilterBits, '0');
   };
   std::map<std::int64_t, Block> blocks;
   for (const Row& row : lines.rows) {
     Block& block = blocks[integerAt(row, 0) >> kTextBlockBits];
+    block.earliest = std::min(block.earliest, integerAt(row, 1));
     block.latest = std::max(block.latest, integerAt(row, 1));
     addTextFilterBits(block.filter, textAt(row, 2));
   }
   for (const auto& [number, block] : blocks) {
-    sql.runLater("INSERT INTO text_blocks (block, latest, pieces) VALUES (?, ?, CAST(? AS BIT(" +
+    sql.runLater("INSERT INTO text_blocks (block, earliest, latest, pieces) VALUES (?, ?, ?, CAST(? AS BIT(" +
                      std::to_string(kTextFilterBits) +
-                     "))) ON CONFLICT (block) DO UPDATE SET latest = GREATEST(text_blocks.latest, excluded.latest), "
+                     "))) ON CONFLICT (block) DO UPDATE SET earliest = LEAST(text_blocks.earliest, excluded.earliest), "
+                     "latest = GREATEST(text_blocks.latest, excluded.latest), "
                      "pieces = text_blocks.pieces | excluded.pieces",
-                 {number, block.latest, block.filter});
+                 {number, block.earliest, block.latest, block.filter});
   }
   sql.runLater("UPDATE text_blocks_mark SET done_id = ?", {integerAt(lines.rows.back(), 0)});
   sql.flush();
@@ -99,7 +102,8 @@ void forgetEmptyTextBlocks(SqlConnection& sql) {
 }
 
 std::optional<std::vector<IdRun>> textBlocksMayHold(SqlConnection& sql, std::string_view loweredTerm,
-                                                    std::int64_t indexedUpTo, std::int64_t fromMillis) {
+                                                    std::int64_t indexedUpTo, const TimeRange& range,
+                                                    bool newestFirst) {
   const std::optional<std::string> filter = textFilter(loweredTerm);
   if (!filter || !keepsBlocks(sql)) return std::nullopt;
   const std::int64_t mark = std::min(indexedUpTo, integerAt(sql.run("SELECT done_id FROM text_blocks_mark").rows.at(0), 0));
@@ -107,9 +111,11 @@ std::optional<std::vector<IdRun>> textBlocksMayHold(SqlConnection& sql, std::str
   std::vector<IdRun> runs;
   if (mark < indexedUpTo) runs.push_back({mark + 1, indexedUpTo, std::nullopt});
   const std::string bits = "CAST(? AS BIT(" + std::to_string(kTextFilterBits) + "))";
-  const SqlResult blocks = sql.run("SELECT block, latest FROM text_blocks WHERE block <= ? AND latest >= ? AND "
-                                   "(pieces & " + bits + ") = " + bits + " ORDER BY latest DESC, block DESC",
-                                   {mark >> kTextBlockBits, fromMillis, *filter, *filter});
+  const SqlResult blocks = sql.run(
+      std::string("SELECT block, ") + (newestFirst ? "latest" : "earliest") +
+          " FROM text_blocks WHERE block <= ? AND latest >= ? AND earliest < ? AND (pieces & " + bits + ") = " + bits +
+          (newestFirst ? " ORDER BY latest DESC, block DESC" : " ORDER BY earliest, block"),
+      {mark >> kTextBlockBits, range.fromMillis, range.toMillis, *filter, *filter});
   for (const Row& row : blocks.rows) {
     const std::int64_t first = integerAt(row, 0) << kTextBlockBits;
     // The block holding the mark is read up to it; past it, as a run of its own.
@@ -119,24 +125,31 @@ std::optional<std::vector<IdRun>> textBlocksMayHold(SqlConnection& sql, std::str
   return runs;
 }
 
-std::optional<SqlResult> blockSearch(SqlConnection& sql, const LogFilter& filter, std::int64_t indexedUpTo,
-                                     std::size_t wanted, std::size_t textChars, std::int64_t milliseconds) {
+namespace {
+
+using Position = std::pair<std::int64_t, std::int64_t>;  // (time, id)
+
+// The first `wanted` positions of the filter's lines in the runs, newest or
+// oldest first; runs are read in their order until none left can hold one
+// that ranks before the last taken. Nothing after `milliseconds` (0: no limit).
+std::optional<std::vector<Position>> readRuns(SqlConnection& sql, const std::vector<IdRun>& runs,
+                                              const LogFilter& filter, std::int64_t indexedUpTo, std::size_t wanted,
+                                              bool newestFirst, std::int64_t milliseconds) {
   using Clock = std::chrono::steady_clock;
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
-  const std::string lowered = textAt(sql.run("SELECT lower(?)", {*filter.search}).rows.at(0), 0);
-  const std::optional<std::vector<IdRun>> runs =
-      textBlocksMayHold(sql, lowered, indexedUpTo, filter.scope.range.fromMillis);
-  if (!runs) return std::nullopt;
-  std::vector<std::pair<std::int64_t, std::int64_t>> newest;  // (time, id), newest first
-  const auto older = [&](const IdRun& run) {
-    return newest.size() >= wanted && run.latest && *run.latest < newest[wanted - 1].first;
+  const auto ranksBefore = [newestFirst](const Position& a, const Position& b) { return newestFirst ? a > b : a < b; };
+  std::vector<Position> found;
+  const auto beyond = [&](const IdRun& run) {
+    return found.size() >= wanted && run.bound &&
+           (newestFirst ? *run.bound < found[wanted - 1].first : *run.bound > found[wanted - 1].first);
   };
-  for (std::size_t next = 0, group = kFirstRuns; next < runs->size() && !older((*runs)[next]);
+  const std::string order = newestFirst ? " DESC" : "";
+  for (std::size_t next = 0, group = kFirstRuns; next < runs.size() && !beyond(runs[next]);
        group = std::min(group * 2, kMostRuns)) {
     std::vector<std::int64_t> firsts, lasts;
-    for (; next < runs->size() && firsts.size() < group && !older((*runs)[next]); ++next) {
-      firsts.push_back((*runs)[next].first);
-      lasts.push_back((*runs)[next].last);
+    for (; next < runs.size() && firsts.size() < group && !beyond(runs[next]); ++next) {
+      firsts.push_back(runs[next].first);
+      lasts.push_back(runs[next].last);
     }
     std::int64_t left = 0;
     if (milliseconds > 0) {
@@ -151,21 +164,68 @@ std::optional<SqlResult> blockSearch(SqlConnection& sql, const LogFilter& filter
     // Each run by id: "OFFSET 0" keeps the planner from merging the runs into
     // one walk by time, and the setting off the trigram index (read only by
     // bitmap scans), which guesses every term rare.
-    const std::optional<SqlResult> found = sql.runWithin(
+    const std::optional<SqlResult> rows = sql.runWithin(
         "SELECT c.received_ms, c.id FROM unnest(CAST(? AS BIGINT[]), CAST(? AS BIGINT[])) AS r (first_id, last_id) "
         "CROSS JOIN LATERAL (SELECT t.received_ms, t.id FROM log_lines_text AS t" + where.sql +
-            " AND t.id BETWEEN r.first_id AND r.last_id OFFSET 0) AS c ORDER BY c.received_ms DESC, c.id DESC LIMIT ?",
+            " AND t.id BETWEEN r.first_id AND r.last_id OFFSET 0) AS c ORDER BY c.received_ms" + order + ", c.id" +
+            order + " LIMIT ?",
         parameters, left, "enable_bitmapscan = off");
-    if (!found) return std::nullopt;
-    for (const Row& row : found->rows) newest.emplace_back(integerAt(row, 0), integerAt(row, 1));
-    std::sort(newest.begin(), newest.end(), std::greater<>());
-    if (newest.size() > wanted) newest.resize(wanted);
+    if (!rows) return std::nullopt;
+    for (const Row& row : rows->rows) found.emplace_back(integerAt(row, 0), integerAt(row, 1));
+    std::sort(found.begin(), found.end(), ranksBefore);
+    if (found.size() > wanted) found.resize(wanted);
   }
+  return found;
+}
+
+std::optional<std::vector<Position>> blockPositions(SqlConnection& sql, const LogFilter& filter,
+                                                    std::int64_t indexedUpTo, std::size_t wanted, bool newestFirst,
+                                                    std::int64_t milliseconds) {
+  if (!filter.search) return std::nullopt;
+  const std::string lowered = textAt(sql.run("SELECT lower(?)", {*filter.search}).rows.at(0), 0);
+  const std::optional<std::vector<IdRun>> runs =
+      textBlocksMayHold(sql, lowered, indexedUpTo, filter.scope.range, newestFirst);
+  if (!runs) return std::nullopt;
+  return readRuns(sql, *runs, filter, indexedUpTo, wanted, newestFirst, milliseconds);
+}
+
+std::vector<std::int64_t> idsOf(const std::vector<Position>& positions) {
   std::vector<std::int64_t> ids;
-  for (const auto& [millis, id] : newest) ids.push_back(id);
+  for (const auto& [millis, id] : positions) ids.push_back(id);
+  return ids;
+}
+
+}  // namespace
+
+std::optional<SqlResult> blockSearch(SqlConnection& sql, const LogFilter& filter, std::int64_t indexedUpTo,
+                                     std::size_t wanted, std::size_t textChars, std::int64_t milliseconds) {
+  const auto newest = blockPositions(sql, filter, indexedUpTo, wanted, true, milliseconds);
+  if (!newest) return std::nullopt;
   return sql.run("SELECT l.id, l.uin, l.level, l.model, l.version, substr(l.text, 1, ?), l.received_ms, l.address "
                  "FROM log_lines AS l WHERE l.id = ANY(CAST(? AS BIGINT[])) ORDER BY l.received_ms DESC, l.id DESC",
-                 {limitValue(textChars + 1), arrayOf(ids)});
+                 {limitValue(textChars + 1), arrayOf(idsOf(*newest))});
+}
+
+std::optional<SqlResult> firstBlockLines(SqlConnection& sql, const LogFilter& filter, std::int64_t indexedUpTo,
+                                         std::size_t limit) {
+  auto oldest = blockPositions(sql, filter, indexedUpTo, limit, false, 0);
+  if (!oldest) return std::nullopt;
+  // The lines past the text index's mark (a few at most), by id.
+  Condition past;
+  past.add("l.id > ?", indexedUpTo);
+  past = searchCondition(filter, std::move(past), true);
+  past.parameters.emplace_back(limitValue(limit));
+  for (const Row& row : sql.run("SELECT l.received_ms, l.id FROM log_lines AS l" + past.sql +
+                                    " ORDER BY l.received_ms, l.id LIMIT ?",
+                                past.parameters)
+                            .rows) {
+    oldest->emplace_back(integerAt(row, 0), integerAt(row, 1));
+  }
+  std::sort(oldest->begin(), oldest->end());
+  if (oldest->size() > limit) oldest->resize(limit);
+  return sql.run("SELECT id, uin, level, model, version, text, received_ms, address FROM log_lines WHERE id = "
+                 "ANY(CAST(? AS BIGINT[])) ORDER BY received_ms, id",
+                 {arrayOf(idsOf(*oldest))});
 }
 
 }  // namespace zandle::service

@@ -1,11 +1,12 @@
 // PostgreSQL: what each block of 1,024 line ids in the side table of lowered
-// texts may hold: the latest time among its lines, and a filter of the
+// texts may hold: the earliest and latest times among its lines, and a filter of the
 // three-byte pieces of their texts (two bits of 8,192 for each piece). A
 // search reads only the blocks that may hold every piece of its term, newest
 // first, and stops once no block left can hold a line for the page: the newest
 // lines of a common term behind a burst of other lines are found without the
 // trigram index (which reads every line holding the term) or a walk through
-// the burst. A filter only ever says "maybe": the blocks it lets through are
+// the burst; so are the first lines of an export of a term found only late
+// in its range. A filter only ever says "maybe": the blocks it lets through are
 // read with the search's own LIKE, so no result changes. Removed lines leave
 // their pieces behind, which costs reads, not results.
 #pragma once
@@ -39,16 +40,17 @@ bool summarizeTextBlocks(SqlConnection& sql, std::int64_t batchRows);
 // Blocks without a line left (below the side table's first line) go.
 void forgetEmptyTextBlocks(SqlConnection& sql);
 
-// Ids a search reads for a term (lowered) up to `indexedUpTo`, as runs of
-// ids and the latest time a line in each may have (none: unknown, read
-// first), latest first, leaving out blocks whose lines are all before
-// `fromMillis`. Nothing when the blocks lag the text index by too much.
+// Ids a search reads for a term (lowered) up to `indexedUpTo`, as runs of ids
+// and the latest (or earliest) time a line in each may have (none: unknown,
+// read first), latest first (or earliest first), leaving out blocks with no
+// line in the range. Nothing when the blocks lag the text index by too much.
 struct IdRun {
   std::int64_t first = 0, last = 0;
-  std::optional<std::int64_t> latest;
+  std::optional<std::int64_t> bound;
 };
 std::optional<std::vector<IdRun>> textBlocksMayHold(SqlConnection& sql, std::string_view loweredTerm,
-                                                    std::int64_t indexedUpTo, std::int64_t fromMillis);
+                                                    std::int64_t indexedUpTo, const TimeRange& range,
+                                                    bool newestFirst);
 
 // A search's newest `wanted` lines (as the other ways of a PostgreSQL search
 // give them) read from the blocks that may hold its term, up to line
@@ -56,5 +58,11 @@ std::optional<std::vector<IdRun>> textBlocksMayHold(SqlConnection& sql, std::str
 // `milliseconds` (0: no limit).
 std::optional<SqlResult> blockSearch(SqlConnection& sql, const LogFilter& filter, std::int64_t indexedUpTo,
                                      std::size_t wanted, std::size_t textChars, std::int64_t milliseconds);
+
+// An export's first `limit` lines of a search, oldest first, as a read of
+// log_lines gives them (lines past the text index's mark too); nothing when
+// the blocks cannot serve it.
+std::optional<SqlResult> firstBlockLines(SqlConnection& sql, const LogFilter& filter, std::int64_t indexedUpTo,
+                                         std::size_t limit);
 
 }  // namespace zandle::service

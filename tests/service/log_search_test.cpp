@@ -271,6 +271,19 @@ TEST_P(LogSearchTest, FindsWhatThePlainScanFindsWhenLinesArriveAboutInTimeOrder)
   indexEverything();
   expectSearchesAsPlain("behind a burst");
   expectSearchesAsPlain("behind a burst, older matches by the index", service::defaultSearchTries(), 0);
+  // An export of a term only the burst holds starts at the burst.
+  {
+    service::DashboardQueries queries(database_->sqlConnection());
+    queries.setMostListedMatches(10);
+    for (const char* term : {"benchmark", "CHMARK LI", "line"}) {
+      const service::LogFilter filter{{{kStart, kStart + 20 * kDay}, std::nullopt}, std::nullopt, term};
+      bool listed = true;
+      const std::vector<std::int64_t> expected = plainSearch(filter, 0, true);
+      EXPECT_EQ(exportIds(queries, filter, 64, listed), expected) << term;
+      EXPECT_FALSE(listed) << term;
+      EXPECT_GE(expected.size(), 3'000u) << term;
+    }
+  }
   if (GetParam() != Backend::Sqlite) {
     expectBlockSearchesAsPlain("behind a burst");
     // Retention takes the blocks it leaves without lines.
