@@ -12,9 +12,9 @@ namespace {
 
 using namespace query;
 
-// PostgreSQL: the range's first lines, where a common term's lines turn up
-// at once; the trigram index would read every line holding it. The list is
-// stopped after kListMilliseconds for a term common only further on.
+// PostgreSQL: the range's first and last lines, where a common term's lines
+// turn up at once; the trigram index would read every line holding it. The
+// list is stopped after kListMilliseconds for a term common only in between.
 constexpr std::int64_t kProbeLines = 2'048;
 constexpr std::int64_t kCommonInProbe = 64;
 constexpr std::int64_t kListMilliseconds = 1'000;
@@ -33,9 +33,9 @@ bool addPositions(std::vector<RowPosition>& positions, const std::optional<SqlRe
 }
 
 // PostgreSQL: whether the term is in at least kCommonInProbe of the range's
-// first kProbeLines lines (of the tool, through the side table by tool), of
-// any level.
-bool commonAtFirst(SqlConnection& sql, const LogFilter& filter, std::int64_t indexedUpTo) {
+// first (or last) kProbeLines lines (of the tool, through the side table by
+// tool), of any level.
+bool commonAtAnEnd(SqlConnection& sql, const LogFilter& filter, std::int64_t indexedUpTo, bool last) {
   const std::string k = filter.scope.model ? "b." : "t.";
   LogFilter range = filter;
   range.level.reset();
@@ -44,7 +44,8 @@ bool commonAtFirst(SqlConnection& sql, const LogFilter& filter, std::int64_t ind
   std::string count = "SELECT COUNT(*) FROM (SELECT t.text, t.level FROM " +
                       std::string(filter.scope.model ? "log_lines_by_tool AS b JOIN log_lines_text AS t ON t.id = b.id"
                                                      : "log_lines_text AS t") +
-                      first.sql + " ORDER BY " + k + "received_ms, " + k + "id LIMIT ?) AS w WHERE w.text LIKE " +
+                      first.sql + " ORDER BY " + k + "received_ms" + (last ? " DESC, " : ", ") + k + "id" +
+                      (last ? " DESC" : "") + " LIMIT ?) AS w WHERE w.text LIKE " +
                       "lower(?) ESCAPE '\\'";
   first.parameters.emplace_back(containsPattern(*filter.search));
   if (filter.level) {
@@ -79,7 +80,11 @@ std::optional<std::vector<RowPosition>> DashboardQueries::logMatches(const LogFi
                            where.parameters),
                  most);  // no more than the candidates counted
   } else {
-    if (commonAtFirst(*sql_, filter, *indexedUpTo)) return std::nullopt;
+    // Common among the first lines, the export finds it at once; among the
+    // last only, its first lines come from the blocks that may hold it.
+    if (commonAtAnEnd(*sql_, filter, *indexedUpTo, false) || commonAtAnEnd(*sql_, filter, *indexedUpTo, true)) {
+      return std::nullopt;
+    }
     // The side table of lowered texts holds each line's time, tool and level;
     // "+ 0" keeps the search on the trigram index.
     Condition where = sideTextCondition(filter, *indexedUpTo, "t.", true);
