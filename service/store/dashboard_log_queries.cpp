@@ -296,12 +296,12 @@ std::vector<StoredLogLine> DashboardQueries::logLines(const LogFilter& filter, R
   }
   const bool searching = filter.search && !filter.search->empty();
   const bool onFromLast = position.millis >= filter.scope.range.fromMillis;
-  // PostgreSQL: the first read, which may have far to go, from the blocks that may hold the term.
-  if (searching && !onFromLast && sql_->dialect() == SqlDialect::Postgres) {
-    const std::optional<std::int64_t> indexedUpTo = textIndexedUpTo(*sql_);
-    if (const auto first = indexedUpTo ? firstBlockLines(*sql_, filter, *indexedUpTo, limit) : std::nullopt) {
-      for (const Row& row : first->rows) lines.push_back({integerAt(row, 0), lineFrom(row)});
-      return lines;
+  // The first read, which may have far to go, from the blocks that may hold the term.
+  if (searching && !onFromLast) {
+    if (const auto first = firstSearchPositions(filter, limit)) {
+      std::vector<StoredLogLine> found = logLinesAmong(*first, position, limit);
+      // Short only when a line was removed meanwhile: read as below, lest the export end there.
+      if (found.size() == first->size()) return found;
     }
   }
   Condition where = logCondition(sql_->dialect(), filter, after(filter.scope, "received_ms", position));

@@ -153,6 +153,9 @@ class DashboardQueries {
   std::vector<ToolConfig> toolConfigs(const std::optional<std::string>& afterModel, std::size_t limit);
 
  private:
+  // An export's first `limit` lines of a search term, oldest first, from the
+  // blocks of line ids that may hold them; nothing when they cannot tell.
+  std::optional<std::vector<RowPosition>> firstSearchPositions(const LogFilter& filter, std::size_t limit);
   SqlConnection* sql_;
   std::vector<SearchTry> searchTries_;
   std::int64_t newerLinesWalked_ = 50'000;

@@ -1,17 +1,21 @@
-// SQLite: the latest time among each block of 1,024 line ids, kept past a
-// mark as the text index is. Lines arrive about, not exactly, in id order, by
+// SQLite: the latest and earliest times among each block of 1,024 line ids,
+// kept past a mark as the text index is. Lines arrive about, not exactly, in id order, by
 // no bound a search could assume; these blocks tell how far a walk of the
 // text index, newest id first, must still look below the ids it has walked:
 // a common term behind a burst of newer lines without it then costs no walk
-// through the burst. A block's time only ever grows: removals leave it an
-// upper bound, and drop the blocks they leave without lines.
+// through the burst; and where an export's first lines of a term found late
+// in its range may be. Removals leave a block's times bounds, and drop the
+// blocks they leave without lines.
 #pragma once
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
+#include "store/dashboard_queries.h"
+#include "store/id_runs.h"
 #include "store/sql_connection.h"
 
 namespace zandle::service {
@@ -35,5 +39,17 @@ struct NewerBelow {
   std::optional<std::int64_t> latest;
 };
 NewerBelow newerBelow(SqlConnection& sql, std::int64_t after, std::int64_t below);
+
+// The blocks of ids up to `upTo` with a line in the range, as runs with their
+// earliest time, earliest first (the ids past the mark first, their time
+// unknown). Nothing when the store keeps no blocks, or they lag by too many lines.
+std::optional<std::vector<IdRun>> earliestFirstRuns(SqlConnection& sql, const TimeRange& range, std::int64_t upTo);
+
+// The positions of a search's first `limit` lines up to line `indexedUpTo`,
+// oldest first, for an export: the text index's candidates for `phrase` in
+// the blocks, earliest first. Nothing when the blocks cannot serve it.
+std::optional<std::vector<LinePosition>> firstIndexedPositions(SqlConnection& sql, const LogFilter& filter,
+                                                               const std::string& phrase, std::int64_t indexedUpTo,
+                                                               std::size_t limit);
 
 }  // namespace zandle::service

@@ -4,7 +4,9 @@
 #include <algorithm>
 
 #include "store/dashboard_queries.h"
+#include "store/line_times.h"
 #include "store/query_helpers.h"
+#include "store/text_blocks.h"
 #include "store/text_search.h"
 
 namespace zandle::service {
@@ -23,6 +25,19 @@ constexpr std::size_t kIdsPerRead = 64;
 
 bool earlier(const RowPosition& a, const RowPosition& b) {
   return a.millis != b.millis ? a.millis < b.millis : a.id < b.id;
+}
+
+// The (time, id) of the filter's lines past the text index's mark (a few at
+// most), read by id; the first `limit`, or (ordered) the oldest.
+SqlResult positionsPastMark(SqlConnection& sql, const LogFilter& filter, std::int64_t indexedUpTo,
+                            std::int64_t limit, bool ordered) {
+  Condition past;
+  past.add("l.id > ?", indexedUpTo);
+  past = searchCondition(filter, std::move(past), true);
+  past.parameters.emplace_back(limit);
+  return sql.run("SELECT l.received_ms, l.id FROM log_lines AS l" + past.sql +
+                     (ordered ? " ORDER BY l.received_ms, l.id LIMIT ?" : " LIMIT ?"),
+                 past.parameters);
 }
 
 // Appends the (time, id) of each row; false when there are more than `most` in all.
@@ -93,14 +108,29 @@ std::optional<std::vector<RowPosition>> DashboardQueries::logMatches(const LogFi
     const std::string sql = "SELECT t.received_ms, t.id FROM log_lines_text AS t" + where.sql + " LIMIT ?";
     if (!addPositions(positions, sql_->runWithin(sql, where.parameters, kListMilliseconds), most)) return std::nullopt;
   }
-  // The lines past the index's mark (a few at most), by id.
-  Condition past;
-  past.add("l.id > ?", *indexedUpTo);
-  past = searchCondition(filter, std::move(past), true);
-  past.parameters.emplace_back(most + 1 - static_cast<std::int64_t>(positions.size()));
-  const std::string pastRows = "SELECT l.received_ms, l.id FROM log_lines AS l" + past.sql + " LIMIT ?";
-  if (!addPositions(positions, sql_->run(pastRows, past.parameters), most)) return std::nullopt;
+  const SqlResult past =
+      positionsPastMark(*sql_, filter, *indexedUpTo, most + 1 - static_cast<std::int64_t>(positions.size()), false);
+  if (!addPositions(positions, past, most)) return std::nullopt;
   std::sort(positions.begin(), positions.end(), earlier);
+  return positions;
+}
+
+std::optional<std::vector<RowPosition>> DashboardQueries::firstSearchPositions(const LogFilter& filter,
+                                                                              std::size_t limit) {
+  const std::optional<std::string> phrase = trigramPhrase(*filter.search);
+  const std::optional<std::int64_t> indexedUpTo = phrase ? textIndexedUpTo(*sql_) : std::nullopt;
+  if (!indexedUpTo) return std::nullopt;
+  std::optional<std::vector<LinePosition>> first =
+      sql_->dialect() == SqlDialect::Sqlite ? firstIndexedPositions(*sql_, filter, *phrase, *indexedUpTo, limit)
+                                            : firstBlockPositions(*sql_, filter, *indexedUpTo, limit);
+  if (!first) return std::nullopt;
+  for (const Row& row : positionsPastMark(*sql_, filter, *indexedUpTo, limitValue(limit), true).rows) {
+    first->emplace_back(integerAt(row, 0), integerAt(row, 1));
+  }
+  std::sort(first->begin(), first->end());
+  if (first->size() > limit) first->resize(limit);
+  std::vector<RowPosition> positions;
+  for (const auto& [millis, id] : *first) positions.push_back({millis, id});
   return positions;
 }
 

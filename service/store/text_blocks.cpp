@@ -1,7 +1,6 @@
 #include "store/text_blocks.h"
 
 #include <algorithm>
-#include <chrono>
 #include <map>
 
 #include "store/query_helpers.h"
@@ -15,15 +14,6 @@ namespace {
 // Lines past the blocks' mark a search reads as they are at most; beyond,
 // the blocks are not used.
 constexpr std::int64_t kMostUnsummarized = 65'536;
-// Runs of ids one statement reads, growing from the first to the most.
-constexpr std::size_t kFirstRuns = 4, kMostRuns = 64;
-
-// PostgreSQL's array literal of the numbers.
-std::string arrayOf(const std::vector<std::int64_t>& numbers) {
-  std::string out = "{";
-  for (std::int64_t number : numbers) out += (out.size() > 1 ? "," : "") + std::to_string(number);
-  return out + "}";
-}
 
 bool keepsBlocks(SqlConnection& sql) {
   return sql.dialect() == SqlDialect::Postgres && hasTable(sql, "text_blocks_mark");
@@ -127,55 +117,32 @@ std::optional<std::vector<IdRun>> textBlocksMayHold(SqlConnection& sql, std::str
 
 namespace {
 
-using Position = std::pair<std::int64_t, std::int64_t>;  // (time, id)
+using Position = LinePosition;
 
 // The first `wanted` positions of the filter's lines in the runs, newest or
-// oldest first; runs are read in their order until none left can hold one
-// that ranks before the last taken. Nothing after `milliseconds` (0: no limit).
-std::optional<std::vector<Position>> readRuns(SqlConnection& sql, const std::vector<IdRun>& runs,
-                                              const LogFilter& filter, std::int64_t indexedUpTo, std::size_t wanted,
-                                              bool newestFirst, std::int64_t milliseconds) {
-  using Clock = std::chrono::steady_clock;
-  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
-  const auto ranksBefore = [newestFirst](const Position& a, const Position& b) { return newestFirst ? a > b : a < b; };
-  std::vector<Position> found;
-  const auto beyond = [&](const IdRun& run) {
-    return found.size() >= wanted && run.bound &&
-           (newestFirst ? *run.bound < found[wanted - 1].first : *run.bound > found[wanted - 1].first);
-  };
+// oldest first, each run read by id from the side table.
+std::optional<std::vector<Position>> readBlocks(SqlConnection& sql, const std::vector<IdRun>& runs,
+                                                const LogFilter& filter, std::int64_t indexedUpTo, std::size_t wanted,
+                                                bool newestFirst, std::int64_t milliseconds) {
   const std::string order = newestFirst ? " DESC" : "";
-  for (std::size_t next = 0, group = kFirstRuns; next < runs.size() && !beyond(runs[next]);
-       group = std::min(group * 2, kMostRuns)) {
-    std::vector<std::int64_t> firsts, lasts;
-    for (; next < runs.size() && firsts.size() < group && !beyond(runs[next]); ++next) {
-      firsts.push_back(runs[next].first);
-      lasts.push_back(runs[next].last);
-    }
-    std::int64_t left = 0;
-    if (milliseconds > 0) {
-      left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-      if (left <= 0) return std::nullopt;
-    }
-    Condition where = sideTextCondition(filter, indexedUpTo, "t.", true);
-    where.add("t.text LIKE lower(?) ESCAPE '\\'", containsPattern(*filter.search));
-    std::vector<SqlValue> parameters{arrayOf(firsts), arrayOf(lasts)};
-    parameters.insert(parameters.end(), where.parameters.begin(), where.parameters.end());
-    parameters.emplace_back(limitValue(wanted));
-    // Each run by id: "OFFSET 0" keeps the planner from merging the runs into
-    // one walk by time, and the setting off the trigram index (read only by
-    // bitmap scans), which guesses every term rare.
-    const std::optional<SqlResult> rows = sql.runWithin(
-        "SELECT c.received_ms, c.id FROM unnest(CAST(? AS BIGINT[]), CAST(? AS BIGINT[])) AS r (first_id, last_id) "
-        "CROSS JOIN LATERAL (SELECT t.received_ms, t.id FROM log_lines_text AS t" + where.sql +
-            " AND t.id BETWEEN r.first_id AND r.last_id OFFSET 0) AS c ORDER BY c.received_ms" + order + ", c.id" +
-            order + " LIMIT ?",
-        parameters, left, "enable_bitmapscan = off");
-    if (!rows) return std::nullopt;
-    for (const Row& row : rows->rows) found.emplace_back(integerAt(row, 0), integerAt(row, 1));
-    std::sort(found.begin(), found.end(), ranksBefore);
-    if (found.size() > wanted) found.resize(wanted);
-  }
-  return found;
+  return readRuns(runs, wanted, newestFirst, milliseconds,
+                  [&](const std::vector<std::int64_t>& firsts, const std::vector<std::int64_t>& lasts,
+                      std::int64_t left) {
+                    Condition where = sideTextCondition(filter, indexedUpTo, "t.", true);
+                    where.add("t.text LIKE lower(?) ESCAPE '\\'", containsPattern(*filter.search));
+                    std::vector<SqlValue> parameters{arrayOf(firsts), arrayOf(lasts)};
+                    parameters.insert(parameters.end(), where.parameters.begin(), where.parameters.end());
+                    parameters.emplace_back(limitValue(wanted));
+                    // Each run by id: "OFFSET 0" keeps the planner from merging the runs
+                    // into one walk by time, and the setting off the trigram index (read
+                    // only by bitmap scans), which guesses every term rare.
+                    return sql.runWithin(
+                        "SELECT c.received_ms, c.id FROM unnest(CAST(? AS BIGINT[]), CAST(? AS BIGINT[])) AS r "
+                        "(first_id, last_id) CROSS JOIN LATERAL (SELECT t.received_ms, t.id FROM log_lines_text AS t" +
+                            where.sql + " AND t.id BETWEEN r.first_id AND r.last_id OFFSET 0) AS c ORDER BY "
+                            "c.received_ms" + order + ", c.id" + order + " LIMIT ?",
+                        parameters, left, "enable_bitmapscan = off");
+                  });
 }
 
 std::optional<std::vector<Position>> blockPositions(SqlConnection& sql, const LogFilter& filter,
@@ -186,7 +153,7 @@ std::optional<std::vector<Position>> blockPositions(SqlConnection& sql, const Lo
   const std::optional<std::vector<IdRun>> runs =
       textBlocksMayHold(sql, lowered, indexedUpTo, filter.scope.range, newestFirst);
   if (!runs) return std::nullopt;
-  return readRuns(sql, *runs, filter, indexedUpTo, wanted, newestFirst, milliseconds);
+  return readBlocks(sql, *runs, filter, indexedUpTo, wanted, newestFirst, milliseconds);
 }
 
 std::vector<std::int64_t> idsOf(const std::vector<Position>& positions) {
@@ -206,26 +173,9 @@ std::optional<SqlResult> blockSearch(SqlConnection& sql, const LogFilter& filter
                  {limitValue(textChars + 1), arrayOf(idsOf(*newest))});
 }
 
-std::optional<SqlResult> firstBlockLines(SqlConnection& sql, const LogFilter& filter, std::int64_t indexedUpTo,
-                                         std::size_t limit) {
-  auto oldest = blockPositions(sql, filter, indexedUpTo, limit, false, 0);
-  if (!oldest) return std::nullopt;
-  // The lines past the text index's mark (a few at most), by id.
-  Condition past;
-  past.add("l.id > ?", indexedUpTo);
-  past = searchCondition(filter, std::move(past), true);
-  past.parameters.emplace_back(limitValue(limit));
-  for (const Row& row : sql.run("SELECT l.received_ms, l.id FROM log_lines AS l" + past.sql +
-                                    " ORDER BY l.received_ms, l.id LIMIT ?",
-                                past.parameters)
-                            .rows) {
-    oldest->emplace_back(integerAt(row, 0), integerAt(row, 1));
-  }
-  std::sort(oldest->begin(), oldest->end());
-  if (oldest->size() > limit) oldest->resize(limit);
-  return sql.run("SELECT id, uin, level, model, version, text, received_ms, address FROM log_lines WHERE id = "
-                 "ANY(CAST(? AS BIGINT[])) ORDER BY received_ms, id",
-                 {arrayOf(idsOf(*oldest))});
+std::optional<std::vector<LinePosition>> firstBlockPositions(SqlConnection& sql, const LogFilter& filter,
+                                                             std::int64_t indexedUpTo, std::size_t limit) {
+  return blockPositions(sql, filter, indexedUpTo, limit, false, 0);
 }
 
 }  // namespace zandle::service

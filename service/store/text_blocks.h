@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "store/dashboard_queries.h"
+#include "store/id_runs.h"
 #include "store/sql_connection.h"
 
 namespace zandle::service {
@@ -44,10 +45,6 @@ void forgetEmptyTextBlocks(SqlConnection& sql);
 // and the latest (or earliest) time a line in each may have (none: unknown,
 // read first), latest first (or earliest first), leaving out blocks with no
 // line in the range. Nothing when the blocks lag the text index by too much.
-struct IdRun {
-  std::int64_t first = 0, last = 0;
-  std::optional<std::int64_t> bound;
-};
 std::optional<std::vector<IdRun>> textBlocksMayHold(SqlConnection& sql, std::string_view loweredTerm,
                                                     std::int64_t indexedUpTo, const TimeRange& range,
                                                     bool newestFirst);
@@ -59,10 +56,9 @@ std::optional<std::vector<IdRun>> textBlocksMayHold(SqlConnection& sql, std::str
 std::optional<SqlResult> blockSearch(SqlConnection& sql, const LogFilter& filter, std::int64_t indexedUpTo,
                                      std::size_t wanted, std::size_t textChars, std::int64_t milliseconds);
 
-// An export's first `limit` lines of a search, oldest first, as a read of
-// log_lines gives them (lines past the text index's mark too); nothing when
-// the blocks cannot serve it.
-std::optional<SqlResult> firstBlockLines(SqlConnection& sql, const LogFilter& filter, std::int64_t indexedUpTo,
-                                         std::size_t limit);
+// The positions of a search's first `limit` lines up to line `indexedUpTo`,
+// oldest first, for an export; nothing when the blocks cannot serve it.
+std::optional<std::vector<LinePosition>> firstBlockPositions(SqlConnection& sql, const LogFilter& filter,
+                                                             std::int64_t indexedUpTo, std::size_t limit);
 
 }  // namespace zandle::service

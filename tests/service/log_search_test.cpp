@@ -128,8 +128,26 @@ class LogSearchTest : public StoreTest {
     }
   }
 
-  // Every term and filter exported as the plain scan finds it; returns how many were listed.
-  int expectExportsAsPlain(service::DashboardQueries& queries, const std::string& when) {
+  // An export of a term only the burst holds starts at the burst: read a
+  // few lines at a time, and all in the first read.
+  void expectBurstExportsAsPlain(const std::string& when) {
+    service::DashboardQueries queries(database_->sqlConnection());
+    queries.setMostListedMatches(10);
+    for (const char* term : {"benchmark", "CHMARK LI", "line"}) {
+      const service::LogFilter filter{{{kStart, kStart + 20 * kDay}, std::nullopt}, std::nullopt, term};
+      const std::vector<std::int64_t> expected = plainSearch(filter, 0, true);
+      EXPECT_GE(expected.size(), 3'000u) << when << ": " << term;
+      for (std::size_t step : {std::size_t{64}, std::size_t{5'000}}) {
+        bool listed = true;
+        EXPECT_EQ(exportIds(queries, filter, step, listed), expected) << when << ": " << term << " by " << step;
+        EXPECT_FALSE(listed) << when << ": " << term;
+      }
+    }
+  }
+
+  // Every term and filter exported as the plain scan finds it, `step` lines
+  // a read; returns how many were listed.
+  int expectExportsAsPlain(service::DashboardQueries& queries, const std::string& when, std::size_t step = 7) {
     const service::TimeRange all{kStart, kStart + 20 * kDay}, days{kStart + 15 * kDay, kStart + 17 * kDay};
     int listed = 0;
     for (const char* term : kTerms) {
@@ -138,7 +156,7 @@ class LogSearchTest : public StoreTest {
       for (const auto& [scope, level] : filters) {
         const service::LogFilter filter{scope, level, std::string(term)};
         bool wasListed = false;
-        EXPECT_EQ(exportIds(queries, filter, 7, wasListed), plainSearch(filter, 0, true))
+        EXPECT_EQ(exportIds(queries, filter, step, wasListed), plainSearch(filter, 0, true))
             << when << ": \"" << term << "\" " << scope.model.value_or("every tool") << " level "
             << level.value_or(-1) << (wasListed ? ", listed" : ", filtered");
         listed += wasListed;
@@ -271,19 +289,7 @@ TEST_P(LogSearchTest, FindsWhatThePlainScanFindsWhenLinesArriveAboutInTimeOrder)
   indexEverything();
   expectSearchesAsPlain("behind a burst");
   expectSearchesAsPlain("behind a burst, older matches by the index", service::defaultSearchTries(), 0);
-  // An export of a term only the burst holds starts at the burst.
-  {
-    service::DashboardQueries queries(database_->sqlConnection());
-    queries.setMostListedMatches(10);
-    for (const char* term : {"benchmark", "CHMARK LI", "line"}) {
-      const service::LogFilter filter{{{kStart, kStart + 20 * kDay}, std::nullopt}, std::nullopt, term};
-      bool listed = true;
-      const std::vector<std::int64_t> expected = plainSearch(filter, 0, true);
-      EXPECT_EQ(exportIds(queries, filter, 64, listed), expected) << term;
-      EXPECT_FALSE(listed) << term;
-      EXPECT_GE(expected.size(), 3'000u) << term;
-    }
-  }
+  expectBurstExportsAsPlain("behind a burst");
   if (GetParam() != Backend::Sqlite) {
     expectBlockSearchesAsPlain("behind a burst");
     // Retention takes the blocks it leaves without lines.
@@ -299,10 +305,18 @@ TEST_P(LogSearchTest, FindsWhatThePlainScanFindsWhenLinesArriveAboutInTimeOrder)
   }
   database_->sqlConnection()->runScript("DELETE FROM line_time_blocks; UPDATE line_times SET done_id = 0");
   expectSearchesAsPlain("behind a burst, no blocks known");
+  expectBurstExportsAsPlain("behind a burst, no blocks known");
   database_->begin();
   database_->indexText(500);
   database_->commit();
   expectSearchesAsPlain("behind a burst, the older blocks known");
+  expectBurstExportsAsPlain("behind a burst, the older blocks known");
+  // Blocks that knew only their latest time are made again when the store opens.
+  database_->sqlConnection()->runScript("ALTER TABLE line_time_blocks DROP COLUMN earliest");
+  database_ = service::StoreLocation::parse(service_->store()).open(true);
+  EXPECT_EQ(database_->sqlConnection()->run("SELECT COUNT(*) FROM line_time_blocks").rows.at(0).at(0),
+            database_->sqlConnection()->run("SELECT COUNT(DISTINCT id >> 10) FROM log_lines").rows.at(0).at(0));
+  expectBurstExportsAsPlain("behind a burst, blocks made again");
   expectSearchesAsPlain("behind a burst, the older blocks known, older matches by the index",
                         service::defaultSearchTries(), 0);
 
@@ -339,6 +353,7 @@ TEST_P(LogSearchTest, ExportsWhatThePlainScanFinds) {
   const int listedOfFew = expectExportsAsPlain(queries, "at most 3 listed");
   EXPECT_GT(listedOfFew, 0);
   EXPECT_LT(listedOfFew, 20);
+  expectExportsAsPlain(queries, "at most 3 listed, all in the first read", 100'000);
 
   // Lines removed after they were listed are left out, and the rest still come.
   queries.setMostListedMatches(50'000);

@@ -1,0 +1,71 @@
+// Runs of line ids a search or an export reads in turn, each with the latest
+// (or earliest) time a line in it may have, until it has what it wants and no
+// run left can hold a line that ranks before the last taken.
+#pragma once
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "store/query_helpers.h"
+
+namespace zandle::service {
+
+struct IdRun {
+  std::int64_t first = 0, last = 0;
+  std::optional<std::int64_t> bound;  // none: unknown, read in any case
+};
+
+using LinePosition = std::pair<std::int64_t, std::int64_t>;  // (time, id)
+
+// PostgreSQL's array literal of the numbers.
+inline std::string arrayOf(const std::vector<std::int64_t>& numbers) {
+  std::string out = "{";
+  for (std::int64_t number : numbers) out += (out.size() > 1 ? "," : "") + std::to_string(number);
+  return out + "}";
+}
+
+// The first `wanted` positions, newest or oldest first, that
+// `readGroup(firsts, lasts, millisecondsLeft)` gives for groups of runs taken
+// in order (4 runs, then twice as many, up to 64). Nothing when a read gives
+// nothing, or after `milliseconds` (0: no limit).
+template <typename ReadGroup>
+std::optional<std::vector<LinePosition>> readRuns(const std::vector<IdRun>& runs, std::size_t wanted,
+                                                  bool newestFirst, std::int64_t milliseconds, ReadGroup readGroup) {
+  using Clock = std::chrono::steady_clock;
+  constexpr std::size_t kFirstRuns = 4, kMostRuns = 64;
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+  const auto ranksBefore = [newestFirst](const LinePosition& a, const LinePosition& b) {
+    return newestFirst ? a > b : a < b;
+  };
+  std::vector<LinePosition> found;
+  const auto beyond = [&](const IdRun& run) {
+    return found.size() >= wanted && run.bound &&
+           (newestFirst ? *run.bound < found[wanted - 1].first : *run.bound > found[wanted - 1].first);
+  };
+  for (std::size_t next = 0, group = kFirstRuns; next < runs.size() && !beyond(runs[next]);
+       group = std::min(group * 2, kMostRuns)) {
+    std::vector<std::int64_t> firsts, lasts;
+    for (; next < runs.size() && firsts.size() < group && !beyond(runs[next]); ++next) {
+      firsts.push_back(runs[next].first);
+      lasts.push_back(runs[next].last);
+    }
+    std::int64_t left = 0;
+    if (milliseconds > 0) {
+      left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      if (left <= 0) return std::nullopt;
+    }
+    const std::optional<SqlResult> rows = readGroup(firsts, lasts, left);
+    if (!rows) return std::nullopt;
+    for (const auto& row : rows->rows) found.emplace_back(query::integerAt(row, 0), query::integerAt(row, 1));
+    std::sort(found.begin(), found.end(), ranksBefore);
+    if (found.size() > wanted) found.resize(wanted);
+  }
+  return found;
+}
+
+}  // namespace zandle::service
