@@ -28,7 +28,8 @@ bool earlier(const RowPosition& a, const RowPosition& b) {
 }
 
 // The (time, id) of the filter's lines past the text index's mark (a few at
-// most), read by id; the first `limit`, or (ordered) the oldest.
+// most), read by id; the first `limit`, or (ordered) the oldest. "+" keeps
+// the order from leading SQLite to the index by time, over the whole range.
 SqlResult positionsPastMark(SqlConnection& sql, const LogFilter& filter, std::int64_t indexedUpTo,
                             std::int64_t limit, bool ordered) {
   Condition past;
@@ -36,7 +37,7 @@ SqlResult positionsPastMark(SqlConnection& sql, const LogFilter& filter, std::in
   past = searchCondition(filter, std::move(past), true);
   past.parameters.emplace_back(limit);
   return sql.run("SELECT l.received_ms, l.id FROM log_lines AS l" + past.sql +
-                     (ordered ? " ORDER BY l.received_ms, l.id LIMIT ?" : " LIMIT ?"),
+                     (ordered ? " ORDER BY +l.received_ms, +l.id LIMIT ?" : " LIMIT ?"),
                  past.parameters);
 }
 
