@@ -22,6 +22,30 @@ struct IdRun {
 
 using LinePosition = std::pair<std::int64_t, std::int64_t>;  // (time, id)
 
+// Blocks of 2^bits line ids as runs, from rows of (block, time bound), after
+// the run of ids past the mark up to `upTo` (if any): a block holding the mark
+// is read up to it, the rest with that run.
+inline std::vector<IdRun> blockRuns(const SqlResult& blocks, int bits, std::int64_t mark, std::int64_t upTo) {
+  std::vector<IdRun> runs;
+  if (mark < upTo) runs.push_back({mark + 1, upTo, std::nullopt});
+  for (const auto& row : blocks.rows) {
+    const std::int64_t first = query::integerAt(row, 0) << bits;
+    runs.push_back({std::max<std::int64_t>(first, 1), std::min(mark, first + (std::int64_t{1} << bits) - 1),
+                    query::integerAt(row, 1)});
+  }
+  return runs;
+}
+
+// Drops the blocks below the first line left in `lines` (retention removes the
+// oldest), so that a table of blocks grows with the lines kept; with no line
+// left, none below the mark will come, and every block goes.
+inline void forgetBlocksBelowFirstLine(SqlConnection& sql, const std::string& blocks, const std::string& lines,
+                                       const std::string& markTable, int bits) {
+  sql.run("DELETE FROM " + blocks + " WHERE block < (COALESCE((SELECT MIN(id) FROM " + lines +
+              "), (SELECT done_id + 1 FROM " + markTable + ") + ?) >> ?)",
+          {std::int64_t{1} << bits, std::int64_t{bits}});
+}
+
 // PostgreSQL's array literal of the numbers.
 inline std::string arrayOf(const std::vector<std::int64_t>& numbers) {
   std::string out = "{";

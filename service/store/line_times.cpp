@@ -55,11 +55,7 @@ bool indexLineTimes(SqlConnection& sql, std::int64_t batchRows) {
 }
 
 void forgetEmptyLineBlocks(SqlConnection& sql) {
-  if (!keepsBlocks(sql)) return;
-  // With no line left, none below the mark will come: every block goes.
-  sql.run("DELETE FROM line_time_blocks WHERE block < (COALESCE((SELECT MIN(id) FROM log_lines), (SELECT done_id + 1 "
-          "FROM line_times) + ?) >> ?)",
-          {std::int64_t{1} << kBlockBits, std::int64_t{kBlockBits}});
+  if (keepsBlocks(sql)) forgetBlocksBelowFirstLine(sql, "line_time_blocks", "log_lines", "line_times", kBlockBits);
 }
 
 NewerBelow newerBelow(SqlConnection& sql, std::int64_t after, std::int64_t below) {
@@ -97,18 +93,10 @@ std::optional<std::vector<IdRun>> earliestFirstRuns(SqlConnection& sql, const Ti
   if (!keepsBlocks(sql)) return std::nullopt;
   const std::int64_t mark = std::min(upTo, integerAt(sql.run("SELECT done_id FROM line_times").rows.at(0), 0));
   if (upTo - mark > kMostUnknown) return std::nullopt;
-  std::vector<IdRun> runs;
-  if (mark < upTo) runs.push_back({mark + 1, upTo, std::nullopt});
   const SqlResult blocks = sql.run("SELECT block, earliest FROM line_time_blocks WHERE block <= ? AND latest >= ? AND "
                                    "earliest < ? ORDER BY earliest, block",
                                    {mark >> kBlockBits, range.fromMillis, range.toMillis});
-  for (const Row& row : blocks.rows) {
-    const std::int64_t first = integerAt(row, 0) << kBlockBits;
-    // The block holding the mark is read up to it; past it, as a run of its own.
-    runs.push_back({std::max<std::int64_t>(first, 1), std::min(mark, first + (1 << kBlockBits) - 1),
-                    integerAt(row, 1)});
-  }
-  return runs;
+  return blockRuns(blocks, kBlockBits, mark, upTo);
 }
 
 std::optional<std::vector<LinePosition>> firstIndexedPositions(SqlConnection& sql, const LogFilter& filter,

@@ -84,11 +84,7 @@ bool summarizeTextBlocks(SqlConnection& sql, std::int64_t batchRows) {
 }
 
 void forgetEmptyTextBlocks(SqlConnection& sql) {
-  if (!keepsBlocks(sql)) return;
-  // With no line left, none below the mark will come: every block goes.
-  sql.run("DELETE FROM text_blocks WHERE block < (COALESCE((SELECT MIN(id) FROM log_lines_text), (SELECT done_id + 1 "
-          "FROM text_blocks_mark) + ?) >> ?)",
-          {std::int64_t{1} << kTextBlockBits, std::int64_t{kTextBlockBits}});
+  if (keepsBlocks(sql)) forgetBlocksBelowFirstLine(sql, "text_blocks", "log_lines_text", "text_blocks_mark", kTextBlockBits);
 }
 
 std::optional<std::vector<IdRun>> textBlocksMayHold(SqlConnection& sql, std::string_view loweredTerm,
@@ -98,21 +94,13 @@ std::optional<std::vector<IdRun>> textBlocksMayHold(SqlConnection& sql, std::str
   if (!filter || !keepsBlocks(sql)) return std::nullopt;
   const std::int64_t mark = std::min(indexedUpTo, integerAt(sql.run("SELECT done_id FROM text_blocks_mark").rows.at(0), 0));
   if (indexedUpTo - mark > kMostUnsummarized) return std::nullopt;
-  std::vector<IdRun> runs;
-  if (mark < indexedUpTo) runs.push_back({mark + 1, indexedUpTo, std::nullopt});
   const std::string bits = "CAST(? AS BIT(" + std::to_string(kTextFilterBits) + "))";
   const SqlResult blocks = sql.run(
       std::string("SELECT block, ") + (newestFirst ? "latest" : "earliest") +
           " FROM text_blocks WHERE block <= ? AND latest >= ? AND earliest < ? AND (pieces & " + bits + ") = " + bits +
           (newestFirst ? " ORDER BY latest DESC, block DESC" : " ORDER BY earliest, block"),
       {mark >> kTextBlockBits, range.fromMillis, range.toMillis, *filter, *filter});
-  for (const Row& row : blocks.rows) {
-    const std::int64_t first = integerAt(row, 0) << kTextBlockBits;
-    // The block holding the mark is read up to it; past it, as a run of its own.
-    runs.push_back({std::max<std::int64_t>(first, 1), std::min(mark, first + (1 << kTextBlockBits) - 1),
-                    integerAt(row, 1)});
-  }
-  return runs;
+  return blockRuns(blocks, kTextBlockBits, mark, indexedUpTo);
 }
 
 namespace {
