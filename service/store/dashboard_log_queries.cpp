@@ -90,12 +90,7 @@ SqlResult olderMatches(SqlConnection& sql, const LogFilter& filter, const std::s
   newer.add("received_ms < ?", bounded.scope.range.toMillis);
   if (!atMost(sql, "SELECT 1 FROM log_lines" + newer.sql, newer.parameters, newerLinesWalked)) {
     Condition where;
-    std::string indexed;
-    for (const auto& [first, last] : ids.runs) {
-      indexed += std::string(indexed.empty() ? "" : " UNION ALL ") +
-                 "SELECT rowid FROM log_text WHERE log_text MATCH ? AND rowid BETWEEN ? AND ?";
-      where.parameters.insert(where.parameters.end(), {phrase, first, last});
-    }
+    const std::string indexed = candidatesInRuns(phrase, ids.runs, where.parameters);
     if (atMost(sql, indexed, where.parameters, kMostOlderMatches)) {
       where.add("l.received_ms > ?", after);
       return pageRows(sql,
@@ -224,9 +219,10 @@ SqlResult postgresIndexedSearch(SqlConnection& sql, const LogFilter& filter, std
 
 std::vector<SearchTry> defaultSearchTries() {
   // A walk finds a common term's page at once, and gets more time than the
-  // trigram index, which takes seconds for a common term, whose lines it reads all.
-  return {{SearchWay::Walk, 20, 2'048}, {SearchWay::Blocks, 150}, {SearchWay::Index, 150}, {SearchWay::Walk, 300}, {SearchWay::Index, 1'000},
-          {SearchWay::Planner, 0}};
+  // trigram index, which takes seconds for a common term, whose lines it reads all;
+  // the blocks that may hold the term find one behind a burst of other lines.
+  return {{SearchWay::Walk, 20, 2'048}, {SearchWay::Blocks, 150}, {SearchWay::Index, 150},
+          {SearchWay::Walk, 300},         {SearchWay::Index, 1'000}, {SearchWay::Planner, 0}};
 }
 
 std::vector<LogRow> DashboardQueries::logPage(const LogFilter& filter, std::size_t offset, std::size_t limit,

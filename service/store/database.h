@@ -37,9 +37,8 @@ class Database {
     return 0;
   }
   virtual void awaitCommit(std::uint64_t /*sent*/) {}
-  // Waits until awaitCommit(sent) would not, or until the file `wake` is
-  // readable; true in the first case.
-  virtual bool awaitCommitOrWake(std::uint64_t /*sent*/, int /*wake*/) { return true; }
+  // Waits until awaitCommit(sent) would not, or until the file `wake` is readable.
+  virtual void awaitCommitOrWake(std::uint64_t /*sent*/, int /*wake*/) {}
   virtual void rollback() = 0;
   // Re-establishes a broken connection; false while the store stays out of reach.
   virtual bool recover() { return true; }
@@ -69,8 +68,8 @@ class Database {
   virtual void recordHealthCheck(std::int64_t millis) = 0;
   // Counts a batch of records stored before the counts were kept; false once all are.
   virtual bool backfillTallies(std::int64_t /*batchRows*/) { return false; }
-  // Adds a batch of log lines to the text index (and on SQLite the latest
-  // time of their blocks of ids); false once all are in.
+  // Adds a batch of log lines to the text index and their blocks of ids
+  // (times, and on PostgreSQL the pieces of their texts); false once all are in.
   virtual bool indexText(std::int64_t /*batchRows*/) { return false; }
   // Adds a batch of log lines to the side table by tool, in a transaction of
   // its own (not between begin() and commit()); false once all are in.

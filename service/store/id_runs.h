@@ -20,8 +20,6 @@ struct IdRun {
   std::optional<std::int64_t> bound;  // none: unknown, read in any case
 };
 
-using LinePosition = std::pair<std::int64_t, std::int64_t>;  // (time, id)
-
 // Blocks of 2^bits line ids as runs, from rows of (block, time bound), after
 // the run of ids past the mark up to `upTo` (if any): a block holding the mark
 // is read up to it, the rest with that run.
@@ -58,18 +56,19 @@ inline std::string arrayOf(const std::vector<std::int64_t>& numbers) {
 // in order (4 runs, then twice as many, up to 64). Nothing when a read gives
 // nothing, or after `milliseconds` (0: no limit).
 template <typename ReadGroup>
-std::optional<std::vector<LinePosition>> readRuns(const std::vector<IdRun>& runs, std::size_t wanted,
+std::optional<std::vector<RowPosition>> readRuns(const std::vector<IdRun>& runs, std::size_t wanted,
                                                   bool newestFirst, std::int64_t milliseconds, ReadGroup readGroup) {
   using Clock = std::chrono::steady_clock;
   constexpr std::size_t kFirstRuns = 4, kMostRuns = 64;
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
-  const auto ranksBefore = [newestFirst](const LinePosition& a, const LinePosition& b) {
-    return newestFirst ? a > b : a < b;
+  const auto ranksBefore = [newestFirst](const RowPosition& a, const RowPosition& b) {
+    return newestFirst ? std::pair(a.millis, a.id) > std::pair(b.millis, b.id)
+                       : std::pair(a.millis, a.id) < std::pair(b.millis, b.id);
   };
-  std::vector<LinePosition> found;
+  std::vector<RowPosition> found;
   const auto beyond = [&](const IdRun& run) {
     return found.size() >= wanted && run.bound &&
-           (newestFirst ? *run.bound < found[wanted - 1].first : *run.bound > found[wanted - 1].first);
+           (newestFirst ? *run.bound < found[wanted - 1].millis : *run.bound > found[wanted - 1].millis);
   };
   for (std::size_t next = 0, group = kFirstRuns; next < runs.size() && !beyond(runs[next]);
        group = std::min(group * 2, kMostRuns)) {
@@ -85,7 +84,7 @@ std::optional<std::vector<LinePosition>> readRuns(const std::vector<IdRun>& runs
     }
     const std::optional<SqlResult> rows = readGroup(firsts, lasts, left);
     if (!rows) return std::nullopt;
-    for (const auto& row : rows->rows) found.emplace_back(query::integerAt(row, 0), query::integerAt(row, 1));
+    for (const auto& row : rows->rows) found.push_back({query::integerAt(row, 0), query::integerAt(row, 1)});
     std::sort(found.begin(), found.end(), ranksBefore);
     if (found.size() > wanted) found.resize(wanted);
   }

@@ -4,6 +4,7 @@
 
 #include "store/query_helpers.h"
 #include "store/schema_steps.h"
+#include "store/text_search.h"
 
 namespace zandle::service {
 using namespace query;
@@ -99,7 +100,7 @@ std::optional<std::vector<IdRun>> earliestFirstRuns(SqlConnection& sql, const Ti
   return blockRuns(blocks, kBlockBits, mark, upTo);
 }
 
-std::optional<std::vector<LinePosition>> firstIndexedPositions(SqlConnection& sql, const LogFilter& filter,
+std::optional<std::vector<RowPosition>> firstIndexedPositions(SqlConnection& sql, const LogFilter& filter,
                                                                const std::string& phrase, std::int64_t indexedUpTo,
                                                                std::size_t limit) {
   const std::optional<std::vector<IdRun>> runs = earliestFirstRuns(sql, filter.scope.range, indexedUpTo);
@@ -119,12 +120,7 @@ std::optional<std::vector<LinePosition>> firstIndexedPositions(SqlConnection& sq
                       }
                     }
                     Condition where;
-                    std::string indexed;
-                    for (const auto& [first, last] : merged) {
-                      indexed += std::string(indexed.empty() ? "" : " UNION ALL ") +
-                                 "SELECT rowid FROM log_text WHERE log_text MATCH ? AND rowid BETWEEN ? AND ?";
-                      where.parameters.insert(where.parameters.end(), {phrase, first, last});
-                    }
+                    const std::string indexed = candidatesInRuns(phrase, merged, where.parameters);
                     where = searchCondition(filter, std::move(where));
                     where.parameters.emplace_back(limitValue(limit));
                     // CROSS JOIN keeps the candidates the outer loop.

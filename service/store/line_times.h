@@ -48,7 +48,7 @@ std::optional<std::vector<IdRun>> earliestFirstRuns(SqlConnection& sql, const Ti
 // The positions of a search's first `limit` lines up to line `indexedUpTo`,
 // oldest first, for an export: the text index's candidates for `phrase` in
 // the blocks, earliest first. Nothing when the blocks cannot serve it.
-std::optional<std::vector<LinePosition>> firstIndexedPositions(SqlConnection& sql, const LogFilter& filter,
+std::optional<std::vector<RowPosition>> firstIndexedPositions(SqlConnection& sql, const LogFilter& filter,
                                                                const std::string& phrase, std::int64_t indexedUpTo,
                                                                std::size_t limit);
 

@@ -121,18 +121,14 @@ std::optional<std::vector<RowPosition>> DashboardQueries::firstSearchPositions(c
   const std::optional<std::string> phrase = trigramPhrase(*filter.search);
   const std::optional<std::int64_t> indexedUpTo = phrase ? textIndexedUpTo(*sql_) : std::nullopt;
   if (!indexedUpTo) return std::nullopt;
-  std::optional<std::vector<LinePosition>> first =
+  std::optional<std::vector<RowPosition>> first =
       sql_->dialect() == SqlDialect::Sqlite ? firstIndexedPositions(*sql_, filter, *phrase, *indexedUpTo, limit)
                                             : firstBlockPositions(*sql_, filter, *indexedUpTo, limit);
   if (!first) return std::nullopt;
-  for (const Row& row : positionsPastMark(*sql_, filter, *indexedUpTo, limitValue(limit), true).rows) {
-    first->emplace_back(integerAt(row, 0), integerAt(row, 1));
-  }
-  std::sort(first->begin(), first->end());
+  addPositions(*first, positionsPastMark(*sql_, filter, *indexedUpTo, limitValue(limit), true), INT64_MAX);
+  std::sort(first->begin(), first->end(), earlier);
   if (first->size() > limit) first->resize(limit);
-  std::vector<RowPosition> positions;
-  for (const auto& [millis, id] : *first) positions.push_back({millis, id});
-  return positions;
+  return first;
 }
 
 std::vector<StoredLogLine> DashboardQueries::logLinesAmong(const std::vector<RowPosition>& matches, RowPosition after,

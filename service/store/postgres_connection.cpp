@@ -283,10 +283,7 @@ std::uint64_t PostgresConnection::send() {
 }
 
 void PostgresConnection::await(std::uint64_t ticket) {
-  while (!sent_.empty() && sent_.front().ticket <= ticket) {
-    while (!takeResult(PQgetResult(conn_))) {
-    }
-  }
+  readThrough(ticket);
   const auto found = failures_.find(ticket);
   if (found == failures_.end()) return;
   const std::string failure = std::move(found->second);
@@ -299,8 +296,10 @@ bool PostgresConnection::inTransaction() {
   return PQtransactionStatus(conn_) != PQTRANS_IDLE;
 }
 
-void PostgresConnection::settle() {
-  while (!sent_.empty()) {
+void PostgresConnection::settle() { readThrough(UINT64_MAX); }
+
+void PostgresConnection::readThrough(std::uint64_t ticket) {
+  while (!sent_.empty() && sent_.front().ticket <= ticket) {
     while (!takeResult(PQgetResult(conn_))) {
     }
   }
@@ -313,16 +312,12 @@ bool PostgresConnection::arrived(std::uint64_t ticket) {
   return sent_.empty() || sent_.front().ticket > ticket;
 }
 
-bool PostgresConnection::awaitOrWake(std::uint64_t ticket, int wake) {
+void PostgresConnection::awaitOrWake(std::uint64_t ticket, int wake) {
   while (!arrived(ticket)) {
     pollfd ready[2] = {{PQsocket(conn_), POLLIN, 0}, {wake, POLLIN, 0}};
-    if (poll(ready, 2, -1) < 0 && errno != EINTR) {
-      settle();
-      return true;
-    }
-    if (ready[1].revents != 0) return arrived(ticket);
+    if (poll(ready, 2, -1) < 0 && errno != EINTR) return settle();
+    if (ready[1].revents != 0) return;
   }
-  return true;
 }
 
 // Each statement's results end with a null, then the sync's comes; after the

@@ -32,7 +32,7 @@ class PostgresConnection final : public SqlConnection {
   void flush() override;
   std::uint64_t send() override;
   void await(std::uint64_t sent) override;
-  bool awaitOrWake(std::uint64_t sent, int wake) override;
+  void awaitOrWake(std::uint64_t sent, int wake) override;
   void discardLater() override { later_.clear(); }
   bool inTransaction() override;
 
@@ -56,6 +56,8 @@ class PostgresConnection final : public SqlConnection {
   };
   // Reads the results of every group sent; each call that waits for an answer does so first.
   void settle();
+  // Reads the results of the groups sent up to `ticket`.
+  void readThrough(std::uint64_t ticket);
   // Takes what has come without waiting; true once the group `ticket` is all in.
   bool arrived(std::uint64_t ticket);
   // Takes one result of the first group sent (null: a statement's end); true when it was its last.

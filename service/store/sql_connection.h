@@ -63,9 +63,8 @@ class SqlConnection {
     return 0;
   }
   virtual void await(std::uint64_t /*sent*/) {}
-  // Waits until await(sent) would not, or until the file `wake` is readable;
-  // true in the first case.
-  virtual bool awaitOrWake(std::uint64_t /*sent*/, int /*wake*/) { return true; }
+  // Waits until await(sent) would not, or until the file `wake` is readable.
+  virtual void awaitOrWake(std::uint64_t /*sent*/, int /*wake*/) {}
   // False only when the connection knows no transaction is open.
   virtual bool inTransaction() { return true; }
   // Drops writes still waiting (before a rollback).

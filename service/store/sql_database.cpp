@@ -34,8 +34,7 @@ constexpr int kLoginDetailIdAttempts = 32;
 constexpr std::int64_t kToolIndexEvery = 16'384;
 constexpr std::int64_t kToolIndexMost = 65'536;
 // Lines a slice of the text index's idle work adds to their blocks of ids: read by id, a few milliseconds.
-constexpr std::int64_t kLineTimesSlice = 8'192;
-constexpr std::int64_t kTextBlocksSlice = 8'192;
+constexpr std::int64_t kBlocksSlice = 8'192;
 
 }  // namespace
 
@@ -275,9 +274,9 @@ bool SqlDatabase::backfillTallies(std::int64_t batchRows) {
 }
 
 bool SqlDatabase::indexText(std::int64_t batchRows) {
-  const bool moreTimes = indexLineTimes(*sql_, kLineTimesSlice);
+  const bool moreTimes = indexLineTimes(*sql_, kBlocksSlice);
   const bool moreLines = indexNewLines(*sql_, batchRows);
-  return summarizeTextBlocks(*sql_, kTextBlocksSlice) || moreLines || moreTimes;
+  return summarizeTextBlocks(*sql_, kBlocksSlice) || moreLines || moreTimes;
 }
 
 bool SqlDatabase::isKnownModel(std::string_view model) {

@@ -22,7 +22,7 @@ class SqlDatabase final : public Database {
   bool overlapsCommits() const override { return sql_->dialect() == SqlDialect::Postgres; }
   std::uint64_t sendCommit() override;
   void awaitCommit(std::uint64_t sent) override;
-  bool awaitCommitOrWake(std::uint64_t sent, int wake) override { return sql_->awaitOrWake(sent, wake); }
+  void awaitCommitOrWake(std::uint64_t sent, int wake) override { sql_->awaitOrWake(sent, wake); }
   void rollback() override;
   bool recover() override;
   SqlConnection* sqlConnection() override { return sql_.get(); }

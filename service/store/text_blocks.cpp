@@ -105,11 +105,9 @@ std::optional<std::vector<IdRun>> textBlocksMayHold(SqlConnection& sql, std::str
 
 namespace {
 
-using Position = LinePosition;
-
 // The first `wanted` positions of the filter's lines in the runs, newest or
 // oldest first, each run read by id from the side table.
-std::optional<std::vector<Position>> readBlocks(SqlConnection& sql, const std::vector<IdRun>& runs,
+std::optional<std::vector<RowPosition>> readBlocks(SqlConnection& sql, const std::vector<IdRun>& runs,
                                                 const LogFilter& filter, std::int64_t indexedUpTo, std::size_t wanted,
                                                 bool newestFirst, std::int64_t milliseconds) {
   const std::string order = newestFirst ? " DESC" : "";
@@ -133,7 +131,7 @@ std::optional<std::vector<Position>> readBlocks(SqlConnection& sql, const std::v
                   });
 }
 
-std::optional<std::vector<Position>> blockPositions(SqlConnection& sql, const LogFilter& filter,
+std::optional<std::vector<RowPosition>> blockPositions(SqlConnection& sql, const LogFilter& filter,
                                                     std::int64_t indexedUpTo, std::size_t wanted, bool newestFirst,
                                                     std::int64_t milliseconds) {
   if (!filter.search) return std::nullopt;
@@ -144,9 +142,9 @@ std::optional<std::vector<Position>> blockPositions(SqlConnection& sql, const Lo
   return readBlocks(sql, *runs, filter, indexedUpTo, wanted, newestFirst, milliseconds);
 }
 
-std::vector<std::int64_t> idsOf(const std::vector<Position>& positions) {
+std::vector<std::int64_t> idsOf(const std::vector<RowPosition>& positions) {
   std::vector<std::int64_t> ids;
-  for (const auto& [millis, id] : positions) ids.push_back(id);
+  for (const RowPosition& position : positions) ids.push_back(position.id);
   return ids;
 }
 
@@ -161,7 +159,7 @@ std::optional<SqlResult> blockSearch(SqlConnection& sql, const LogFilter& filter
                  {limitValue(textChars + 1), arrayOf(idsOf(*newest))});
 }
 
-std::optional<std::vector<LinePosition>> firstBlockPositions(SqlConnection& sql, const LogFilter& filter,
+std::optional<std::vector<RowPosition>> firstBlockPositions(SqlConnection& sql, const LogFilter& filter,
                                                              std::int64_t indexedUpTo, std::size_t limit) {
   return blockPositions(sql, filter, indexedUpTo, limit, false, 0);
 }

@@ -58,7 +58,7 @@ std::optional<SqlResult> blockSearch(SqlConnection& sql, const LogFilter& filter
 
 // The positions of a search's first `limit` lines up to line `indexedUpTo`,
 // oldest first, for an export; nothing when the blocks cannot serve it.
-std::optional<std::vector<LinePosition>> firstBlockPositions(SqlConnection& sql, const LogFilter& filter,
+std::optional<std::vector<RowPosition>> firstBlockPositions(SqlConnection& sql, const LogFilter& filter,
                                                              std::int64_t indexedUpTo, std::size_t limit);
 
 }  // namespace zandle::service

@@ -72,6 +72,17 @@ bool fewCandidates(SqlConnection& sql, const std::string& phrase, std::int64_t i
   return atMost(sql, "SELECT rowid FROM log_text WHERE log_text MATCH ? AND rowid <= ?", {phrase, indexedUpTo}, most);
 }
 
+std::string candidatesInRuns(const std::string& phrase, const std::vector<std::pair<std::int64_t, std::int64_t>>& runs,
+                             std::vector<SqlValue>& parameters) {
+  std::string indexed;
+  for (const auto& [first, last] : runs) {
+    indexed += std::string(indexed.empty() ? "" : " UNION ALL ") +
+               "SELECT rowid FROM log_text WHERE log_text MATCH ? AND rowid BETWEEN ? AND ?";
+    parameters.insert(parameters.end(), {phrase, first, last});
+  }
+  return indexed;
+}
+
 std::int64_t textIndexLag(SqlConnection& sql) {
   const std::optional<LineMarks> marks = textMarks(sql);
   return marks ? std::max<std::int64_t>(0, marks->last - marks->done) : 0;

@@ -14,6 +14,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "store/sql_connection.h"
 
@@ -30,6 +32,12 @@ std::optional<std::int64_t> textIndexedUpTo(SqlConnection& sql);
 // SQLite: whether the text index holds at most `most` candidates for the
 // phrase up to line `indexedUpTo`, counted no further than one more.
 bool fewCandidates(SqlConnection& sql, const std::string& phrase, std::int64_t indexedUpTo, std::int64_t most);
+
+// SQLite: a statement giving the text index's candidates for the phrase
+// (rowid) among the runs of ids (first, last), one seek of the index a run;
+// its parameters are appended to `parameters`.
+std::string candidatesInRuns(const std::string& phrase, const std::vector<std::pair<std::int64_t, std::int64_t>>& runs,
+                             std::vector<SqlValue>& parameters);
 
 // Line ids past the text index's mark (0 without an index).
 std::int64_t textIndexLag(SqlConnection& sql);
