@@ -24,6 +24,8 @@ void addListIndexes(SqlConnection& sql);
 // Counts per half hour and day beside the records (see tallies.h), and where
 // the counting of records stored before them has got to.
 void addTallyTables(SqlConnection& sql);
+// The last log line the tallies count (see line_counts.h).
+void addLineCountMark(SqlConnection& sql);
 
 // The side table of log lines by tool and its mark (see tool_index.h).
 void addToolIndex(SqlConnection& sql);

@@ -41,6 +41,8 @@ void addTallyTables(SqlConnection& sql) {
                 std::string(source),
             {std::string(source)});
   }
+  // The back-fill counts every line there is now; the lines' mark takes up after it.
+  if (hasTable(sql, "tally_lines")) sql.run("UPDATE tally_lines SET done_id = (SELECT COALESCE(MAX(id), 0) FROM log_lines)");
   const SqlResult older = sql.run("SELECT SUM(upto_id) FROM tally_backfill");
   if (!older.rows.empty() && older.rows[0].at(0) && std::stoll(*older.rows[0].at(0)) <= kCountedAtStart) {
     Tallies tallies;
@@ -49,6 +51,13 @@ void addTallyTables(SqlConnection& sql) {
     tallies.flush(sql);
     sql.flush();
   }
+}
+
+void addLineCountMark(SqlConnection& sql) {
+  if (hasTable(sql, "tally_lines")) return;
+  // Until now each line was counted as it came (or is left to the back-fill).
+  sql.runScript("CREATE TABLE tally_lines (done_id BIGINT NOT NULL)");
+  sql.runScript("INSERT INTO tally_lines (done_id) SELECT COALESCE(MAX(id), 0) FROM log_lines");
 }
 
 }  // namespace zandle::service

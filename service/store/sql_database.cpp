@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/clock.h"
+#include "store/line_counts.h"
 #include "store/line_times.h"
 #include "store/login_detail_id.h"
 #include "store/query_helpers.h"
@@ -45,6 +46,9 @@ SqlDatabase::SqlDatabase(std::unique_ptr<SqlConnection> connection, bool createS
     // SQLite chooses between a tool's index and a level's by these figures
     // (a rare tool's errors are found through the tool); a sample is enough.
     if (sql_->dialect() == SqlDialect::Sqlite) sql_->runScript("PRAGMA analysis_limit = 1000; ANALYZE;");
+    // Lines a stopped writer left uncounted: as many as it wrote since it last counted.
+    while (countLines(kToolIndexMost)) {
+    }
   }
 }
 
@@ -87,17 +91,28 @@ void SqlDatabase::awaitCommit(std::uint64_t sent) {
   }
 }
 
-bool SqlDatabase::indexToolLines(std::int64_t batchRows) {
+bool SqlDatabase::indexToolLines(std::int64_t batchRows) { return indexAndCountLines(batchRows, true); }
+
+bool SqlDatabase::countLines(std::int64_t batchRows) { return indexAndCountLines(batchRows, false); }
+
+bool SqlDatabase::indexAndCountLines(std::int64_t batchRows, bool index) {
   const bool sqlite = sql_->dialect() == SqlDialect::Sqlite;
   sql_->runScript(sqlite ? "BEGIN IMMEDIATE" : "BEGIN");
   try {
-    const bool more = zandle::service::indexToolLines(*sql_, batchRows);
+    // No line below either mark is still to come: on PostgreSQL the fill holds
+    // the lines' lock alone (indexToolLines takes it too).
+    if (!sqlite && !index) sql_->run("SELECT pg_advisory_xact_lock(?)", {kLogLinesLock});
+    const bool moreToIndex = index && zandle::service::indexToolLines(*sql_, batchRows);
+    Tallies counted;
+    const bool moreToCount = countNewLines(*sql_, counted, batchRows);
+    counted.flush(*sql_);
+    sql_->flush();
     // Caught up: SQLite drops the index the side table replaces (PostgreSQL's indexer does).
-    const bool retiring = !more && sqlite && !toolTimeIndexGone_;
+    const bool retiring = index && !moreToIndex && sqlite && !toolTimeIndexGone_;
     if (retiring) retireToolTimeIndex(*sql_);
     sql_->runScript("COMMIT");
     toolTimeIndexGone_ = toolTimeIndexGone_ || retiring;
-    return more;
+    return moreToIndex || moreToCount;
   } catch (const StoreError&) {
     try {
       sql_->runScript("ROLLBACK");
@@ -184,8 +199,7 @@ bool SqlDatabase::closeSession(const SessionClosing& closing) {
 }
 
 void SqlDatabase::insertLogLine(const LogLine& line) {
-  pendingLines_.push_back(line);
-  tallies_.countLogLine(line.model, line.version, line.level, line.arrival.millis);
+  pendingLines_.push_back(line);  // counted later, many at a time (see line_counts.h)
 }
 
 // Many rows a statement: a few round trips to PostgreSQL for a whole batch of reports.
@@ -248,8 +262,12 @@ std::int64_t SqlDatabase::removeRecords(RecordKind kind, const RemovalFilter& fi
 void SqlDatabase::uncount(RecordKind kind, const std::vector<RemovedRecord>& removed) {
   const std::string source = kind == RecordKind::Session ? "sessions" : kind == RecordKind::LogLine ? "log_lines"
                                                                                                     : "satisfaction";
+  // Lines past the lines' mark are not counted yet either.
+  const std::int64_t linesCounted =
+      kind == RecordKind::LogLine && !removed.empty() ? linesCountedThrough(*sql_) : 0;
   for (const RemovedRecord& record : removed) {
     if (!backfillMarks_.counted(*sql_, source, record.id)) continue;
+    if (kind == RecordKind::LogLine && record.id > linesCounted) continue;
     if (kind == RecordKind::Session) {
       tallies_.countSession(record.model, record.version, static_cast<std::uint32_t>(record.uin), record.atMillis, -1);
       if (record.leftMillis) tallies_.countClosing(record.model, record.atMillis, 0, -1);

@@ -48,6 +48,10 @@ class SqlDatabase final : public Database {
  private:
   // Takes removed records out of the counts kept at ingestion, in the same transaction.
   void uncount(RecordKind kind, const std::vector<RemovedRecord>& removed);
+  // Counts the lines past the tallies' mark, and with `index` fills the side
+  // table by tool too, in one transaction of their own.
+  bool indexAndCountLines(std::int64_t batchRows, bool index);
+  bool countLines(std::int64_t batchRows);
 
   std::unique_ptr<SqlConnection> sql_;
   std::unique_ptr<SqlConnection> side_;  // reads only, on first use

@@ -116,6 +116,7 @@ void upgradeSchema(SqlConnection& sql) {
     addIndexIfMissing(sql, "dashboard_sessions_by_expiry",
                       "CREATE INDEX dashboard_sessions_by_expiry ON dashboard_sessions (expires_ms)");
     addTallyTables(sql);
+    addLineCountMark(sql);
     addListIndexes(sql);
     addToolIndex(sql);
     addTextSearch(sql);

@@ -1,6 +1,7 @@
 // Counts of the records per half hour (and per UTC day and 16-day block for
 // the breakdowns by version and function), kept by the writer in the same transaction as the
-// records: count() calls gather deltas, flush() writes them before COMMIT.
+// records (log lines later, many at a time: see line_counts.h): count() calls
+// gather deltas, flush() writes them before COMMIT.
 // Removing records (retention, forgetting) counts them with delta -1; user
 // sets and session lengths cannot give a member back and keep theirs.
 #pragma once

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/clock.h"
+#include "store/line_counts.h"
 #include "store/query_helpers.h"
 #include "store/tally_backfill.h"
 #include "store/tally_cover.h"
@@ -42,7 +43,8 @@ Spans spans(const Scope& scope, bool subtract = false) {
 // rows taken away negated. Each side keeps to its index by time; one
 // expression with a sign per row cost more than both on PostgreSQL.
 std::string signedRows(const std::string& table, const std::string& keys, const std::vector<std::string>& counts,
-                       const Spans& spans, std::vector<SqlValue>& parameters) {
+                       const Spans& spans, std::vector<SqlValue>& parameters, const std::string& alsoRows = "",
+                       const std::vector<SqlValue>& alsoParameters = {}) {
   std::string added, takenAway;
   for (const std::string& count : counts) {
     added += ", " + count;
@@ -54,7 +56,25 @@ std::string signedRows(const std::string& table, const std::string& keys, const 
     sql += " UNION ALL SELECT " + keys + takenAway + " FROM " + table + spans.takenAway.sql;
     parameters.insert(parameters.end(), spans.takenAway.parameters.begin(), spans.takenAway.parameters.end());
   }
+  if (!alsoRows.empty()) {
+    sql += " UNION ALL " + alsoRows;
+    parameters.insert(parameters.end(), alsoParameters.begin(), alsoParameters.end());
+  }
   return sql + ") AS t";
+}
+
+// The level-0 lines no tally counts yet whose half hours start in the scope's
+// range, as rows of `select`; their parameters follow the caller's.
+std::string uncountedErrors(const std::string& select, const Scope& scope, std::vector<SqlValue>& parameters) {
+  const std::string slot = slotOf("received_ms");
+  std::string sql = "SELECT " + select + " FROM " + kUncountedLines + " AND level = 0 AND " + slot + " >= ? AND " +
+                    slot + " < ?";
+  parameters.insert(parameters.end(), {floorTo(scope.range.fromMillis, kSlotMillis), scope.range.toMillis});
+  if (scope.model) {
+    sql += " AND model = ?";
+    parameters.emplace_back(*scope.model);
+  }
+  return sql;
 }
 
 // One key's rows in `parts`, each term naming the key, so that each is a seek
@@ -93,22 +113,36 @@ void add(LevelCounts& into, const LevelCounts& more) {
 std::vector<SlotTally> TallyQueries::slots(const std::optional<std::string>& model, TimeRange range) {
   std::vector<SlotTally> slots;
   if (!sql_) return slots;
+  const std::int64_t from = floorTo(range.fromMillis, kSlotMillis);
+  std::vector<SqlValue> parameters{std::int64_t{model ? 0 : 1}, model.value_or(std::string()), from, range.toMillis};
+  // The lines no tally counts yet in the same statement: one snapshot, each line counted once.
+  std::string uncounted = "SELECT " + slotOf("received_ms") + " AS slot, level FROM " + kUncountedLines;
+  if (model) {
+    uncounted += " AND model = ?";
+    parameters.emplace_back(*model);
+  }
+  parameters.insert(parameters.end(), {from, range.toMillis});
   // Megabytes of sketches: as bytes, not PostgreSQL's hex.
   const SqlResult result = sql_->runBinary(
-      "SELECT slot_ms, sessions, closed, users, lengths, l0, l1, l2, l3, l4, l5, l6, l7, l8, l9, l10, a0, a1, a2, a3 "
-      "FROM tool_tally WHERE every = ? AND model = ? AND slot_ms >= ? AND slot_ms < ? ORDER BY slot_ms",
-      {std::int64_t{model ? 0 : 1}, model.value_or(std::string()), floorTo(range.fromMillis, kSlotMillis),
-       range.toMillis});
+      "SELECT slot_ms, 0 AS uncounted, sessions, closed, users, lengths, l0, l1, l2, l3, l4, l5, l6, l7, l8, l9, l10, "
+      "a0, a1, a2, a3 FROM tool_tally WHERE every = ? AND model = ? AND slot_ms >= ? AND slot_ms < ? "
+      "UNION ALL SELECT slot, 1, 0, 0, NULL, NULL, " + levelSums() + ", 0, 0, 0, 0 FROM (" + uncounted +
+          ") AS lines WHERE slot >= ? AND slot < ? GROUP BY slot ORDER BY 1, 2",
+      parameters);
   slots.reserve(result.rows.size());
   for (const Row& row : result.rows) {
-    SlotTally& slot = slots.emplace_back();
-    slot.slotMs = integerAt(row, 0);
-    slot.sessions = integerAt(row, 1);
-    slot.closed = integerAt(row, 2);
-    slot.users = UserSketch::decode(blobAt(row, 3));
-    slot.lengths = LengthSketch::decode(blobAt(row, 4));
-    for (std::size_t i = 0; i < kLevelColumns; ++i) slot.lines[i] = integerAt(row, 5 + i);
-    slot.answers = answersAt(row, 5 + kLevelColumns);
+    const std::int64_t slotMs = integerAt(row, 0);
+    // A half hour's uncounted lines come after its row, if it has one.
+    const bool more = integerAt(row, 1) != 0 && !slots.empty() && slots.back().slotMs == slotMs;
+    SlotTally& slot = more ? slots.back() : slots.emplace_back();
+    slot.slotMs = slotMs;
+    for (std::size_t i = 0; i < kLevelColumns; ++i) slot.lines[i] += integerAt(row, 6 + i);
+    if (more) continue;
+    slot.sessions = integerAt(row, 2);
+    slot.closed = integerAt(row, 3);
+    slot.users = UserSketch::decode(blobAt(row, 4));
+    slot.lengths = LengthSketch::decode(blobAt(row, 5));
+    slot.answers = answersAt(row, 6 + kLevelColumns);
   }
   return slots;
 }
@@ -117,12 +151,13 @@ std::vector<KeyedTally> TallyQueries::top(bool version, const Scope& scope, std:
   std::vector<KeyedTally> tallies;
   if (!sql_) return tallies;
   // Only sums: a block less a few days reads far fewer rows than the days.
-  std::vector<SqlValue> parameters;
+  std::vector<SqlValue> parameters, errorParameters;
+  const std::string errors = version ? uncountedErrors("model, version, 0, 1, 0, 0, 0, 0", scope, errorParameters) : "";
   const std::string sums = ", SUM(a0), SUM(a1), SUM(a2), SUM(a3)";
   const std::string sql =
       version ? "SELECT model, version, SUM(sessions) AS n, SUM(errors)" + sums + " FROM " +
                     signedRows("version_tally", "model, version", {"sessions", "errors", "a0", "a1", "a2", "a3"},
-                               spans(scope, true), parameters) +
+                               spans(scope, true), parameters, errors, errorParameters) +
                     " GROUP BY model, version HAVING SUM(sessions) > 0 ORDER BY n DESC, model, version LIMIT ? OFFSET ?"
               : "SELECT model, function, SUM(a0 + a1 + a2 + a3) AS n, 0" + sums + " FROM " +
                     signedRows("function_tally", "model, function", {"a0", "a1", "a2", "a3"}, spans(scope, true),
@@ -188,10 +223,14 @@ std::vector<KeyedTally> TallyQueries::keyed(bool version, const Scope& scope, co
       coverRange(floorTo(scope.range.fromMillis, kSlotMillis), scope.range.toMillis, false);
   for (const ToolAnd& key : keys) {
     std::vector<SqlValue> parameters;
-    const std::string sql =
-        (version ? "SELECT sessions, errors, users, a0, a1, a2, a3 FROM version_tally WHERE "
-                 : "SELECT 0, 0, NULL, a0, a1, a2, a3 FROM function_tally WHERE ") +
-        keyedParts(version ? "version" : "function", key, parts, parameters);
+    std::string sql = (version ? "SELECT sessions, errors, users, a0, a1, a2, a3 FROM version_tally WHERE "
+                               : "SELECT 0, 0, NULL, a0, a1, a2, a3 FROM function_tally WHERE ") +
+                      keyedParts(version ? "version" : "function", key, parts, parameters);
+    if (version) {
+      sql += " UNION ALL " + uncountedErrors("0, COUNT(*), NULL, 0, 0, 0, 0", Scope{scope.range, key.first}, parameters) +
+             " AND version = ?";
+      parameters.emplace_back(key.second);
+    }
     KeyedTally tally;
     tally.key = key;
     for (const Row& row : sql_->runBinary(sql, parameters).rows) {
