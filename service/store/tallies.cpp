@@ -171,6 +171,12 @@ void Tallies::flush(SqlConnection& sql) {
       versionKeys.push_back({std::get<0>(key), std::get<1>(key), std::get<2>(key), std::get<3>(key)});
     }
   }
+  // Writers sharing a PostgreSQL store take turns from reading a sketch to
+  // committing it: else one writes back a set without the other's users. A
+  // row lock would not do: a row not there yet cannot be locked.
+  if (sql.dialect() == SqlDialect::Postgres && !(toolKeys.empty() && versionKeys.empty())) {
+    sql.runLater("SELECT pg_advisory_xact_lock(?)", {kTallySketchesLock});
+  }
   std::map<ToolKey, std::pair<std::string, std::string>> storedTools;
   for (const Row& row : selectByKeys(sql, "SELECT every, model, slot_ms, users, lengths FROM tool_tally",
                                      {"every", "model", "slot_ms"}, toolKeys)) {

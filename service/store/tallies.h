@@ -23,6 +23,8 @@ inline constexpr std::size_t kLevelColumns = 11;   // levels 0 to 9, then the re
 inline constexpr std::size_t kAnswerColumns = 4;   // answers 1 to 3, then the rest
 inline constexpr std::int64_t kBlockMillis = 16 * kDayMillisUtc;  // from the epoch on
 enum class Span : std::int64_t { Slot = 0, Day = 1, Block = 2 };
+// Taken by a PostgreSQL transaction that merges users or lengths into the stored sketches.
+inline constexpr std::int64_t kTallySketchesLock = 7'243'113;
 
 std::int64_t floorTo(std::int64_t millis, std::int64_t step);
 std::size_t levelColumn(std::int64_t level);

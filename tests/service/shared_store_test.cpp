@@ -1,6 +1,7 @@
 // Several service instances on one PostgreSQL database act as one service.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <mutex>
@@ -64,6 +65,31 @@ TEST_F(SharedStoreTest, ConcurrentWritesThroughBothInstancesAreAllKeptWithDistin
   EXPECT_EQ(sessionIds.size(), expected);
   EXPECT_EQ(first_->exportJson("logs.json").size(), expected);
   EXPECT_EQ(second_->exportJson("summary.json")["openSessions"], static_cast<int>(expected));
+}
+
+// Both instances add users to one tool's half hour at once: each user is kept
+// in its set (an instance must not write back a set the other changed meanwhile).
+TEST_F(SharedStoreTest, UsersAddedThroughBothInstancesAtOnceAreAllCounted) {
+  constexpr int kUsersPerClient = 40;
+  std::vector<std::thread> clients;
+  std::atomic<int> failures{0};
+  int instanceNumber = 0;
+  for (RunningService* instance : {first_.get(), second_.get()}) {
+    ++instanceNumber;
+    for (int c = 0; c < kClientsPerInstance; ++c) {
+      clients.emplace_back([&, instance, first = instanceNumber * 1000 + c * 100] {
+        for (int i = 0; i < kUsersPerClient; ++i) {
+          const std::string uin = "strLoginUIN=" + std::to_string(first + i);
+          failures += !intResult(instance->call("UserEnter", uin + "&strModelNameVer=Tool,1.0"));
+        }
+      });
+    }
+  }
+  for (auto& client : clients) client.join();
+  EXPECT_EQ(failures, 0);
+  const int users = 2 * kClientsPerInstance * kUsersPerClient;  // an exact set up to 512
+  EXPECT_EQ(first_->exportJson("summary.json?range=24h")["activeUsers"], users);
+  EXPECT_EQ(second_->exportJson("summary.json?range=24h&tool=Tool")["activeUsers"], users);
 }
 
 // Another instance building a sessions index CONCURRENTLY holds this lock for
