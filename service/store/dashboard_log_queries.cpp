@@ -185,7 +185,9 @@ std::optional<SqlResult> postgresCandidates(SqlConnection& sql, const LogFilter&
   std::optional<SqlResult> rows =
       way.way == SearchWay::Planner && way.milliseconds == 0
           ? sql.run(statement, parameters)
-          : sql.runWithin(statement, parameters, way.milliseconds, walk ? "enable_bitmapscan = off" : "");
+          : sql.runWithin(statement, parameters, way.milliseconds,
+                          // Parallel workers take milliseconds to come for a walk of a few thousand lines.
+                          walk ? "enable_bitmapscan = off; max_parallel_workers_per_gather = 0" : "");
   // Too few among the newest lines says nothing of the older ones.
   if (rows && walk && way.lines > 0 && rows->rows.size() < wanted) return std::nullopt;
   return rows;

@@ -228,7 +228,11 @@ std::optional<SqlResult> PostgresConnection::runWithin(std::string_view sql, con
   prepare(sql, parameters.size());
   // SET LOCAL: the settings end with the transaction, however the statement ends.
   std::string begin = "BEGIN; SET LOCAL statement_timeout = " + std::to_string(std::max<std::int64_t>(0, milliseconds));
-  if (!settings.empty()) begin += "; SET LOCAL " + std::string(settings);
+  for (std::size_t at = 0; at < settings.size();) {
+    const std::size_t end = std::min(settings.find("; ", at), settings.size());
+    begin += "; SET LOCAL " + std::string(settings.substr(at, end - at));
+    at = end + 2;
+  }
   if (const auto failure = tryScript(begin)) {
     tryScript("ROLLBACK");
     throw StoreError("script failed: " + *failure);

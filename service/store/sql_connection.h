@@ -37,7 +37,7 @@ class SqlConnection {
     return run(sql, parameters);
   }
   // A read as run(), in a transaction of its own with `settings` ("name =
-  // value", or none), stopped after `milliseconds` (0: no limit): nothing
+  // value", several separated by "; ", or none), stopped after `milliseconds` (0: no limit): nothing
   // then. Inside a transaction, and on backends without such settings, it
   // runs as run() does.
   virtual std::optional<SqlResult> runWithin(std::string_view sql, const std::vector<SqlValue>& parameters,

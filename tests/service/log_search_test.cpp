@@ -428,6 +428,12 @@ TEST_P(LogSearchTest, APostgresStatementStoppedInTimeLeavesTheConnectionAsItWas)
   ASSERT_TRUE(quick.has_value());
   EXPECT_EQ(quick->rows.at(0).at(0), "off");
   EXPECT_EQ(settings(), before);
+  const auto both = sql.runWithin(
+      "SELECT current_setting('enable_bitmapscan') || ' ' || current_setting('max_parallel_workers_per_gather')", {},
+      5'000, "enable_bitmapscan = off; max_parallel_workers_per_gather = 0");
+  ASSERT_TRUE(both.has_value());
+  EXPECT_EQ(both->rows.at(0).at(0), "off 0");
+  EXPECT_EQ(settings(), before);
   EXPECT_THROW(sql.runWithin("SELECT 1 / 0", {}, 5'000), service::StoreError);
   EXPECT_THROW(sql.runWithin("SELECT 1", {}, 5'000, "no_such_setting_here = 1"), service::StoreError);
   EXPECT_EQ(settings(), before);
