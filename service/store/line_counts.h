@@ -17,8 +17,11 @@ namespace zandle::service {
 // The half hour a line's time falls in, as SQL (times before 1970 too).
 std::string slotOf(const std::string& millis);
 
-// The lines no tally counts yet; a FROM clause's table and WHERE.
-inline constexpr const char* kUncountedLines = "log_lines WHERE id > (SELECT done_id FROM tally_lines)";
+// The lines no tally counts yet, a FROM clause's table and WHERE, for a read
+// in one statement with the tallies. Its parameter is the mark as read before
+// (linesCountedThrough), so that the planner sees how few lines are past it;
+// the mark the statement itself reads, moved on meanwhile or not, decides.
+inline constexpr const char* kUncountedLines = "log_lines WHERE id > ? AND id > (SELECT done_id FROM tally_lines)";
 
 // SUM expressions of a level's lines per level column (see tallies.h), in order.
 std::string levelSums();

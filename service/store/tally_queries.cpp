@@ -63,15 +63,20 @@ std::string signedRows(const std::string& table, const std::string& keys, const 
   return sql + ") AS t";
 }
 
-// The level-0 lines no tally counts yet whose half hours start in the scope's
-// range, as rows of `select`; their parameters follow the caller's.
-std::string uncountedErrors(const std::string& select, const Scope& scope, std::vector<SqlValue>& parameters) {
+// "model = ?" for lines read by id: kept off any SQLite index by tool (PostgreSQL has no "+" for text).
+std::string sameModel(SqlDialect dialect) { return dialect == SqlDialect::Sqlite ? " AND +model = ?" : " AND model = ?"; }
+
+// The level-0 lines past `counted` no tally counts yet whose half hours start
+// in the scope's range, as rows of `select`; their parameters follow the caller's.
+std::string uncountedErrors(SqlDialect dialect, const std::string& select, std::int64_t counted, const Scope& scope,
+                            std::vector<SqlValue>& parameters) {
   const std::string slot = slotOf("received_ms");
-  std::string sql = "SELECT " + select + " FROM " + kUncountedLines + " AND level = 0 AND " + slot + " >= ? AND " +
+  // "+": by id, not SQLite's index by level and time, which holds every error stored.
+  std::string sql = "SELECT " + select + " FROM " + kUncountedLines + " AND +level = 0 AND " + slot + " >= ? AND " +
                     slot + " < ?";
-  parameters.insert(parameters.end(), {floorTo(scope.range.fromMillis, kSlotMillis), scope.range.toMillis});
+  parameters.insert(parameters.end(), {counted, floorTo(scope.range.fromMillis, kSlotMillis), scope.range.toMillis});
   if (scope.model) {
-    sql += " AND model = ?";
+    sql += sameModel(dialect);
     parameters.emplace_back(*scope.model);
   }
   return sql;
@@ -117,8 +122,9 @@ std::vector<SlotTally> TallyQueries::slots(const std::optional<std::string>& mod
   std::vector<SqlValue> parameters{std::int64_t{model ? 0 : 1}, model.value_or(std::string()), from, range.toMillis};
   // The lines no tally counts yet in the same statement: one snapshot, each line counted once.
   std::string uncounted = "SELECT " + slotOf("received_ms") + " AS slot, level FROM " + kUncountedLines;
+  parameters.emplace_back(countedThrough());
   if (model) {
-    uncounted += " AND model = ?";
+    uncounted += sameModel(sql_->dialect());
     parameters.emplace_back(*model);
   }
   parameters.insert(parameters.end(), {from, range.toMillis});
@@ -152,7 +158,8 @@ std::vector<KeyedTally> TallyQueries::top(bool version, const Scope& scope, std:
   if (!sql_) return tallies;
   // Only sums: a block less a few days reads far fewer rows than the days.
   std::vector<SqlValue> parameters, errorParameters;
-  const std::string errors = version ? uncountedErrors("model, version, 0, 1, 0, 0, 0, 0", scope, errorParameters) : "";
+  const std::string errors = version ? uncountedErrors(sql_->dialect(), "model, version, 0, 1, 0, 0, 0, 0", countedThrough(), scope,
+                                                   errorParameters) : "";
   const std::string sums = ", SUM(a0), SUM(a1), SUM(a2), SUM(a3)";
   const std::string sql =
       version ? "SELECT model, version, SUM(sessions) AS n, SUM(errors)" + sums + " FROM " +
@@ -223,14 +230,9 @@ std::vector<KeyedTally> TallyQueries::keyed(bool version, const Scope& scope, co
       coverRange(floorTo(scope.range.fromMillis, kSlotMillis), scope.range.toMillis, false);
   for (const ToolAnd& key : keys) {
     std::vector<SqlValue> parameters;
-    std::string sql = (version ? "SELECT sessions, errors, users, a0, a1, a2, a3 FROM version_tally WHERE "
-                               : "SELECT 0, 0, NULL, a0, a1, a2, a3 FROM function_tally WHERE ") +
-                      keyedParts(version ? "version" : "function", key, parts, parameters);
-    if (version) {
-      sql += " UNION ALL " + uncountedErrors("0, COUNT(*), NULL, 0, 0, 0, 0", Scope{scope.range, key.first}, parameters) +
-             " AND version = ?";
-      parameters.emplace_back(key.second);
-    }
+    const std::string sql = (version ? "SELECT sessions, 0, users, a0, a1, a2, a3 FROM version_tally WHERE "
+                                     : "SELECT 0, 0, NULL, a0, a1, a2, a3 FROM function_tally WHERE ") +
+                            keyedParts(version ? "version" : "function", key, parts, parameters);
     KeyedTally tally;
     tally.key = key;
     for (const Row& row : sql_->runBinary(sql, parameters).rows) {
@@ -294,6 +296,11 @@ std::vector<std::vector<LevelCounts>> TallyQueries::functionTrends(const std::ve
     }
   }
   return trends;
+}
+
+std::int64_t TallyQueries::countedThrough() {
+  if (!countedThrough_) countedThrough_ = linesCountedThrough(*sql_);
+  return *countedThrough_;
 }
 
 std::optional<int> TallyQueries::countingPercent() {

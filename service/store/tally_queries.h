@@ -49,7 +49,8 @@ class TallyQueries {
   // Functions with answers in the period by tool and name, from the one after
   // `after` (all when nothing): a page reads only the rows of its own keys.
   std::vector<KeyedTally> functionsAfter(const Scope& scope, const std::optional<ToolAnd>& after, std::size_t limit);
-  // The figures of each of `keys`, users included.
+  // The figures of each of `keys`, users included; errors come with the top
+  // list only (a read by key would read every line not counted yet, key by key).
   std::vector<KeyedTally> versions(const Scope& scope, const std::vector<ToolAnd>& keys);
   std::vector<KeyedTally> functions(const Scope& scope, const std::vector<ToolAnd>& keys);
   // Each function's answers in each of `buckets`: [key][bucket].
@@ -64,7 +65,11 @@ class TallyQueries {
   std::vector<KeyedTally> keyed(bool version, const Scope& scope, const std::vector<ToolAnd>& keys);
   std::vector<KeyedTally> top(bool version, const Scope& scope, std::size_t offset, std::size_t limit);
 
+  // The lines' mark when first asked: enough for the planner (see line_counts.h).
+  std::int64_t countedThrough();
+
   SqlConnection* sql_;
+  std::optional<std::int64_t> countedThrough_;
   // Asked once: a page's figures and its note then agree.
   std::optional<std::optional<int>> counting_;
 };

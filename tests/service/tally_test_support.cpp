@@ -299,15 +299,6 @@ void TallyTest::compare(const std::string& query, std::int64_t now) {
         << where;
     expectSame(shown.satisfaction, count.answers(filter.range(), only), where + " " + version);
   }
-  // Read by key, each version has the figures of its row in the list.
-  std::vector<service::ToolAnd> shownKeys;
-  for (const auto& shown : data.versions) shownKeys.emplace_back(shown.row.model, shown.row.version);
-  const auto byKey = tallies.versions(filter.scope(), shownKeys);
-  ASSERT_EQ(byKey.size(), data.versions.size()) << where;
-  for (std::size_t i = 0; i < byKey.size(); ++i) {
-    EXPECT_EQ(byKey[i].sessions, data.versions[i].row.sessions) << where;
-    EXPECT_EQ(byKey[i].errors, data.versions[i].errors) << where;
-  }
   EXPECT_FALSE(data.usersEstimated) << where;
   EXPECT_FALSE(data.countingPercent) << where;
 }
