@@ -23,22 +23,17 @@ std::string levelSums() {
 }
 
 bool countNewLines(SqlConnection& sql, Tallies& tallies, std::int64_t batchRows) {
-  const SqlResult mark = sql.run("SELECT done_id FROM tally_lines");
-  if (mark.rows.empty()) return false;
-  const std::int64_t done = integerAt(mark.rows[0], 0);
-  const SqlResult next = sql.run(
-      "SELECT MAX(id) FROM (SELECT id FROM log_lines WHERE id > ? ORDER BY id LIMIT ?) AS next_lines", {done, batchRows});
-  if (next.rows.empty() || !next.rows[0].at(0)) return false;
-  const std::int64_t upTo = integerAt(next.rows[0], 0);
+  const std::optional<LineSlice> next = nextLines(sql, "tally_lines", batchRows);
+  if (!next) return false;
   // A tool's lines of a half hour and level as one count: rows written once per fill, not per batch.
   for (const Row& row : sql.run("SELECT model, version, level, " + slotOf("received_ms") +
                                     " AS slot, COUNT(*) FROM log_lines WHERE id > ? AND id <= ? "
                                     "GROUP BY model, version, level, slot",
-                                {done, upTo})
+                                {next->done, next->upTo})
                             .rows) {
     tallies.countLogLine(textAt(row, 0), textAt(row, 1), integerAt(row, 2), integerAt(row, 3), integerAt(row, 4));
   }
-  sql.run("UPDATE tally_lines SET done_id = ?", {upTo});
+  sql.run("UPDATE tally_lines SET done_id = ?", {next->upTo});
   return true;
 }
 

@@ -45,6 +45,22 @@ inline std::optional<LineMarks> lineMarks(SqlConnection& sql, std::string_view m
   return LineMarks{integerAt(found.rows[0], 0), integerAt(found.rows[0], 1)};
 }
 
+// The next lines past `markTable`'s mark, at most `most`: ids in (done, upTo].
+// Nothing when the row is missing or no line is past the mark.
+struct LineSlice {
+  std::int64_t done = 0;
+  std::int64_t upTo = 0;
+};
+inline std::optional<LineSlice> nextLines(SqlConnection& sql, std::string_view markTable, std::int64_t most) {
+  const SqlResult mark = sql.run("SELECT done_id FROM " + std::string(markTable));
+  if (mark.rows.empty()) return std::nullopt;
+  const std::int64_t done = integerAt(mark.rows[0], 0);
+  const SqlResult next = sql.run(
+      "SELECT MAX(id) FROM (SELECT id FROM log_lines WHERE id > ? ORDER BY id LIMIT ?) AS next_lines", {done, most});
+  if (next.rows.empty() || !next.rows[0].at(0)) return std::nullopt;
+  return LineSlice{done, integerAt(next.rows[0], 0)};
+}
+
 // Lines past `markTable`'s mark, counted no further than `most` (also when the row is missing).
 inline std::int64_t linesPastMark(SqlConnection& sql, std::string_view markTable, std::int64_t most) {
   const SqlResult lines = sql.run("SELECT COUNT(*) FROM (SELECT 1 FROM log_lines WHERE id > (SELECT done_id FROM " +

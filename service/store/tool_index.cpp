@@ -31,19 +31,14 @@ std::optional<std::int64_t> toolIndexedUpTo(SqlConnection& sql) {
 
 bool indexToolLines(SqlConnection& sql, std::int64_t batchRows) {
   if (sql.dialect() == SqlDialect::Postgres) sql.run("SELECT pg_advisory_xact_lock(?)", {kLogLinesLock});
-  const SqlResult mark = sql.run("SELECT done_id FROM tool_index");
-  if (mark.rows.empty()) return false;
-  const std::int64_t done = integerAt(mark.rows[0], 0);
-  const SqlResult next = sql.run(
-      "SELECT MAX(id) FROM (SELECT id FROM log_lines WHERE id > ? ORDER BY id LIMIT ?) AS next_lines", {done, batchRows});
-  if (next.rows.empty() || !next.rows[0].at(0)) return false;
-  const std::int64_t upTo = integerAt(next.rows[0], 0);
+  const std::optional<LineSlice> next = nextLines(sql, "tool_index", batchRows);
+  if (!next) return false;
   // Sorted, so each page of the side table is written once.
   sql.run("INSERT INTO log_lines_by_tool (model, received_ms, id, level) SELECT model, received_ms, id, level FROM "
           "log_lines "
           "WHERE id > ? AND id <= ? ORDER BY model, received_ms, id",
-          {done, upTo});
-  sql.run("UPDATE tool_index SET done_id = ?", {upTo});
+          {next->done, next->upTo});
+  sql.run("UPDATE tool_index SET done_id = ?", {next->upTo});
   return true;
 }
 
