@@ -34,6 +34,7 @@ constexpr int kLoginDetailIdAttempts = 32;
 // once, where every batch would touch a page per tool.
 constexpr std::int64_t kToolIndexEvery = 16'384;
 constexpr std::int64_t kToolIndexMost = 65'536;
+constexpr int kCountSlicesAtStart = 4;
 // Lines a slice of the text index's idle work adds to their blocks of ids: read by id, a few milliseconds.
 constexpr std::int64_t kBlocksSlice = 8'192;
 
@@ -46,8 +47,13 @@ SqlDatabase::SqlDatabase(std::unique_ptr<SqlConnection> connection, bool createS
     // SQLite chooses between a tool's index and a level's by these figures
     // (a rare tool's errors are found through the tool); a sample is enough.
     if (sql_->dialect() == SqlDialect::Sqlite) sql_->runScript("PRAGMA analysis_limit = 1000; ANALYZE;");
-    // Lines a stopped writer left uncounted: as many as it wrote since it last counted.
-    while (countLines(kToolIndexMost)) {
+    // Lines a stopped writer left uncounted (those it wrote since it last
+    // counted); any beyond a few slices are counted when the writer is idle.
+    try {
+      for (int slice = 0; slice < kCountSlicesAtStart && countLines(kToolIndexMost); ++slice) {
+      }
+    } catch (const StoreError& error) {
+      logWarning(std::string("store: log lines left to count later: ") + error.what());
     }
   }
 }
