@@ -42,7 +42,9 @@ void addTallyTables(SqlConnection& sql) {
             {std::string(source)});
   }
   // The back-fill counts every line there is now; the lines' mark takes up after it.
-  if (hasTable(sql, "tally_lines")) sql.run("UPDATE tally_lines SET done_id = (SELECT COALESCE(MAX(id), 0) FROM log_lines)");
+  if (hasTable(sql, "tally_lines")) {
+    sql.run("UPDATE tally_lines SET done_id = (SELECT COALESCE(MAX(id), 0) FROM log_lines)");
+  }
   const SqlResult older = sql.run("SELECT SUM(upto_id) FROM tally_backfill");
   if (!older.rows.empty() && older.rows[0].at(0) && std::stoll(*older.rows[0].at(0)) <= kCountedAtStart) {
     Tallies tallies;

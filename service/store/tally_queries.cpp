@@ -63,8 +63,11 @@ std::string signedRows(const std::string& table, const std::string& keys, const 
   return sql + ") AS t";
 }
 
-// "model = ?" for lines read by id: kept off any SQLite index by tool (PostgreSQL has no "+" for text).
-std::string sameModel(SqlDialect dialect) { return dialect == SqlDialect::Sqlite ? " AND +model = ?" : " AND model = ?"; }
+// "model = ?" for lines read by id: kept off any SQLite index by tool
+// (PostgreSQL has no "+" for text).
+std::string sameModel(SqlDialect dialect) {
+  return dialect == SqlDialect::Sqlite ? " AND +model = ?" : " AND model = ?";
+}
 
 // The level-0 lines past `counted` no tally counts yet whose half hours start
 // in the scope's range, as rows of `select`; their parameters follow the caller's.
@@ -158,8 +161,10 @@ std::vector<KeyedTally> TallyQueries::top(bool version, const Scope& scope, std:
   if (!sql_) return tallies;
   // Only sums: a block less a few days reads far fewer rows than the days.
   std::vector<SqlValue> parameters, errorParameters;
-  const std::string errors = version ? uncountedErrors(sql_->dialect(), "model, version, 0, 1, 0, 0, 0, 0", countedThrough(), scope,
-                                                   errorParameters) : "";
+  const std::string errors =
+      version ? uncountedErrors(sql_->dialect(), "model, version, 0, 1, 0, 0, 0, 0", countedThrough(), scope,
+                                errorParameters)
+              : "";
   const std::string sums = ", SUM(a0), SUM(a1), SUM(a2), SUM(a3)";
   const std::string sql =
       version ? "SELECT model, version, SUM(sessions) AS n, SUM(errors)" + sums + " FROM " +
