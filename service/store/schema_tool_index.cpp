@@ -28,6 +28,7 @@ void addToolIndex(SqlConnection& sql) {
     sql.runScript("INSERT INTO tool_index VALUES (0)");
   }
   if (query::linesPastMark(sql, "tool_index", kIndexedAtStart + 1) > kIndexedAtStart) return;
+  if (sql.dialect() == SqlDialect::Postgres) sql.run("SELECT pg_advisory_xact_lock(?)", {kLogLinesLock});
   while (indexToolLines(sql, kIndexedAtStart)) {
   }
   // PostgreSQL drops it CONCURRENTLY beside the requests; SQLite at once.

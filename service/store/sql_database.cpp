@@ -105,9 +105,8 @@ bool SqlDatabase::indexAndCountLines(std::int64_t batchRows, bool index) {
   const bool sqlite = sql_->dialect() == SqlDialect::Sqlite;
   sql_->runScript(sqlite ? "BEGIN IMMEDIATE" : "BEGIN");
   try {
-    // No line below either mark is still to come: on PostgreSQL the fill holds
-    // the lines' lock alone (indexToolLines takes it too).
-    if (!sqlite && !index) sql_->run("SELECT pg_advisory_xact_lock(?)", {kLogLinesLock});
+    // No line below either mark is still to come: on PostgreSQL the fill holds the lines' lock alone.
+    if (!sqlite) sql_->run("SELECT pg_advisory_xact_lock(?)", {kLogLinesLock});
     const bool moreToIndex = index && zandle::service::indexToolLines(*sql_, batchRows);
     Tallies counted;
     const bool moreToCount = countNewLines(*sql_, counted, batchRows);

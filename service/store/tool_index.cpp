@@ -30,7 +30,6 @@ std::optional<std::int64_t> toolIndexedUpTo(SqlConnection& sql) {
 }
 
 bool indexToolLines(SqlConnection& sql, std::int64_t batchRows) {
-  if (sql.dialect() == SqlDialect::Postgres) sql.run("SELECT pg_advisory_xact_lock(?)", {kLogLinesLock});
   const std::optional<LineSlice> next = nextLines(sql, "tool_index", batchRows);
   if (!next) return false;
   // Sorted, so each page of the side table is written once.

@@ -26,7 +26,7 @@ inline constexpr std::int64_t kLogTextsLock = 7'243'112;
 std::optional<std::int64_t> toolIndexedUpTo(SqlConnection& sql);
 
 // Adds the next lines past the mark, up to `batchRows`, and moves the mark;
-// in the caller's transaction, which must not hold kLogLinesLock shared.
+// in the caller's transaction, which holds kLogLinesLock alone on PostgreSQL.
 // False when none were left.
 bool indexToolLines(SqlConnection& sql, std::int64_t batchRows);
 
