@@ -29,6 +29,7 @@
 #include "store/store_location.h"
 #include "store/sql_connection.h"
 #include "testkit/keep_alive_client.h"
+#include "testkit/log_text.h"
 #include "testkit/raw_http.h"
 #include "testkit/service_process.h"
 
@@ -61,9 +62,6 @@ double seconds(Clock::duration d) { return std::chrono::duration<double>(d).coun
 
 std::string toolName(int i) { return "Tool" + std::to_string(i); }
 
-const char* kWords[] = {"opened", "saved", "drawing", "layer", "plot", "timeout", "render", "export", "license",
-                        "network", "retry", "cache", "font", "printer", "memory", "selection"};
-
 struct Stored {
   std::int64_t lines = 0, sessions = 0, answers = 0;
 };
@@ -77,6 +75,7 @@ Stored fill(service::Database& store, std::int64_t lines, const Settings& settin
   };
   std::int64_t haveLines = count("log_lines"), haveSessions = count("sessions"), haveAnswers = count("satisfaction");
   std::mt19937_64 random(static_cast<std::uint64_t>(haveLines) + 17);
+  testkit::LogTextMaker texts(static_cast<std::uint64_t>(haveLines) + 29);
   const auto pick = [&](std::int64_t n) { return static_cast<std::int64_t>(random() % static_cast<std::uint64_t>(n)); };
   // Records arrive in time order over the 90 days, as they would: a transaction's
   // records then share their half hours, as a live batch's do.
@@ -99,9 +98,7 @@ Stored fill(service::Database& store, std::int64_t lines, const Settings& settin
       const int t = tool();
       const std::string model = toolName(t), ver = version(t);
       const auto uin = static_cast<std::int32_t>(1 + pick(settings.users));
-      std::string text = kWords[pick(16)];
-      for (int w = 0; w < 6; ++w) text += std::string(" ") + kWords[pick(16)];
-      if (pick(1000) == 0) text += " checksum mismatch";
+      const std::string text = texts.next();
       const std::int64_t levels[] = {0, 1, 1, 2, 2, 2, 2, 3, 3, 3};
       store.insertLogLine({uin, static_cast<std::int32_t>(levels[pick(10)]), model, ver, text, text, {moment(), "10.1.2.3"}});
       ++haveLines;
@@ -214,11 +211,12 @@ double writeLogRate(std::uint16_t port, const Settings& settings, int connection
   for (int t = 0; t < connections; ++t) {
     threads.emplace_back([&, t] {
       testkit::KeepAliveClient connection(port);
+      testkit::LogTextMaker texts(static_cast<std::uint64_t>(t));
       // Tools of the filled store, a different one for each client.
-      const std::string body = "strLoginUIN=" + std::to_string(1000 + t) + "&strLogInfo=" +
-                               toolName(t * 31 % settings.tools) + ",1.0[benchmark line]&nLogLevel=1";
+      const std::string head = "strLoginUIN=" + std::to_string(1000 + t) + "&strLogInfo=" +
+                               toolName(t * 31 % settings.tools) + ",1.0[benchmark ";
       while (Clock::now() < end) {
-        const auto reply = connection.call(wire::kMethodWriteLog, body);
+        const auto reply = connection.call(wire::kMethodWriteLog, head + texts.next() + "]&nLogLevel=1");
         if (reply.status == 200 && reply.body.find(expected) != std::string::npos) ++succeeded;
       }
     });

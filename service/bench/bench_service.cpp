@@ -20,6 +20,7 @@
 #include "bench/quiet_machine.h"
 #include "client/core/wire_protocol.h"
 #include "testkit/keep_alive_client.h"
+#include "testkit/log_text.h"
 #include "testkit/raw_http.h"
 #include "testkit/service_process.h"
 
@@ -85,10 +86,11 @@ Measurement runLoad(std::uint16_t port, const Settings& settings, Sending mode) 
     threads.emplace_back([&, t] {
       Measurement& mine = perThread[static_cast<std::size_t>(t)];
       zandle::testkit::KeepAliveClient connection(port);
+      // Every report a different line, as a tool's are: a store's text index costs what it would.
+      zandle::testkit::LogTextMaker texts(static_cast<std::uint64_t>(t));
       while (Clock::now() < end && issued.fetch_add(1) < kMaxReportsPerRun) {
-        const std::string body = "strLoginUIN=" + std::to_string(1000 + t) +
-                                 "&strLogInfo=BenchTool,1.0[benchmark line from client " + std::to_string(t) +
-                                 "]&nLogLevel=1";
+        const std::string body = "strLoginUIN=" + std::to_string(1000 + t) + "&strLogInfo=BenchTool,1.0[" +
+                                 texts.next() + "]&nLogLevel=1";
         const auto sent = Clock::now();
         const auto reply = mode == Sending::KeepAlive
                                ? connection.call(zandle::wire::kMethodWriteLog, body)
