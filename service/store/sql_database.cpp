@@ -45,7 +45,7 @@ constexpr const char* kAnalyzeSqlite =
     "PRAGMA analysis_limit = 1000; ANALYZE; "
     "UPDATE sqlite_stat1 SET stat = '1048576' || substr(stat, instr(stat || ' ', ' ')) "
     "WHERE tbl LIKE 'log\\_text\\_%' ESCAPE '\\'; "
-    "ANALYZE sqlite_schema;";
+    "ANALYZE sqlite_master;";
 // Lines a slice of the text index's idle work adds to their blocks of ids: read by id, a few milliseconds.
 constexpr std::int64_t kBlocksSlice = 8'192;
 
