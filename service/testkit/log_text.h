@@ -8,6 +8,7 @@
 // WriteLog form body as it is.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -21,6 +22,10 @@ class LogTextMaker {
 
  private:
   std::uint64_t pick(std::uint64_t n) { return random_() % n; }
+  template <std::size_t N>
+  const char* oneOf(const char* const (&list)[N]) {
+    return list[pick(N)];
+  }
   std::string number(std::uint64_t below) { return std::to_string(pick(below)); }
   std::string hex(int digits);
   std::string file();
