@@ -222,8 +222,10 @@ SqlResult postgresIndexedSearch(SqlConnection& sql, const LogFilter& filter, std
 std::vector<SearchTry> defaultSearchTries() {
   // A walk finds a common term's page at once, and gets more time than the
   // trigram index, which takes seconds for a common term, whose lines it reads all;
-  // the blocks that may hold the term find one behind a burst of other lines.
-  return {{SearchWay::Walk, 20, 2'048}, {SearchWay::Blocks, 150}, {SearchWay::Index, 150},
+  // the blocks that may hold the term find one behind a burst of other lines
+  // (some 26 ms), but not a level's or a tool's lines behind a burst holding
+  // the term at another: they are left soon for the trigram index.
+  return {{SearchWay::Walk, 20, 2'048}, {SearchWay::Blocks, 60}, {SearchWay::Index, 150},
           {SearchWay::Walk, 300},         {SearchWay::Index, 1'000}, {SearchWay::Planner, 0}};
 }
 
