@@ -147,7 +147,8 @@ SqlResult indexedSearch(SqlConnection& sql, const LogFilter& filter, const std::
 // carries each line's time, tool and level, so every way reads narrow rows
 // and only the page's lines are read whole.
 std::optional<SqlResult> postgresCandidates(SqlConnection& sql, const LogFilter& filter, std::int64_t indexedUpTo,
-                                            std::size_t wanted, std::size_t textChars, const SearchTry& way) {
+                                            std::size_t wanted, std::size_t textChars, const SearchTry& way,
+                                            bool levelIndexed) {
   const bool walk = way.way == SearchWay::Walk, index = way.way == SearchWay::Index;
   // A walk of one tool walks the side table by tool (it holds every line up to
   // the text index's mark); of one level, the index by level and time, as a
@@ -162,7 +163,7 @@ std::optional<SqlResult> postgresCandidates(SqlConnection& sql, const LogFilter&
   // planner then guesses the term rare and plans a costly parallel walk.)
   const std::string time = index ? "t.received_ms + 0" : k + "received_ms";
   const bool levelFirst = walk && !byTool && filter.level;
-  Condition matching = sideTextCondition(filter, indexedUpTo, k, index, levelFirst);
+  Condition matching = sideTextCondition(filter, indexedUpTo, k, index, levelFirst, levelIndexed);
   const std::string order = std::string(levelFirst ? "t.level DESC, " : "") + time + " DESC, " + k + "id DESC";
   std::string candidates;
   if (walk && way.lines > 0) {
@@ -201,14 +202,26 @@ SqlResult postgresIndexedSearch(SqlConnection& sql, const LogFilter& filter, std
                                 const std::vector<SearchTry>& tries) {
   if (limit == 0) return {};
   const std::size_t wanted = offset + limit;
-  std::optional<SqlResult> rows;
-  for (std::size_t i = 0; i < tries.size() && !rows; ++i) {
-    SearchTry way = tries[i];
-    if (i + 1 == tries.size()) way.milliseconds = 0;
-    rows = way.way == SearchWay::Blocks ? blockSearch(sql, filter, indexedUpTo, wanted, textChars, way.milliseconds)
-                                        : postgresCandidates(sql, filter, indexedUpTo, wanted, textChars, way);
+  std::vector<SearchTry> order = tries;
+  const bool levelIndexed = levelTextIndexed(sql, filter.level);
+  if (levelIndexed) {
+    // The level's own trigram index gives its lines alone, which the blocks
+    // cannot tell from another level's: it goes before them.
+    const auto blocks = std::find_if(order.begin(), order.end(), [](const SearchTry& t) {
+      return t.way == SearchWay::Blocks;
+    });
+    const auto index = std::find_if(blocks, order.end(), [](const SearchTry& t) { return t.way == SearchWay::Index; });
+    if (index != order.end()) std::rotate(blocks, index, index + 1);
   }
-  if (!rows) rows = postgresCandidates(sql, filter, indexedUpTo, wanted, textChars, SearchTry{});
+  std::optional<SqlResult> rows;
+  for (std::size_t i = 0; i < order.size() && !rows; ++i) {
+    SearchTry way = order[i];
+    if (i + 1 == order.size()) way.milliseconds = 0;
+    rows = way.way == SearchWay::Blocks ? blockSearch(sql, filter, indexedUpTo, wanted, textChars, way.milliseconds)
+                                        : postgresCandidates(sql, filter, indexedUpTo, wanted, textChars, way,
+                                                             levelIndexed);
+  }
+  if (!rows) rows = postgresCandidates(sql, filter, indexedUpTo, wanted, textChars, SearchTry{}, levelIndexed);
   // "+ 0" keeps the lines past the mark read by id, not the range by time or level.
   Condition past;
   past.add("l.id > ?", indexedUpTo);

@@ -177,16 +177,21 @@ inline Condition searchCondition(const LogFilter& filter, Condition where, bool 
 // lowered texts (log_lines_text as t), or on its lines by tool (`k` "b.").
 // fromIndex keeps time and level off their indexes ("+ 0"), for a read from
 // the trigram index; levelFirst writes the level as no constant of an order
-// "level, time, id" (ANY), which then only the index by level gives unsorted.
+// "level, time, id" (ANY), which then only the index by level gives unsorted;
+// levelIndexed writes it as a constant, for the level's own trigram index.
 inline Condition sideTextCondition(const LogFilter& filter, std::int64_t indexedUpTo, const std::string& k,
-                                   bool fromIndex, bool levelFirst = false) {
+                                   bool fromIndex, bool levelFirst = false, bool levelIndexed = false) {
   const std::string time = fromIndex ? "t.received_ms + 0" : k + "received_ms";
   Condition where;
   where.add(k + "id <= ?", indexedUpTo);
   where.add(time + " >= ?", filter.scope.range.fromMillis);
   where.add(time + " < ?", filter.scope.range.toMillis);
   if (filter.scope.model) where.add(k + "model = ?", *filter.scope.model);
-  if (filter.level) {
+  if (filter.level && fromIndex && levelIndexed) {
+    // A constant: a statement planned for any value of its parameters (as a
+    // prepared one soon is) cannot take the level's own trigram index.
+    where.add("t.level + 0 = " + std::to_string(*filter.level));
+  } else if (filter.level) {
     where.add(fromIndex    ? "t.level + 0 = ?"
               : levelFirst ? "t.level = ANY(ARRAY[CAST(? AS INTEGER)])"
                            : k + "level = ?",

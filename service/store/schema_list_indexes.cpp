@@ -4,6 +4,7 @@
 
 #include "common/logger.h"
 #include "store/sql_schema.h"
+#include "store/text_search.h"
 
 namespace zandle::service {
 namespace {
@@ -18,6 +19,7 @@ struct IndexDefinition {
   const char* name;
   const char* definition;
   Stores stores = Stores::Both;
+  const char* table = nullptr;  // one the store may lack
 };
 
 // Each list index ends in the id, so a page is found by seeking to the last
@@ -41,6 +43,11 @@ constexpr IndexDefinition kIndexes[] = {
     {"function_tally_by_time_sums", "function_tally (span, start_ms, model, function, a0, a1, a2, a3)", Stores::Sqlite},
     {"version_tally_by_time", "version_tally (span, start_ms)", Stores::Postgres},
     {"function_tally_by_time", "function_tally (span, start_ms)", Stores::Postgres},
+    // Only where pg_trgm gave the side table of lowered texts (kOwnTextIndexLevel).
+    // "+ 0" as the reads from the trigram index write it: the index by level
+    // could serve a plain "level = 0", and the planner takes it on a small store.
+    {kLevelTextIndex, "log_lines_text USING gin (text gin_trgm_ops) WHERE level + 0 = 0", Stores::Postgres,
+     "log_lines_text"},
 };
 
 // Covered by the indexes above, or no longer read; one index less to keep up at every insert.
@@ -56,9 +63,10 @@ constexpr IndexDefinition kRetired[] = {
     {"function_tally_by_time_sums", "", Stores::Postgres},
 };
 
-bool applies(const SqlConnection& sql, const IndexDefinition& index) {
-  return index.stores == Stores::Both ||
-         (index.stores == Stores::Sqlite) == (sql.dialect() == SqlDialect::Sqlite);
+bool applies(SqlConnection& sql, const IndexDefinition& index) {
+  const bool store = index.stores == Stores::Both ||
+                     (index.stores == Stores::Sqlite) == (sql.dialect() == SqlDialect::Sqlite);
+  return store && (!index.table || hasTable(sql, index.table));
 }
 
 void retire(SqlConnection& sql) {

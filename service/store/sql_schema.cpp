@@ -117,9 +117,9 @@ void upgradeSchema(SqlConnection& sql) {
                       "CREATE INDEX dashboard_sessions_by_expiry ON dashboard_sessions (expires_ms)");
     addTallyTables(sql);
     addLineCountMark(sql);
-    addListIndexes(sql);
     addToolIndex(sql);
     addTextSearch(sql);
+    addListIndexes(sql);  // one is on the text search's side table
     addLineTimes(sql);
     addTextBlocks(sql);
     sql.runScript("COMMIT");

@@ -83,6 +83,13 @@ std::string candidatesInRuns(const std::string& phrase, const std::vector<std::p
   return indexed;
 }
 
+bool levelTextIndexed(SqlConnection& sql, std::optional<std::int32_t> level) {
+  if (level != kOwnTextIndexLevel || sql.dialect() != SqlDialect::Postgres) return false;
+  // Whole: one still being built, or whose build was cut short, is no index to the planner.
+  const std::string name = kLevelTextIndex;
+  return !sql.run("SELECT 1 FROM pg_index WHERE indexrelid = to_regclass(?) AND indisvalid", {name}).rows.empty();
+}
+
 std::int64_t textIndexLag(SqlConnection& sql) {
   const std::optional<LineMarks> marks = textMarks(sql);
   return marks ? std::max<std::int64_t>(0, marks->last - marks->done) : 0;

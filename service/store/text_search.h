@@ -47,6 +47,17 @@ std::int64_t textIndexLag(SqlConnection& sql);
 // False when none were left.
 bool indexNewLines(SqlConnection& sql, std::int64_t batchRows);
 
+// PostgreSQL: errors (level 0) are what the overview searches, and few among
+// a tool's lines: their lowered texts have a trigram index of their own, so a
+// search of them reads no candidate of another level (a burst of notices
+// holding the term). Built with the list indexes (sql_schema.h).
+inline constexpr std::int32_t kOwnTextIndexLevel = 0;
+inline constexpr const char* kLevelTextIndex = "log_text_errors_trgm";
+
+// Whether a read of `level`'s lines from the trigram index can take them from
+// their level's own.
+bool levelTextIndexed(SqlConnection& sql, std::optional<std::int32_t> level);
+
 // PostgreSQL: drops the trigram index on log_lines that stores from before
 // the side table kept, once the side table has caught up (CONCURRENTLY,
 // outside any transaction). True while it is still there.
