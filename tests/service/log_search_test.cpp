@@ -474,17 +474,19 @@ TEST_P(LogSearchTest, APostgresStatementStoppedInTimeLeavesTheConnectionAsItWas)
 }
 
 // A session reads the pages of a bitmap scan ahead (the lines found through
-// the trigram index), unless the administrator set how far: that is kept.
-TEST_P(LogSearchTest, APostgresSessionReadsAheadUnlessTheAdministratorSaidOtherwise) {
+// the trigram index) and compiles no statement, unless the administrator set
+// otherwise: that is kept.
+TEST_P(LogSearchTest, APostgresSessionReadsAheadAndCompilesNothingUnlessTheAdministratorSaidOtherwise) {
   if (GetParam() != Backend::Postgres) GTEST_SKIP() << "SQLite reads as the file system does";
-  const auto readAhead = [](service::SqlConnection& sql) {
-    return sql.run("SELECT current_setting('effective_io_concurrency')").rows.at(0).at(0).value_or("");
+  const auto settings = [](service::SqlConnection& sql) {
+    return sql.run("SELECT current_setting('effective_io_concurrency') || ' ' || current_setting('jit')")
+        .rows.at(0).at(0).value_or("");
   };
-  EXPECT_EQ(readAhead(*database_->sqlConnection()), "64");
+  EXPECT_EQ(settings(*database_->sqlConnection()), "64 off");
   const std::string url = service_->store();
   service::PostgresConnection own(url + (url.find('?') == std::string::npos ? "?" : "&") +
-                                  "options=-c%20effective_io_concurrency%3D3");
-  EXPECT_EQ(readAhead(own), "3");
+                                  "options=-c%20effective_io_concurrency%3D3%20-c%20jit%3Don");
+  EXPECT_EQ(settings(own), "3 on");
 }
 
 // Errors are what the overview searches, and few: on PostgreSQL their lowered
