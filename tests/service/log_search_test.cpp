@@ -153,7 +153,8 @@ class LogSearchTest : public StoreTest {
     int listed = 0;
     for (const char* term : kTerms) {
       const std::pair<service::Scope, std::optional<std::int32_t>> filters[] = {
-          {{all, std::nullopt}, std::nullopt}, {{all, "Alpha"}, std::nullopt}, {{days, "绘图"}, 1}};
+          {{all, std::nullopt}, std::nullopt}, {{all, "Alpha"}, std::nullopt}, {{all, std::nullopt}, 0},
+          {{days, "绘图"}, 1}};
       for (const auto& [scope, level] : filters) {
         const service::LogFilter filter{scope, level, std::string(term)};
         bool wasListed = false;
