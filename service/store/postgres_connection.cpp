@@ -235,20 +235,35 @@ std::optional<SqlResult> PostgresConnection::runWithin(std::string_view sql, con
   if (PQtransactionStatus(conn_) != PQTRANS_IDLE) return run(sql, parameters);
   // Prepared first: a failure there leaves no transaction open.
   prepare(sql, parameters.size());
-  // SET LOCAL: the settings end with the transaction, however the statement ends.
-  std::string begin = "BEGIN; SET LOCAL statement_timeout = " + std::to_string(std::max<std::int64_t>(0, milliseconds));
+  // SET LOCAL: the settings end with the transaction, however the statement
+  // ends. The time limit last: each statement after it runs under it.
+  std::string begin = "BEGIN";
   for (std::size_t at = 0; at < settings.size();) {
     const std::size_t end = std::min(settings.find("; ", at), settings.size());
     begin += "; SET LOCAL " + std::string(settings.substr(at, end - at));
     at = end + 2;
   }
+  begin += "; SET LOCAL statement_timeout = " + std::to_string(std::max<std::int64_t>(0, milliseconds));
   if (const auto failure = tryScript(begin)) {
-    tryScript("ROLLBACK");
+    rollBack();
     throw StoreError("script failed: " + *failure);
   }
   const Result result = execute(sql, parameters, 0);
-  if (const auto failure = tryScript("ROLLBACK")) throw StoreError("script failed: " + *failure);
+  if (const auto failure = rollBack()) throw StoreError("script failed: " + *failure);
   return collect(result.get());
+}
+
+std::optional<std::string> PostgresConnection::rollBack() {
+  // The ROLLBACK runs under the time limit too. One that runs out in it, or
+  // as the statement before it ends, cancels it ("due to user request": the
+  // server forgets it was the limit): it is sent again, a few times at most.
+  for (int attempt = 1;; ++attempt) {
+    settle();
+    const Result result(PQexec(conn_, "ROLLBACK"), &PQclear);
+    if (PQresultStatus(result.get()) == PGRES_COMMAND_OK) return std::nullopt;
+    const char* state = PQresultErrorField(result.get(), PG_DIAG_SQLSTATE);
+    if (attempt == 4 || !state || std::string_view(state) != kQueryCanceled) return std::string(PQerrorMessage(conn_));
+  }
 }
 
 std::optional<std::string> PostgresConnection::tryScript(const std::string& sql) {

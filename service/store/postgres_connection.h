@@ -67,6 +67,8 @@ class PostgresConnection final : public SqlConnection {
   void applySessionSettings();
   // The connection's error message when the script fails.
   std::optional<std::string> tryScript(const std::string& sql);
+  // Ends runWithin's transaction; the failure when it could not.
+  std::optional<std::string> rollBack();
 
   std::string url_;
   pg_conn* conn_ = nullptr;
