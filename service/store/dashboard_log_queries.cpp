@@ -77,8 +77,9 @@ constexpr std::int64_t kMostOlderMatches = 20'000;
 // newer (up to the latest the blocks allow); else taken from the text index
 // among the ids that may hold them when it has few such matches there: a term
 // behind a burst of other lines costs no walk through the burst.
-SqlResult olderMatches(SqlConnection& sql, const LogFilter& filter, const std::string& phrase, std::int64_t after,
-                       std::int64_t below, std::size_t wanted, std::size_t textChars, std::int64_t newerLinesWalked) {
+SqlResult olderMatches(SqlConnection& sql, const LogFilter& filter, const char* table, const std::string& phrase,
+                       std::int64_t after, std::int64_t below, std::size_t wanted, std::size_t textChars,
+                       std::int64_t newerLinesWalked) {
   const NewerBelow ids = newerBelow(sql, after, below);
   if (ids.runs.empty()) return {};
   LogFilter bounded = filter;
@@ -90,7 +91,7 @@ SqlResult olderMatches(SqlConnection& sql, const LogFilter& filter, const std::s
   newer.add("received_ms < ?", bounded.scope.range.toMillis);
   if (!atMost(sql, "SELECT 1 FROM log_lines" + newer.sql, newer.parameters, newerLinesWalked)) {
     Condition where;
-    const std::string indexed = candidatesInRuns(phrase, ids.runs, where.parameters);
+    const std::string indexed = candidatesInRuns(table, phrase, ids.runs, where.parameters);
     if (atMost(sql, indexed, where.parameters, kMostOlderMatches)) {
       where.add("l.received_ms > ?", after);
       return pageRows(sql,
@@ -111,10 +112,12 @@ SqlResult olderMatches(SqlConnection& sql, const LogFilter& filter, const std::s
 // reach are added when they rank before its last. Both keep the LIKE, so the
 // index changes no result.
 SqlResult indexedSearch(SqlConnection& sql, const LogFilter& filter, const std::string& phrase,
-                        std::int64_t indexedUpTo, std::size_t offset, std::size_t limit, std::size_t textChars,
+                        const TextIndexRead& index, std::size_t offset, std::size_t limit, std::size_t textChars,
                         std::int64_t newerLinesWalked) {
+  const std::int64_t indexedUpTo = index.indexedUpTo;
+  const std::string table = index.table;
   const std::string newest =
-      "SELECT rowid FROM log_text WHERE log_text MATCH ? AND rowid <= ? ORDER BY rowid DESC LIMIT ?";
+      "SELECT rowid FROM " + table + " WHERE " + table + " MATCH ? AND rowid <= ? ORDER BY rowid DESC LIMIT ?";
   // CROSS JOIN keeps the index's candidates the outer loop; NOT INDEXED keeps
   // the lines past the mark read by id, not the whole range by time.
   const std::string candidates = "(SELECT l.* FROM (" + newest +
@@ -135,8 +138,8 @@ SqlResult indexedSearch(SqlConnection& sql, const LogFilter& filter, const std::
     SqlResult top = pageRows(sql, candidates, found, 0, wanted, textChars);
     if (top.rows.size() < wanted) continue;
     mergeIntoPage(top,
-                  olderMatches(sql, filter, phrase, integerAt(top.rows.back(), 6), integerAt(walked.rows.at(0), 1),
-                               wanted, textChars, newerLinesWalked),
+                  olderMatches(sql, filter, index.table, phrase, integerAt(top.rows.back(), 6),
+                               integerAt(walked.rows.at(0), 1), wanted, textChars, newerLinesWalked),
                   offset, wanted);
     return top;
   }
@@ -247,25 +250,25 @@ std::vector<LogRow> DashboardQueries::logPage(const LogFilter& filter, std::size
   std::vector<LogRow> rows;
   if (!sql_) return rows;
   std::optional<std::string> phrase;
-  std::optional<std::int64_t> indexedUpTo;
+  std::optional<TextIndexRead> index;
   if (filter.search && !filter.search->empty()) phrase = trigramPhrase(*filter.search);
-  if (phrase) indexedUpTo = textIndexedUpTo(*sql_);
+  if (phrase) index = textIndexFor(*sql_, filter.level);
   // A search SQLite's text index does not serve walks the tool's lines rather
   // than the whole range; so does one of a term with many candidates, whose
   // lines are found sooner among the tool's own than among every tool's.
   std::optional<SqlResult> byTool;
   const bool sqlite = sql_->dialect() == SqlDialect::Sqlite;
-  if (!filter.search || filter.search->empty() || (!indexedUpTo && sqlite) ||
-      (sqlite && filter.scope.model && !fewCandidates(*sql_, *phrase, *indexedUpTo, mostToolSearchCandidates_))) {
+  if (!filter.search || filter.search->empty() || (!index && sqlite) ||
+      (sqlite && filter.scope.model && !fewCandidates(*sql_, *index, *phrase, mostToolSearchCandidates_))) {
     byTool = toolLogPage(*sql_, filter, offset, limit, textChars);
   }
   SqlResult found;
   if (byTool) {
     found = std::move(*byTool);
-  } else if (indexedUpTo && sqlite) {
-    found = indexedSearch(*sql_, filter, *phrase, *indexedUpTo, offset, limit, textChars, newerLinesWalked_);
-  } else if (indexedUpTo) {
-    found = postgresIndexedSearch(*sql_, filter, *indexedUpTo, offset, limit, textChars, searchTries_);
+  } else if (index && sqlite) {
+    found = indexedSearch(*sql_, filter, *phrase, *index, offset, limit, textChars, newerLinesWalked_);
+  } else if (index) {
+    found = postgresIndexedSearch(*sql_, filter, index->indexedUpTo, offset, limit, textChars, searchTries_);
   } else {
     const Condition where = logCondition(sql_->dialect(), filter, within(filter.scope, "received_ms"));
     const bool levelFirst = levelLeadsOrder(sql_->dialect(), filter);

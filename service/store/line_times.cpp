@@ -120,7 +120,7 @@ std::optional<std::vector<RowPosition>> firstIndexedPositions(SqlConnection& sql
                       }
                     }
                     Condition where;
-                    const std::string indexed = candidatesInRuns(phrase, merged, where.parameters);
+                    const std::string indexed = candidatesInRuns(kLineTextTable, phrase, merged, where.parameters);
                     where = searchCondition(filter, std::move(where));
                     where.parameters.emplace_back(limitValue(limit));
                     // CROSS JOIN keeps the candidates the outer loop.

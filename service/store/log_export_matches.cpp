@@ -77,15 +77,17 @@ std::optional<std::vector<RowPosition>> DashboardQueries::logMatches(const LogFi
   if (!sql_ || !filter.search || filter.search->empty()) return std::nullopt;
   const std::optional<std::string> phrase = trigramPhrase(*filter.search);
   if (!phrase) return std::nullopt;
-  const std::optional<std::int64_t> indexedUpTo = textIndexedUpTo(*sql_);
-  if (!indexedUpTo) return std::nullopt;
+  const std::optional<TextIndexRead> index = textIndexFor(*sql_, filter.level);
+  if (!index) return std::nullopt;
+  const std::optional<std::int64_t> indexedUpTo = index->indexedUpTo;
   std::vector<RowPosition> positions;
   // A term with more is common enough for the export to filter the range as it reads.
   const std::int64_t most = mostListedMatches_;
   if (sql_->dialect() == SqlDialect::Sqlite) {
     // FTS has no times: the term's candidates in the whole store, so only a term with few.
-    if (!fewCandidates(*sql_, *phrase, *indexedUpTo, most)) return std::nullopt;
-    const std::string candidates = "SELECT rowid FROM log_text WHERE log_text MATCH ? AND rowid <= ?";
+    if (!fewCandidates(*sql_, *index, *phrase, most)) return std::nullopt;
+    const std::string table = index->table;
+    const std::string candidates = "SELECT rowid FROM " + table + " WHERE " + table + " MATCH ? AND rowid <= ?";
     Condition where;
     where.parameters = {*phrase, *indexedUpTo};
     where = searchCondition(filter, std::move(where));

@@ -310,7 +310,8 @@ bool SqlDatabase::backfillTallies(std::int64_t batchRows) {
 bool SqlDatabase::indexText(std::int64_t batchRows) {
   const bool moreTimes = indexLineTimes(*sql_, kBlocksSlice);
   const bool moreLines = indexNewLines(*sql_, batchRows);
-  return summarizeTextBlocks(*sql_, kBlocksSlice) || moreLines || moreTimes;
+  const bool moreErrors = indexNewErrorLines(*sql_, batchRows);
+  return summarizeTextBlocks(*sql_, kBlocksSlice) || moreLines || moreErrors || moreTimes;
 }
 
 bool SqlDatabase::isKnownModel(std::string_view model) {

@@ -68,16 +68,31 @@ std::optional<std::int64_t> textIndexedUpTo(SqlConnection& sql) {
   return marks->done;
 }
 
-bool fewCandidates(SqlConnection& sql, const std::string& phrase, std::int64_t indexedUpTo, std::int64_t most) {
-  return atMost(sql, "SELECT rowid FROM log_text WHERE log_text MATCH ? AND rowid <= ?", {phrase, indexedUpTo}, most);
+std::optional<TextIndexRead> textIndexFor(SqlConnection& sql, std::optional<std::int32_t> level) {
+  const std::optional<std::int64_t> indexedUpTo = textIndexedUpTo(sql);
+  if (!indexedUpTo) return std::nullopt;
+  if (level == kOwnTextIndexLevel && sql.dialect() == SqlDialect::Sqlite && hasTable(sql, "error_text_index")) {
+    // Lines past the mark are read as they are: it may be behind the whole index's, not far.
+    const std::optional<LineMarks> errors = lineMarks(sql, "error_text_index");
+    if (errors && errors->last - errors->done <= kMostUnindexed) return TextIndexRead{kErrorTextTable, errors->done};
+  }
+  return TextIndexRead{kLineTextTable, *indexedUpTo};
 }
 
-std::string candidatesInRuns(const std::string& phrase, const std::vector<std::pair<std::int64_t, std::int64_t>>& runs,
+bool fewCandidates(SqlConnection& sql, const TextIndexRead& index, const std::string& phrase, std::int64_t most) {
+  const std::string table = index.table;
+  return atMost(sql, "SELECT rowid FROM " + table + " WHERE " + table + " MATCH ? AND rowid <= ?",
+                {phrase, index.indexedUpTo}, most);
+}
+
+std::string candidatesInRuns(const char* table, const std::string& phrase,
+                             const std::vector<std::pair<std::int64_t, std::int64_t>>& runs,
                              std::vector<SqlValue>& parameters) {
+  const std::string name = table;
   std::string indexed;
   for (const auto& [first, last] : runs) {
-    indexed += std::string(indexed.empty() ? "" : " UNION ALL ") +
-               "SELECT rowid FROM log_text WHERE log_text MATCH ? AND rowid BETWEEN ? AND ?";
+    indexed += std::string(indexed.empty() ? "" : " UNION ALL ") + "SELECT rowid FROM " + name + " WHERE " + name +
+               " MATCH ? AND rowid BETWEEN ? AND ?";
     parameters.insert(parameters.end(), {phrase, first, last});
   }
   return indexed;
@@ -114,6 +129,33 @@ bool indexNewLines(SqlConnection& sql, std::int64_t batchRows) {
           {last});
   sql.run("UPDATE text_index SET done_id = ?", {last});
   return true;
+}
+
+bool indexNewErrorLines(SqlConnection& sql, std::int64_t batchRows) {
+  if (sql.dialect() != SqlDialect::Sqlite || !hasTable(sql, "error_text_index")) return false;
+  const std::optional<LineMarks> marks = lineMarks(sql, "error_text_index");
+  if (!marks || marks->done >= marks->last) return false;
+  // Errors are found by id among the rest, which are most lines: 16 ids for each line asked.
+  std::int64_t upTo = std::min(marks->last, marks->done + 16 * std::max<std::int64_t>(1, batchRows));
+  const std::int64_t level = kOwnTextIndexLevel;
+  // "+": by id, not through the index by level, all of whose errors SQLite would read.
+  const SqlResult errors = sql.run("SELECT id, length(text) FROM log_lines WHERE id > ? AND id <= ? AND +level = ? "
+                                   "ORDER BY id",
+                                   {marks->done, upTo, level});
+  std::int64_t characters = 0;
+  for (const Row& row : errors.rows) {
+    characters += integerAt(row, 1);
+    if (characters >= kSliceCharacters) {
+      upTo = integerAt(row, 0);
+      break;
+    }
+  }
+  const std::string table = kErrorTextTable;
+  sql.run("INSERT INTO " + table +
+              " (rowid, text) SELECT id, text FROM log_lines WHERE id > ? AND id <= ? AND +level = ?",
+          {marks->done, upTo, level});
+  sql.run("UPDATE error_text_index SET done_id = ?", {upTo});
+  return upTo < marks->last;
 }
 
 }  // namespace zandle::service

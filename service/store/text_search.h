@@ -29,14 +29,27 @@ std::optional<std::string> trigramPhrase(std::string_view term);
 // enough to be read directly; nothing otherwise (the search then scans).
 std::optional<std::int64_t> textIndexedUpTo(SqlConnection& sql);
 
+// SQLite: the FTS5 table of every line, and errors' own (kOwnTextIndexLevel).
+inline constexpr const char* kLineTextTable = "log_text";
+inline constexpr const char* kErrorTextTable = "log_error_text";
+
+// SQLite: the FTS5 table a search of `level`'s lines reads, and the last line
+// it holds (see textIndexedUpTo): errors' own once it is near the newest line.
+struct TextIndexRead {
+  const char* table = kLineTextTable;
+  std::int64_t indexedUpTo = 0;
+};
+std::optional<TextIndexRead> textIndexFor(SqlConnection& sql, std::optional<std::int32_t> level);
+
 // SQLite: whether the text index holds at most `most` candidates for the
-// phrase up to line `indexedUpTo`, counted no further than one more.
-bool fewCandidates(SqlConnection& sql, const std::string& phrase, std::int64_t indexedUpTo, std::int64_t most);
+// phrase up to its line, counted no further than one more.
+bool fewCandidates(SqlConnection& sql, const TextIndexRead& index, const std::string& phrase, std::int64_t most);
 
 // SQLite: a statement giving the text index's candidates for the phrase
 // (rowid) among the runs of ids (first, last), one seek of the index a run;
 // its parameters are appended to `parameters`.
-std::string candidatesInRuns(const std::string& phrase, const std::vector<std::pair<std::int64_t, std::int64_t>>& runs,
+std::string candidatesInRuns(const char* table, const std::string& phrase,
+                             const std::vector<std::pair<std::int64_t, std::int64_t>>& runs,
                              std::vector<SqlValue>& parameters);
 
 // Line ids past the text index's mark (0 without an index).
@@ -47,16 +60,22 @@ std::int64_t textIndexLag(SqlConnection& sql);
 // False when none were left.
 bool indexNewLines(SqlConnection& sql, std::int64_t batchRows);
 
-// PostgreSQL: errors (level 0) are what the overview searches, and few among
-// a tool's lines: their lowered texts have a trigram index of their own, so a
-// search of them reads no candidate of another level (a burst of notices
-// holding the term). Built with the list indexes (sql_schema.h).
+// Errors (level 0) are what the overview searches, and few among a tool's
+// lines: they have a text index of their own, so a search of them reads no
+// candidate of another level (a burst of notices holding the term). SQLite:
+// an FTS5 table (kErrorTextTable); PostgreSQL: a trigram index on their
+// lowered texts, built with the list indexes (sql_schema.h).
 inline constexpr std::int32_t kOwnTextIndexLevel = 0;
 inline constexpr const char* kLevelTextIndex = "log_text_errors_trgm";
 
 // Whether a read of `level`'s lines from the trigram index can take them from
 // their level's own.
 bool levelTextIndexed(SqlConnection& sql, std::optional<std::int32_t> level);
+
+// SQLite: adds errors past their own index's mark to it, among 16 ids for
+// each of `batchRows` (fewer when long), and moves the mark on; the caller
+// commits. False once it holds every line's.
+bool indexNewErrorLines(SqlConnection& sql, std::int64_t batchRows);
 
 // PostgreSQL: drops the trigram index on log_lines that stores from before
 // the side table kept, once the side table has caught up (CONCURRENTLY,

@@ -221,6 +221,22 @@ class LogSearchTest : public StoreTest {
     // Compares the index with the lines it indexes; throws when they differ.
     EXPECT_NO_THROW(database_->sqlConnection()->runScript("INSERT INTO log_text (log_text) VALUES ('integrity-check')"))
         << when;
+    // Errors' own holds only some of the lines: its structure is checked, and
+    // that it holds exactly the errors up to its mark (a removed one left behind
+    // would be counted).
+    service::SqlConnection& sql = *database_->sqlConnection();
+    EXPECT_NO_THROW(sql.runScript("INSERT INTO log_error_text (log_error_text, rank) VALUES ('integrity-check', 0)"))
+        << when;
+    for (const char* term : {"render", "checksum", "timeout"}) {
+      const std::string held =
+          sql.run(std::string("SELECT COUNT(*) FROM log_error_text WHERE log_error_text MATCH '\"") + term + "\"'")
+              .rows.at(0).at(0).value_or("");
+      const std::string errors = sql.run("SELECT COUNT(*) FROM log_lines WHERE level = 0 AND id <= (SELECT done_id "
+                                         "FROM error_text_index) AND lower(text) LIKE ?",
+                                         {"%" + std::string(term) + "%"})
+                                     .rows.at(0).at(0).value_or("");
+      EXPECT_EQ(held, errors) << when << ": " << term;
+    }
   }
 };
 
@@ -265,6 +281,31 @@ TEST_P(LogSearchTest, FindsWhatThePlainScanFindsThroughIndexingAndRemovals) {
   indexEverything();
   expectIndexWhole("back-filled");
   expectSearchesAsPlain("back-filled");
+
+  // A store from before errors had their own index: a small one gets it at
+  // start; a larger one has it filled beside the requests, and searches read
+  // the errors past its mark meanwhile.
+  database_->sqlConnection()->runScript(
+      "DROP TABLE log_error_text; DROP TABLE error_text_index; DROP TRIGGER log_error_text_removed");
+  database_ = service::StoreLocation::parse(service_->store()).open(true);
+  expectIndexWhole("errors indexed at start");
+  expectSearchesAsPlain("errors indexed at start");
+  // Searches of errors take their candidates from it: emptied behind the
+  // service's back, it leaves them nothing; other levels' searches find theirs.
+  database_->sqlConnection()->runScript("INSERT INTO log_error_text (log_error_text) VALUES ('delete-all')");
+  service::DashboardQueries queries(database_->sqlConnection());
+  for (const std::int32_t level : {0, 1}) {
+    const service::LogFilter filter{{{kStart, kStart + 20 * kDay}, std::nullopt}, level, std::string("render")};
+    EXPECT_EQ(queries.logPage(filter, 0, kPage, 400).empty(), level == 0) << "level " << level;
+  }
+  database_->sqlConnection()->runScript("UPDATE error_text_index SET done_id = 0");
+  database_->begin();
+  database_->removeRecords(service::RecordKind::LogLine, {kStart + 6 * kDay, std::nullopt}, 100'000);
+  database_->commit();
+  expectSearchesAsPlain("errors not indexed yet");
+  EXPECT_GT(indexEverything(), 1);
+  expectIndexWhole("errors back-filled");
+  expectSearchesAsPlain("errors back-filled");
 }
 
 // The text index is walked from the newest lines and stops once no older one
