@@ -248,6 +248,9 @@ void measure(const Settings& settings, const Stored& stored, const std::vector<d
       {"log lines, one tool, a common term", "/logs?range=30d&tool=Tool5&q=timeout"},
       {"log lines, a common term, 90 days", "/logs?range=90d&q=timeout"},
       {"recent errors with a search term", "/?range=30d&q=checksum"},
+      {"recent errors, a common term, 90 days", "/?range=90d&q=timeout"},
+      // Only the lines of earlier runs' WriteLog hold it, none of them an error.
+      {"recent errors, a term of other levels", "/?range=30d&q=benchmark"},
       {"tools", "/tools"},
       {"summary.json", "/export/summary.json?range=90d"},
   };
