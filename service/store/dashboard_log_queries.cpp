@@ -115,9 +115,7 @@ SqlResult indexedSearch(SqlConnection& sql, const LogFilter& filter, const std::
                         const TextIndexRead& index, std::size_t offset, std::size_t limit, std::size_t textChars,
                         std::int64_t newerLinesWalked) {
   const std::int64_t indexedUpTo = index.indexedUpTo;
-  const std::string table = index.table;
-  const std::string newest =
-      "SELECT rowid FROM " + table + " WHERE " + table + " MATCH ? AND rowid <= ? ORDER BY rowid DESC LIMIT ?";
+  const std::string newest = candidatesUpTo(index) + " ORDER BY rowid DESC LIMIT ?";
   // CROSS JOIN keeps the index's candidates the outer loop; NOT INDEXED keeps
   // the lines past the mark read by id, not the whole range by time.
   const std::string candidates = "(SELECT l.* FROM (" + newest +

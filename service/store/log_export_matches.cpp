@@ -79,17 +79,16 @@ std::optional<std::vector<RowPosition>> DashboardQueries::logMatches(const LogFi
   if (!phrase) return std::nullopt;
   const std::optional<TextIndexRead> index = textIndexFor(*sql_, filter.level);
   if (!index) return std::nullopt;
-  const std::optional<std::int64_t> indexedUpTo = index->indexedUpTo;
+  const std::int64_t indexedUpTo = index->indexedUpTo;
   std::vector<RowPosition> positions;
   // A term with more is common enough for the export to filter the range as it reads.
   const std::int64_t most = mostListedMatches_;
   if (sql_->dialect() == SqlDialect::Sqlite) {
     // FTS has no times: the term's candidates in the whole store, so only a term with few.
     if (!fewCandidates(*sql_, *index, *phrase, most)) return std::nullopt;
-    const std::string table = index->table;
-    const std::string candidates = "SELECT rowid FROM " + table + " WHERE " + table + " MATCH ? AND rowid <= ?";
+    const std::string candidates = candidatesUpTo(*index);
     Condition where;
-    where.parameters = {*phrase, *indexedUpTo};
+    where.parameters = {*phrase, indexedUpTo};
     where = searchCondition(filter, std::move(where));
     // CROSS JOIN keeps the candidates the outer loop.
     addPositions(positions,
@@ -100,20 +99,20 @@ std::optional<std::vector<RowPosition>> DashboardQueries::logMatches(const LogFi
   } else {
     // Common among the first lines, the export finds it at once; among the
     // last only, its first lines come from the blocks that may hold it.
-    if (commonAtAnEnd(*sql_, filter, *indexedUpTo, false) || commonAtAnEnd(*sql_, filter, *indexedUpTo, true)) {
+    if (commonAtAnEnd(*sql_, filter, indexedUpTo, false) || commonAtAnEnd(*sql_, filter, indexedUpTo, true)) {
       return std::nullopt;
     }
     // The side table of lowered texts holds each line's time, tool and level;
     // "+ 0" keeps the search on the trigram index.
     Condition where =
-        sideTextCondition(filter, *indexedUpTo, "t.", true, false, levelTextIndexed(*sql_, filter.level));
+        sideTextCondition(filter, indexedUpTo, "t.", true, false, levelTextIndexed(*sql_, filter.level));
     where.add("t.text LIKE lower(?) ESCAPE '\\'", containsPattern(*filter.search));
     where.parameters.emplace_back(most + 1);
     const std::string sql = "SELECT t.received_ms, t.id FROM log_lines_text AS t" + where.sql + " LIMIT ?";
     if (!addPositions(positions, sql_->runWithin(sql, where.parameters, kListMilliseconds), most)) return std::nullopt;
   }
   const SqlResult past =
-      positionsPastMark(*sql_, filter, *indexedUpTo, most + 1 - static_cast<std::int64_t>(positions.size()), false);
+      positionsPastMark(*sql_, filter, indexedUpTo, most + 1 - static_cast<std::int64_t>(positions.size()), false);
   if (!addPositions(positions, past, most)) return std::nullopt;
   std::sort(positions.begin(), positions.end(), earlier);
   return positions;

@@ -79,10 +79,13 @@ std::optional<TextIndexRead> textIndexFor(SqlConnection& sql, std::optional<std:
   return TextIndexRead{kLineTextTable, *indexedUpTo};
 }
 
-bool fewCandidates(SqlConnection& sql, const TextIndexRead& index, const std::string& phrase, std::int64_t most) {
+std::string candidatesUpTo(const TextIndexRead& index) {
   const std::string table = index.table;
-  return atMost(sql, "SELECT rowid FROM " + table + " WHERE " + table + " MATCH ? AND rowid <= ?",
-                {phrase, index.indexedUpTo}, most);
+  return "SELECT rowid FROM " + table + " WHERE " + table + " MATCH ? AND rowid <= ?";
+}
+
+bool fewCandidates(SqlConnection& sql, const TextIndexRead& index, const std::string& phrase, std::int64_t most) {
+  return atMost(sql, candidatesUpTo(index), {phrase, index.indexedUpTo}, most);
 }
 
 std::string candidatesInRuns(const char* table, const std::string& phrase,

@@ -41,6 +41,10 @@ struct TextIndexRead {
 };
 std::optional<TextIndexRead> textIndexFor(SqlConnection& sql, std::optional<std::int32_t> level);
 
+// SQLite: a statement giving the index's candidates (rowid) for a phrase up
+// to a line, its parameters in that order.
+std::string candidatesUpTo(const TextIndexRead& index);
+
 // SQLite: whether the text index holds at most `most` candidates for the
 // phrase up to its line, counted no further than one more.
 bool fewCandidates(SqlConnection& sql, const TextIndexRead& index, const std::string& phrase, std::int64_t most);
