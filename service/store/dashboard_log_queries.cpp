@@ -80,7 +80,7 @@ constexpr std::int64_t kMostOlderMatches = 20'000;
 SqlResult olderMatches(SqlConnection& sql, const LogFilter& filter, const char* table, const std::string& phrase,
                        std::int64_t after, std::int64_t below, std::size_t wanted, std::size_t textChars,
                        std::int64_t newerLinesWalked) {
-  const NewerBelow ids = newerBelow(sql, after, below);
+  const NewerBelow ids = newerBelow(sql, after, below, filter.level);
   if (ids.runs.empty()) return {};
   LogFilter bounded = filter;
   if (ids.latest) bounded.scope.range.toMillis = std::min(filter.scope.range.toMillis, *ids.latest + 1);
@@ -106,38 +106,86 @@ SqlResult olderMatches(SqlConnection& sql, const LogFilter& filter, const char* 
   return pageRows(sql, "log_lines AS l", searchCondition(bounded, older), 0, wanted, textChars);
 }
 
+using Runs = std::vector<std::pair<std::int64_t, std::int64_t>>;
+
+// The text index's newest `walk` candidates (every one for a negative walk):
+// a statement giving their rowids, its parameters, how many and the lowest.
+struct Walked {
+  std::string sql;
+  std::vector<SqlValue> parameters;
+  std::int64_t count = 0, lowest = 0;
+};
+
+// Among `runs` of ids when given (newest run first), else up to the index's line.
+Walked newestCandidates(SqlConnection& sql, const TextIndexRead& index, const std::string& phrase,
+                        const std::optional<Runs>& runs, std::int64_t walk) {
+  Walked walked;
+  if (!runs) {
+    walked.sql = candidatesUpTo(index) + " ORDER BY rowid DESC LIMIT ?";
+    walked.parameters = {phrase, index.indexedUpTo, walk};
+    if (walk < 0) return walked;
+    const SqlResult counted = sql.run("SELECT COUNT(*), MIN(rowid) FROM (" + walked.sql + ") AS c", walked.parameters);
+    walked.count = integerAt(counted.rows.at(0), 0);
+    if (counted.rows[0].at(1)) walked.lowest = integerAt(counted.rows[0], 1);
+    return walked;
+  }
+  const std::string table = index.table;
+  Runs taken;
+  for (auto run = runs->rbegin(); run != runs->rend() && (walk < 0 || walked.count < walk); ++run) {
+    if (walk < 0) {
+      taken.push_back(*run);
+      continue;
+    }
+    const SqlResult counted =
+        sql.run("SELECT COUNT(*), MIN(rowid) FROM (SELECT rowid FROM " + table + " WHERE " + table +
+                    " MATCH ? AND rowid BETWEEN ? AND ? ORDER BY rowid DESC LIMIT ?) AS c",
+                {phrase, run->first, run->second, walk - walked.count});
+    if (integerAt(counted.rows.at(0), 0) == 0) continue;
+    walked.count += integerAt(counted.rows[0], 0);
+    walked.lowest = integerAt(counted.rows[0], 1);
+    taken.emplace_back(walked.lowest, run->second);
+  }
+  if (taken.empty()) taken.emplace_back(1, 0);  // none
+  walked.sql = candidatesInRuns(index.table, phrase, taken, walked.parameters);
+  return walked;
+}
+
 // A search on SQLite with a text index: the index's newest candidates and the
 // lines past its mark, more candidates while they hold too few for the page.
 // Lines arrive about, not exactly, in id order: older ones the walk did not
-// reach are added when they rank before its last. Both keep the LIKE, so the
-// index changes no result.
+// reach are added when they rank before its last. A search of one level
+// reads only the blocks of ids holding the level's lines in the range: a
+// burst of another level's lines holding the term is no walk. Both keep the
+// LIKE, so the index changes no result.
 SqlResult indexedSearch(SqlConnection& sql, const LogFilter& filter, const std::string& phrase,
                         const TextIndexRead& index, std::size_t offset, std::size_t limit, std::size_t textChars,
                         std::int64_t newerLinesWalked) {
-  const std::int64_t indexedUpTo = index.indexedUpTo;
-  const std::string newest = candidatesUpTo(index) + " ORDER BY rowid DESC LIMIT ?";
-  // CROSS JOIN keeps the index's candidates the outer loop; NOT INDEXED keeps
-  // the lines past the mark read by id, not the whole range by time.
-  const std::string candidates = "(SELECT l.* FROM (" + newest +
-                                 ") AS c CROSS JOIN log_lines AS l ON l.id = c.rowid "
-                                 "UNION ALL SELECT * FROM log_lines NOT INDEXED WHERE id > ?) AS l";
   if (limit == 0) return {};
+  std::optional<Runs> runs;
+  if (filter.level && std::string_view(index.table) == kLineTextTable) {
+    runs = levelRuns(sql, *filter.level, filter.scope.range, index.indexedUpTo);
+  }
   const std::size_t wanted = offset + limit;
   for (std::int64_t walk = std::max<std::int64_t>(kFirstWalk, 4 * static_cast<std::int64_t>(wanted));; walk *= 4) {
     const bool all = walk > kLongestWalk;
-    const std::int64_t taken = all ? -1 : walk;  // SQLite: a negative LIMIT is none
+    // SQLite: a negative LIMIT is none.
+    const Walked walked = newestCandidates(sql, index, phrase, runs, all ? -1 : walk);
+    // CROSS JOIN keeps the index's candidates the outer loop; NOT INDEXED keeps
+    // the lines past the mark read by id, not the whole range by time.
+    const std::string candidates = "(SELECT l.* FROM (" + walked.sql +
+                                   ") AS c CROSS JOIN log_lines AS l ON l.id = c.rowid "
+                                   "UNION ALL SELECT * FROM log_lines NOT INDEXED WHERE id > ?) AS l";
     Condition where;
-    where.parameters = {phrase, indexedUpTo, taken, indexedUpTo};
+    where.parameters = walked.parameters;
+    where.parameters.emplace_back(index.indexedUpTo);
     const Condition found = searchCondition(filter, where);
-    const SqlResult walked =
-        all ? SqlResult{} : sql.run("SELECT COUNT(*), MIN(rowid) FROM (" + newest + ") AS c", {phrase, indexedUpTo, taken});
     // Every candidate taken: the page as it stands.
-    if (all || integerAt(walked.rows.at(0), 0) < walk) return pageRows(sql, candidates, found, offset, limit, textChars);
+    if (all || walked.count < walk) return pageRows(sql, candidates, found, offset, limit, textChars);
     SqlResult top = pageRows(sql, candidates, found, 0, wanted, textChars);
     if (top.rows.size() < wanted) continue;
     mergeIntoPage(top,
-                  olderMatches(sql, filter, index.table, phrase, integerAt(top.rows.back(), 6),
-                               integerAt(walked.rows.at(0), 1), wanted, textChars, newerLinesWalked),
+                  olderMatches(sql, filter, index.table, phrase, integerAt(top.rows.back(), 6), walked.lowest, wanted,
+                               textChars, newerLinesWalked),
                   offset, wanted);
     return top;
   }
@@ -207,7 +255,7 @@ SqlResult postgresIndexedSearch(SqlConnection& sql, const LogFilter& filter, std
   const bool levelIndexed = levelTextIndexed(sql, filter.level);
   if (levelIndexed) {
     // The level's own trigram index gives its lines alone, which the blocks
-    // cannot tell from another level's: it goes before them.
+    // tell from another level's only block by block: it goes before them.
     const auto blocks = std::find_if(order.begin(), order.end(), [](const SearchTry& t) {
       return t.way == SearchWay::Blocks;
     });
@@ -237,8 +285,8 @@ std::vector<SearchTry> defaultSearchTries() {
   // A walk finds a common term's page at once, and gets more time than the
   // trigram index, which takes seconds for a common term, whose lines it reads all;
   // the blocks that may hold the term find one behind a burst of other lines
-  // (some 26 ms), but not a level's or a tool's lines behind a burst holding
-  // the term at another: they are left soon for the trigram index.
+  // (some 26 ms), and a level's behind another level's burst holding it, but
+  // not a tool's behind another tool's: they are left soon for the trigram index.
   return {{SearchWay::Walk, 20, 2'048}, {SearchWay::Blocks, 60}, {SearchWay::Index, 150},
           {SearchWay::Walk, 300},         {SearchWay::Index, 1'000}, {SearchWay::Planner, 0}};
 }

@@ -20,6 +20,15 @@ struct IdRun {
   std::optional<std::int64_t> bound;  // none: unknown, read in any case
 };
 
+// The bit a line's level sets in its block's mask of levels: one for each of 0
+// to 61, one for every other level. A block from before the masks has them all (-1).
+inline constexpr std::int64_t kOtherLevelsBit = 62;
+inline std::int64_t levelBit(std::int64_t level) {
+  return std::int64_t{1} << (level >= 0 && level < kOtherLevelsBit ? level : kOtherLevelsBit);
+}
+// The bits a block holding a line of `level` has one of (any, without a level).
+inline std::int64_t levelMask(std::optional<std::int32_t> level) { return level ? levelBit(*level) : -1; }
+
 // Blocks of 2^bits line ids as runs, from rows of (block, time bound), after
 // the run of ids past the mark up to `upTo` (if any): a block holding the mark
 // is read up to it, the rest with that run.

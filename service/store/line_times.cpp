@@ -26,12 +26,15 @@ bool keepsBlocks(SqlConnection& sql) { return sql.dialect() == SqlDialect::Sqlit
 
 void addLineTimes(SqlConnection& sql) {
   if (sql.dialect() != SqlDialect::Sqlite) return;
-  if (hasTable(sql, "line_times") && hasColumn(sql, "line_time_blocks", "earliest")) return;
+  if (hasTable(sql, "line_times") && hasColumn(sql, "line_time_blocks", "earliest") &&
+      hasColumn(sql, "line_time_blocks", "levels")) {
+    return;
+  }
   // A store from before starts at mark 0 and is filled beside the requests;
-  // so are blocks that knew only their latest time.
+  // so are blocks that knew only their latest time, or not their levels.
   sql.runScript("DROP TABLE IF EXISTS line_time_blocks; DROP TABLE IF EXISTS line_times");
   sql.runScript("CREATE TABLE line_time_blocks (block INTEGER PRIMARY KEY, latest BIGINT NOT NULL, "
-                "earliest BIGINT NOT NULL)");
+                "earliest BIGINT NOT NULL, levels BIGINT NOT NULL)");
   sql.runScript("CREATE TABLE line_times (done_id BIGINT NOT NULL)");
   sql.runScript("INSERT INTO line_times VALUES (0)");
   if (linesPastMark(sql, "line_times", kFilledAtStart + 1) > kFilledAtStart) return;
@@ -46,11 +49,13 @@ bool indexLineTimes(SqlConnection& sql, std::int64_t batchRows) {
       {batchRows});
   if (next.rows.empty() || !next.rows[0].at(0)) return false;
   const std::int64_t upTo = integerAt(next.rows[0], 0);
-  sql.run("INSERT INTO line_time_blocks (block, latest, earliest) SELECT id >> ?, MAX(received_ms), MIN(received_ms) "
+  // SQLite has no OR of a column: distinct bits add up to it.
+  sql.run("INSERT INTO line_time_blocks (block, latest, earliest, levels) SELECT id >> ?, MAX(received_ms), "
+          "MIN(received_ms), SUM(DISTINCT 1 << CASE WHEN level >= 0 AND level < ? THEN level ELSE ? END) "
           "FROM log_lines WHERE id > (SELECT done_id FROM line_times) AND id <= ? GROUP BY 1 "
           "ON CONFLICT (block) DO UPDATE SET latest = MAX(latest, excluded.latest), "
-          "earliest = MIN(earliest, excluded.earliest)",
-          {std::int64_t{kBlockBits}, upTo});
+          "earliest = MIN(earliest, excluded.earliest), levels = levels | excluded.levels",
+          {std::int64_t{kBlockBits}, kOtherLevelsBit, kOtherLevelsBit, upTo});
   sql.run("UPDATE line_times SET done_id = ?", {upTo});
   return true;
 }
@@ -59,51 +64,82 @@ void forgetEmptyLineBlocks(SqlConnection& sql) {
   if (keepsBlocks(sql)) forgetBlocksBelowFirstLine(sql, "line_time_blocks", "log_lines", "line_times", kBlockBits);
 }
 
-NewerBelow newerBelow(SqlConnection& sql, std::int64_t after, std::int64_t below) {
+namespace {
+
+using Runs = std::vector<std::pair<std::int64_t, std::int64_t>>;
+
+// Runs of neighbouring blocks up to the one holding id `upTo` that meet
+// `condition`, as their ids up to `upTo`, oldest first; kMostRuns + 1 at most.
+Runs neighbouringRuns(SqlConnection& sql, std::int64_t upTo, const std::string& condition,
+                      std::vector<SqlValue> parameters) {
+  parameters.insert(parameters.begin(), upTo >> kBlockBits);
+  parameters.emplace_back(kMostRuns + 1);
+  // Consecutive blocks share a run: block less rank is the same along one.
+  const SqlResult rows = sql.run(
+      "SELECT MIN(block), MAX(block) FROM (SELECT block, block - ROW_NUMBER() OVER (ORDER BY block) AS run FROM "
+      "line_time_blocks WHERE block <= ? AND " + condition + ") AS chosen GROUP BY run ORDER BY 1 LIMIT ?",
+      parameters);
+  Runs runs;
+  for (const Row& row : rows.rows) {
+    runs.emplace_back(integerAt(row, 0) << kBlockBits, std::min(upTo, ((integerAt(row, 1) + 1) << kBlockBits) - 1));
+  }
+  return runs;
+}
+
+// The ids past the mark up to `upTo`, joined to a run of their block's ids (no id twice).
+void addPastMark(Runs& runs, std::int64_t mark, std::int64_t upTo) {
+  if (mark >= upTo) return;
+  if (!runs.empty() && runs.back().second >= mark) {
+    runs.back().second = upTo;
+  } else {
+    runs.emplace_back(mark + 1, upTo);
+  }
+}
+
+}  // namespace
+
+NewerBelow newerBelow(SqlConnection& sql, std::int64_t after, std::int64_t below, std::optional<std::int32_t> level) {
   if (below <= 1) return {};
   if (!keepsBlocks(sql)) return {{{0, below - 1}}, std::nullopt};
-  const std::int64_t lastBlock = (below - 1) >> kBlockBits;
   const SqlResult bounds = sql.run("SELECT (SELECT done_id FROM line_times), MAX(latest) FROM line_time_blocks "
                                    "WHERE block <= ?",
-                                   {lastBlock});
+                                   {(below - 1) >> kBlockBits});
   NewerBelow newer;
   const std::int64_t mark = integerAt(bounds.rows.at(0), 0);
   if (bounds.rows[0].at(1) && mark + 1 >= below) newer.latest = integerAt(bounds.rows[0], 1);
-  // Consecutive blocks share a run: block less rank is the same along one.
-  const SqlResult runs = sql.run(
-      "SELECT MIN(block), MAX(block) FROM (SELECT block, block - ROW_NUMBER() OVER (ORDER BY block) AS run FROM "
-      "line_time_blocks WHERE block <= ? AND latest > ?) AS newer GROUP BY run ORDER BY 1 LIMIT ?",
-      {lastBlock, after, kMostRuns + 1});
-  for (const Row& row : runs.rows) {
-    newer.runs.emplace_back(integerAt(row, 0) << kBlockBits,
-                            std::min(below - 1, ((integerAt(row, 1) + 1) << kBlockBits) - 1));
-  }
+  newer.runs = neighbouringRuns(sql, below - 1, "latest > ? AND (levels & ?) <> 0", {after, levelMask(level)});
   if (newer.runs.size() > kMostRuns) newer.runs = {{newer.runs.front().first, below - 1}};
-  // The ids past the mark, joined to a run of their block's ids (no id twice).
-  if (mark + 1 < below) {
-    if (!newer.runs.empty() && newer.runs.back().second >= mark) {
-      newer.runs.back().second = below - 1;
-    } else {
-      newer.runs.emplace_back(mark + 1, below - 1);
-    }
-  }
+  addPastMark(newer.runs, mark, below - 1);
   return newer;
 }
 
-std::optional<std::vector<IdRun>> earliestFirstRuns(SqlConnection& sql, const TimeRange& range, std::int64_t upTo) {
+std::optional<std::vector<std::pair<std::int64_t, std::int64_t>>> levelRuns(SqlConnection& sql, std::int32_t level,
+                                                                             const TimeRange& range,
+                                                                             std::int64_t upTo) {
+  if (!keepsBlocks(sql) || upTo < 1) return std::nullopt;
+  const std::int64_t mark = integerAt(sql.run("SELECT done_id FROM line_times").rows.at(0), 0);
+  Runs runs = neighbouringRuns(sql, upTo, "latest >= ? AND earliest < ? AND (levels & ?) <> 0",
+                               {range.fromMillis, range.toMillis, levelBit(level)});
+  if (runs.size() > kMostRuns) return std::nullopt;
+  addPastMark(runs, mark, upTo);
+  return runs;
+}
+
+std::optional<std::vector<IdRun>> earliestFirstRuns(SqlConnection& sql, const TimeRange& range, std::int64_t upTo,
+                                                    std::optional<std::int32_t> level) {
   if (!keepsBlocks(sql)) return std::nullopt;
   const std::int64_t mark = std::min(upTo, integerAt(sql.run("SELECT done_id FROM line_times").rows.at(0), 0));
   if (upTo - mark > kMostUnknown) return std::nullopt;
   const SqlResult blocks = sql.run("SELECT block, earliest FROM line_time_blocks WHERE block <= ? AND latest >= ? AND "
-                                   "earliest < ? ORDER BY earliest, block",
-                                   {mark >> kBlockBits, range.fromMillis, range.toMillis});
+                                   "earliest < ? AND (levels & ?) <> 0 ORDER BY earliest, block",
+                                   {mark >> kBlockBits, range.fromMillis, range.toMillis, levelMask(level)});
   return blockRuns(blocks, kBlockBits, mark, upTo);
 }
 
 std::optional<std::vector<RowPosition>> firstIndexedPositions(SqlConnection& sql, const LogFilter& filter,
                                                                const std::string& phrase, std::int64_t indexedUpTo,
                                                                std::size_t limit) {
-  const std::optional<std::vector<IdRun>> runs = earliestFirstRuns(sql, filter.scope.range, indexedUpTo);
+  const std::optional<std::vector<IdRun>> runs = earliestFirstRuns(sql, filter.scope.range, indexedUpTo, filter.level);
   if (!runs) return std::nullopt;
   return readRuns(*runs, limit, false, 0,
                   [&](const std::vector<std::int64_t>& firsts, const std::vector<std::int64_t>& lasts, std::int64_t) {

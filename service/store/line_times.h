@@ -38,12 +38,23 @@ struct NewerBelow {
   // No line below is newer; unknown while lines below are past the mark.
   std::optional<std::int64_t> latest;
 };
-NewerBelow newerBelow(SqlConnection& sql, std::int64_t after, std::int64_t below);
+// Blocks without a line of `level` are left out.
+NewerBelow newerBelow(SqlConnection& sql, std::int64_t after, std::int64_t below, std::optional<std::int32_t> level);
+
+// The ids up to `upTo` that may hold a line of `level` in the range, as runs
+// (first, last), oldest first: neighbouring blocks holding one, and the ids
+// past the mark. A burst of another level's lines is left out. Nothing when
+// the store keeps no blocks or the runs are many.
+std::optional<std::vector<std::pair<std::int64_t, std::int64_t>>> levelRuns(SqlConnection& sql, std::int32_t level,
+                                                                             const TimeRange& range,
+                                                                             std::int64_t upTo);
 
 // The blocks of ids up to `upTo` with a line in the range, as runs with their
 // earliest time, earliest first (the ids past the mark first, their time
-// unknown). Nothing when the store keeps no blocks, or they lag by too many lines.
-std::optional<std::vector<IdRun>> earliestFirstRuns(SqlConnection& sql, const TimeRange& range, std::int64_t upTo);
+// unknown), leaving out blocks without a line of `level`. Nothing when the
+// store keeps no blocks, or they lag by too many lines.
+std::optional<std::vector<IdRun>> earliestFirstRuns(SqlConnection& sql, const TimeRange& range, std::int64_t upTo,
+                                                    std::optional<std::int32_t> level);
 
 // The positions of a search's first `limit` lines up to line `indexedUpTo`,
 // oldest first, for an export: the text index's candidates for `phrase` in

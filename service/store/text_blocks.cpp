@@ -43,11 +43,14 @@ std::optional<std::string> textFilter(std::string_view lowered) {
 }
 
 void addTextBlocks(SqlConnection& sql) {
-  if (sql.dialect() != SqlDialect::Postgres || hasTable(sql, "text_blocks_mark")) return;
-  // A store from before starts at mark 0 and is summarized beside the requests.
+  if (sql.dialect() != SqlDialect::Postgres) return;
+  if (hasTable(sql, "text_blocks_mark") && hasColumn(sql, "text_blocks", "levels")) return;
+  // A store from before starts at mark 0 and is summarized beside the requests;
+  // so are blocks that did not know their levels.
+  sql.runScript("DROP TABLE IF EXISTS text_blocks; DROP TABLE IF EXISTS text_blocks_mark");
   sql.runScript("CREATE TABLE text_blocks (block BIGINT PRIMARY KEY, earliest BIGINT NOT NULL, latest BIGINT NOT NULL, "
                 "pieces BIT(" +
-                std::to_string(kTextFilterBits) + ") NOT NULL)");
+                std::to_string(kTextFilterBits) + ") NOT NULL, levels BIGINT NOT NULL)");
   sql.runScript("CREATE TABLE text_blocks_mark (done_id BIGINT NOT NULL)");
   sql.runScript("INSERT INTO text_blocks_mark VALUES (0)");
 }
@@ -55,12 +58,12 @@ void addTextBlocks(SqlConnection& sql) {
 bool summarizeTextBlocks(SqlConnection& sql, std::int64_t batchRows) {
   if (!keepsBlocks(sql)) return false;
   const SqlResult lines = sql.run(
-      "SELECT id, received_ms, text FROM log_lines_text WHERE id > (SELECT done_id FROM text_blocks_mark) AND id <= "
-      "(SELECT done_id FROM text_index) ORDER BY id LIMIT ?",
+      "SELECT id, received_ms, text, level FROM log_lines_text WHERE id > (SELECT done_id FROM text_blocks_mark) "
+      "AND id <= (SELECT done_id FROM text_index) ORDER BY id LIMIT ?",
       {batchRows});
   if (lines.rows.empty()) return false;
   struct Block {
-    std::int64_t earliest = INT64_MAX, latest = INT64_MIN;
+    std::int64_t earliest = INT64_MAX, latest = INT64_MIN, levels = 0;
     std::string filter = std::string(kTextFilterBits, '0');
   };
   std::map<std::int64_t, Block> blocks;
@@ -69,14 +72,15 @@ bool summarizeTextBlocks(SqlConnection& sql, std::int64_t batchRows) {
     block.earliest = std::min(block.earliest, integerAt(row, 1));
     block.latest = std::max(block.latest, integerAt(row, 1));
     addTextFilterBits(block.filter, textAt(row, 2));
+    block.levels |= levelBit(integerAt(row, 3));
   }
   for (const auto& [number, block] : blocks) {
-    sql.runLater("INSERT INTO text_blocks (block, earliest, latest, pieces) VALUES (?, ?, ?, CAST(? AS BIT(" +
+    sql.runLater("INSERT INTO text_blocks (block, earliest, latest, pieces, levels) VALUES (?, ?, ?, CAST(? AS BIT(" +
                      std::to_string(kTextFilterBits) +
-                     "))) ON CONFLICT (block) DO UPDATE SET earliest = LEAST(text_blocks.earliest, excluded.earliest), "
-                     "latest = GREATEST(text_blocks.latest, excluded.latest), "
-                     "pieces = text_blocks.pieces | excluded.pieces",
-                 {number, block.earliest, block.latest, block.filter});
+                     ")), ?) ON CONFLICT (block) DO UPDATE SET earliest = LEAST(text_blocks.earliest, "
+                     "excluded.earliest), latest = GREATEST(text_blocks.latest, excluded.latest), "
+                     "pieces = text_blocks.pieces | excluded.pieces, levels = text_blocks.levels | excluded.levels",
+                 {number, block.earliest, block.latest, block.filter, block.levels});
   }
   sql.runLater("UPDATE text_blocks_mark SET done_id = ?", {integerAt(lines.rows.back(), 0)});
   sql.flush();
@@ -89,7 +93,7 @@ void forgetEmptyTextBlocks(SqlConnection& sql) {
 
 std::optional<std::vector<IdRun>> textBlocksMayHold(SqlConnection& sql, std::string_view loweredTerm,
                                                     std::int64_t indexedUpTo, const TimeRange& range,
-                                                    bool newestFirst) {
+                                                    std::optional<std::int32_t> level, bool newestFirst) {
   const std::optional<std::string> filter = textFilter(loweredTerm);
   if (!filter || !keepsBlocks(sql)) return std::nullopt;
   const std::int64_t mark = std::min(indexedUpTo, integerAt(sql.run("SELECT done_id FROM text_blocks_mark").rows.at(0), 0));
@@ -97,9 +101,9 @@ std::optional<std::vector<IdRun>> textBlocksMayHold(SqlConnection& sql, std::str
   const std::string bits = "CAST(? AS BIT(" + std::to_string(kTextFilterBits) + "))";
   const SqlResult blocks = sql.run(
       std::string("SELECT block, ") + (newestFirst ? "latest" : "earliest") +
-          " FROM text_blocks WHERE block <= ? AND latest >= ? AND earliest < ? AND (pieces & " + bits + ") = " + bits +
-          (newestFirst ? " ORDER BY latest DESC, block DESC" : " ORDER BY earliest, block"),
-      {mark >> kTextBlockBits, range.fromMillis, range.toMillis, *filter, *filter});
+          " FROM text_blocks WHERE block <= ? AND latest >= ? AND earliest < ? AND (levels & ?) <> 0 AND (pieces & " +
+          bits + ") = " + bits + (newestFirst ? " ORDER BY latest DESC, block DESC" : " ORDER BY earliest, block"),
+      {mark >> kTextBlockBits, range.fromMillis, range.toMillis, levelMask(level), *filter, *filter});
   return blockRuns(blocks, kTextBlockBits, mark, indexedUpTo);
 }
 
@@ -137,7 +141,7 @@ std::optional<std::vector<RowPosition>> blockPositions(SqlConnection& sql, const
   if (!filter.search) return std::nullopt;
   const std::string lowered = textAt(sql.run("SELECT lower(?)", {*filter.search}).rows.at(0), 0);
   const std::optional<std::vector<IdRun>> runs =
-      textBlocksMayHold(sql, lowered, indexedUpTo, filter.scope.range, newestFirst);
+      textBlocksMayHold(sql, lowered, indexedUpTo, filter.scope.range, filter.level, newestFirst);
   if (!runs) return std::nullopt;
   return readBlocks(sql, *runs, filter, indexedUpTo, wanted, newestFirst, milliseconds);
 }

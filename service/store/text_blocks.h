@@ -1,6 +1,6 @@
 // PostgreSQL: what each block of 1,024 line ids in the side table of lowered
-// texts may hold: the earliest and latest times among its lines, and a filter of the
-// three-byte pieces of their texts (two bits of 8,192 for each piece). A
+// texts may hold: the earliest and latest times among its lines, their levels,
+// and a filter of the three-byte pieces of their texts (two bits of 8,192 for each piece). A
 // search reads only the blocks that may hold every piece of its term, newest
 // first, and stops once no block left can hold a line for the page: the newest
 // lines of a common term behind a burst of other lines are found without the
@@ -44,10 +44,11 @@ void forgetEmptyTextBlocks(SqlConnection& sql);
 // Ids a search reads for a term (lowered) up to `indexedUpTo`, as runs of ids
 // and the latest (or earliest) time a line in each may have (none: unknown,
 // read first), latest first (or earliest first), leaving out blocks with no
-// line in the range. Nothing when the blocks lag the text index by too much.
+// line in the range or none of `level`. Nothing when the blocks lag the text
+// index by too much.
 std::optional<std::vector<IdRun>> textBlocksMayHold(SqlConnection& sql, std::string_view loweredTerm,
                                                     std::int64_t indexedUpTo, const TimeRange& range,
-                                                    bool newestFirst);
+                                                    std::optional<std::int32_t> level, bool newestFirst);
 
 // A search's newest `wanted` lines (as the other ways of a PostgreSQL search
 // give them) read from the blocks that may hold its term, up to line

@@ -418,6 +418,75 @@ TEST_P(LogSearchTest, ExportsWhatThePlainScanFinds) {
   EXPECT_FALSE(ids.empty());
 }
 
+// A search of one level reads only the blocks of ids that hold the level's
+// lines: a burst of another level holding the term (a tool's notices) costs
+// no walk through it, and changes no result.
+TEST_P(LogSearchTest, ASearchOfOneLevelLeavesOutTheBlocksOfABurstOfAnother) {
+  writeRandom(6'000, 13, true);
+  database_->begin();
+  for (int i = 0; i < 4'000; ++i) {
+    database_->insertLogLine({7, 1, kTools[i % 3], "1.0", "benchmark timeout render", "benchmark timeout render",
+                              {kStart + 20 * kDay - 3 * 3'600'000 + i * 2'000, "10.0.0.1"}});
+  }
+  database_->commit();
+  writeRandom(600, 14, true);  // older lines after the burst's ids
+  indexEverything();
+  const bool postgres = GetParam() == Backend::Postgres;
+  // PostgreSQL's other ways would find the level's lines without the blocks.
+  const std::vector<service::SearchTry> tries =
+      postgres ? std::vector<service::SearchTry>{{service::SearchWay::Blocks, 0}, {service::SearchWay::Planner, 0}}
+               : service::defaultSearchTries();
+  const auto expectAsPlain = [&](const std::string& when) {
+    service::DashboardQueries queries(database_->sqlConnection());
+    queries.setSearchTries(tries);
+    const service::TimeRange all{kStart, kStart + 21 * kDay}, late{kStart + 19 * kDay, kStart + 21 * kDay};
+    for (const char* term : {"benchmark", "timeout", "render", "checksum"}) {
+      for (const std::int32_t level : {0, 1, 2}) {
+        for (const service::TimeRange& range : {all, late}) {
+          const service::LogFilter filter{{range, std::nullopt}, level, std::string(term)};
+          for (std::size_t offset : {std::size_t{0}, std::size_t{50}}) {
+            std::vector<std::int64_t> ids;
+            for (const auto& row : queries.logPage(filter, offset, kPage, 400)) ids.push_back(row.stored.id);
+            EXPECT_EQ(ids, plainSearch(filter, offset)) << when << ": " << term << " level " << level << " from "
+                                                        << offset << (range.fromMillis == kStart ? "" : ", late");
+          }
+          bool listed = false;
+          EXPECT_EQ(exportIds(queries, filter, 64, listed), plainSearch(filter, 0, true))
+              << when << ": export of " << term << " level " << level;
+        }
+      }
+    }
+  };
+  expectAsPlain("behind a burst of notices");
+
+  // A burst line made level 2 behind the service's back: its blocks still say
+  // they hold no line of level 2, and a search of level 2 does not read them.
+  const std::string burstLine =
+      database_->sqlConnection()
+          ->run("SELECT MIN(id) + 2000 FROM log_lines WHERE text = 'benchmark timeout render'")
+          .rows.at(0).at(0).value_or("");
+  database_->sqlConnection()->runScript("UPDATE log_lines SET level = 2 WHERE id = " + burstLine);
+  if (postgres) database_->sqlConnection()->runScript("UPDATE log_lines_text SET level = 2 WHERE id = " + burstLine);
+  const service::LogFilter ofLevel2{{{kStart, kStart + 21 * kDay}, std::nullopt}, 2, std::string("benchmark")};
+  service::DashboardQueries queries(database_->sqlConnection());
+  queries.setSearchTries(tries);
+  EXPECT_TRUE(queries.logPage(ofLevel2, 0, kPage, 400).empty());
+  EXPECT_EQ(plainSearch(ofLevel2, 0).size(), 1u);
+
+  // Blocks from before the masks of levels may hold any level.
+  database_->sqlConnection()->runScript(postgres ? "ALTER TABLE text_blocks DROP COLUMN levels"
+                                                 : "ALTER TABLE line_time_blocks DROP COLUMN levels");
+  database_ = service::StoreLocation::parse(service_->store()).open(true);
+  service::DashboardQueries reopened(database_->sqlConnection());
+  reopened.setSearchTries(tries);
+  EXPECT_EQ(reopened.logPage(ofLevel2, 0, kPage, 400).size(), 1u);
+  database_->sqlConnection()->runScript("UPDATE log_lines SET level = 1 WHERE id = " + burstLine);
+  if (postgres) database_->sqlConnection()->runScript("UPDATE log_lines_text SET level = 1 WHERE id = " + burstLine);
+  writeRandom(300, 15, true);
+  indexEverything();
+  expectAsPlain("blocks from before the masks");
+}
+
 // A PostgreSQL store from before the side table, with the trigram index on
 // log_lines: a small one has its texts copied at start and the old index goes.
 TEST_P(LogSearchTest, APostgresStoreFromBeforeMovesItsTextIndexAside) {
