@@ -246,21 +246,22 @@ std::optional<SqlResult> postgresCandidates(SqlConnection& sql, const LogFilter&
 // A search on PostgreSQL with its text index: the ways in turn, until one
 // finishes (the last is let finish); the lines past the mark are read by id
 // and merged in.
-SqlResult postgresIndexedSearch(SqlConnection& sql, const LogFilter& filter, std::int64_t indexedUpTo,
+SqlResult postgresIndexedSearch(SqlConnection& sql, const LogFilter& filter, const TextIndexRead& index,
                                 std::size_t offset, std::size_t limit, std::size_t textChars,
                                 const std::vector<SearchTry>& tries) {
   if (limit == 0) return {};
   const std::size_t wanted = offset + limit;
+  const std::int64_t indexedUpTo = index.indexedUpTo;
   std::vector<SearchTry> order = tries;
-  const bool levelIndexed = levelTextIndexed(sql, filter.level);
+  const bool levelIndexed = index.ownLevelIndex;
   if (levelIndexed) {
     // The level's own trigram index gives its lines alone, which the blocks
     // tell from another level's only block by block: it goes before them.
     const auto blocks = std::find_if(order.begin(), order.end(), [](const SearchTry& t) {
       return t.way == SearchWay::Blocks;
     });
-    const auto index = std::find_if(blocks, order.end(), [](const SearchTry& t) { return t.way == SearchWay::Index; });
-    if (index != order.end()) std::rotate(blocks, index, index + 1);
+    const auto byIndex = std::find_if(blocks, order.end(), [](const SearchTry& t) { return t.way == SearchWay::Index; });
+    if (byIndex != order.end()) std::rotate(blocks, byIndex, byIndex + 1);
   }
   std::optional<SqlResult> rows;
   for (std::size_t i = 0; i < order.size() && !rows; ++i) {
@@ -314,7 +315,7 @@ std::vector<LogRow> DashboardQueries::logPage(const LogFilter& filter, std::size
   } else if (index && sqlite) {
     found = indexedSearch(*sql_, filter, *phrase, *index, offset, limit, textChars, newerLinesWalked_);
   } else if (index) {
-    found = postgresIndexedSearch(*sql_, filter, index->indexedUpTo, offset, limit, textChars, searchTries_);
+    found = postgresIndexedSearch(*sql_, filter, *index, offset, limit, textChars, searchTries_);
   } else {
     const Condition where = logCondition(sql_->dialect(), filter, within(filter.scope, "received_ms"));
     const bool levelFirst = levelLeadsOrder(sql_->dialect(), filter);

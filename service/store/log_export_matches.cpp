@@ -104,8 +104,7 @@ std::optional<std::vector<RowPosition>> DashboardQueries::logMatches(const LogFi
     }
     // The side table of lowered texts holds each line's time, tool and level;
     // "+ 0" keeps the search on the trigram index.
-    Condition where =
-        sideTextCondition(filter, indexedUpTo, "t.", true, false, levelTextIndexed(*sql_, filter.level));
+    Condition where = sideTextCondition(filter, indexedUpTo, "t.", true, false, index->ownLevelIndex);
     where.add("t.text LIKE lower(?) ESCAPE '\\'", containsPattern(*filter.search));
     where.parameters.emplace_back(most + 1);
     const std::string sql = "SELECT t.received_ms, t.id FROM log_lines_text AS t" + where.sql + " LIMIT ?";

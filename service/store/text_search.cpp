@@ -71,6 +71,12 @@ std::optional<std::int64_t> textIndexedUpTo(SqlConnection& sql) {
 std::optional<TextIndexRead> textIndexFor(SqlConnection& sql, std::optional<std::int32_t> level) {
   const std::optional<std::int64_t> indexedUpTo = textIndexedUpTo(sql);
   if (!indexedUpTo) return std::nullopt;
+  if (level == kOwnTextIndexLevel && sql.dialect() == SqlDialect::Postgres) {
+    const std::string name = kLevelTextIndex;
+    return TextIndexRead{kLineTextTable, *indexedUpTo,
+                         !sql.run("SELECT 1 FROM pg_index WHERE indexrelid = to_regclass(?) AND indisvalid", {name})
+                              .rows.empty()};
+  }
   if (level == kOwnTextIndexLevel && sql.dialect() == SqlDialect::Sqlite && hasTable(sql, "error_text_index")) {
     // Lines past the mark are read as they are: it may be behind the whole index's, not far.
     const std::optional<LineMarks> errors = lineMarks(sql, "error_text_index");
@@ -99,13 +105,6 @@ std::string candidatesInRuns(const char* table, const std::string& phrase,
     parameters.insert(parameters.end(), {phrase, first, last});
   }
   return indexed;
-}
-
-bool levelTextIndexed(SqlConnection& sql, std::optional<std::int32_t> level) {
-  if (level != kOwnTextIndexLevel || sql.dialect() != SqlDialect::Postgres) return false;
-  // Whole: one still being built, or whose build was cut short, is no index to the planner.
-  const std::string name = kLevelTextIndex;
-  return !sql.run("SELECT 1 FROM pg_index WHERE indexrelid = to_regclass(?) AND indisvalid", {name}).rows.empty();
 }
 
 std::int64_t textIndexLag(SqlConnection& sql) {

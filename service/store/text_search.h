@@ -33,11 +33,14 @@ std::optional<std::int64_t> textIndexedUpTo(SqlConnection& sql);
 inline constexpr const char* kLineTextTable = "log_text";
 inline constexpr const char* kErrorTextTable = "log_error_text";
 
-// SQLite: the FTS5 table a search of `level`'s lines reads, and the last line
-// it holds (see textIndexedUpTo): errors' own once it is near the newest line.
+// What a search of `level`'s lines reads: the last line the text index holds
+// (see textIndexedUpTo); on SQLite the FTS5 table, errors' own once it is near
+// the newest line; on PostgreSQL whether the level has a trigram index of its
+// own, whole (one being built, or whose build was cut short, is none to the planner).
 struct TextIndexRead {
   const char* table = kLineTextTable;
   std::int64_t indexedUpTo = 0;
+  bool ownLevelIndex = false;
 };
 std::optional<TextIndexRead> textIndexFor(SqlConnection& sql, std::optional<std::int32_t> level);
 
@@ -71,10 +74,6 @@ bool indexNewLines(SqlConnection& sql, std::int64_t batchRows);
 // lowered texts, built with the list indexes (sql_schema.h).
 inline constexpr std::int32_t kOwnTextIndexLevel = 0;
 inline constexpr const char* kLevelTextIndex = "log_text_errors_trgm";
-
-// Whether a read of `level`'s lines from the trigram index can take them from
-// their level's own.
-bool levelTextIndexed(SqlConnection& sql, std::optional<std::int32_t> level);
 
 // SQLite: adds errors past their own index's mark to it, among 16 ids for
 // each of `batchRows` (fewer when long), and moves the mark on; the caller
