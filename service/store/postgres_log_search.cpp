@@ -1,0 +1,120 @@
+// A search on PostgreSQL through the side table of lowered texts, tried in
+// several ways in turn (see SearchTry).
+#include <algorithm>
+
+#include "store/log_search_pages.h"
+#include "store/query_helpers.h"
+#include "store/text_blocks.h"
+#include "store/text_search.h"
+
+namespace zandle::service {
+
+using namespace query;
+
+namespace {
+
+// The newest `wanted` candidates in the side table of lowered texts, found
+// the given way; nothing when stopped after `milliseconds`. The side table
+// carries each line's time, tool and level, so every way reads narrow rows
+// and only the page's lines are read whole.
+std::optional<SqlResult> postgresCandidates(SqlConnection& sql, const LogFilter& filter, std::int64_t indexedUpTo,
+                                            std::size_t wanted, std::size_t textChars, const SearchTry& way,
+                                            bool levelIndexed) {
+  const bool walk = way.way == SearchWay::Walk, index = way.way == SearchWay::Index;
+  // A walk of one tool walks the side table by tool (it holds every line up to
+  // the text index's mark); of one level, the index by level and time, as a
+  // page of one level does. Either passes over a burst of another tool or level.
+  const bool byTool = walk && filter.scope.model;
+  const std::string k = byTool ? "b." : "t.";
+  const std::string from =
+      byTool ? "log_lines_by_tool AS b JOIN log_lines_text AS t ON t.id = b.id" : "log_lines_text AS t";
+  // "+ 0" keeps the indexes by time and level out of a read from the trigram
+  // index, order included; a walk is kept off the trigram index, which only
+  // bitmap scans read, by the setting below. ("|| ''" would do it too, but the
+  // planner then guesses the term rare and plans a costly parallel walk.)
+  const std::string time = index ? "t.received_ms + 0" : k + "received_ms";
+  const bool levelFirst = walk && !byTool && filter.level;
+  Condition matching = sideTextCondition(filter, indexedUpTo, k, index, levelFirst, levelIndexed);
+  const std::string order = std::string(levelFirst ? "t.level DESC, " : "") + time + " DESC, " + k + "id DESC";
+  std::string candidates;
+  if (walk && way.lines > 0) {
+    // The newest lines first, then the term among them: no plan walks further.
+    matching.parameters.insert(matching.parameters.end(),
+                               {way.lines, containsPattern(*filter.search), limitValue(wanted)});
+    candidates = "SELECT w.id FROM (SELECT " + k + "id AS id, " + k +
+                 "received_ms AS received_ms, t.text AS text "
+                 "FROM " +
+                 from + matching.sql + " ORDER BY " + order +
+                 " LIMIT ?) AS w "
+                 "WHERE w.text LIKE lower(?) ESCAPE '\\' ORDER BY w.received_ms DESC, w.id DESC LIMIT ?";
+  } else {
+    matching.add("t.text LIKE lower(?) ESCAPE '\\'", containsPattern(*filter.search));
+    matching.parameters.emplace_back(limitValue(wanted));
+    candidates = "SELECT " + k + "id AS id FROM " + from + matching.sql + " ORDER BY " + order + " LIMIT ?";
+  }
+  std::vector<SqlValue> parameters{limitValue(textChars + 1)};
+  parameters.insert(parameters.end(), matching.parameters.begin(), matching.parameters.end());
+  const std::string statement =
+      "SELECT l.id, l.uin, l.level, l.model, l.version, substr(l.text, 1, ?), l.received_ms, l.address FROM (" +
+      candidates + ") AS c JOIN log_lines AS l ON l.id = c.id";
+  std::optional<SqlResult> rows =
+      way.way == SearchWay::Planner && way.milliseconds == 0
+          ? sql.run(statement, parameters)
+          : sql.runWithin(statement, parameters, way.milliseconds,
+                          // Parallel workers take milliseconds to come for a walk of a few thousand lines.
+                          walk ? "enable_bitmapscan = off; max_parallel_workers_per_gather = 0" : "");
+  // Too few among the newest lines says nothing of the older ones.
+  if (rows && walk && way.lines > 0 && rows->rows.size() < wanted) return std::nullopt;
+  return rows;
+}
+
+}  // namespace
+
+// A search on PostgreSQL with its text index: the ways in turn, until one
+// finishes (the last is let finish); the lines past the mark are read by id
+// and merged in.
+SqlResult postgresIndexedSearch(SqlConnection& sql, const LogFilter& filter, const TextIndexRead& index,
+                                std::size_t offset, std::size_t limit, std::size_t textChars,
+                                const std::vector<SearchTry>& tries) {
+  if (limit == 0) return {};
+  const std::size_t wanted = offset + limit;
+  const std::int64_t indexedUpTo = index.indexedUpTo;
+  std::vector<SearchTry> order = tries;
+  const bool levelIndexed = index.ownLevelIndex;
+  if (levelIndexed) {
+    // The level's own trigram index gives its lines alone, which the blocks
+    // tell from another level's only block by block: it goes before them.
+    const auto blocks =
+        std::find_if(order.begin(), order.end(), [](const SearchTry& t) { return t.way == SearchWay::Blocks; });
+    const auto byIndex =
+        std::find_if(blocks, order.end(), [](const SearchTry& t) { return t.way == SearchWay::Index; });
+    if (byIndex != order.end()) std::rotate(blocks, byIndex, byIndex + 1);
+  }
+  std::optional<SqlResult> rows;
+  for (std::size_t i = 0; i < order.size() && !rows; ++i) {
+    SearchTry way = order[i];
+    if (i + 1 == order.size()) way.milliseconds = 0;
+    rows = way.way == SearchWay::Blocks
+               ? blockSearch(sql, filter, indexedUpTo, wanted, textChars, way.milliseconds)
+               : postgresCandidates(sql, filter, indexedUpTo, wanted, textChars, way, levelIndexed);
+  }
+  if (!rows) rows = postgresCandidates(sql, filter, indexedUpTo, wanted, textChars, SearchTry{}, levelIndexed);
+  // "+ 0" keeps the lines past the mark read by id, not the range by time or level.
+  Condition past;
+  past.add("l.id > ?", indexedUpTo);
+  mergeIntoPage(*rows, pageRows(sql, "log_lines AS l", searchCondition(filter, past, true), 0, wanted, textChars),
+                offset, wanted);
+  return std::move(*rows);
+}
+
+std::vector<SearchTry> defaultSearchTries() {
+  // A walk finds a common term's page at once, and gets more time than the
+  // trigram index, which takes seconds for a common term, whose lines it reads all;
+  // the blocks that may hold the term find one behind a burst of other lines
+  // (some 26 ms), and a level's behind another level's burst holding it, but
+  // not a tool's behind another tool's: they are left soon for the trigram index.
+  return {{SearchWay::Walk, 20, 2'048}, {SearchWay::Blocks, 60},   {SearchWay::Index, 150},
+          {SearchWay::Walk, 300},       {SearchWay::Index, 1'000}, {SearchWay::Planner, 0}};
+}
+
+}  // namespace zandle::service
