@@ -270,6 +270,7 @@ void measure(const Settings& settings, const Stored& stored, const std::vector<d
       {"logs.csv, a common term, 30 days", "logs.csv?range=30d&q=timeout"},
       // Only lines of the WriteLog runs hold it: none in a new store.
       {"logs.csv, a term found late, 30 days", "logs.csv?range=30d&q=benchmark"},
+      {"logs.csv, level 2, a term of other levels", "logs.csv?range=30d&level=2&q=benchmark"},
   };
   for (const auto& [name, target] : exports) {
     const ExportTiming timing = medianExportTiming(port, std::string("/export/") + target, settings.exportRows);

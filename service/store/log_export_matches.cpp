@@ -20,6 +20,9 @@ using namespace query;
 constexpr std::int64_t kProbeLines = 2'048;
 constexpr std::int64_t kCommonInProbe = 64;
 constexpr std::int64_t kListMilliseconds = 1'000;
+// One level's lines are listed from the blocks that may hold them when these
+// are at most so many, else from the trigram index.
+constexpr std::size_t kMostListedBlocks = 64;
 // Ids a read by id takes: one statement text, padded with ids no line has.
 constexpr std::size_t kIdsPerRead = 64;
 
@@ -102,13 +105,27 @@ std::optional<std::vector<RowPosition>> DashboardQueries::logMatches(const LogFi
     if (commonAtAnEnd(*sql_, filter, indexedUpTo, false) || commonAtAnEnd(*sql_, filter, indexedUpTo, true)) {
       return std::nullopt;
     }
-    // The side table of lowered texts holds each line's time, tool and level;
-    // "+ 0" keeps the search on the trigram index.
-    Condition where = sideTextCondition(filter, indexedUpTo, "t.", true, false, index->ownLevelIndex);
-    where.add("t.text LIKE lower(?) ESCAPE '\\'", containsPattern(*filter.search));
-    where.parameters.emplace_back(most + 1);
-    const std::string sql = "SELECT t.received_ms, t.id FROM log_lines_text AS t" + where.sql + " LIMIT ?";
-    if (!addPositions(positions, sql_->runWithin(sql, where.parameters, kListMilliseconds), most)) return std::nullopt;
+    // The trigram index gives the lines of every level holding the term (a
+    // burst of another level's), the blocks only those of blocks holding the
+    // level: a level without an index of its own is listed from them when few.
+    std::optional<std::vector<RowPosition>> listed;
+    if (filter.level && !index->ownLevelIndex) {
+      listed = firstBlockPositions(*sql_, filter, indexedUpTo, static_cast<std::size_t>(most) + 1, kMostListedBlocks);
+    }
+    if (listed) {
+      positions = std::move(*listed);
+      if (static_cast<std::int64_t>(positions.size()) > most) return std::nullopt;
+    } else {
+      // The side table of lowered texts holds each line's time, tool and level;
+      // "+ 0" keeps the search on the trigram index.
+      Condition where = sideTextCondition(filter, indexedUpTo, "t.", true, false, index->ownLevelIndex);
+      where.add("t.text LIKE lower(?) ESCAPE '\\'", containsPattern(*filter.search));
+      where.parameters.emplace_back(most + 1);
+      const std::string sql = "SELECT t.received_ms, t.id FROM log_lines_text AS t" + where.sql + " LIMIT ?";
+      if (!addPositions(positions, sql_->runWithin(sql, where.parameters, kListMilliseconds), most)) {
+        return std::nullopt;
+      }
+    }
   }
   const SqlResult past =
       positionsPastMark(*sql_, filter, indexedUpTo, most + 1 - static_cast<std::int64_t>(positions.size()), false);

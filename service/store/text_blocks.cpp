@@ -137,12 +137,12 @@ std::optional<std::vector<RowPosition>> readBlocks(SqlConnection& sql, const std
 
 std::optional<std::vector<RowPosition>> blockPositions(SqlConnection& sql, const LogFilter& filter,
                                                     std::int64_t indexedUpTo, std::size_t wanted, bool newestFirst,
-                                                    std::int64_t milliseconds) {
+                                                    std::int64_t milliseconds, std::size_t mostBlocks = 0) {
   if (!filter.search) return std::nullopt;
   const std::string lowered = textAt(sql.run("SELECT lower(?)", {*filter.search}).rows.at(0), 0);
   const std::optional<std::vector<IdRun>> runs =
       textBlocksMayHold(sql, lowered, indexedUpTo, filter.scope.range, filter.level, newestFirst);
-  if (!runs) return std::nullopt;
+  if (!runs || (mostBlocks > 0 && runs->size() > mostBlocks)) return std::nullopt;
   return readBlocks(sql, *runs, filter, indexedUpTo, wanted, newestFirst, milliseconds);
 }
 
@@ -164,8 +164,9 @@ std::optional<SqlResult> blockSearch(SqlConnection& sql, const LogFilter& filter
 }
 
 std::optional<std::vector<RowPosition>> firstBlockPositions(SqlConnection& sql, const LogFilter& filter,
-                                                             std::int64_t indexedUpTo, std::size_t limit) {
-  return blockPositions(sql, filter, indexedUpTo, limit, false, 0);
+                                                             std::int64_t indexedUpTo, std::size_t limit,
+                                                             std::size_t mostBlocks) {
+  return blockPositions(sql, filter, indexedUpTo, limit, false, 0, mostBlocks);
 }
 
 }  // namespace zandle::service

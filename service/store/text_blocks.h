@@ -58,8 +58,10 @@ std::optional<SqlResult> blockSearch(SqlConnection& sql, const LogFilter& filter
                                      std::size_t wanted, std::size_t textChars, std::int64_t milliseconds);
 
 // The positions of a search's first `limit` lines up to line `indexedUpTo`,
-// oldest first, for an export; nothing when the blocks cannot serve it.
+// oldest first, for an export; nothing when the blocks cannot serve it, or
+// when more than `mostBlocks` (0: any number) may hold its lines.
 std::optional<std::vector<RowPosition>> firstBlockPositions(SqlConnection& sql, const LogFilter& filter,
-                                                             std::int64_t indexedUpTo, std::size_t limit);
+                                                             std::int64_t indexedUpTo, std::size_t limit,
+                                                             std::size_t mostBlocks = 0);
 
 }  // namespace zandle::service

@@ -474,6 +474,13 @@ TEST_P(LogSearchTest, ASearchOfOneLevelLeavesOutTheBlocksOfABurstOfAnother) {
   queries.setSearchTries(tries);
   EXPECT_TRUE(queries.logPage(ofLevel2, 0, kPage, 400).empty());
   EXPECT_EQ(plainSearch(ofLevel2, 0).size(), 1u);
+  // Nor does an export's first read, or PostgreSQL's list of them (SQLite's
+  // lists only a term with few lines of any level).
+  for (const std::int64_t most : postgres ? std::vector<std::int64_t>{10, 50'000} : std::vector<std::int64_t>{10}) {
+    queries.setMostListedMatches(most);
+    bool listed = false;
+    EXPECT_TRUE(exportIds(queries, ofLevel2, 64, listed).empty()) << "at most " << most << " listed";
+  }
 
   // Blocks from before the masks of levels may hold any level.
   database_->sqlConnection()->runScript(postgres ? "ALTER TABLE text_blocks DROP COLUMN levels"
