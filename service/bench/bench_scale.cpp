@@ -246,6 +246,7 @@ void measure(const Settings& settings, const Stored& stored, const std::vector<d
       {"log lines, a rare tool, 30 days", "/logs?range=30d" + rare},
       {"log lines with a search term, 30 days", "/logs?range=30d&q=checksum"},
       {"log lines, one tool, a common term", "/logs?range=30d&tool=Tool5&q=timeout"},
+      {"log lines, rare tool, common term, 90 days", "/logs?range=90d&q=Tahoma" + rare},
       {"log lines, a common term, 90 days", "/logs?range=90d&q=timeout"},
       // Only the level-1 lines of earlier runs' WriteLog hold it.
       {"log lines, level 2, a term of other levels", "/logs?range=90d&level=2&q=benchmark"},

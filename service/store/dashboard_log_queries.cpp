@@ -43,14 +43,19 @@ std::vector<LogRow> DashboardQueries::logPage(const LogFilter& filter, std::size
   std::optional<TextIndexRead> index;
   if (filter.search && !filter.search->empty()) phrase = trigramPhrase(*filter.search);
   if (phrase) index = textIndexFor(*sql_, filter.level);
-  // A search SQLite's text index does not serve walks the tool's lines rather
-  // than the whole range; so does one of a term with many candidates, whose
-  // lines are found sooner among the tool's own than among every tool's.
+  // A search the text index does not serve walks the tool's lines rather
+  // than the whole range; so does one of a term with many candidates on SQLite
+  // (in the blocks holding its level, if it has one), whose lines are found
+  // sooner among the tool's own than among every tool's; and on PostgreSQL one
+  // of a tool with few lines in the range, walked whole.
   std::optional<SqlResult> byTool;
   const bool sqlite = sql_->dialect() == SqlDialect::Sqlite;
-  if (!filter.search || filter.search->empty() || (!index && sqlite) ||
-      (sqlite && filter.scope.model && !fewCandidates(*sql_, *index, *phrase, mostToolSearchCandidates_))) {
-    byTool = toolLogPage(*sql_, filter, offset, limit, textChars);
+  if (!filter.search || filter.search->empty() || !index ||
+      (sqlite && filter.scope.model &&
+       !sqliteFewCandidates(*sql_, filter, *phrase, *index, mostToolSearchCandidates_))) {
+    byTool = toolLogPage(*sql_, filter, offset, limit, textChars, {mostToolLinesWalked_, false});
+  } else if (!sqlite && filter.scope.model) {
+    byTool = toolLogPage(*sql_, filter, offset, limit, textChars, {mostToolLinesWalked_, true});
   }
   SqlResult found;
   if (byTool) {
@@ -96,7 +101,7 @@ std::vector<StoredLogLine> DashboardQueries::logLines(const LogFilter& filter, R
                                                       std::size_t limit) {
   std::vector<StoredLogLine> lines;
   if (!sql_) return lines;
-  if (const std::optional<SqlResult> byTool = toolLogLines(*sql_, filter, position, limit)) {
+  if (const std::optional<SqlResult> byTool = toolLogLines(*sql_, filter, position, limit, mostToolLinesWalked_)) {
     for (const Row& row : byTool->rows) lines.push_back({integerAt(row, 0), lineFrom(row)});
     return lines;
   }

@@ -122,6 +122,8 @@ class DashboardQueries {
   // Text index candidates a search of one tool on SQLite takes at most; with
   // more, it walks the tool's lines.
   void setMostToolSearchCandidates(std::int64_t candidates) { mostToolSearchCandidates_ = candidates; }
+  // A tool's lines in a range walked whole at most (see tool_log_reads.h).
+  void setMostToolLinesWalked(std::int64_t lines) { mostToolLinesWalked_ = lines; }
 
   std::int64_t openSessions(const std::optional<std::string>& model);
   // Oldest first, from the row after `after`.
@@ -161,6 +163,7 @@ class DashboardQueries {
   std::int64_t newerLinesWalked_ = 50'000;
   std::int64_t mostListedMatches_ = 50'000;  // 16 bytes each
   std::int64_t mostToolSearchCandidates_ = 20'000;
+  std::int64_t mostToolLinesWalked_ = 65'536;
 };
 
 }  // namespace zandle::service

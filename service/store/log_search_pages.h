@@ -27,6 +27,10 @@ SqlResult sqliteIndexedSearch(SqlConnection& sql, const LogFilter& filter, const
                               const TextIndexRead& index, std::size_t offset, std::size_t limit, std::size_t textChars,
                               std::int64_t newerLinesWalked);
 
+// SQLite: whether such a search reads at most `most` of the index's candidates.
+bool sqliteFewCandidates(SqlConnection& sql, const LogFilter& filter, const std::string& phrase,
+                         const TextIndexRead& index, std::int64_t most);
+
 // PostgreSQL: the page of a search through the side table, trying `tries` in turn.
 SqlResult postgresIndexedSearch(SqlConnection& sql, const LogFilter& filter, const TextIndexRead& index,
                                 std::size_t offset, std::size_t limit, std::size_t textChars,

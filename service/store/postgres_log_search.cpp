@@ -37,15 +37,13 @@ std::optional<SqlResult> postgresCandidates(SqlConnection& sql, const LogFilter&
   Condition matching = sideTextCondition(filter, indexedUpTo, k, index, levelFirst, levelIndexed);
   const std::string order = std::string(levelFirst ? "t.level DESC, " : "") + time + " DESC, " + k + "id DESC";
   std::string candidates;
+  const Condition walked = matching;
   if (walk && way.lines > 0) {
     // The newest lines first, then the term among them: no plan walks further.
     matching.parameters.insert(matching.parameters.end(),
                                {way.lines, containsPattern(*filter.search), limitValue(wanted)});
-    candidates = "SELECT w.id FROM (SELECT " + k + "id AS id, " + k +
-                 "received_ms AS received_ms, t.text AS text "
-                 "FROM " +
-                 from + matching.sql + " ORDER BY " + order +
-                 " LIMIT ?) AS w "
+    candidates = "SELECT w.id FROM (SELECT " + k + "id AS id, " + k + "received_ms AS received_ms, t.text AS text " +
+                 "FROM " + from + matching.sql + " ORDER BY " + order + " LIMIT ?) AS w " +
                  "WHERE w.text LIKE lower(?) ESCAPE '\\' ORDER BY w.received_ms DESC, w.id DESC LIMIT ?";
   } else {
     matching.add("t.text LIKE lower(?) ESCAPE '\\'", containsPattern(*filter.search));
@@ -63,8 +61,15 @@ std::optional<SqlResult> postgresCandidates(SqlConnection& sql, const LogFilter&
           : sql.runWithin(statement, parameters, way.milliseconds,
                           // Parallel workers take milliseconds to come for a walk of a few thousand lines.
                           walk ? "enable_bitmapscan = off; max_parallel_workers_per_gather = 0" : "");
-  // Too few among the newest lines says nothing of the older ones.
-  if (rows && walk && way.lines > 0 && rows->rows.size() < wanted) return std::nullopt;
+  // Too few among the newest lines says nothing of the older ones, unless
+  // they were all there are (a rare tool's).
+  if (rows && walk && way.lines > 0 && rows->rows.size() < wanted) {
+    std::vector<SqlValue> counted = walked.parameters;
+    counted.emplace_back(way.lines);
+    const std::optional<SqlResult> lines = sql.runWithin(
+        "SELECT COUNT(*) FROM (SELECT 1 FROM " + from + walked.sql + " LIMIT ?) AS w", counted, way.milliseconds);
+    if (!lines || integerAt(lines->rows.at(0), 0) >= way.lines) return std::nullopt;
+  }
   return rows;
 }
 

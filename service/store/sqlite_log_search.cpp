@@ -57,6 +57,13 @@ SqlResult olderMatches(SqlConnection& sql, const LogFilter& filter, const char* 
 
 using Runs = std::vector<std::pair<std::int64_t, std::int64_t>>;
 
+// The ids a search of one level reads: those of the blocks holding it; nothing
+// for every id (no level, errors' own table, or no blocks to tell).
+std::optional<Runs> searchedRuns(SqlConnection& sql, const LogFilter& filter, const TextIndexRead& index) {
+  if (!filter.level || std::string_view(index.table) != kLineTextTable) return std::nullopt;
+  return levelRuns(sql, *filter.level, filter.scope.range, index.indexedUpTo);
+}
+
 // The text index's newest `walk` candidates (every one for a negative walk):
 // a statement giving their rowids, its parameters, how many and the lowest.
 struct Walked {
@@ -112,10 +119,7 @@ SqlResult sqliteIndexedSearch(SqlConnection& sql, const LogFilter& filter, const
                               const TextIndexRead& index, std::size_t offset, std::size_t limit, std::size_t textChars,
                               std::int64_t newerLinesWalked) {
   if (limit == 0) return {};
-  std::optional<Runs> runs;
-  if (filter.level && std::string_view(index.table) == kLineTextTable) {
-    runs = levelRuns(sql, *filter.level, filter.scope.range, index.indexedUpTo);
-  }
+  const std::optional<Runs> runs = searchedRuns(sql, filter, index);
   const std::size_t wanted = offset + limit;
   for (std::int64_t walk = std::max<std::int64_t>(kFirstWalk, 4 * static_cast<std::int64_t>(wanted));; walk *= 4) {
     const bool all = walk > kLongestWalk;
@@ -140,6 +144,15 @@ SqlResult sqliteIndexedSearch(SqlConnection& sql, const LogFilter& filter, const
                   offset, wanted);
     return top;
   }
+}
+
+bool sqliteFewCandidates(SqlConnection& sql, const LogFilter& filter, const std::string& phrase,
+                         const TextIndexRead& index, std::int64_t most) {
+  const std::optional<Runs> runs = searchedRuns(sql, filter, index);
+  if (!runs) return fewCandidates(sql, index, phrase, most);
+  std::vector<SqlValue> parameters;
+  const std::string candidates = candidatesInRuns(index.table, phrase, runs->empty() ? Runs{{1, 0}} : *runs, parameters);
+  return atMost(sql, candidates, parameters, most);
 }
 
 }  // namespace zandle::service

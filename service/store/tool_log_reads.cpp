@@ -24,6 +24,7 @@ struct Read {
   Order order;
   std::int64_t mark;
   std::optional<std::size_t> textChars;
+  ToolWalk walk;
 };
 
 // The read's tool, time and position conditions on `time` and `id`.
@@ -85,45 +86,65 @@ SqlResult sourceRows(SqlConnection& sql, Source source, const Read& read, std::s
 
 // Side rows a read with a level (or a search term, which looks each line up)
 // walks before it lets the database choose: the level's index finds a common
-// tool's rare lines sooner.
+// tool's rare lines sooner. A tool with few rows in the range (mostWalked) has
+// them all walked instead: the database's choice reads every tool's.
 constexpr std::int64_t kLevelWalk = 16'384;
 constexpr std::int64_t kSearchWalk = 2'048;
+// Where the text index may serve the search instead, walked whole only when
+// this few: each line is looked up (some 7 microseconds on PostgreSQL).
+constexpr std::int64_t kWholeWalkBeforeIndex = 8'192;
+
+// The tool's side rows in the read's range, counted up to `most` and one.
+std::int64_t sideRowsInRange(SqlConnection& sql, const Read& read, std::int64_t most) {
+  Condition walked;
+  walked.add("t.id <= ?", read.mark);
+  walked.add("t.model = ?", *read.filter.scope.model);
+  addRange(walked, read, "t.received_ms", "t.id");
+  walked.parameters.emplace_back(most + 1);
+  return integerAt(sql.run("SELECT COUNT(*) FROM (SELECT 1 FROM log_lines_by_tool AS t" + walked.sql + " LIMIT ?) AS w",
+                           walked.parameters)
+                       .rows.at(0),
+                   0);
+}
 
 // The lines up to the mark: the side table's rows, or when a level or search
 // term leaves too few of its first rows, whatever the database finds best.
-SqlResult belowMark(SqlConnection& sql, const Read& read, std::size_t wanted) {
+std::optional<SqlResult> belowMark(SqlConnection& sql, const Read& read, std::size_t wanted) {
   const bool conditioned = read.filter.level || (read.filter.search && !read.filter.search->empty());
   if (!conditioned) return sourceRows(sql, Source::Side, read, wanted, limitValue(wanted));
+  if (read.walk.walkOnly) {
+    const std::int64_t most = std::min(read.walk.mostWalked, kWholeWalkBeforeIndex);
+    const std::int64_t sideRows = sideRowsInRange(sql, read, most);
+    if (sideRows > most) return std::nullopt;
+    return sourceRows(sql, Source::Side, read, wanted, sideRows);
+  }
   const bool searching = read.filter.search && !read.filter.search->empty();
   const std::int64_t walk = std::max<std::int64_t>(searching ? kSearchWalk : kLevelWalk,
                                                    4 * limitValue(std::min<std::size_t>(wanted, kLevelWalk)));
   SqlResult rows = sourceRows(sql, Source::Side, read, wanted, walk);
   if (rows.rows.size() >= wanted) return rows;
   // Fewer than wanted: either the walk took every side row of the range, or it stopped short.
-  Condition walked;
-  walked.add("t.id <= ?", read.mark);
-  walked.add("t.model = ?", *read.filter.scope.model);
-  addRange(walked, read, "t.received_ms", "t.id");
-  walked.parameters.emplace_back(walk);
-  const SqlResult count =
-      sql.run("SELECT COUNT(*) FROM (SELECT 1 FROM log_lines_by_tool AS t" + walked.sql + " LIMIT ?) AS w",
-              walked.parameters);
-  if (integerAt(count.rows.at(0), 0) < walk) return rows;
+  const std::int64_t sideRows = sideRowsInRange(sql, read, std::max(walk, read.walk.mostWalked));
+  if (sideRows < walk) return rows;
+  if (sideRows <= read.walk.mostWalked) return sourceRows(sql, Source::Side, read, wanted, sideRows);
   return sourceRows(sql, Source::Below, read, wanted);
 }
 
 // Both sources' first `offset + limit` rows, merged: lines arrive about, not
 // exactly, in id order, so either may hold the first rows.
-std::optional<SqlResult> merged(SqlConnection& sql, const LogFilter& filter, const std::optional<RowPosition>& after, Order order,
-                                std::size_t offset, std::size_t limit, std::optional<std::size_t> textChars) {
+std::optional<SqlResult> merged(SqlConnection& sql, const LogFilter& filter, const std::optional<RowPosition>& after,
+                                Order order, std::size_t offset, std::size_t limit,
+                                std::optional<std::size_t> textChars, ToolWalk walk) {
   if (!filter.scope.model) return std::nullopt;
   const std::optional<std::int64_t> mark = toolIndexedUpTo(sql);
   if (!mark) return std::nullopt;
   SqlResult rows;
   if (limit == 0) return rows;
   const std::size_t wanted = offset + std::min(limit, SIZE_MAX - offset);
-  const Read read{filter, after, order, *mark, textChars};
-  rows = belowMark(sql, read, wanted);
+  const Read read{filter, after, order, *mark, textChars, walk};
+  std::optional<SqlResult> below = belowMark(sql, read, wanted);
+  if (!below) return std::nullopt;
+  rows = std::move(*below);
   const SqlResult tail = sourceRows(sql, Source::Past, read, wanted);
   rows.rows.insert(rows.rows.end(), tail.rows.begin(), tail.rows.end());
   const auto earlier = [](const Row& a, const Row& b) {
@@ -140,15 +161,15 @@ std::optional<SqlResult> merged(SqlConnection& sql, const LogFilter& filter, con
 }  // namespace
 
 std::optional<SqlResult> toolLogPage(SqlConnection& sql, const LogFilter& filter, std::size_t offset,
-                                     std::size_t limit, std::optional<std::size_t> textChars) {
-  return merged(sql, filter, std::nullopt, Order::NewestFirst, offset, limit, textChars);
+                                     std::size_t limit, std::optional<std::size_t> textChars, ToolWalk walk) {
+  return merged(sql, filter, std::nullopt, Order::NewestFirst, offset, limit, textChars, walk);
 }
 
 std::optional<SqlResult> toolLogLines(SqlConnection& sql, const LogFilter& filter, RowPosition after,
-                                      std::size_t limit) {
+                                      std::size_t limit, std::int64_t mostWalked) {
   // Ids start at 1, so (from, 0) comes before every row of the range.
   if (after.millis < filter.scope.range.fromMillis) after = {filter.scope.range.fromMillis, 0};
-  return merged(sql, filter, after, Order::OldestFirst, 0, limit, std::nullopt);
+  return merged(sql, filter, after, Order::OldestFirst, 0, limit, std::nullopt, ToolWalk{mostWalked, false});
 }
 
 }  // namespace zandle::service

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 
 #include "store/dashboard_queries.h"
@@ -14,11 +15,20 @@ namespace zandle::service {
 // l.address", the text cut after `textChars` characters (and one) or whole.
 // Nothing when the filter names no tool or the side table lags too far.
 
+// A read of one level or term walks all of the tool's lines in the range
+// when they are at most `mostWalked`, else walks some and lets the database
+// choose; with `walkOnly` it gives nothing instead (a common tool's rare term,
+// which the text index serves), and walks at most 8,192.
+struct ToolWalk {
+  std::int64_t mostWalked = 0;
+  bool walkOnly = false;
+};
+
 // Newest first, from `offset`.
 std::optional<SqlResult> toolLogPage(SqlConnection& sql, const LogFilter& filter, std::size_t offset,
-                                     std::size_t limit, std::optional<std::size_t> textChars);
+                                     std::size_t limit, std::optional<std::size_t> textChars, ToolWalk walk);
 // Oldest first, from the row after `after`.
 std::optional<SqlResult> toolLogLines(SqlConnection& sql, const LogFilter& filter, RowPosition after,
-                                      std::size_t limit);
+                                      std::size_t limit, std::int64_t mostWalked);
 
 }  // namespace zandle::service
