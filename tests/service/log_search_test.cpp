@@ -496,6 +496,32 @@ TEST_P(LogSearchTest, ASearchOfOneLevelLeavesOutTheBlocksOfABurstOfAnother) {
   expectAsPlain("blocks from before the masks");
 }
 
+// An export of a tool's rare term, its lines too many to be walked whole at
+// once: SQLite lets the database choose, PostgreSQL walks on to each read's end.
+TEST_P(LogSearchTest, ExportsATermOfAToolWithManyLinesWhole) {
+  database_->begin();
+  for (int i = 0; i < 6'000; ++i) {
+    const std::string text = i % 1'000 == 999 ? "a needle here" : "plain line";
+    database_->insertLogLine({3, i % 3, i % 5 == 0 ? "Beta" : "Alpha", "1.0", text, text,
+                              {kStart + i * 60'000, "10.0.0.1"}});
+  }
+  database_->commit();
+  indexEverything();
+  service::DashboardQueries queries(database_->sqlConnection());
+  queries.setMostListedMatches(0);
+  for (const std::int64_t mostWalked : {std::int64_t{0}, std::int64_t{65'536}}) {
+    queries.setMostToolLinesWalked(mostWalked);
+    for (const std::optional<std::int32_t> level : {std::optional<std::int32_t>{}, std::optional<std::int32_t>{0}}) {
+      const service::LogFilter filter{{{kStart, kStart + 20 * kDay}, "Alpha"}, level, std::string("NEEDLE")};
+      bool listed = true;
+      const std::vector<std::int64_t> expected = plainSearch(filter, 0, true);
+      EXPECT_EQ(exportIds(queries, filter, 4, listed), expected) << "walked whole up to " << mostWalked;
+      EXPECT_FALSE(listed);
+      EXPECT_GE(expected.size(), level ? 1u : 3u);
+    }
+  }
+}
+
 // A PostgreSQL store from before the side table, with the trigram index on
 // log_lines: a small one has its texts copied at start and the old index goes.
 TEST_P(LogSearchTest, APostgresStoreFromBeforeMovesItsTextIndexAside) {
