@@ -54,9 +54,16 @@ SqlResult sourceRows(SqlConnection& sql, Source source, const Read& read, std::s
     addRange(walked, read, "t.received_ms", "t.id");
     walked.parameters.emplace_back(walk);
     // The level is checked on the side rows, before the line is looked up.
-    from = "(SELECT t.id, t.level, t.received_ms FROM log_lines_by_tool AS t" + walked.sql +
-           " ORDER BY t.received_ms" + direction + ", t.id" + direction + " LIMIT ?) AS w " +
-           (sqlite ? "CROSS JOIN" : "JOIN") + " log_lines AS l ON l.id = w.id";
+    const std::string order = " ORDER BY t.received_ms" + direction + ", t.id" + direction;
+    std::string rows =
+        "SELECT t.id, t.level, t.received_ms FROM log_lines_by_tool AS t" + walked.sql + order + " LIMIT ?";
+    if (read.filter.level && !(read.filter.search && !read.filter.search->empty())) {
+      // Only the page's lines looked up: SQLite sorts a join's rows, all of them, where
+      // PostgreSQL keeps the walk's order and stops (6,000 lookups for a page of 64).
+      rows = "SELECT t.id, t.level, t.received_ms FROM (" + rows + ") AS t WHERE t.level = ?" + order + " LIMIT ?";
+      walked.parameters.insert(walked.parameters.end(), {std::int64_t{*read.filter.level}, limitValue(wanted)});
+    }
+    from = "(" + rows + ") AS w " + (sqlite ? "CROSS JOIN" : "JOIN") + " log_lines AS l ON l.id = w.id";
     where.parameters.insert(where.parameters.end(), walked.parameters.begin(), walked.parameters.end());
     if (read.filter.level) where.add("w.level = ?", std::int64_t{*read.filter.level});
     if (read.filter.search && !read.filter.search->empty()) {
