@@ -151,7 +151,8 @@ bool sqliteFewCandidates(SqlConnection& sql, const LogFilter& filter, const std:
   const std::optional<Runs> runs = searchedRuns(sql, filter, index);
   if (!runs) return fewCandidates(sql, index, phrase, most);
   std::vector<SqlValue> parameters;
-  const std::string candidates = candidatesInRuns(index.table, phrase, runs->empty() ? Runs{{1, 0}} : *runs, parameters);
+  const std::string candidates =
+      candidatesInRuns(index.table, phrase, runs->empty() ? Runs{{1, 0}} : *runs, parameters);
   return atMost(sql, candidates, parameters, most);
 }
 
