@@ -133,9 +133,11 @@ press_and_move() {
 
 pixel() { convert "$1" -format "%[pixel:p{$2,$3}]" info:; }
 
+# The host's first line: Wine may take long to start on a loaded machine. Without
+# it the scenario goes on to fail its checks, not to stop the script (set -u).
 workarea() {
   local line
-  line=$(wait_line '^workarea ' 20) || { fail "no workarea line"; return 1; }
+  line=$(wait_line '^workarea ' 45) || { fail "no workarea line"; AL=0 AT=0 AR=0 AB=0; return 1; }
   read -r AL AT AR AB <<<"$(rect_of "$line")"
 }
 
