@@ -85,23 +85,22 @@ Walked newestCandidates(SqlConnection& sql, const TextIndexRead& index, const st
     if (counted.rows[0].at(1)) walked.lowest = integerAt(counted.rows[0], 1);
     return walked;
   }
-  const std::string table = index.table;
   Runs taken;
   for (auto run = runs->rbegin(); run != runs->rend() && (walk < 0 || walked.count < walk); ++run) {
     if (walk < 0) {
       taken.push_back(*run);
       continue;
     }
+    std::vector<SqlValue> parameters;
+    const std::string inRun = candidatesInRuns(index.table, phrase, {*run}, parameters);
+    parameters.emplace_back(walk - walked.count);
     const SqlResult counted =
-        sql.run("SELECT COUNT(*), MIN(rowid) FROM (SELECT rowid FROM " + table + " WHERE " + table +
-                    " MATCH ? AND rowid BETWEEN ? AND ? ORDER BY rowid DESC LIMIT ?) AS c",
-                {phrase, run->first, run->second, walk - walked.count});
+        sql.run("SELECT COUNT(*), MIN(rowid) FROM (" + inRun + " ORDER BY rowid DESC LIMIT ?) AS c", parameters);
     if (integerAt(counted.rows.at(0), 0) == 0) continue;
     walked.count += integerAt(counted.rows[0], 0);
     walked.lowest = integerAt(counted.rows[0], 1);
     taken.emplace_back(walked.lowest, run->second);
   }
-  if (taken.empty()) taken.emplace_back(1, 0);  // none
   walked.sql = candidatesInRuns(index.table, phrase, taken, walked.parameters);
   return walked;
 }
@@ -151,8 +150,7 @@ bool sqliteFewCandidates(SqlConnection& sql, const LogFilter& filter, const std:
   const std::optional<Runs> runs = searchedRuns(sql, filter, index);
   if (!runs) return fewCandidates(sql, index, phrase, most);
   std::vector<SqlValue> parameters;
-  const std::string candidates =
-      candidatesInRuns(index.table, phrase, runs->empty() ? Runs{{1, 0}} : *runs, parameters);
+  const std::string candidates = candidatesInRuns(index.table, phrase, *runs, parameters);
   return atMost(sql, candidates, parameters, most);
 }
 

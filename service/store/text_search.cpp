@@ -99,7 +99,9 @@ std::string candidatesInRuns(const char* table, const std::string& phrase,
                              std::vector<SqlValue>& parameters) {
   const std::string name = table;
   std::string indexed;
-  for (const auto& [first, last] : runs) {
+  // No runs: a run no id is in, so that the statement gives nothing.
+  const std::vector<std::pair<std::int64_t, std::int64_t>> none{{1, 0}};
+  for (const auto& [first, last] : runs.empty() ? none : runs) {
     indexed += std::string(indexed.empty() ? "" : " UNION ALL ") + "SELECT rowid FROM " + name + " WHERE " + name +
                " MATCH ? AND rowid BETWEEN ? AND ?";
     parameters.insert(parameters.end(), {phrase, first, last});

@@ -53,8 +53,8 @@ std::string candidatesUpTo(const TextIndexRead& index);
 bool fewCandidates(SqlConnection& sql, const TextIndexRead& index, const std::string& phrase, std::int64_t most);
 
 // SQLite: a statement giving the text index's candidates for the phrase
-// (rowid) among the runs of ids (first, last), one seek of the index a run;
-// its parameters are appended to `parameters`.
+// (rowid) among the runs of ids (first, last), one seek of the index a run
+// (none without runs); its parameters are appended to `parameters`.
 std::string candidatesInRuns(const char* table, const std::string& phrase,
                              const std::vector<std::pair<std::int64_t, std::int64_t>>& runs,
                              std::vector<SqlValue>& parameters);

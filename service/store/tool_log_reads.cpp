@@ -39,6 +39,8 @@ void addRange(Condition& where, const Read& read, const std::string& time, const
   where.add(time + " < ?", read.filter.scope.range.toMillis);
 }
 
+bool searching(const Read& read) { return read.filter.search && !read.filter.search->empty(); }
+
 // `walk`: the side rows taken (Side only), each line then looked up.
 SqlResult sourceRows(SqlConnection& sql, Source source, const Read& read, std::size_t wanted, std::int64_t walk = 0) {
   const bool sqlite = sql.dialect() == SqlDialect::Sqlite;
@@ -57,7 +59,7 @@ SqlResult sourceRows(SqlConnection& sql, Source source, const Read& read, std::s
     const std::string order = " ORDER BY t.received_ms" + direction + ", t.id" + direction;
     std::string rows =
         "SELECT t.id, t.level, t.received_ms FROM log_lines_by_tool AS t" + walked.sql + order + " LIMIT ?";
-    if (read.filter.level && !(read.filter.search && !read.filter.search->empty())) {
+    if (read.filter.level && !searching(read)) {
       // Only the page's lines looked up: SQLite sorts a join's rows, all of them, where
       // PostgreSQL keeps the walk's order and stops (6,000 lookups for a page of 64).
       rows = "SELECT t.id, t.level, t.received_ms FROM (" + rows + ") AS t WHERE t.level = ?" + order + " LIMIT ?";
@@ -66,7 +68,7 @@ SqlResult sourceRows(SqlConnection& sql, Source source, const Read& read, std::s
     from = "(" + rows + ") AS w " + (sqlite ? "CROSS JOIN" : "JOIN") + " log_lines AS l ON l.id = w.id";
     where.parameters.insert(where.parameters.end(), walked.parameters.begin(), walked.parameters.end());
     if (read.filter.level) where.add("w.level = ?", std::int64_t{*read.filter.level});
-    if (read.filter.search && !read.filter.search->empty()) {
+    if (searching(read)) {
       where.add("lower(l.text) LIKE lower(?) ESCAPE '\\'", containsPattern(*read.filter.search));
     }
   } else if (source == Source::Below) {
@@ -121,16 +123,14 @@ std::int64_t sideRowsInRange(SqlConnection& sql, const Read& read, std::int64_t 
 // The lines up to the mark: the side table's rows, or when a level or search
 // term leaves too few of its first rows, whatever the database finds best.
 std::optional<SqlResult> belowMark(SqlConnection& sql, const Read& read, std::size_t wanted) {
-  const bool conditioned = read.filter.level || (read.filter.search && !read.filter.search->empty());
-  if (!conditioned) return sourceRows(sql, Source::Side, read, wanted, limitValue(wanted));
+  if (!read.filter.level && !searching(read)) return sourceRows(sql, Source::Side, read, wanted, limitValue(wanted));
   if (read.walk.walkOnly) {
     const std::int64_t most = std::min(read.walk.mostWalked, kWholeWalkBeforeIndex);
     const std::int64_t sideRows = sideRowsInRange(sql, read, most);
     if (sideRows > most) return std::nullopt;
     return sourceRows(sql, Source::Side, read, wanted, sideRows);
   }
-  const bool searching = read.filter.search && !read.filter.search->empty();
-  const std::int64_t walk = std::max<std::int64_t>(searching ? kSearchWalk : kLevelWalk,
+  const std::int64_t walk = std::max<std::int64_t>(searching(read) ? kSearchWalk : kLevelWalk,
                                                    4 * limitValue(std::min<std::size_t>(wanted, kLevelWalk)));
   SqlResult rows = sourceRows(sql, Source::Side, read, wanted, walk);
   if (rows.rows.size() >= wanted) return rows;
@@ -142,7 +142,7 @@ std::optional<SqlResult> belowMark(SqlConnection& sql, const Read& read, std::si
   // order and stops at a full page, walks on: for a term it chose to scan the
   // whole table, 0.7 s each read. (One page of a term in no line of a large
   // tool would walk it all, seconds, where the scan takes the 0.7 s once.)
-  if (searching && read.after && sql.dialect() == SqlDialect::Postgres) {
+  if (searching(read) && read.after && sql.dialect() == SqlDialect::Postgres) {
     return sourceRows(sql, Source::Side, read, wanted, INT64_MAX);
   }
   return sourceRows(sql, Source::Below, read, wanted);
