@@ -4,6 +4,7 @@
 #include "store/dashboard_queries.h"
 #include "store/log_search_pages.h"
 #include "store/query_helpers.h"
+#include "store/short_term_search.h"
 #include "store/text_search.h"
 #include "store/tool_log_reads.h"
 
@@ -41,18 +42,23 @@ std::vector<LogRow> DashboardQueries::logPage(const LogFilter& filter, std::size
   if (!sql_) return rows;
   std::optional<std::string> phrase;
   std::optional<TextIndexRead> index;
-  if (filter.search && !filter.search->empty()) phrase = trigramPhrase(*filter.search);
+  const bool searching = filter.search && !filter.search->empty();
+  if (searching) phrase = trigramPhrase(*filter.search);
   if (phrase) index = textIndexFor(*sql_, filter.level);
-  // A search the text index does not serve walks the tool's lines rather
-  // than the whole range; so does one of a term with many candidates on SQLite
-  // (in the blocks holding its level, if it has one), whose lines are found
-  // sooner among the tool's own than among every tool's; and on PostgreSQL one
-  // of a tool with few lines in the range, walked whole.
-  std::optional<SqlResult> byTool;
   const bool sqlite = sql_->dialect() == SqlDialect::Sqlite;
-  if (!filter.search || filter.search->empty() || !index ||
-      (sqlite && filter.scope.model &&
-       !sqliteFewCandidates(*sql_, filter, *phrase, *index, mostToolSearchCandidates_))) {
+  std::optional<SqlResult> byTool;
+  if (searching && !phrase) {
+    // A term too short for the text index: the blocks of ids that may hold it.
+    byTool = shortTermPage(*sql_, filter, offset, limit, textChars, mostToolLinesWalked_);
+    if (!byTool) byTool = toolLogPage(*sql_, filter, offset, limit, textChars, {mostToolLinesWalked_, false});
+  } else if (!searching || !index ||
+             (sqlite && filter.scope.model &&
+              !sqliteFewCandidates(*sql_, filter, *phrase, *index, mostToolSearchCandidates_))) {
+    // A search the text index does not serve walks the tool's lines rather
+    // than the whole range; so does one of a term with many candidates on SQLite
+    // (in the blocks holding its level, if it has one), whose lines are found
+    // sooner among the tool's own than among every tool's; and on PostgreSQL one
+    // of a tool with few lines in the range, walked whole.
     byTool = toolLogPage(*sql_, filter, offset, limit, textChars, {mostToolLinesWalked_, false});
   } else if (!sqlite && filter.scope.model) {
     byTool = toolLogPage(*sql_, filter, offset, limit, textChars, {mostToolLinesWalked_, true});

@@ -1,7 +1,9 @@
 #include "store/line_times.h"
 
 #include <algorithm>
+#include <map>
 
+#include "store/piece_filters.h"
 #include "store/query_helpers.h"
 #include "store/schema_steps.h"
 #include "store/text_search.h"
@@ -14,6 +16,8 @@ namespace {
 constexpr int kBlockBits = 10;
 // A store this small has its blocks filled at once, before the service answers.
 constexpr std::int64_t kFilledAtStart = 200'000;
+// Lines a batch reads at most, their texts whole.
+constexpr std::int64_t kMostLinesRead = 16'384;
 // Runs of ids a search looks among at most; beyond, one from the first.
 constexpr std::int64_t kMostRuns = 64;
 // Lines past the mark an export's first read reads as they are at most;
@@ -27,14 +31,14 @@ bool keepsBlocks(SqlConnection& sql) { return sql.dialect() == SqlDialect::Sqlit
 void addLineTimes(SqlConnection& sql) {
   if (sql.dialect() != SqlDialect::Sqlite) return;
   if (hasTable(sql, "line_times") && hasColumn(sql, "line_time_blocks", "earliest") &&
-      hasColumn(sql, "line_time_blocks", "levels")) {
+      hasColumn(sql, "line_time_blocks", "levels") && hasColumn(sql, "line_time_blocks", "pairs")) {
     return;
   }
   // A store from before starts at mark 0 and is filled beside the requests;
-  // so are blocks that knew only their latest time, or not their levels.
+  // so are blocks that knew only their latest time, or not their levels or pieces.
   sql.runScript("DROP TABLE IF EXISTS line_time_blocks; DROP TABLE IF EXISTS line_times");
   sql.runScript("CREATE TABLE line_time_blocks (block INTEGER PRIMARY KEY, latest BIGINT NOT NULL, "
-                "earliest BIGINT NOT NULL, levels BIGINT NOT NULL)");
+                "earliest BIGINT NOT NULL, levels BIGINT NOT NULL, pairs BLOB NOT NULL)");
   sql.runScript("CREATE TABLE line_times (done_id BIGINT NOT NULL)");
   sql.runScript("INSERT INTO line_times VALUES (0)");
   if (linesPastMark(sql, "line_times", kFilledAtStart + 1) > kFilledAtStart) return;
@@ -44,19 +48,42 @@ void addLineTimes(SqlConnection& sql) {
 
 bool indexLineTimes(SqlConnection& sql, std::int64_t batchRows) {
   if (!keepsBlocks(sql)) return false;
-  const SqlResult next = sql.run(
-      "SELECT MAX(id) FROM (SELECT id FROM log_lines WHERE id > (SELECT done_id FROM line_times) ORDER BY id LIMIT ?)",
-      {batchRows});
-  if (next.rows.empty() || !next.rows[0].at(0)) return false;
-  const std::int64_t upTo = integerAt(next.rows[0], 0);
-  // SQLite has no OR of a column: distinct bits add up to it.
-  sql.run("INSERT INTO line_time_blocks (block, latest, earliest, levels) SELECT id >> ?, MAX(received_ms), "
-          "MIN(received_ms), SUM(DISTINCT 1 << CASE WHEN level >= 0 AND level < ? THEN level ELSE ? END) "
-          "FROM log_lines WHERE id > (SELECT done_id FROM line_times) AND id <= ? GROUP BY 1 "
-          "ON CONFLICT (block) DO UPDATE SET latest = MAX(latest, excluded.latest), "
-          "earliest = MIN(earliest, excluded.earliest), levels = levels | excluded.levels",
-          {std::int64_t{kBlockBits}, kOtherLevelsBit, kOtherLevelsBit, upTo});
-  sql.run("UPDATE line_times SET done_id = ?", {upTo});
+  // Texts are read whole: a batch of long lines must not take the memory.
+  const SqlResult lines = sql.run(
+      "SELECT id, received_ms, level, lower(text) FROM log_lines WHERE id > (SELECT done_id FROM line_times) "
+      "ORDER BY id LIMIT ?",
+      {std::min(batchRows, kMostLinesRead)});
+  if (lines.rows.empty()) return false;
+  struct Block {
+    std::int64_t earliest = INT64_MAX, latest = INT64_MIN, levels = 0;
+    std::string pairs = std::string(kPairFilterBits, '0');
+  };
+  std::map<std::int64_t, Block> blocks;
+  for (const Row& row : lines.rows) {
+    Block& block = blocks[integerAt(row, 0) >> kBlockBits];
+    block.earliest = std::min(block.earliest, integerAt(row, 1));
+    block.latest = std::max(block.latest, integerAt(row, 1));
+    block.levels |= levelBit(integerAt(row, 2));
+    addPairFilterBits(block.pairs, textAt(row, 3));
+  }
+  // SQLite has no OR of blobs: a block the last batch began is added to here.
+  std::map<std::int64_t, std::string> stored;
+  for (const Row& row : sql.run("SELECT block, pairs FROM line_time_blocks WHERE block BETWEEN ? AND ?",
+                                {blocks.begin()->first, blocks.rbegin()->first})
+                            .rows) {
+    stored[integerAt(row, 0)] = textAt(row, 1);
+  }
+  for (const auto& [number, block] : blocks) {
+    std::string pairs = packedFilter(block.pairs);
+    if (const auto before = stored.find(number); before != stored.end()) {
+      for (std::size_t i = 0; i < pairs.size() && i < before->second.size(); ++i) pairs[i] |= before->second[i];
+    }
+    sql.run("INSERT INTO line_time_blocks (block, latest, earliest, levels, pairs) VALUES (?, ?, ?, ?, ?) "
+            "ON CONFLICT (block) DO UPDATE SET latest = MAX(latest, excluded.latest), "
+            "earliest = MIN(earliest, excluded.earliest), levels = levels | excluded.levels, pairs = excluded.pairs",
+            {number, block.latest, block.earliest, block.levels, SqlBlob{std::move(pairs)}});
+  }
+  sql.run("UPDATE line_times SET done_id = ?", {integerAt(lines.rows.back(), 0)});
   return true;
 }
 
@@ -134,6 +161,46 @@ std::optional<std::vector<IdRun>> earliestFirstRuns(SqlConnection& sql, const Ti
                                    "earliest < ? AND (levels & ?) <> 0 ORDER BY earliest, block",
                                    {mark >> kBlockBits, range.fromMillis, range.toMillis, levelMask(level)});
   return blockRuns(blocks, kBlockBits, mark, upTo);
+}
+
+std::optional<std::vector<IdRun>> shortTermRuns(SqlConnection& sql, std::string_view lowered,
+                                                const TimeRange& range, std::optional<std::int32_t> level,
+                                                bool newestFirst) {
+  const std::optional<std::string> filter = pairFilter(lowered);
+  if (!filter || !keepsBlocks(sql)) return std::nullopt;
+  const SqlResult bounds = sql.run("SELECT (SELECT done_id FROM line_times), (SELECT MAX(id) FROM log_lines)");
+  const std::int64_t mark = integerAt(bounds.rows.at(0), 0);
+  const std::int64_t upTo = bounds.rows[0].at(1) ? integerAt(bounds.rows[0], 1) : 0;
+  if (upTo - mark > kMostUnknown) return std::nullopt;
+  // The bytes of the filters holding the term's bits, compared here: SQLite has no AND of blobs.
+  const std::vector<std::size_t> positions = filterPositions(*filter);
+  std::vector<std::size_t> bytes;
+  for (std::size_t position : positions) {
+    if (std::find(bytes.begin(), bytes.end(), position / 8) == bytes.end()) bytes.push_back(position / 8);
+  }
+  std::string columns;
+  std::vector<SqlValue> parameters;
+  for (std::size_t byte : bytes) {
+    columns += ", substr(pairs, ?, 1)";
+    parameters.emplace_back(static_cast<std::int64_t>(byte + 1));
+  }
+  parameters.insert(parameters.end(), {mark >> kBlockBits, range.fromMillis, range.toMillis, levelMask(level)});
+  const SqlResult blocks = sql.run(std::string("SELECT block, ") + (newestFirst ? "latest" : "earliest") + columns +
+                                       " FROM line_time_blocks WHERE block <= ? AND latest >= ? AND earliest < ? AND "
+                                       "(levels & ?) <> 0 ORDER BY " +
+                                       (newestFirst ? "latest DESC, block DESC" : "earliest, block"),
+                                   parameters);
+  SqlResult held;
+  for (const Row& row : blocks.rows) {
+    const bool holds = std::all_of(positions.begin(), positions.end(), [&](std::size_t position) {
+      const std::size_t column = 2 + static_cast<std::size_t>(
+                                         std::find(bytes.begin(), bytes.end(), position / 8) - bytes.begin());
+      const std::string byte = textAt(row, column);
+      return !byte.empty() && (static_cast<unsigned char>(byte[0]) & (1u << (position % 8))) != 0;
+    });
+    if (holds) held.rows.push_back(row);
+  }
+  return blockRuns(held, kBlockBits, mark, upTo);
 }
 
 std::optional<std::vector<RowPosition>> firstIndexedPositions(SqlConnection& sql, const LogFilter& filter,

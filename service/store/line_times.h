@@ -1,4 +1,5 @@
 // SQLite: the latest and earliest times among each block of 1,024 line ids,
+// their levels and a filter of their texts' short pieces (piece_filters.h),
 // kept past a mark as the text index is. Lines arrive about, not exactly, in id order, by
 // no bound a search could assume; these blocks tell how far a walk of the
 // text index, newest id first, must still look below the ids it has walked:
@@ -11,6 +12,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -55,6 +57,13 @@ std::optional<std::vector<std::pair<std::int64_t, std::int64_t>>> levelRuns(SqlC
 // store keeps no blocks, or they lag by too many lines.
 std::optional<std::vector<IdRun>> earliestFirstRuns(SqlConnection& sql, const TimeRange& range, std::int64_t upTo,
                                                     std::optional<std::int32_t> level);
+
+// The blocks that may hold a term too short for the text index (`lowered`),
+// as earliestFirstRuns gives them, or latest first with their latest times;
+// the ids past the mark up to the newest line first.
+std::optional<std::vector<IdRun>> shortTermRuns(SqlConnection& sql, std::string_view lowered,
+                                                const TimeRange& range, std::optional<std::int32_t> level,
+                                                bool newestFirst);
 
 // The positions of a search's first `limit` lines up to line `indexedUpTo`,
 // oldest first, for an export: the text index's candidates for `phrase` in

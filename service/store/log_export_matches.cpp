@@ -6,6 +6,7 @@
 #include "store/dashboard_queries.h"
 #include "store/line_times.h"
 #include "store/query_helpers.h"
+#include "store/short_term_search.h"
 #include "store/text_blocks.h"
 #include "store/text_search.h"
 
@@ -141,10 +142,13 @@ std::optional<std::vector<RowPosition>> DashboardQueries::logMatches(const LogFi
 std::optional<std::vector<RowPosition>> DashboardQueries::firstSearchPositions(const LogFilter& filter,
                                                                               std::size_t limit) {
   const std::optional<std::string> phrase = trigramPhrase(*filter.search);
-  const std::optional<std::int64_t> indexedUpTo = phrase ? textIndexedUpTo(*sql_) : std::nullopt;
+  const bool sqlite = sql_->dialect() == SqlDialect::Sqlite;
+  // SQLite's blocks of a term too short for the text index reach the newest line.
+  if (sqlite && !phrase) return firstShortTermPositions(*sql_, filter, limit);
+  const std::optional<std::int64_t> indexedUpTo = textIndexedUpTo(*sql_);
   if (!indexedUpTo) return std::nullopt;
   std::optional<std::vector<RowPosition>> first =
-      sql_->dialect() == SqlDialect::Sqlite ? firstIndexedPositions(*sql_, filter, *phrase, *indexedUpTo, limit)
+      sqlite ? firstIndexedPositions(*sql_, filter, *phrase, *indexedUpTo, limit)
                                             : firstBlockPositions(*sql_, filter, *indexedUpTo, limit);
   if (!first) return std::nullopt;
   addPositions(*first, positionsPastMark(*sql_, filter, *indexedUpTo, limitValue(limit), true), INT64_MAX);

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,5 +36,10 @@ bool sqliteFewCandidates(SqlConnection& sql, const LogFilter& filter, const std:
 SqlResult postgresIndexedSearch(SqlConnection& sql, const LogFilter& filter, const TextIndexRead& index,
                                 std::size_t offset, std::size_t limit, std::size_t textChars,
                                 const std::vector<SearchTry>& tries);
+
+// PostgreSQL: the page of a term too short for the trigram index, from the
+// newest lines or the blocks that may hold it; nothing when they cannot serve.
+std::optional<SqlResult> postgresShortTermSearch(SqlConnection& sql, const LogFilter& filter, std::size_t offset,
+                                                 std::size_t limit, std::size_t textChars);
 
 }  // namespace zandle::service

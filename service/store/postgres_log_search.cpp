@@ -73,6 +73,16 @@ std::optional<SqlResult> postgresCandidates(SqlConnection& sql, const LogFilter&
   return rows;
 }
 
+// The lines past the text index's mark, read by id ("+ 0" keeps them off the
+// indexes by time and level), merged into the page.
+void addLinesPastMark(SqlConnection& sql, SqlResult& rows, const LogFilter& filter, std::int64_t indexedUpTo,
+                      std::size_t offset, std::size_t wanted, std::size_t textChars) {
+  Condition past;
+  past.add("l.id > ?", indexedUpTo);
+  mergeIntoPage(rows, pageRows(sql, "log_lines AS l", searchCondition(filter, past, true), 0, wanted, textChars),
+                offset, wanted);
+}
+
 }  // namespace
 
 // A search on PostgreSQL with its text index: the ways in turn, until one
@@ -104,12 +114,23 @@ SqlResult postgresIndexedSearch(SqlConnection& sql, const LogFilter& filter, con
                : postgresCandidates(sql, filter, indexedUpTo, wanted, textChars, way, levelIndexed);
   }
   if (!rows) rows = postgresCandidates(sql, filter, indexedUpTo, wanted, textChars, SearchTry{}, levelIndexed);
-  // "+ 0" keeps the lines past the mark read by id, not the range by time or level.
-  Condition past;
-  past.add("l.id > ?", indexedUpTo);
-  mergeIntoPage(*rows, pageRows(sql, "log_lines AS l", searchCondition(filter, past, true), 0, wanted, textChars),
-                offset, wanted);
+  addLinesPastMark(sql, *rows, filter, indexedUpTo, offset, wanted, textChars);
   return std::move(*rows);
+}
+
+std::optional<SqlResult> postgresShortTermSearch(SqlConnection& sql, const LogFilter& filter, std::size_t offset,
+                                                 std::size_t limit, std::size_t textChars) {
+  if (limit == 0) return SqlResult{};
+  const std::optional<TextIndexRead> index = textIndexFor(sql, filter.level);
+  if (!index) return std::nullopt;
+  const std::size_t wanted = offset + limit;
+  // The newest lines find a common term at once; the trigram index serves no such term.
+  std::optional<SqlResult> rows = postgresCandidates(sql, filter, index->indexedUpTo, wanted, textChars,
+                                                     {SearchWay::Walk, 20, 2'048}, index->ownLevelIndex);
+  if (!rows) rows = blockSearch(sql, filter, index->indexedUpTo, wanted, textChars, 0);
+  if (!rows) return std::nullopt;
+  addLinesPastMark(sql, *rows, filter, index->indexedUpTo, offset, wanted, textChars);
+  return rows;
 }
 
 std::vector<SearchTry> defaultSearchTries() {

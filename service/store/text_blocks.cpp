@@ -19,38 +19,21 @@ bool keepsBlocks(SqlConnection& sql) {
   return sql.dialect() == SqlDialect::Postgres && hasTable(sql, "text_blocks_mark");
 }
 
-std::uint32_t pieceHash(std::string_view piece) {
-  std::uint32_t hash = 2'166'136'261u;  // FNV-1a
-  for (char c : piece) hash = (hash ^ static_cast<unsigned char>(c)) * 16'777'619u;
-  return hash;
-}
-
 }  // namespace
-
-void addTextFilterBits(std::string& filter, std::string_view lowered) {
-  for (std::size_t i = 0; i + 3 <= lowered.size(); ++i) {
-    const std::uint32_t hash = pieceHash(lowered.substr(i, 3));
-    filter[hash % kTextFilterBits] = '1';
-    filter[(hash >> 13) % kTextFilterBits] = '1';
-  }
-}
-
-std::optional<std::string> textFilter(std::string_view lowered) {
-  if (lowered.size() < 3) return std::nullopt;
-  std::string filter(kTextFilterBits, '0');
-  addTextFilterBits(filter, lowered);
-  return filter;
-}
 
 void addTextBlocks(SqlConnection& sql) {
   if (sql.dialect() != SqlDialect::Postgres) return;
-  if (hasTable(sql, "text_blocks_mark") && hasColumn(sql, "text_blocks", "levels")) return;
+  if (hasTable(sql, "text_blocks_mark") && hasColumn(sql, "text_blocks", "levels") &&
+      hasColumn(sql, "text_blocks", "pairs")) {
+    return;
+  }
   // A store from before starts at mark 0 and is summarized beside the requests;
-  // so are blocks that did not know their levels.
+  // so are blocks that did not know their levels or short pieces.
   sql.runScript("DROP TABLE IF EXISTS text_blocks; DROP TABLE IF EXISTS text_blocks_mark");
   sql.runScript("CREATE TABLE text_blocks (block BIGINT PRIMARY KEY, earliest BIGINT NOT NULL, latest BIGINT NOT NULL, "
                 "pieces BIT(" +
-                std::to_string(kTextFilterBits) + ") NOT NULL, levels BIGINT NOT NULL)");
+                std::to_string(kTextFilterBits) + ") NOT NULL, levels BIGINT NOT NULL, pairs BIT(" +
+                std::to_string(kPairFilterBits) + ") NOT NULL)");
   sql.runScript("CREATE TABLE text_blocks_mark (done_id BIGINT NOT NULL)");
   sql.runScript("INSERT INTO text_blocks_mark VALUES (0)");
 }
@@ -65,6 +48,7 @@ bool summarizeTextBlocks(SqlConnection& sql, std::int64_t batchRows) {
   struct Block {
     std::int64_t earliest = INT64_MAX, latest = INT64_MIN, levels = 0;
     std::string filter = std::string(kTextFilterBits, '0');
+    std::string pairs = std::string(kPairFilterBits, '0');
   };
   std::map<std::int64_t, Block> blocks;
   for (const Row& row : lines.rows) {
@@ -72,15 +56,17 @@ bool summarizeTextBlocks(SqlConnection& sql, std::int64_t batchRows) {
     block.earliest = std::min(block.earliest, integerAt(row, 1));
     block.latest = std::max(block.latest, integerAt(row, 1));
     addTextFilterBits(block.filter, textAt(row, 2));
+    addPairFilterBits(block.pairs, textAt(row, 2));
     block.levels |= levelBit(integerAt(row, 3));
   }
   for (const auto& [number, block] : blocks) {
-    sql.runLater("INSERT INTO text_blocks (block, earliest, latest, pieces, levels) VALUES (?, ?, ?, CAST(? AS BIT(" +
-                     std::to_string(kTextFilterBits) +
-                     ")), ?) ON CONFLICT (block) DO UPDATE SET earliest = LEAST(text_blocks.earliest, "
+    sql.runLater("INSERT INTO text_blocks (block, earliest, latest, pieces, levels, pairs) VALUES (?, ?, ?, CAST(? AS "
+                 "BIT(" + std::to_string(kTextFilterBits) + ")), ?, CAST(? AS BIT(" + std::to_string(kPairFilterBits) +
+                     "))) ON CONFLICT (block) DO UPDATE SET earliest = LEAST(text_blocks.earliest, "
                      "excluded.earliest), latest = GREATEST(text_blocks.latest, excluded.latest), "
-                     "pieces = text_blocks.pieces | excluded.pieces, levels = text_blocks.levels | excluded.levels",
-                 {number, block.earliest, block.latest, block.filter, block.levels});
+                     "pieces = text_blocks.pieces | excluded.pieces, levels = text_blocks.levels | excluded.levels, "
+                     "pairs = text_blocks.pairs | excluded.pairs",
+                 {number, block.earliest, block.latest, block.filter, block.levels, block.pairs});
   }
   sql.runLater("UPDATE text_blocks_mark SET done_id = ?", {integerAt(lines.rows.back(), 0)});
   sql.flush();
@@ -94,15 +80,18 @@ void forgetEmptyTextBlocks(SqlConnection& sql) {
 std::optional<std::vector<IdRun>> textBlocksMayHold(SqlConnection& sql, std::string_view loweredTerm,
                                                     std::int64_t indexedUpTo, const TimeRange& range,
                                                     std::optional<std::int32_t> level, bool newestFirst) {
-  const std::optional<std::string> filter = textFilter(loweredTerm);
+  // A term of fewer than three bytes by its short pieces.
+  const bool shortTerm = loweredTerm.size() < 3;
+  const std::optional<std::string> filter = shortTerm ? pairFilter(loweredTerm) : textFilter(loweredTerm);
   if (!filter || !keepsBlocks(sql)) return std::nullopt;
   const std::int64_t mark = std::min(indexedUpTo, integerAt(sql.run("SELECT done_id FROM text_blocks_mark").rows.at(0), 0));
   if (indexedUpTo - mark > kMostUnsummarized) return std::nullopt;
-  const std::string bits = "CAST(? AS BIT(" + std::to_string(kTextFilterBits) + "))";
+  const std::string bits = "CAST(? AS BIT(" + std::to_string(filter->size()) + "))";
+  const std::string column = shortTerm ? "pairs" : "pieces";
   const SqlResult blocks = sql.run(
       std::string("SELECT block, ") + (newestFirst ? "latest" : "earliest") +
-          " FROM text_blocks WHERE block <= ? AND latest >= ? AND earliest < ? AND (levels & ?) <> 0 AND (pieces & " +
-          bits + ") = " + bits + (newestFirst ? " ORDER BY latest DESC, block DESC" : " ORDER BY earliest, block"),
+          " FROM text_blocks WHERE block <= ? AND latest >= ? AND earliest < ? AND (levels & ?) <> 0 AND (" + column +
+          " & " + bits + ") = " + bits + (newestFirst ? " ORDER BY latest DESC, block DESC" : " ORDER BY earliest, block"),
       {mark >> kTextBlockBits, range.fromMillis, range.toMillis, levelMask(level), *filter, *filter});
   return blockRuns(blocks, kTextBlockBits, mark, indexedUpTo);
 }

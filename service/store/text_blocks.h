@@ -1,6 +1,7 @@
 // PostgreSQL: what each block of 1,024 line ids in the side table of lowered
 // texts may hold: the earliest and latest times among its lines, their levels,
-// and a filter of the three-byte pieces of their texts (two bits of 8,192 for each piece). A
+// and filters of the three-byte pieces of their texts and of their two-byte
+// pieces and bytes, for terms of fewer than three bytes (see piece_filters.h). A
 // search reads only the blocks that may hold every piece of its term, newest
 // first, and stops once no block left can hold a line for the page: the newest
 // lines of a common term behind a burst of other lines are found without the
@@ -20,18 +21,12 @@
 
 #include "store/dashboard_queries.h"
 #include "store/id_runs.h"
+#include "store/piece_filters.h"
 #include "store/sql_connection.h"
 
 namespace zandle::service {
 
 inline constexpr int kTextBlockBits = 10;
-inline constexpr std::size_t kTextFilterBits = 8'192;
-
-// The filter's bits for every three-byte piece of `lowered`, as a string of
-// '0' and '1' (PostgreSQL's BIT(8192) literal), or nothing for fewer than
-// three bytes. Stored filters depend on it: it never changes.
-std::optional<std::string> textFilter(std::string_view lowered);
-void addTextFilterBits(std::string& filter, std::string_view lowered);
 
 // Summarizes the side table's lines past the blocks' mark, up to the text
 // index's mark and `batchRows` lines; false when none were left. In the

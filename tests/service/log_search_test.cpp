@@ -496,6 +496,68 @@ TEST_P(LogSearchTest, ASearchOfOneLevelLeavesOutTheBlocksOfABurstOfAnother) {
   expectAsPlain("blocks from before the masks");
 }
 
+// A term too short for the text index is read from the blocks whose filters
+// may hold it: a line given the term behind the service's back, in a block
+// that held it nowhere, is not found; blocks from before the filters are made
+// again, and then it is.
+TEST_P(LogSearchTest, AShortTermIsReadOnlyFromTheBlocksThatMayHoldIt) {
+  writeRandom(6'000, 21, true);
+  database_->begin();
+  for (int i = 0; i < 40; ++i) {
+    const std::string text = "code Qz" + std::to_string(i);
+    database_->insertLogLine({7, i % 3, kTools[i % 3], "1.0", text, text, {kStart + i * 9 * 3'600'000, "10.0.0.1"}});
+  }
+  database_->commit();
+  writeRandom(600, 22, true);
+  indexEverything();
+  const bool postgres = GetParam() == Backend::Postgres;
+  const service::TimeRange all{kStart, kStart + 21 * kDay};
+  const auto expectAsPlain = [&](const std::string& when) {
+    service::DashboardQueries queries(database_->sqlConnection());
+    for (const char* term : {"qz", "QZ", "z", "x", "ti", "_", "\\"}) {
+      for (const std::optional<std::int32_t> level : {std::optional<std::int32_t>{}, std::optional<std::int32_t>{1}}) {
+        for (const std::optional<std::string> tool : {std::optional<std::string>{}, std::optional<std::string>{"Beta"}}) {
+          const service::LogFilter filter{{all, tool}, level, std::string(term)};
+          for (std::size_t offset : {std::size_t{0}, std::size_t{20}}) {
+            std::vector<std::int64_t> ids;
+            for (const auto& row : queries.logPage(filter, offset, kPage, 400)) ids.push_back(row.stored.id);
+            EXPECT_EQ(ids, plainSearch(filter, offset)) << when << ": " << term << " level " << level.value_or(-1)
+                                                        << " " << tool.value_or("every tool") << " from " << offset;
+          }
+          bool listed = false;
+          EXPECT_EQ(exportIds(queries, filter, 16, listed), plainSearch(filter, 0, true))
+              << when << ": export of " << term << " level " << level.value_or(-1);
+        }
+      }
+    }
+  };
+  expectAsPlain("short terms");
+
+  const service::LogFilter qz{{all, std::nullopt}, std::nullopt, std::string("qz")};
+  const std::string doctored = "100";
+  database_->sqlConnection()->runScript("UPDATE log_lines SET text = text || ' qz' WHERE id = " + doctored);
+  if (postgres) {
+    database_->sqlConnection()->runScript("UPDATE log_lines_text SET text = text || ' qz' WHERE id = " + doctored);
+  }
+  const auto found = [&] {
+    std::vector<std::int64_t> ids;
+    for (const auto& row : service::DashboardQueries(database_->sqlConnection()).logPage(qz, 0, kPage, 400)) {
+      ids.push_back(row.stored.id);
+    }
+    return ids;
+  };
+  ASSERT_EQ(plainSearch(qz, 0).size(), 41u);
+  EXPECT_EQ(found().size(), 40u);
+
+  database_->sqlConnection()->runScript(postgres ? "ALTER TABLE text_blocks DROP COLUMN pairs"
+                                                 : "ALTER TABLE line_time_blocks DROP COLUMN pairs");
+  database_ = service::StoreLocation::parse(service_->store()).open(true);
+  EXPECT_EQ(found(), plainSearch(qz, 0)) << "blocks from before";
+  indexEverything();
+  EXPECT_EQ(found(), plainSearch(qz, 0)) << "blocks made again";
+  expectAsPlain("blocks made again");
+}
+
 // An export of a tool's rare term, its lines too many to be walked whole at
 // once: SQLite lets the database choose, PostgreSQL walks on to each read's end.
 TEST_P(LogSearchTest, ExportsATermOfAToolWithManyLinesWhole) {

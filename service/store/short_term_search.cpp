@@ -1,0 +1,102 @@
+#include "store/short_term_search.h"
+
+#include <algorithm>
+#include <bit>
+#include <string>
+
+#include "store/id_runs.h"
+#include "store/line_times.h"
+#include "store/log_search_pages.h"
+#include "store/query_helpers.h"
+#include "store/tool_log_reads.h"
+
+namespace zandle::service {
+namespace {
+
+using namespace query;
+
+// Ids a read of whole lines takes: one statement text, padded with ids no line has.
+constexpr std::size_t kIdsPerRead = 64;
+
+// SQLite: the first `wanted` positions of the filter's lines in the blocks
+// that may hold its term, each run read by id.
+std::optional<std::vector<RowPosition>> sqlitePositions(SqlConnection& sql, const LogFilter& filter,
+                                                        std::size_t wanted, bool newestFirst) {
+  const std::string lowered = textAt(sql.run("SELECT lower(?)", {*filter.search}).rows.at(0), 0);
+  const std::optional<std::vector<IdRun>> runs =
+      shortTermRuns(sql, lowered, filter.scope.range, filter.level, newestFirst);
+  if (!runs) return std::nullopt;
+  const std::string order = newestFirst ? " DESC" : "";
+  return readRuns(*runs, wanted, newestFirst, 0,
+                  [&](const std::vector<std::int64_t>& firsts, const std::vector<std::int64_t>& lasts, std::int64_t) {
+                    // Runs padded to a power of two with empty ones: few statement texts.
+                    const std::size_t count = std::bit_ceil(firsts.size());
+                    std::string values;
+                    std::vector<SqlValue> parameters;
+                    for (std::size_t i = 0; i < count; ++i) {
+                      values += i ? ", (?, ?)" : "(?, ?)";
+                      const bool run = i < firsts.size();
+                      parameters.insert(parameters.end(), {run ? firsts[i] : 1, run ? lasts[i] : 0});
+                    }
+                    // CROSS JOIN keeps the runs the outer loop, each read by id.
+                    Condition where = searchCondition(filter, {}, true);
+                    parameters.insert(parameters.end(), where.parameters.begin(), where.parameters.end());
+                    parameters.emplace_back(limitValue(wanted));
+                    return std::optional<SqlResult>(sql.run(
+                        "WITH r (first_id, last_id) AS (VALUES " + values +
+                            ") SELECT l.received_ms, l.id FROM r CROSS JOIN log_lines AS l ON l.id BETWEEN "
+                            "r.first_id AND r.last_id" + where.sql + " ORDER BY l.received_ms" + order + ", l.id" +
+                            order + " LIMIT ?",
+                        parameters));
+                  });
+}
+
+// The lines at `positions`, in that order, their texts cut after `textChars` (and one).
+SqlResult linesAt(SqlConnection& sql, const std::vector<RowPosition>& positions, std::size_t textChars) {
+  std::string statement =
+      "SELECT l.id, l.uin, l.level, l.model, l.version, substr(l.text, 1, ?), l.received_ms, l.address "
+      "FROM log_lines AS l WHERE l.id IN (";
+  for (std::size_t i = 0; i < kIdsPerRead; ++i) statement += i ? ", ?" : "?";
+  statement += ")";
+  SqlResult lines;
+  for (std::size_t next = 0; next < positions.size(); next += kIdsPerRead) {
+    std::vector<SqlValue> parameters{limitValue(textChars + 1)};
+    for (std::size_t i = next; i < next + kIdsPerRead; ++i) {
+      parameters.emplace_back(i < positions.size() ? positions[i].id : std::int64_t{0});  // ids start at 1
+    }
+    const SqlResult found = sql.run(statement, parameters);
+    // A line removed since it was found is left out.
+    for (std::size_t i = next; i < std::min(next + kIdsPerRead, positions.size()); ++i) {
+      const auto line = std::find_if(found.rows.begin(), found.rows.end(),
+                                     [&](const Row& row) { return integerAt(row, 0) == positions[i].id; });
+      if (line != found.rows.end()) lines.rows.push_back(*line);
+    }
+  }
+  return lines;
+}
+
+}  // namespace
+
+std::optional<SqlResult> shortTermPage(SqlConnection& sql, const LogFilter& filter, std::size_t offset,
+                                       std::size_t limit, std::size_t textChars, std::int64_t mostToolLinesWalked) {
+  if (!filter.search || filter.search->empty()) return std::nullopt;
+  if (filter.scope.model) {
+    if (auto walked = toolLogPage(sql, filter, offset, limit, textChars, {mostToolLinesWalked, true})) return walked;
+  }
+  if (sql.dialect() == SqlDialect::Postgres) return postgresShortTermSearch(sql, filter, offset, limit, textChars);
+  if (limit == 0) return SqlResult{};
+  const std::size_t wanted = offset + std::min(limit, SIZE_MAX - offset);
+  std::optional<std::vector<RowPosition>> positions = sqlitePositions(sql, filter, wanted, true);
+  if (!positions) return std::nullopt;
+  positions->erase(positions->begin(), positions->begin() + static_cast<std::ptrdiff_t>(
+                                                                 std::min(offset, positions->size())));
+  return linesAt(sql, *positions, textChars);
+}
+
+std::optional<std::vector<RowPosition>> firstShortTermPositions(SqlConnection& sql, const LogFilter& filter,
+                                                                 std::size_t limit) {
+  if (!filter.search || filter.search->empty() || sql.dialect() != SqlDialect::Sqlite) return std::nullopt;
+  return sqlitePositions(sql, filter, limit, false);
+}
+
+}  // namespace zandle::service
