@@ -18,6 +18,11 @@ using namespace query;
 // newer lines of another (a tool's burst of notices). Written as ANY, the
 // level is no constant of the order "level, time, id", which then only the
 // index by level and time gives without a sort.
+// Blocks of 1,024 line ids an export's first read of a tool's term reads at
+// most, every tool's lines in them (some 0.1 s); a rare term's, where a walk of
+// a large tool's lines looks every one of them up (seconds).
+constexpr std::size_t kMostBlocksOfAToolsTerm = 128;
+
 bool levelLeadsOrder(SqlDialect dialect, const LogFilter& filter) {
   return dialect == SqlDialect::Postgres && filter.level.has_value();
 }
@@ -107,19 +112,20 @@ std::vector<StoredLogLine> DashboardQueries::logLines(const LogFilter& filter, R
                                                       std::size_t limit) {
   std::vector<StoredLogLine> lines;
   if (!sql_) return lines;
-  if (const std::optional<SqlResult> byTool = toolLogLines(*sql_, filter, position, limit, mostToolLinesWalked_)) {
-    for (const Row& row : byTool->rows) lines.push_back({integerAt(row, 0), lineFrom(row)});
-    return lines;
-  }
   const bool searching = filter.search && !filter.search->empty();
   const bool onFromLast = position.millis >= filter.scope.range.fromMillis;
-  // The first read, which may have far to go, from the blocks that may hold the term.
+  // The first read, which may have far to go, from the blocks that may hold
+  // the term; a tool's only when they are few, else its lines are walked.
   if (searching && !onFromLast) {
-    if (const auto first = firstSearchPositions(filter, limit)) {
+    if (const auto first = firstSearchPositions(filter, limit, filter.scope.model ? kMostBlocksOfAToolsTerm : 0)) {
       std::vector<StoredLogLine> found = logLinesAmong(*first, position, limit);
       // Short only when a line was removed meanwhile: read as below, lest the export end there.
       if (found.size() == first->size()) return found;
     }
+  }
+  if (const std::optional<SqlResult> byTool = toolLogLines(*sql_, filter, position, limit, mostToolLinesWalked_)) {
+    for (const Row& row : byTool->rows) lines.push_back({integerAt(row, 0), lineFrom(row)});
+    return lines;
   }
   Condition where = logCondition(sql_->dialect(), filter, after(filter.scope, "received_ms", position));
   where.parameters.emplace_back(limitValue(limit));

@@ -156,8 +156,10 @@ class DashboardQueries {
 
  private:
   // An export's first `limit` lines of a search term, oldest first, from the
-  // blocks of line ids that may hold them; nothing when they cannot tell.
-  std::optional<std::vector<RowPosition>> firstSearchPositions(const LogFilter& filter, std::size_t limit);
+  // blocks of line ids that may hold them; nothing when they cannot tell, or
+  // when more than `mostBlocks` (0: any number) may hold them.
+  std::optional<std::vector<RowPosition>> firstSearchPositions(const LogFilter& filter, std::size_t limit,
+                                                               std::size_t mostBlocks = 0);
   SqlConnection* sql_;
   std::vector<SearchTry> searchTries_;
   std::int64_t newerLinesWalked_ = 50'000;

@@ -16,8 +16,6 @@ namespace {
 constexpr int kBlockBits = 10;
 // A store this small has its blocks filled at once, before the service answers.
 constexpr std::int64_t kFilledAtStart = 200'000;
-// Lines a batch reads at most, their texts whole.
-constexpr std::int64_t kMostLinesRead = 16'384;
 // Runs of ids a search looks among at most; beyond, one from the first.
 constexpr std::int64_t kMostRuns = 64;
 // Lines past the mark an export's first read reads as they are at most;
@@ -48,24 +46,21 @@ void addLineTimes(SqlConnection& sql) {
 
 bool indexLineTimes(SqlConnection& sql, std::int64_t batchRows) {
   if (!keepsBlocks(sql)) return false;
-  // Texts are read whole: a batch of long lines must not take the memory.
-  const SqlResult lines = sql.run(
-      "SELECT id, received_ms, level, lower(text) FROM log_lines WHERE id > (SELECT done_id FROM line_times) "
-      "ORDER BY id LIMIT ?",
-      {std::min(batchRows, kMostLinesRead)});
-  if (lines.rows.empty()) return false;
   struct Block {
     std::int64_t earliest = INT64_MAX, latest = INT64_MIN, levels = 0;
     std::string pairs = std::string(kPairFilterBits, '0');
   };
   std::map<std::int64_t, Block> blocks;
-  for (const Row& row : lines.rows) {
-    Block& block = blocks[integerAt(row, 0) >> kBlockBits];
-    block.earliest = std::min(block.earliest, integerAt(row, 1));
-    block.latest = std::max(block.latest, integerAt(row, 1));
-    block.levels |= levelBit(integerAt(row, 2));
-    addPairFilterBits(block.pairs, textAt(row, 3));
-  }
+  std::int64_t last = integerAt(sql.run("SELECT done_id FROM line_times").rows.at(0), 0);
+  readTextsInPieces(sql, "SELECT id, received_ms, level, lower(text) FROM log_lines WHERE id > ? ORDER BY id LIMIT ?",
+                    last, batchRows, [&](const Row& row) {
+                      Block& block = blocks[integerAt(row, 0) >> kBlockBits];
+                      block.earliest = std::min(block.earliest, integerAt(row, 1));
+                      block.latest = std::max(block.latest, integerAt(row, 1));
+                      block.levels |= levelBit(integerAt(row, 2));
+                      addPairFilterBits(block.pairs, textAt(row, 3));
+                    });
+  if (blocks.empty()) return false;
   // SQLite has no OR of blobs: a block the last batch began is added to here.
   std::map<std::int64_t, std::string> stored;
   for (const Row& row : sql.run("SELECT block, pairs FROM line_time_blocks WHERE block BETWEEN ? AND ?",
@@ -83,7 +78,7 @@ bool indexLineTimes(SqlConnection& sql, std::int64_t batchRows) {
             "earliest = MIN(earliest, excluded.earliest), levels = levels | excluded.levels, pairs = excluded.pairs",
             {number, block.latest, block.earliest, block.levels, SqlBlob{std::move(pairs)}});
   }
-  sql.run("UPDATE line_times SET done_id = ?", {integerAt(lines.rows.back(), 0)});
+  sql.run("UPDATE line_times SET done_id = ?", {last});
   return true;
 }
 

@@ -9,6 +9,7 @@
 #include "store/short_term_search.h"
 #include "store/text_blocks.h"
 #include "store/text_search.h"
+#include "store/tool_log_reads.h"
 
 namespace zandle::service {
 namespace {
@@ -28,6 +29,8 @@ constexpr std::int64_t kListMilliseconds = 400;
 // One level's lines are listed from the blocks that may hold them when these
 // are at most so many, else from the trigram index.
 constexpr std::size_t kMostListedBlocks = 64;
+// A tool with at most so many lines in the range is walked, not listed.
+constexpr std::int64_t kToolLinesWalked = 8'192;
 // Ids a read by id takes: one statement text, padded with ids no line has.
 constexpr std::size_t kIdsPerRead = 64;
 
@@ -105,6 +108,9 @@ std::optional<std::vector<RowPosition>> DashboardQueries::logMatches(const LogFi
                            where.parameters),
                  most);  // no more than the candidates counted
   } else {
+    // A tool with few lines in the range has them walked by the export (some
+    // 60 ms), where a term common in other tools runs the list's time out.
+    if (toolLinesAtMost(*sql_, filter, kToolLinesWalked)) return std::nullopt;
     // Common among the first lines, the export finds it at once; among the
     // last only, its first lines come from the blocks that may hold it.
     if (commonAtAnEnd(*sql_, filter, indexedUpTo, false) || commonAtAnEnd(*sql_, filter, indexedUpTo, true)) {
@@ -140,16 +146,19 @@ std::optional<std::vector<RowPosition>> DashboardQueries::logMatches(const LogFi
 }
 
 std::optional<std::vector<RowPosition>> DashboardQueries::firstSearchPositions(const LogFilter& filter,
-                                                                              std::size_t limit) {
+                                                                              std::size_t limit,
+                                                                              std::size_t mostBlocks) {
   const std::optional<std::string> phrase = trigramPhrase(*filter.search);
   const bool sqlite = sql_->dialect() == SqlDialect::Sqlite;
-  // SQLite's blocks of a term too short for the text index reach the newest line.
-  if (sqlite && !phrase) return firstShortTermPositions(*sql_, filter, limit);
+  // SQLite's blocks of a term too short for the text index reach the newest
+  // line; those of a longer term know no pieces, only the index's candidates.
+  if (sqlite && !phrase) return firstShortTermPositions(*sql_, filter, limit, mostBlocks);
+  if (sqlite && mostBlocks > 0) return std::nullopt;
   const std::optional<std::int64_t> indexedUpTo = textIndexedUpTo(*sql_);
   if (!indexedUpTo) return std::nullopt;
   std::optional<std::vector<RowPosition>> first =
       sqlite ? firstIndexedPositions(*sql_, filter, *phrase, *indexedUpTo, limit)
-                                            : firstBlockPositions(*sql_, filter, *indexedUpTo, limit);
+             : firstBlockPositions(*sql_, filter, *indexedUpTo, limit, mostBlocks);
   if (!first) return std::nullopt;
   addPositions(*first, positionsPastMark(*sql_, filter, *indexedUpTo, limitValue(limit), true), INT64_MAX);
   std::sort(first->begin(), first->end(), earlier);

@@ -21,11 +21,12 @@ constexpr std::size_t kIdsPerRead = 64;
 // SQLite: the first `wanted` positions of the filter's lines in the blocks
 // that may hold its term, each run read by id.
 std::optional<std::vector<RowPosition>> sqlitePositions(SqlConnection& sql, const LogFilter& filter,
-                                                        std::size_t wanted, bool newestFirst) {
+                                                        std::size_t wanted, bool newestFirst,
+                                                        std::size_t mostBlocks = 0) {
   const std::string lowered = textAt(sql.run("SELECT lower(?)", {*filter.search}).rows.at(0), 0);
   const std::optional<std::vector<IdRun>> runs =
       shortTermRuns(sql, lowered, filter.scope.range, filter.level, newestFirst);
-  if (!runs) return std::nullopt;
+  if (!runs || (mostBlocks > 0 && runs->size() > mostBlocks)) return std::nullopt;
   const std::string order = newestFirst ? " DESC" : "";
   return readRuns(*runs, wanted, newestFirst, 0,
                   [&](const std::vector<std::int64_t>& firsts, const std::vector<std::int64_t>& lasts, std::int64_t) {
@@ -94,9 +95,9 @@ std::optional<SqlResult> shortTermPage(SqlConnection& sql, const LogFilter& filt
 }
 
 std::optional<std::vector<RowPosition>> firstShortTermPositions(SqlConnection& sql, const LogFilter& filter,
-                                                                 std::size_t limit) {
+                                                                 std::size_t limit, std::size_t mostBlocks) {
   if (!filter.search || filter.search->empty() || sql.dialect() != SqlDialect::Sqlite) return std::nullopt;
-  return sqlitePositions(sql, filter, limit, false);
+  return sqlitePositions(sql, filter, limit, false, mostBlocks);
 }
 
 }  // namespace zandle::service

@@ -19,8 +19,9 @@ namespace zandle::service {
 std::optional<SqlResult> shortTermPage(SqlConnection& sql, const LogFilter& filter, std::size_t offset,
                                        std::size_t limit, std::size_t textChars, std::int64_t mostToolLinesWalked);
 
-// SQLite: the positions of an export's first `limit` lines, oldest first.
+// SQLite: the positions of an export's first `limit` lines, oldest first;
+// nothing when more than `mostBlocks` (0: any number) may hold them.
 std::optional<std::vector<RowPosition>> firstShortTermPositions(SqlConnection& sql, const LogFilter& filter,
-                                                                 std::size_t limit);
+                                                                 std::size_t limit, std::size_t mostBlocks);
 
 }  // namespace zandle::service

@@ -40,25 +40,25 @@ void addTextBlocks(SqlConnection& sql) {
 
 bool summarizeTextBlocks(SqlConnection& sql, std::int64_t batchRows) {
   if (!keepsBlocks(sql)) return false;
-  const SqlResult lines = sql.run(
-      "SELECT id, received_ms, text, level FROM log_lines_text WHERE id > (SELECT done_id FROM text_blocks_mark) "
-      "AND id <= (SELECT done_id FROM text_index) ORDER BY id LIMIT ?",
-      {batchRows});
-  if (lines.rows.empty()) return false;
   struct Block {
     std::int64_t earliest = INT64_MAX, latest = INT64_MIN, levels = 0;
     std::string filter = std::string(kTextFilterBits, '0');
     std::string pairs = std::string(kPairFilterBits, '0');
   };
   std::map<std::int64_t, Block> blocks;
-  for (const Row& row : lines.rows) {
-    Block& block = blocks[integerAt(row, 0) >> kTextBlockBits];
-    block.earliest = std::min(block.earliest, integerAt(row, 1));
-    block.latest = std::max(block.latest, integerAt(row, 1));
-    addTextFilterBits(block.filter, textAt(row, 2));
-    addPairFilterBits(block.pairs, textAt(row, 2));
-    block.levels |= levelBit(integerAt(row, 3));
-  }
+  std::int64_t last = integerAt(sql.run("SELECT done_id FROM text_blocks_mark").rows.at(0), 0);
+  readTextsInPieces(sql,
+                    "SELECT id, received_ms, text, level FROM log_lines_text WHERE id > ? AND id <= (SELECT done_id "
+                    "FROM text_index) ORDER BY id LIMIT ?",
+                    last, batchRows, [&](const Row& row) {
+                      Block& block = blocks[integerAt(row, 0) >> kTextBlockBits];
+                      block.earliest = std::min(block.earliest, integerAt(row, 1));
+                      block.latest = std::max(block.latest, integerAt(row, 1));
+                      addTextFilterBits(block.filter, textAt(row, 2));
+                      addPairFilterBits(block.pairs, textAt(row, 2));
+                      block.levels |= levelBit(integerAt(row, 3));
+                    });
+  if (blocks.empty()) return false;
   for (const auto& [number, block] : blocks) {
     sql.runLater("INSERT INTO text_blocks (block, earliest, latest, pieces, levels, pairs) VALUES (?, ?, ?, CAST(? AS "
                  "BIT(" + std::to_string(kTextFilterBits) + ")), ?, CAST(? AS BIT(" + std::to_string(kPairFilterBits) +
@@ -68,7 +68,7 @@ bool summarizeTextBlocks(SqlConnection& sql, std::int64_t batchRows) {
                      "pairs = text_blocks.pairs | excluded.pairs",
                  {number, block.earliest, block.latest, block.filter, block.levels, block.pairs});
   }
-  sql.runLater("UPDATE text_blocks_mark SET done_id = ?", {integerAt(lines.rows.back(), 0)});
+  sql.runLater("UPDATE text_blocks_mark SET done_id = ?", {last});
   sql.flush();
   return true;
 }

@@ -31,4 +31,8 @@ std::optional<SqlResult> toolLogPage(SqlConnection& sql, const LogFilter& filter
 std::optional<SqlResult> toolLogLines(SqlConnection& sql, const LogFilter& filter, RowPosition after,
                                       std::size_t limit, std::int64_t mostWalked);
 
+// Whether the filter's tool has at most `most` lines in its range up to the
+// side table's mark; false when the filter names no tool or the table lags.
+bool toolLinesAtMost(SqlConnection& sql, const LogFilter& filter, std::int64_t most);
+
 }  // namespace zandle::service
