@@ -29,8 +29,6 @@ constexpr std::int64_t kListMilliseconds = 400;
 // One level's lines are listed from the blocks that may hold them when these
 // are at most so many, else from the trigram index.
 constexpr std::size_t kMostListedBlocks = 64;
-// A tool with at most so many lines in the range is walked, not listed.
-constexpr std::int64_t kToolLinesWalked = 8'192;
 // Ids a read by id takes: one statement text, padded with ids no line has.
 constexpr std::size_t kIdsPerRead = 64;
 
@@ -108,9 +106,10 @@ std::optional<std::vector<RowPosition>> DashboardQueries::logMatches(const LogFi
                            where.parameters),
                  most);  // no more than the candidates counted
   } else {
-    // A tool with few lines in the range has them walked by the export (some
-    // 60 ms), where a term common in other tools runs the list's time out.
-    if (toolLinesAtMost(*sql_, filter, kToolLinesWalked)) return std::nullopt;
+    // A tool with few enough lines in the range to be walked whole has them
+    // walked by the export, where a term common in other tools runs the list's
+    // time out (a term rare everywhere is read from its blocks at first).
+    if (toolLinesAtMost(*sql_, filter, mostToolLinesWalked_)) return std::nullopt;
     // Common among the first lines, the export finds it at once; among the
     // last only, its first lines come from the blocks that may hold it.
     if (commonAtAnEnd(*sql_, filter, indexedUpTo, false) || commonAtAnEnd(*sql_, filter, indexedUpTo, true)) {
