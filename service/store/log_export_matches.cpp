@@ -24,7 +24,7 @@ using namespace query;
 // of thirty: 1.0 to 1.3 s to the first byte). 120 ms ran out for a rare term's
 // list on a busy machine, whose export then took 2.5 s to its first byte.
 constexpr std::int64_t kProbeLines = 2'048;
-constexpr std::int64_t kCommonInProbe = 64;
+constexpr std::int64_t kCommonInProbe = 32;
 constexpr std::int64_t kListMilliseconds = 400;
 // One level's lines are listed from the blocks that may hold them when these
 // are at most so many, else from the trigram index.
@@ -58,19 +58,23 @@ bool addPositions(std::vector<RowPosition>& positions, const std::optional<SqlRe
 }
 
 // PostgreSQL: whether the term is in at least kCommonInProbe of the range's
-// first (or last) kProbeLines lines (of the tool, through the side table by
-// tool), of any level.
+// first (or last) kProbeLines lines: of the level's lines through its index,
+// which the export's reads walk too; of a tool's lines (through the side table
+// by tool) of any level, those of the filter's level counted.
 bool commonAtAnEnd(SqlConnection& sql, const LogFilter& filter, std::int64_t indexedUpTo, bool last) {
-  const std::string k = filter.scope.model ? "b." : "t.";
+  const bool byTool = filter.scope.model.has_value();
+  const bool levelFirst = !byTool && filter.level;
+  const std::string k = byTool ? "b." : "t.";
   LogFilter range = filter;
-  range.level.reset();
-  Condition first = sideTextCondition(range, indexedUpTo, k, false);
+  if (byTool) range.level.reset();
+  Condition first = sideTextCondition(range, indexedUpTo, k, false, levelFirst);
   first.parameters.emplace_back(kProbeLines);
+  const std::string direction = last ? " DESC" : "";
   std::string count = "SELECT COUNT(*) FROM (SELECT t.text, t.level FROM " +
-                      std::string(filter.scope.model ? "log_lines_by_tool AS b JOIN log_lines_text AS t ON t.id = b.id"
-                                                     : "log_lines_text AS t") +
-                      first.sql + " ORDER BY " + k + "received_ms" + (last ? " DESC, " : ", ") + k + "id" +
-                      (last ? " DESC" : "") + " LIMIT ?) AS w WHERE w.text LIKE " +
+                      std::string(byTool ? "log_lines_by_tool AS b JOIN log_lines_text AS t ON t.id = b.id"
+                                         : "log_lines_text AS t") +
+                      first.sql + " ORDER BY " + (levelFirst ? "t.level" + direction + ", " : std::string()) + k +
+                      "received_ms" + direction + ", " + k + "id" + direction + " LIMIT ?) AS w WHERE w.text LIKE " +
                       "lower(?) ESCAPE '\\'";
   first.parameters.emplace_back(containsPattern(*filter.search));
   if (filter.level) {
