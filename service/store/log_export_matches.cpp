@@ -5,6 +5,7 @@
 
 #include "store/dashboard_queries.h"
 #include "store/line_times.h"
+#include "store/log_search_pages.h"
 #include "store/query_helpers.h"
 #include "store/short_term_search.h"
 #include "store/text_blocks.h"
@@ -29,7 +30,7 @@ constexpr std::int64_t kListMilliseconds = 400;
 // One level's lines are listed from the blocks that may hold them when these
 // are at most so many, else from the trigram index.
 constexpr std::size_t kMostListedBlocks = 64;
-// Ids a read by id takes: one statement text, padded with ids no line has.
+// Ids a read by id takes.
 constexpr std::size_t kIdsPerRead = 64;
 
 bool earlier(const RowPosition& a, const RowPosition& b) {
@@ -173,25 +174,14 @@ std::vector<StoredLogLine> DashboardQueries::logLinesAmong(const std::vector<Row
                                                            std::size_t limit) {
   std::vector<StoredLogLine> lines;
   if (!sql_) return lines;
-  std::string sql = "SELECT id, uin, level, model, version, text, received_ms, address FROM log_lines WHERE id IN (";
-  for (std::size_t i = 0; i < kIdsPerRead; ++i) sql += i ? ", ?" : "?";
-  sql += ")";
   auto next = std::upper_bound(matches.begin(), matches.end(), after, earlier);
   // Lines removed since they were listed are left out, and the next ones read instead.
   while (lines.size() < limit && next != matches.end()) {
-    const auto end = next + static_cast<std::ptrdiff_t>(
-                                std::min<std::size_t>({limit - lines.size(), kIdsPerRead,
-                                                       static_cast<std::size_t>(matches.end() - next)}));
-    std::vector<SqlValue> ids;
-    for (auto it = next; it != end; ++it) ids.emplace_back(it->id);
-    ids.resize(kIdsPerRead, std::int64_t{0});  // ids start at 1
-    std::vector<StoredLogLine> found;
-    for (const Row& row : sql_->run(sql, ids).rows) found.push_back({integerAt(row, 0), lineFrom(row)});
-    for (auto it = next; it != end; ++it) {
-      const auto line =
-          std::find_if(found.begin(), found.end(), [&](const StoredLogLine& f) { return f.id == it->id; });
-      if (line != found.end()) lines.push_back(std::move(*line));
-    }
+    const auto end = next + static_cast<std::ptrdiff_t>(std::min<std::size_t>(
+                                {limit - lines.size(), kIdsPerRead, static_cast<std::size_t>(matches.end() - next)}));
+    std::vector<std::int64_t> ids;
+    for (auto it = next; it != end; ++it) ids.push_back(it->id);
+    for (const Row& row : linesWithIds(*sql_, ids, std::nullopt).rows) lines.push_back({integerAt(row, 0), lineFrom(row)});
     next = end;
   }
   return lines;

@@ -15,9 +15,6 @@ namespace {
 
 using namespace query;
 
-// Ids a read of whole lines takes: one statement text, padded with ids no line has.
-constexpr std::size_t kIdsPerRead = 64;
-
 // SQLite: the first `wanted` positions of the filter's lines in the blocks
 // that may hold its term, each run read by id.
 std::optional<std::vector<RowPosition>> sqlitePositions(SqlConnection& sql, const LogFilter& filter,
@@ -52,30 +49,6 @@ std::optional<std::vector<RowPosition>> sqlitePositions(SqlConnection& sql, cons
                   });
 }
 
-// The lines at `positions`, in that order, their texts cut after `textChars` (and one).
-SqlResult linesAt(SqlConnection& sql, const std::vector<RowPosition>& positions, std::size_t textChars) {
-  std::string statement =
-      "SELECT l.id, l.uin, l.level, l.model, l.version, substr(l.text, 1, ?), l.received_ms, l.address "
-      "FROM log_lines AS l WHERE l.id IN (";
-  for (std::size_t i = 0; i < kIdsPerRead; ++i) statement += i ? ", ?" : "?";
-  statement += ")";
-  SqlResult lines;
-  for (std::size_t next = 0; next < positions.size(); next += kIdsPerRead) {
-    std::vector<SqlValue> parameters{limitValue(textChars + 1)};
-    for (std::size_t i = next; i < next + kIdsPerRead; ++i) {
-      parameters.emplace_back(i < positions.size() ? positions[i].id : std::int64_t{0});  // ids start at 1
-    }
-    const SqlResult found = sql.run(statement, parameters);
-    // A line removed since it was found is left out.
-    for (std::size_t i = next; i < std::min(next + kIdsPerRead, positions.size()); ++i) {
-      const auto line = std::find_if(found.rows.begin(), found.rows.end(),
-                                     [&](const Row& row) { return integerAt(row, 0) == positions[i].id; });
-      if (line != found.rows.end()) lines.rows.push_back(*line);
-    }
-  }
-  return lines;
-}
-
 }  // namespace
 
 std::optional<SqlResult> shortTermPage(SqlConnection& sql, const LogFilter& filter, std::size_t offset,
@@ -91,7 +64,9 @@ std::optional<SqlResult> shortTermPage(SqlConnection& sql, const LogFilter& filt
   if (!positions) return std::nullopt;
   positions->erase(positions->begin(), positions->begin() + static_cast<std::ptrdiff_t>(
                                                                  std::min(offset, positions->size())));
-  return linesAt(sql, *positions, textChars);
+  std::vector<std::int64_t> ids;
+  for (const RowPosition& position : *positions) ids.push_back(position.id);
+  return linesWithIds(sql, ids, textChars);
 }
 
 std::optional<std::vector<RowPosition>> firstShortTermPositions(SqlConnection& sql, const LogFilter& filter,
