@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "store/log_search_pages.h"
 #include "store/query_helpers.h"
-#include "store/text_search.h"
 #include "store/tool_index.h"
 
 namespace zandle::service {
@@ -126,62 +124,33 @@ std::int64_t sideRowsInRange(SqlConnection& sql, const Read& read, std::int64_t 
 // statement, since it sorts the walk's lines (all of them) where PostgreSQL
 // stops at a full page. The range read as the database chooses reads every
 // tool's lines: Tool0's "Tahoma", 1 line in 60 of a tool with 3 % of the
-// lines, took 3.2 s to an export's first byte. Only the chunk's lines among
-// the text index's candidates are looked up, when they are not too many.
+// lines, took 3.2 s to an export's first byte. (Looking up only the chunk's
+// lines among the text index's candidates saved nothing: a lookup costs a few
+// microseconds, the candidates of a long term in a chunk's ids as much; nor
+// did reading them 64 ids a statement.)
 constexpr std::int64_t kChunkWalked = 4'096;
-constexpr std::int64_t kMostCandidatesAChunkLine = 8;
 
 SqlResult walkInChunks(SqlConnection& sql, const Read& read, std::size_t wanted) {
   // No larger than a walk of a tool's lines whole (tests make that small).
   const std::int64_t lines = std::clamp<std::int64_t>(read.walk.mostWalked, 64, kChunkWalked);
-  const std::optional<std::string> phrase = trigramPhrase(*read.filter.search);
-  const std::optional<TextIndexRead> index = phrase ? textIndexFor(sql, read.filter.level) : std::nullopt;
   SqlResult rows;
   std::optional<RowPosition> from = read.after;
   while (rows.rows.size() < wanted) {
     const Read chunk{read.filter, from, read.order, read.mark, read.textChars, read.walk};
+    const SqlResult found = sourceRows(sql, Source::Side, chunk, wanted - rows.rows.size(), lines);
+    rows.rows.insert(rows.rows.end(), found.rows.begin(), found.rows.end());
+    // Where the chunk ended: the next starts after it.
     Condition walked;
     walked.add("t.id <= ?", read.mark);
     walked.add("t.model = ?", *read.filter.scope.model);
     addRange(walked, chunk, "t.received_ms", "t.id");
-    walked.parameters.emplace_back(lines);
-    const SqlResult side = sql.run("SELECT t.id, t.received_ms, t.level FROM log_lines_by_tool AS t" + walked.sql +
-                                       " ORDER BY t.received_ms, t.id LIMIT ?",
+    walked.parameters.emplace_back(lines - 1);
+    const SqlResult last = sql.run("SELECT t.received_ms, t.id FROM log_lines_by_tool AS t" + walked.sql +
+                                       " ORDER BY t.received_ms, t.id LIMIT 1 OFFSET ?",
                                    walked.parameters);
-    if (side.rows.empty()) break;
-    std::int64_t lowest = INT64_MAX, highest = 0;
-    for (const Row& row : side.rows) {
-      lowest = std::min(lowest, integerAt(row, 0));
-      highest = std::max(highest, integerAt(row, 0));
-    }
-    std::optional<std::vector<std::int64_t>> candidates;
-    if (index && lowest <= index->indexedUpTo) {
-      std::vector<SqlValue> parameters;
-      const std::string inRange =
-          candidatesInRuns(index->table, *phrase, {{lowest, std::min(highest, index->indexedUpTo)}}, parameters);
-      parameters.emplace_back(kMostCandidatesAChunkLine * lines + 1);
-      const SqlResult found = sql.run(inRange + " LIMIT ?", parameters);
-      if (static_cast<std::int64_t>(found.rows.size()) <= kMostCandidatesAChunkLine * lines) {
-        candidates.emplace();
-        for (const Row& row : found.rows) candidates->push_back(integerAt(row, 0));
-        std::sort(candidates->begin(), candidates->end());
-      }
-    }
-    std::vector<std::int64_t> ids;
-    for (const Row& row : side.rows) {
-      const std::int64_t id = integerAt(row, 0);
-      if (read.filter.level && integerAt(row, 2) != *read.filter.level) continue;
-      if (candidates && id <= index->indexedUpTo && !std::binary_search(candidates->begin(), candidates->end(), id)) {
-        continue;
-      }
-      ids.push_back(id);
-    }
-    const SqlResult found = linesWithIds(sql, ids, read.textChars, &read.filter);
-    rows.rows.insert(rows.rows.end(), found.rows.begin(), found.rows.end());
-    if (static_cast<std::int64_t>(side.rows.size()) < lines) break;
-    from = RowPosition{integerAt(side.rows.back(), 1), integerAt(side.rows.back(), 0)};
+    if (last.rows.empty()) break;
+    from = RowPosition{integerAt(last.rows[0], 0), integerAt(last.rows[0], 1)};
   }
-  if (rows.rows.size() > wanted) rows.rows.resize(wanted);
   return rows;
 }
 
