@@ -66,7 +66,8 @@ std::vector<LogRow> DashboardQueries::logPage(const LogFilter& filter, std::size
     // of a tool with few lines in the range, walked whole.
     byTool = toolLogPage(*sql_, filter, offset, limit, textChars, {mostToolLinesWalked_, false});
   } else if (!sqlite && filter.scope.model) {
-    byTool = toolLogPage(*sql_, filter, offset, limit, textChars, {mostToolLinesWalked_, true});
+    byTool = toolLogPage(*sql_, filter, offset, limit, textChars,
+                         {std::min(mostToolLinesWalked_, kToolLinesBeforeIndex), true});
   }
   SqlResult found;
   if (byTool) {

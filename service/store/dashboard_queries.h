@@ -98,12 +98,14 @@ struct RowPosition {
 // behind millions of newer lines and walks them all. Ways are tried in turn,
 // each stopped after its time (none: no limit), so a search costs about what
 // the quicker way costs.
-enum class SearchWay { Walk, Blocks, Index, Planner };
+enum class SearchWay { Walk, Blocks, Index, ToolWalk, Planner };
 struct SearchTry {
   SearchWay way = SearchWay::Planner;
   std::int64_t milliseconds = 0;
   // Walk: looks at this many of the newest lines at most (0: all), and gives
-  // nothing unless they fill the page.
+  // nothing unless they fill the page. ToolWalk: walks the tool's lines whole
+  // when they are at most this many, else gives nothing (and nothing without
+  // a tool); it is not stopped.
   std::int64_t lines = 0;
 };
 std::vector<SearchTry> defaultSearchTries();

@@ -15,6 +15,9 @@ namespace {
 
 using namespace query;
 
+// Blocks of 1,024 line ids a page of one tool reads at most (some 0.1 s).
+constexpr std::size_t kMostBlocksOfATool = 128;
+
 // SQLite: the first `wanted` positions of the filter's lines in the blocks
 // that may hold its term, each run read by id.
 std::optional<std::vector<RowPosition>> sqlitePositions(SqlConnection& sql, const LogFilter& filter,
@@ -49,24 +52,36 @@ std::optional<std::vector<RowPosition>> sqlitePositions(SqlConnection& sql, cons
                   });
 }
 
-}  // namespace
-
-std::optional<SqlResult> shortTermPage(SqlConnection& sql, const LogFilter& filter, std::size_t offset,
-                                       std::size_t limit, std::size_t textChars, std::int64_t mostToolLinesWalked) {
-  if (!filter.search || filter.search->empty()) return std::nullopt;
-  if (filter.scope.model) {
-    if (auto walked = toolLogPage(sql, filter, offset, limit, textChars, {mostToolLinesWalked, true})) return walked;
+// The page from the blocks that may hold the term; nothing when they cannot
+// tell, or when more than `mostBlocks` (0: any number) may hold it.
+std::optional<SqlResult> blocksPage(SqlConnection& sql, const LogFilter& filter, std::size_t offset,
+                                    std::size_t limit, std::size_t textChars, std::size_t mostBlocks) {
+  if (sql.dialect() == SqlDialect::Postgres) {
+    return postgresShortTermSearch(sql, filter, offset, limit, textChars, mostBlocks);
   }
-  if (sql.dialect() == SqlDialect::Postgres) return postgresShortTermSearch(sql, filter, offset, limit, textChars);
   if (limit == 0) return SqlResult{};
   const std::size_t wanted = offset + std::min(limit, SIZE_MAX - offset);
-  std::optional<std::vector<RowPosition>> positions = sqlitePositions(sql, filter, wanted, true);
+  std::optional<std::vector<RowPosition>> positions = sqlitePositions(sql, filter, wanted, true, mostBlocks);
   if (!positions) return std::nullopt;
   positions->erase(positions->begin(), positions->begin() + static_cast<std::ptrdiff_t>(
                                                                  std::min(offset, positions->size())));
   std::vector<std::int64_t> ids;
   for (const RowPosition& position : *positions) ids.push_back(position.id);
   return linesWithIds(sql, ids, textChars);
+}
+
+}  // namespace
+
+std::optional<SqlResult> shortTermPage(SqlConnection& sql, const LogFilter& filter, std::size_t offset,
+                                       std::size_t limit, std::size_t textChars, std::int64_t mostToolLinesWalked) {
+  if (!filter.search || filter.search->empty()) return std::nullopt;
+  if (filter.scope.model) {
+    // The blocks tell no tool's lines from another's: only a term few of them
+    // may hold is read from them; else the tool is walked whole if it can be.
+    if (auto few = blocksPage(sql, filter, offset, limit, textChars, kMostBlocksOfATool)) return few;
+    if (auto walked = toolLogPage(sql, filter, offset, limit, textChars, {mostToolLinesWalked, true})) return walked;
+  }
+  return blocksPage(sql, filter, offset, limit, textChars, 0);
 }
 
 std::optional<std::vector<RowPosition>> firstShortTermPositions(SqlConnection& sql, const LogFilter& filter,

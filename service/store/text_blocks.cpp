@@ -144,8 +144,9 @@ std::vector<std::int64_t> idsOf(const std::vector<RowPosition>& positions) {
 }  // namespace
 
 std::optional<SqlResult> blockSearch(SqlConnection& sql, const LogFilter& filter, std::int64_t indexedUpTo,
-                                     std::size_t wanted, std::size_t textChars, std::int64_t milliseconds) {
-  const auto newest = blockPositions(sql, filter, indexedUpTo, wanted, true, milliseconds);
+                                     std::size_t wanted, std::size_t textChars, std::int64_t milliseconds,
+                                     std::size_t mostBlocks) {
+  const auto newest = blockPositions(sql, filter, indexedUpTo, wanted, true, milliseconds, mostBlocks);
   if (!newest) return std::nullopt;
   return sql.run("SELECT l.id, l.uin, l.level, l.model, l.version, substr(l.text, 1, ?), l.received_ms, l.address "
                  "FROM log_lines AS l WHERE l.id = ANY(CAST(? AS BIGINT[])) ORDER BY l.received_ms DESC, l.id DESC",

@@ -47,10 +47,12 @@ std::optional<std::vector<IdRun>> textBlocksMayHold(SqlConnection& sql, std::str
 
 // A search's newest `wanted` lines (as the other ways of a PostgreSQL search
 // give them) read from the blocks that may hold its term, up to line
-// `indexedUpTo`; nothing when the blocks cannot serve it, or after
-// `milliseconds` (0: no limit).
+// `indexedUpTo`; nothing when the blocks cannot serve it, after
+// `milliseconds` (0: no limit), or when more than `mostBlocks` (0: any
+// number) may hold its term.
 std::optional<SqlResult> blockSearch(SqlConnection& sql, const LogFilter& filter, std::int64_t indexedUpTo,
-                                     std::size_t wanted, std::size_t textChars, std::int64_t milliseconds);
+                                     std::size_t wanted, std::size_t textChars, std::int64_t milliseconds,
+                                     std::size_t mostBlocks = 0);
 
 // The positions of a search's first `limit` lines up to line `indexedUpTo`,
 // oldest first, for an export; nothing when the blocks cannot serve it, or

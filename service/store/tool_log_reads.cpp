@@ -103,9 +103,6 @@ SqlResult sourceRows(SqlConnection& sql, Source source, const Read& read, std::s
 // them all walked instead: the database's choice reads every tool's.
 constexpr std::int64_t kLevelWalk = 16'384;
 constexpr std::int64_t kSearchWalk = 2'048;
-// Where the text index may serve the search instead, walked whole only when
-// this few: each line is looked up (some 7 microseconds on PostgreSQL).
-constexpr std::int64_t kWholeWalkBeforeIndex = 8'192;
 
 // The tool's side rows in the read's range, counted up to `most` and one.
 std::int64_t sideRowsInRange(SqlConnection& sql, const Read& read, std::int64_t most) {
@@ -159,9 +156,8 @@ SqlResult walkInChunks(SqlConnection& sql, const Read& read, std::size_t wanted)
 std::optional<SqlResult> belowMark(SqlConnection& sql, const Read& read, std::size_t wanted) {
   if (!read.filter.level && !searching(read)) return sourceRows(sql, Source::Side, read, wanted, limitValue(wanted));
   if (read.walk.walkOnly) {
-    const std::int64_t most = std::min(read.walk.mostWalked, kWholeWalkBeforeIndex);
-    const std::int64_t sideRows = sideRowsInRange(sql, read, most);
-    if (sideRows > most) return std::nullopt;
+    const std::int64_t sideRows = sideRowsInRange(sql, read, read.walk.mostWalked);
+    if (sideRows > read.walk.mostWalked) return std::nullopt;
     return sourceRows(sql, Source::Side, read, wanted, sideRows);
   }
   const std::int64_t walk = std::max<std::int64_t>(searching(read) ? kSearchWalk : kLevelWalk,

@@ -18,11 +18,14 @@ namespace zandle::service {
 // A read of one level or term walks all of the tool's lines in the range
 // when they are at most `mostWalked`, else walks some and lets the database
 // choose; with `walkOnly` it gives nothing instead (a common tool's rare term,
-// which the text index serves), and walks at most 8,192.
+// which the text index serves).
 struct ToolWalk {
   std::int64_t mostWalked = 0;
   bool walkOnly = false;
 };
+// Lines of a tool walked whole before the text index is tried: each line is
+// looked up (some 7 microseconds on PostgreSQL).
+inline constexpr std::int64_t kToolLinesBeforeIndex = 8'192;
 
 // Newest first, from `offset`.
 std::optional<SqlResult> toolLogPage(SqlConnection& sql, const LogFilter& filter, std::size_t offset,

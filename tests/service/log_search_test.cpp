@@ -86,9 +86,11 @@ class LogSearchTest : public StoreTest {
   void expectSearchesAsPlain(const std::string& when,
                              std::vector<service::SearchTry> tries = service::defaultSearchTries(),
                              std::optional<std::int64_t> newerLinesWalked = std::nullopt,
-                             std::optional<std::int64_t> mostToolCandidates = std::nullopt) {
+                             std::optional<std::int64_t> mostToolCandidates = std::nullopt,
+                             std::optional<std::int64_t> mostToolLinesWalked = std::nullopt) {
     service::DashboardQueries queries(database_->sqlConnection());
     queries.setSearchTries(std::move(tries));
+    if (mostToolLinesWalked) queries.setMostToolLinesWalked(*mostToolLinesWalked);
     if (newerLinesWalked) queries.setNewerLinesWalked(*newerLinesWalked);
     if (mostToolCandidates) queries.setMostToolSearchCandidates(*mostToolCandidates);
     const service::TimeRange all{kStart, kStart + 20 * kDay}, days{kStart + 15 * kDay, kStart + 17 * kDay};
@@ -674,6 +676,12 @@ TEST_P(LogSearchTest, EveryWayOfSearchingPostgresFindsWhatThePlainScanFinds) {
   // A walk over the newest few lines answers only when they fill the page.
   expectSearchesAsPlain("after a short walk", {{Way::Walk, 0, 300}, {Way::Index, 0}});
   expectSearchesAsPlain("a short walk last", {{Way::Walk, 0, 300}});
+  // A tool's lines walked whole, those past the index's mark too, where the
+  // page's own first walk leaves them; or not, when they are too many.
+  expectSearchesAsPlain("a tool walked whole", {{Way::ToolWalk, 0, 65'536}, {Way::Blocks, 0}}, std::nullopt,
+                        std::nullopt, 0);
+  expectSearchesAsPlain("a tool too large to walk whole", {{Way::ToolWalk, 0, 10}, {Way::Blocks, 0}}, std::nullopt,
+                        std::nullopt, 0);
 }
 
 // A statement stopped for taking too long gives nothing, not a failure, and
