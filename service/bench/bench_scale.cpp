@@ -274,7 +274,7 @@ void measure(const Settings& settings, const Stored& stored, const std::vector<d
       // Only lines of the WriteLog runs hold it: none in a new store.
       {"logs.csv, a term found late, 30 days", "logs.csv?range=30d&q=benchmark"},
       {"logs.csv, level 2, a term of other levels", "logs.csv?range=30d&level=2&q=benchmark"},
-      {"logs.csv, a large tool, a term of 1 line in 60", "logs.csv?range=90d&tool=Tool0&q=Tahoma"},
+      {"logs.csv, a large tool, a sparse term", "logs.csv?range=90d&tool=Tool0&q=Tahoma"},
       {"logs.csv, a two-letter term, 90 days", "logs.csv?range=90d&q=qz"},
   };
   for (const auto& [name, target] : exports) {
