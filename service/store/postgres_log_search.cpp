@@ -106,12 +106,6 @@ SqlResult postgresIndexedSearch(SqlConnection& sql, const LogFilter& filter, con
         std::find_if(blocks, order.end(), [](const SearchTry& t) { return t.way == SearchWay::Index; });
     if (byIndex != order.end()) std::rotate(blocks, byIndex, byIndex + 1);
   }
-  // The blocks tell no tool's lines from another's: for a tool they serve
-  // only a level whose lines they tell apart (Tool0's rare "checksum": 60 ms of
-  // blocks before the trigram index found it).
-  if (filter.scope.model && !filter.level) {
-    std::erase_if(order, [](const SearchTry& t) { return t.way == SearchWay::Blocks; });
-  }
   std::optional<SqlResult> rows;
   for (std::size_t i = 0; i < order.size() && !rows; ++i) {
     SearchTry way = order[i];
