@@ -100,4 +100,28 @@ std::optional<std::vector<RowPosition>> readRuns(const std::vector<IdRun>& runs,
   return found;
 }
 
+// Runs `select` (ids past its first parameter, at most its second, by id)
+// a few rows at a time from line `last` on, each row to `add`, until
+// `batchRows` lines or some megabytes of them were read; `last` ends at the
+// last line read. Texts are read whole: a batch of long lines must not take
+// the memory (8,192 lines of 60 KB).
+template <typename Add>
+void readTextsInPieces(SqlConnection& sql, const std::string& select, std::int64_t& last, std::int64_t batchRows,
+                       Add add) {
+  constexpr std::int64_t kRowsAStatement = 64;
+  constexpr std::size_t kMostBytes = 4 << 20;
+  std::size_t bytes = 0;
+  for (std::int64_t read = 0; read < batchRows && bytes < kMostBytes;) {
+    const std::int64_t asked = std::min(kRowsAStatement, batchRows - read);
+    const SqlResult rows = sql.run(select, {last, asked});
+    for (const auto& row : rows.rows) {
+      add(row);
+      for (const auto& value : row) bytes += value ? value->size() : 0;
+      last = std::stoll(*row.at(0));
+    }
+    read += static_cast<std::int64_t>(rows.rows.size());
+    if (static_cast<std::int64_t>(rows.rows.size()) < asked) break;
+  }
+}
+
 }  // namespace zandle::service

@@ -178,7 +178,9 @@ std::vector<StoredLogLine> DashboardQueries::logLinesAmong(const std::vector<Row
                                 {limit - lines.size(), kIdsPerRead, static_cast<std::size_t>(matches.end() - next)}));
     std::vector<std::int64_t> ids;
     for (auto it = next; it != end; ++it) ids.push_back(it->id);
-    for (const Row& row : linesWithIds(*sql_, ids, std::nullopt).rows) lines.push_back({integerAt(row, 0), lineFrom(row)});
+    for (const Row& row : linesWithIds(*sql_, ids, std::nullopt).rows) {
+      lines.push_back({integerAt(row, 0), lineFrom(row)});
+    }
     next = end;
   }
   return lines;

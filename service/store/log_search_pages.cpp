@@ -51,8 +51,8 @@ SqlResult linesWithIds(SqlConnection& sql, const std::vector<std::int64_t>& ids,
     for (std::size_t i = next; i < next + kIdsPerRead; ++i) parameters.emplace_back(i < ids.size() ? ids[i] : 0);
     const SqlResult found = sql.run(statement, parameters);
     for (std::size_t i = next; i < std::min(next + kIdsPerRead, ids.size()); ++i) {
-      const auto line =
-          std::find_if(found.rows.begin(), found.rows.end(), [&](const Row& row) { return integerAt(row, 0) == ids[i]; });
+      const auto line = std::find_if(found.rows.begin(), found.rows.end(),
+                                     [&](const Row& row) { return integerAt(row, 0) == ids[i]; });
       if (line != found.rows.end()) lines.rows.push_back(*line);
     }
   }

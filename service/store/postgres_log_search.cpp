@@ -113,7 +113,8 @@ SqlResult postgresIndexedSearch(SqlConnection& sql, const LogFilter& filter, con
     if (way.way == SearchWay::ToolWalk) {
       // Every line of the tool: those past the text index's mark too.
       if (!filter.scope.model) continue;
-      if (auto walked = toolLogPage(sql, filter, offset, limit, textChars, {way.lines, true})) return std::move(*walked);
+      auto walked = toolLogPage(sql, filter, offset, limit, textChars, {way.lines, true});
+      if (walked) return std::move(*walked);
       continue;
     }
     rows = way.way == SearchWay::Blocks

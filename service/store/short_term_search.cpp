@@ -20,9 +20,8 @@ constexpr std::size_t kMostBlocksOfATool = 128;
 
 // SQLite: the first `wanted` positions of the filter's lines in the blocks
 // that may hold its term, each run read by id.
-std::optional<std::vector<RowPosition>> sqlitePositions(SqlConnection& sql, const LogFilter& filter,
-                                                        std::size_t wanted, bool newestFirst,
-                                                        std::size_t mostBlocks = 0) {
+std::optional<std::vector<RowPosition>> sqlitePositions(SqlConnection& sql, const LogFilter& filter, std::size_t wanted,
+                                                        bool newestFirst, std::size_t mostBlocks = 0) {
   const std::string lowered = textAt(sql.run("SELECT lower(?)", {*filter.search}).rows.at(0), 0);
   const std::optional<std::vector<IdRun>> runs =
       shortTermRuns(sql, lowered, filter.scope.range, filter.level, newestFirst);
@@ -43,19 +42,19 @@ std::optional<std::vector<RowPosition>> sqlitePositions(SqlConnection& sql, cons
                     Condition where = searchCondition(filter, {}, true);
                     parameters.insert(parameters.end(), where.parameters.begin(), where.parameters.end());
                     parameters.emplace_back(limitValue(wanted));
-                    return std::optional<SqlResult>(sql.run(
-                        "WITH r (first_id, last_id) AS (VALUES " + values +
-                            ") SELECT l.received_ms, l.id FROM r CROSS JOIN log_lines AS l ON l.id BETWEEN "
-                            "r.first_id AND r.last_id" + where.sql + " ORDER BY l.received_ms" + order + ", l.id" +
-                            order + " LIMIT ?",
-                        parameters));
+                    return std::optional<SqlResult>(
+                        sql.run("WITH r (first_id, last_id) AS (VALUES " + values +
+                                    ") SELECT l.received_ms, l.id FROM r CROSS JOIN log_lines AS l ON l.id BETWEEN "
+                                    "r.first_id AND r.last_id" +
+                                    where.sql + " ORDER BY l.received_ms" + order + ", l.id" + order + " LIMIT ?",
+                                parameters));
                   });
 }
 
 // The page from the blocks that may hold the term; nothing when they cannot
 // tell, or when more than `mostBlocks` (0: any number) may hold it.
-std::optional<SqlResult> blocksPage(SqlConnection& sql, const LogFilter& filter, std::size_t offset,
-                                    std::size_t limit, std::size_t textChars, std::size_t mostBlocks) {
+std::optional<SqlResult> blocksPage(SqlConnection& sql, const LogFilter& filter, std::size_t offset, std::size_t limit,
+                                    std::size_t textChars, std::size_t mostBlocks) {
   if (sql.dialect() == SqlDialect::Postgres) {
     return postgresShortTermSearch(sql, filter, offset, limit, textChars, mostBlocks);
   }
@@ -63,8 +62,8 @@ std::optional<SqlResult> blocksPage(SqlConnection& sql, const LogFilter& filter,
   const std::size_t wanted = offset + std::min(limit, SIZE_MAX - offset);
   std::optional<std::vector<RowPosition>> positions = sqlitePositions(sql, filter, wanted, true, mostBlocks);
   if (!positions) return std::nullopt;
-  positions->erase(positions->begin(), positions->begin() + static_cast<std::ptrdiff_t>(
-                                                                 std::min(offset, positions->size())));
+  positions->erase(positions->begin(),
+                   positions->begin() + static_cast<std::ptrdiff_t>(std::min(offset, positions->size())));
   std::vector<std::int64_t> ids;
   for (const RowPosition& position : *positions) ids.push_back(position.id);
   return linesWithIds(sql, ids, textChars);
@@ -85,7 +84,7 @@ std::optional<SqlResult> shortTermPage(SqlConnection& sql, const LogFilter& filt
 }
 
 std::optional<std::vector<RowPosition>> firstShortTermPositions(SqlConnection& sql, const LogFilter& filter,
-                                                                 std::size_t limit, std::size_t mostBlocks) {
+                                                                std::size_t limit, std::size_t mostBlocks) {
   if (!filter.search || filter.search->empty() || sql.dialect() != SqlDialect::Sqlite) return std::nullopt;
   return sqlitePositions(sql, filter, limit, false, mostBlocks);
 }

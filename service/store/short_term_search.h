@@ -22,6 +22,6 @@ std::optional<SqlResult> shortTermPage(SqlConnection& sql, const LogFilter& filt
 // SQLite: the positions of an export's first `limit` lines, oldest first;
 // nothing when more than `mostBlocks` (0: any number) may hold them.
 std::optional<std::vector<RowPosition>> firstShortTermPositions(SqlConnection& sql, const LogFilter& filter,
-                                                                 std::size_t limit, std::size_t mostBlocks);
+                                                                std::size_t limit, std::size_t mostBlocks);
 
 }  // namespace zandle::service

@@ -91,7 +91,8 @@ std::optional<std::vector<IdRun>> textBlocksMayHold(SqlConnection& sql, std::str
   const SqlResult blocks = sql.run(
       std::string("SELECT block, ") + (newestFirst ? "latest" : "earliest") +
           " FROM text_blocks WHERE block <= ? AND latest >= ? AND earliest < ? AND (levels & ?) <> 0 AND (" + column +
-          " & " + bits + ") = " + bits + (newestFirst ? " ORDER BY latest DESC, block DESC" : " ORDER BY earliest, block"),
+          " & " + bits + ") = " + bits +
+          (newestFirst ? " ORDER BY latest DESC, block DESC" : " ORDER BY earliest, block"),
       {mark >> kTextBlockBits, range.fromMillis, range.toMillis, levelMask(level), *filter, *filter});
   return blockRuns(blocks, kTextBlockBits, mark, indexedUpTo);
 }

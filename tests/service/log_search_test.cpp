@@ -519,7 +519,8 @@ TEST_P(LogSearchTest, AShortTermIsReadOnlyFromTheBlocksThatMayHoldIt) {
     service::DashboardQueries queries(database_->sqlConnection());
     for (const char* term : {"qz", "QZ", "z", "x", "ti", "_", "\\"}) {
       for (const std::optional<std::int32_t> level : {std::optional<std::int32_t>{}, std::optional<std::int32_t>{1}}) {
-        for (const std::optional<std::string> tool : {std::optional<std::string>{}, std::optional<std::string>{"Beta"}}) {
+        for (const std::optional<std::string> tool :
+             {std::optional<std::string>{}, std::optional<std::string>{"Beta"}}) {
           const service::LogFilter filter{{all, tool}, level, std::string(term)};
           for (std::size_t offset : {std::size_t{0}, std::size_t{20}}) {
             std::vector<std::int64_t> ids;

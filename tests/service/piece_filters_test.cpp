@@ -1,12 +1,12 @@
 // The filters a block of log texts keeps: every piece of a term a text
 // holds is in the text's filter (a filter may say "maybe", never "no" wrongly),
 // and the stored format stays what stores already hold.
+#include "store/piece_filters.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
-
-#include "store/piece_filters.h"
 
 namespace zandle::servicetest {
 namespace {
@@ -37,7 +37,8 @@ TEST(PieceFiltersTest, ASingleByteSetsTheBitsOfItsPublishedHash) {
 
 TEST(PieceFiltersTest, EveryTermATextHoldsPassesItsFilters) {
   std::mt19937 random(7);
-  const std::string bytes[] = {"a", "b", "x", " ", "%", "_", "\\", "0", "\xc3\xb6", "\xe6\xa3\x80", "\xff", std::string(1, '\0')};
+  const std::string bytes[] = {
+      "a", "b", "x", " ", "%", "_", "\\", "0", "\xc3\xb6", "\xe6\xa3\x80", "\xff", std::string(1, '\0')};
   for (int round = 0; round < 200; ++round) {
     std::string text;
     for (int i = 0, n = 1 + static_cast<int>(random() % 40); i < n; ++i) text += bytes[random() % std::size(bytes)];
