@@ -49,7 +49,7 @@ std::vector<LogRow> DashboardQueries::logPage(const LogFilter& filter, std::size
   std::optional<TextIndexRead> index;
   const bool searching = filter.search && !filter.search->empty();
   if (searching) phrase = trigramPhrase(*filter.search);
-  if (phrase) index = textIndexFor(*sql_, filter.level);
+  if (phrase) index = textIndexFor(*sql_, filter.level, filter.scope.model.has_value());
   const bool sqlite = sql_->dialect() == SqlDialect::Sqlite;
   std::optional<SqlResult> byTool;
   if (searching && !phrase) {
@@ -63,9 +63,10 @@ std::vector<LogRow> DashboardQueries::logPage(const LogFilter& filter, std::size
     // than the whole range; so does one of a term with many candidates on SQLite
     // (in the blocks holding its level, if it has one), whose lines are found
     // sooner among the tool's own than among every tool's; and on PostgreSQL one
-    // of a tool with few lines in the range, walked whole.
+    // of a tool with few lines in the range, walked whole, unless the trigram
+    // index holds the tool's lines apart.
     byTool = toolLogPage(*sql_, filter, offset, limit, textChars, {mostToolLinesWalked_, false});
-  } else if (!sqlite && filter.scope.model) {
+  } else if (!sqlite && filter.scope.model && !index->keyed) {
     byTool = toolLogPage(*sql_, filter, offset, limit, textChars,
                          {std::min(mostToolLinesWalked_, kToolLinesBeforeIndex), true});
   }

@@ -88,7 +88,7 @@ std::optional<std::vector<RowPosition>> DashboardQueries::logMatches(const LogFi
   if (!sql_ || !filter.search || filter.search->empty()) return std::nullopt;
   const std::optional<std::string> phrase = trigramPhrase(*filter.search);
   if (!phrase) return std::nullopt;
-  const std::optional<TextIndexRead> index = textIndexFor(*sql_, filter.level);
+  const std::optional<TextIndexRead> index = textIndexFor(*sql_, filter.level, filter.scope.model.has_value());
   if (!index) return std::nullopt;
   const std::int64_t indexedUpTo = index->indexedUpTo;
   std::vector<RowPosition> positions;
@@ -110,8 +110,9 @@ std::optional<std::vector<RowPosition>> DashboardQueries::logMatches(const LogFi
   } else {
     // A tool with few enough lines in the range to be walked whole has them
     // walked by the export, where a term common in other tools runs the list's
-    // time out (a term rare everywhere is read from its blocks at first).
-    if (toolLinesAtMost(*sql_, filter, mostToolLinesWalked_)) return std::nullopt;
+    // time out (a term rare everywhere is read from its blocks at first),
+    // unless the trigram index lists the tool's lines alone.
+    if (!index->keyed && toolLinesAtMost(*sql_, filter, mostToolLinesWalked_)) return std::nullopt;
     // Common among the first lines, the export finds it at once; among the
     // last only, its first lines come from the blocks that may hold it.
     if (commonAtAnEnd(*sql_, filter, indexedUpTo, false) || commonAtAnEnd(*sql_, filter, indexedUpTo, true)) {
@@ -121,7 +122,7 @@ std::optional<std::vector<RowPosition>> DashboardQueries::logMatches(const LogFi
     // burst of another level's), the blocks only those of blocks holding the
     // level: a level without an index of its own is listed from them when few.
     std::optional<std::vector<RowPosition>> listed;
-    if (filter.level && !index->ownLevelIndex) {
+    if (filter.level && !index->ownLevelIndex && !index->keyed) {
       listed = firstBlockPositions(*sql_, filter, indexedUpTo, static_cast<std::size_t>(most) + 1, kMostListedBlocks);
     }
     if (listed) {
@@ -130,7 +131,7 @@ std::optional<std::vector<RowPosition>> DashboardQueries::logMatches(const LogFi
     } else {
       // The side table of lowered texts holds each line's time, tool and level;
       // "+ 0" keeps the search on the trigram index.
-      Condition where = sideTextCondition(filter, indexedUpTo, "t.", true, false, index->ownLevelIndex);
+      Condition where = sideTextCondition(filter, indexedUpTo, "t.", true, false, index->ownLevelIndex, index->keyed);
       where.add("t.text LIKE lower(?) ESCAPE '\\'", containsPattern(*filter.search));
       where.parameters.emplace_back(most + 1);
       const std::string sql = "SELECT t.received_ms, t.id FROM log_lines_text AS t" + where.sql + " LIMIT ?";

@@ -18,9 +18,9 @@ namespace {
 // the given way; nothing when stopped after `milliseconds`. The side table
 // carries each line's time, tool and level, so every way reads narrow rows
 // and only the page's lines are read whole.
-std::optional<SqlResult> postgresCandidates(SqlConnection& sql, const LogFilter& filter, std::int64_t indexedUpTo,
-                                            std::size_t wanted, std::size_t textChars, const SearchTry& way,
-                                            bool levelIndexed) {
+std::optional<SqlResult> postgresCandidates(SqlConnection& sql, const LogFilter& filter, const TextIndexRead& read,
+                                            std::size_t wanted, std::size_t textChars, const SearchTry& way) {
+  const std::int64_t indexedUpTo = read.indexedUpTo;
   const bool walk = way.way == SearchWay::Walk, index = way.way == SearchWay::Index;
   // A walk of one tool walks the side table by tool (it holds every line up to
   // the text index's mark); of one level, the index by level and time, as a
@@ -35,7 +35,7 @@ std::optional<SqlResult> postgresCandidates(SqlConnection& sql, const LogFilter&
   // planner then guesses the term rare and plans a costly parallel walk.)
   const std::string time = index ? "t.received_ms + 0" : k + "received_ms";
   const bool levelFirst = walk && !byTool && filter.level;
-  Condition matching = sideTextCondition(filter, indexedUpTo, k, index, levelFirst, levelIndexed);
+  Condition matching = sideTextCondition(filter, indexedUpTo, k, index, levelFirst, read.ownLevelIndex, read.keyed);
   const std::string order = std::string(levelFirst ? "t.level DESC, " : "") + time + " DESC, " + k + "id DESC";
   std::string candidates;
   const Condition walked = matching;
@@ -96,10 +96,11 @@ SqlResult postgresIndexedSearch(SqlConnection& sql, const LogFilter& filter, con
   const std::size_t wanted = offset + limit;
   const std::int64_t indexedUpTo = index.indexedUpTo;
   std::vector<SearchTry> order = tries;
-  const bool levelIndexed = index.ownLevelIndex;
-  if (levelIndexed) {
-    // The level's own trigram index gives its lines alone, which the blocks
-    // tell from another level's only block by block: it goes before them.
+  if (index.ownLevelIndex || (index.keyed && filter.scope.model)) {
+    // The level's own trigram index gives its lines alone, and one keyed by
+    // tool a tool's, which the blocks tell from another level's only block by
+    // block, and from another tool's not at all: it goes before them. (A
+    // level's common term is found sooner by the blocks than by the index.)
     const auto blocks =
         std::find_if(order.begin(), order.end(), [](const SearchTry& t) { return t.way == SearchWay::Blocks; });
     const auto byIndex =
@@ -119,9 +120,9 @@ SqlResult postgresIndexedSearch(SqlConnection& sql, const LogFilter& filter, con
     }
     rows = way.way == SearchWay::Blocks
                ? blockSearch(sql, filter, indexedUpTo, wanted, textChars, way.milliseconds)
-               : postgresCandidates(sql, filter, indexedUpTo, wanted, textChars, way, levelIndexed);
+               : postgresCandidates(sql, filter, index, wanted, textChars, way);
   }
-  if (!rows) rows = postgresCandidates(sql, filter, indexedUpTo, wanted, textChars, SearchTry{}, levelIndexed);
+  if (!rows) rows = postgresCandidates(sql, filter, index, wanted, textChars, SearchTry{});
   addLinesPastMark(sql, *rows, filter, indexedUpTo, offset, wanted, textChars);
   return std::move(*rows);
 }
@@ -129,12 +130,11 @@ SqlResult postgresIndexedSearch(SqlConnection& sql, const LogFilter& filter, con
 std::optional<SqlResult> postgresShortTermSearch(SqlConnection& sql, const LogFilter& filter, std::size_t offset,
                                                  std::size_t limit, std::size_t textChars, std::size_t mostBlocks) {
   if (limit == 0) return SqlResult{};
-  const std::optional<TextIndexRead> index = textIndexFor(sql, filter.level);
+  const std::optional<TextIndexRead> index = textIndexFor(sql, filter.level, filter.scope.model.has_value());
   if (!index) return std::nullopt;
   const std::size_t wanted = offset + limit;
   // The newest lines find a common term at once; the trigram index serves no such term.
-  std::optional<SqlResult> rows = postgresCandidates(sql, filter, index->indexedUpTo, wanted, textChars,
-                                                     {SearchWay::Walk, 20, 2'048}, index->ownLevelIndex);
+  std::optional<SqlResult> rows = postgresCandidates(sql, filter, *index, wanted, textChars, {SearchWay::Walk, 20, 2'048});
   if (!rows) rows = blockSearch(sql, filter, index->indexedUpTo, wanted, textChars, 0, mostBlocks);
   if (!rows) return std::nullopt;
   addLinesPastMark(sql, *rows, filter, index->indexedUpTo, offset, wanted, textChars);

@@ -178,9 +178,11 @@ inline Condition searchCondition(const LogFilter& filter, Condition where, bool 
 // fromIndex keeps time and level off their indexes ("+ 0"), for a read from
 // the trigram index; levelFirst writes the level as no constant of an order
 // "level, time, id" (ANY), which then only the index by level gives unsorted;
-// levelIndexed writes it as a constant, for the level's own trigram index.
+// levelIndexed writes it as a constant, for the level's own trigram index;
+// levelKeyed as the trigram index keyed by level reads it.
 inline Condition sideTextCondition(const LogFilter& filter, std::int64_t indexedUpTo, const std::string& k,
-                                   bool fromIndex, bool levelFirst = false, bool levelIndexed = false) {
+                                   bool fromIndex, bool levelFirst = false, bool levelIndexed = false,
+                                   bool levelKeyed = false) {
   const std::string time = fromIndex ? "t.received_ms + 0" : k + "received_ms";
   Condition where;
   where.add(k + "id <= ?", indexedUpTo);
@@ -192,7 +194,8 @@ inline Condition sideTextCondition(const LogFilter& filter, std::int64_t indexed
     // prepared one soon is) cannot take the level's own trigram index.
     where.add("t.level + 0 = " + std::to_string(*filter.level));
   } else if (filter.level) {
-    where.add(fromIndex    ? "t.level + 0 = ?"
+    where.add(fromIndex && levelKeyed ? "t.level = ?"
+              : fromIndex             ? "t.level + 0 = ?"
               : levelFirst ? "t.level = ANY(ARRAY[CAST(? AS INTEGER)])"
                            : k + "level = ?",
               std::int64_t{*filter.level});

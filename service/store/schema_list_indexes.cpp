@@ -19,7 +19,9 @@ struct IndexDefinition {
   const char* name;
   const char* definition;
   Stores stores = Stores::Both;
-  const char* table = nullptr;  // one the store may lack
+  const char* table = nullptr;      // one the store may lack
+  const char* extension = nullptr;  // one the store may lack
+  const char* replacedBy = nullptr;  // retired only once this one is whole
 };
 
 // Each list index ends in the id, so a page is found by seeking to the last
@@ -48,6 +50,8 @@ constexpr IndexDefinition kIndexes[] = {
     // could serve a plain "level = 0", and the planner takes it on a small store.
     {kLevelTextIndex, "log_lines_text USING gin (text gin_trgm_ops) WHERE level + 0 = 0", Stores::Postgres,
      "log_lines_text"},
+    {kKeyedTextIndex, "log_lines_text USING gin (text gin_trgm_ops, model, level)", Stores::Postgres, "log_lines_text",
+     "btree_gin"},
 };
 
 // Covered by the indexes above, or no longer read; one index less to keep up at every insert.
@@ -61,17 +65,33 @@ constexpr IndexDefinition kRetired[] = {
     {"function_tally_by_time", "", Stores::Sqlite},
     {"version_tally_by_time_sums", "", Stores::Postgres},
     {"function_tally_by_time_sums", "", Stores::Postgres},
+    {kTextOnlyIndex, "", Stores::Postgres, "log_lines_text", nullptr, kKeyedTextIndex},
 };
+
+bool hasExtension(SqlConnection& sql, const char* name) {
+  return !sql.run("SELECT 1 FROM pg_extension WHERE extname = ?", {std::string(name)}).rows.empty();
+}
 
 bool applies(SqlConnection& sql, const IndexDefinition& index) {
   const bool store = index.stores == Stores::Both ||
                      (index.stores == Stores::Sqlite) == (sql.dialect() == SqlDialect::Sqlite);
-  return store && (!index.table || hasTable(sql, index.table));
+  return store && (!index.table || hasTable(sql, index.table)) &&
+         (!index.extension || hasExtension(sql, index.extension));
+}
+
+// Whether the index is there and whole (a PostgreSQL build cut short leaves an invalid one).
+bool usable(SqlConnection& sql, const char* name) {
+  if (sql.dialect() == SqlDialect::Sqlite) {
+    return !sql.run("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?", {std::string(name)}).rows.empty();
+  }
+  return !sql.run("SELECT 1 FROM pg_index WHERE indexrelid = to_regclass(?) AND indisvalid", {std::string(name)})
+              .rows.empty();
 }
 
 void retire(SqlConnection& sql) {
   for (const IndexDefinition& index : kRetired) {
-    if (applies(sql, index)) sql.runScript(std::string("DROP INDEX IF EXISTS ") + index.name);
+    if (!applies(sql, index) || (index.replacedBy && !usable(sql, index.replacedBy))) continue;
+    sql.runScript(std::string("DROP INDEX IF EXISTS ") + index.name);
   }
 }
 
@@ -82,15 +102,6 @@ bool fewRecords(SqlConnection& sql) {
     if (rows.rows.empty() || !rows.rows[0].at(0) || std::stoll(*rows.rows[0].at(0)) > kIndexedAtStart) return false;
   }
   return true;
-}
-
-// Whether the index is there and whole (a PostgreSQL build cut short leaves an invalid one).
-bool usable(SqlConnection& sql, const char* name) {
-  if (sql.dialect() == SqlDialect::Sqlite) {
-    return !sql.run("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?", {std::string(name)}).rows.empty();
-  }
-  return !sql.run("SELECT 1 FROM pg_index WHERE indexrelid = to_regclass(?) AND indisvalid", {std::string(name)})
-              .rows.empty();
 }
 
 }  // namespace

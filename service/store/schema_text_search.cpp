@@ -65,6 +65,22 @@ void addSqliteErrorTextIndex(SqlConnection& sql) {
   }
 }
 
+// btree_gin lets the trigram index hold each line's tool and level too; where
+// it is missing, a search of a tool or level reads every line's candidates.
+bool addIndexKeys(SqlConnection& sql) {
+  sql.runScript("SAVEPOINT index_keys");
+  try {
+    sql.runScript("CREATE EXTENSION IF NOT EXISTS btree_gin");
+    sql.runScript("RELEASE SAVEPOINT index_keys");
+    return true;
+  } catch (const std::exception& error) {
+    sql.runScript("ROLLBACK TO SAVEPOINT index_keys");
+    logWarning(std::string("log search of a tool or level reads every line's matches (btree_gin): ") +
+               error.what());
+    return false;
+  }
+}
+
 // pg_trgm may be missing or not ours to create: searches then scan, as before.
 void addPostgresTextIndex(SqlConnection& sql) {
   sql.runScript("SAVEPOINT text_search");
@@ -76,6 +92,7 @@ void addPostgresTextIndex(SqlConnection& sql) {
     logWarning(std::string("log search runs without a text index (pg_trgm): ") + error.what());
     return;
   }
+  const bool keys = addIndexKeys(sql);
   // Trigrams cost a batch of reports more than its lines: they go to a side
   // table filled past a mark, many lines at a time. A store from before starts
   // at mark 0 and keeps its index on log_lines until the side table has caught up.
@@ -83,7 +100,8 @@ void addPostgresTextIndex(SqlConnection& sql) {
     // With each line's time, tool and level a search is decided here, over narrow rows.
     sql.runScript("CREATE TABLE IF NOT EXISTS log_lines_text (id BIGINT PRIMARY KEY, received_ms BIGINT NOT NULL, "
                   "model TEXT NOT NULL, level INTEGER NOT NULL, text TEXT NOT NULL)");
-    sql.runScript("CREATE INDEX IF NOT EXISTS log_text_trgm ON log_lines_text USING gin (text gin_trgm_ops)");
+    sql.runScript(std::string("CREATE INDEX IF NOT EXISTS ") + (keys ? kKeyedTextIndex : kTextOnlyIndex) +
+                  " ON log_lines_text USING gin (text gin_trgm_ops" + (keys ? ", model, level)" : ")"));
     sql.runScript("CREATE INDEX IF NOT EXISTS log_text_by_time ON log_lines_text (received_ms, id)");
     // A level's lines newest first: recent errors with a term.
     sql.runScript("CREATE INDEX IF NOT EXISTS log_text_by_level_time ON log_lines_text (level, received_ms, id)");

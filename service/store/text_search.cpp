@@ -68,14 +68,18 @@ std::optional<std::int64_t> textIndexedUpTo(SqlConnection& sql) {
   return marks->done;
 }
 
-std::optional<TextIndexRead> textIndexFor(SqlConnection& sql, std::optional<std::int32_t> level) {
+std::optional<TextIndexRead> textIndexFor(SqlConnection& sql, std::optional<std::int32_t> level, bool oneTool) {
   const std::optional<std::int64_t> indexedUpTo = textIndexedUpTo(sql);
   if (!indexedUpTo) return std::nullopt;
-  if (level == kOwnTextIndexLevel && sql.dialect() == SqlDialect::Postgres) {
-    const std::string name = kLevelTextIndex;
-    return TextIndexRead{kLineTextTable, *indexedUpTo,
-                         !sql.run("SELECT 1 FROM pg_index WHERE indexrelid = to_regclass(?) AND indisvalid", {name})
-                              .rows.empty()};
+  if (sql.dialect() == SqlDialect::Postgres) {
+    const SqlResult valid =
+        sql.run("SELECT bool_or(indexrelid = to_regclass(?)), bool_or(indexrelid = to_regclass(?)) FROM pg_index "
+                "WHERE indexrelid IN (to_regclass(?), to_regclass(?)) AND indisvalid",
+                {std::string(kLevelTextIndex), std::string(kKeyedTextIndex), std::string(kLevelTextIndex),
+                 std::string(kKeyedTextIndex)});
+    const auto yes = [&](std::size_t column) { return !valid.rows.empty() && textAt(valid.rows[0], column) == "t"; };
+    return TextIndexRead{kLineTextTable, *indexedUpTo, level == kOwnTextIndexLevel && yes(0) && !(oneTool && yes(1)),
+                         yes(1)};
   }
   if (level == kOwnTextIndexLevel && sql.dialect() == SqlDialect::Sqlite && hasTable(sql, "error_text_index")) {
     // Lines past the mark are read as they are: it may be behind the whole index's, not far.

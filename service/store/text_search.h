@@ -36,13 +36,16 @@ inline constexpr const char* kErrorTextTable = "log_error_text";
 // What a search of `level`'s lines reads: the last line the text index holds
 // (see textIndexedUpTo); on SQLite the FTS5 table, errors' own once it is near
 // the newest line; on PostgreSQL whether the level has a trigram index of its
-// own, whole (one being built, or whose build was cut short, is none to the planner).
+// own, whole (one being built, or whose build was cut short, is none to the planner),
+// and whether its trigram index is keyed by tool and level too (kKeyedTextIndex).
+// A search of one tool's errors reads the keyed index, not errors' own.
 struct TextIndexRead {
   const char* table = kLineTextTable;
   std::int64_t indexedUpTo = 0;
   bool ownLevelIndex = false;
+  bool keyed = false;
 };
-std::optional<TextIndexRead> textIndexFor(SqlConnection& sql, std::optional<std::int32_t> level);
+std::optional<TextIndexRead> textIndexFor(SqlConnection& sql, std::optional<std::int32_t> level, bool oneTool);
 
 // SQLite: a statement giving the index's candidates (rowid) for a phrase up
 // to a line, its parameters in that order.
@@ -74,6 +77,12 @@ bool indexNewLines(SqlConnection& sql, std::int64_t batchRows);
 // lowered texts, built with the list indexes (sql_schema.h).
 inline constexpr std::int32_t kOwnTextIndexLevel = 0;
 inline constexpr const char* kLevelTextIndex = "log_text_errors_trgm";
+
+// PostgreSQL: the trigram index keyed by tool and level too (btree_gin), so a
+// search of one tool or level reads only its own candidates, not every line
+// holding the term. Where btree_gin is missing, the one keyed by text alone serves.
+inline constexpr const char* kKeyedTextIndex = "log_text_trgm_keys";
+inline constexpr const char* kTextOnlyIndex = "log_text_trgm";
 
 // SQLite: adds errors past their own index's mark to it, among 16 ids for
 // each of `batchRows` (fewer when long), and moves the mark on; the caller
