@@ -18,10 +18,14 @@ using namespace query;
 // newer lines of another (a tool's burst of notices). Written as ANY, the
 // level is no constant of the order "level, time, id", which then only the
 // index by level and time gives without a sort.
-// Blocks of 1,024 line ids an export's first read of a tool's term reads at
-// most, every tool's lines in them (some 0.1 s); a rare term's, where a walk of
-// a large tool's lines looks every one of them up (seconds).
+// Blocks of 1,024 line ids an export's first read of a tool's term too short
+// for the text index reads at most, every tool's lines in them (some 0.1 s);
+// a rare term's, where a walk of a large tool's lines looks every one of them
+// up (seconds). A longer term's are read for as long, whatever their number:
+// a term of the tool's found late in the range, behind every other tool's
+// lines, is found there soon (a walk looked up every line of the tool before).
 constexpr std::size_t kMostBlocksOfAToolsTerm = 128;
+constexpr std::int64_t kToolsFirstReadMilliseconds = 100;
 
 bool levelLeadsOrder(SqlDialect dialect, const LogFilter& filter) {
   return dialect == SqlDialect::Postgres && filter.level.has_value();
@@ -117,9 +121,11 @@ std::vector<StoredLogLine> DashboardQueries::logLines(const LogFilter& filter, R
   const bool searching = filter.search && !filter.search->empty();
   const bool onFromLast = position.millis >= filter.scope.range.fromMillis;
   // The first read, which may have far to go, from the blocks that may hold
-  // the term; a tool's only when they are few, else its lines are walked.
+  // the term; a tool's for a while (a short term's only when they are few),
+  // then its lines are walked.
   if (searching && !onFromLast) {
-    if (const auto first = firstSearchPositions(filter, limit, filter.scope.model ? kMostBlocksOfAToolsTerm : 0)) {
+    if (const auto first = firstSearchPositions(filter, limit, filter.scope.model ? kMostBlocksOfAToolsTerm : 0,
+                                                filter.scope.model ? kToolsFirstReadMilliseconds : 0)) {
       std::vector<StoredLogLine> found = logLinesAmong(*first, position, limit);
       // Short only when a line was removed meanwhile: read as below, lest the export end there.
       if (found.size() == first->size()) return found;

@@ -158,10 +158,12 @@ class DashboardQueries {
 
  private:
   // An export's first `limit` lines of a search term, oldest first, from the
-  // blocks of line ids that may hold them; nothing when they cannot tell, or
-  // when more than `mostBlocks` (0: any number) may hold them.
+  // blocks of line ids that may hold them; nothing when they cannot tell, when
+  // more than `mostBlocks` (0: any number) may hold a term too short for the
+  // text index, or after `milliseconds` (0: no limit).
   std::optional<std::vector<RowPosition>> firstSearchPositions(const LogFilter& filter, std::size_t limit,
-                                                               std::size_t mostBlocks = 0);
+                                                               std::size_t mostBlocks = 0,
+                                                               std::int64_t milliseconds = 0);
   SqlConnection* sql_;
   std::vector<SearchTry> searchTries_;
   std::int64_t newerLinesWalked_ = 50'000;

@@ -200,10 +200,10 @@ std::optional<std::vector<IdRun>> shortTermRuns(SqlConnection& sql, std::string_
 
 std::optional<std::vector<RowPosition>> firstIndexedPositions(SqlConnection& sql, const LogFilter& filter,
                                                                const std::string& phrase, std::int64_t indexedUpTo,
-                                                               std::size_t limit) {
+                                                               std::size_t limit, std::int64_t milliseconds) {
   const std::optional<std::vector<IdRun>> runs = earliestFirstRuns(sql, filter.scope.range, indexedUpTo, filter.level);
   if (!runs) return std::nullopt;
-  return readRuns(*runs, limit, false, 0,
+  return readRuns(*runs, limit, false, milliseconds,
                   [&](const std::vector<std::int64_t>& firsts, const std::vector<std::int64_t>& lasts, std::int64_t) {
                     // Neighbouring blocks in one range: one seek of the index each.
                     std::vector<std::pair<std::int64_t, std::int64_t>> ranges;

@@ -67,9 +67,10 @@ std::optional<std::vector<IdRun>> shortTermRuns(SqlConnection& sql, std::string_
 
 // The positions of a search's first `limit` lines up to line `indexedUpTo`,
 // oldest first, for an export: the text index's candidates for `phrase` in
-// the blocks, earliest first. Nothing when the blocks cannot serve it.
+// the blocks, earliest first. Nothing when the blocks cannot serve it, or
+// after `milliseconds` (0: no limit).
 std::optional<std::vector<RowPosition>> firstIndexedPositions(SqlConnection& sql, const LogFilter& filter,
                                                                const std::string& phrase, std::int64_t indexedUpTo,
-                                                               std::size_t limit);
+                                                               std::size_t limit, std::int64_t milliseconds = 0);
 
 }  // namespace zandle::service

@@ -26,6 +26,14 @@ using namespace query;
 // list on a busy machine, whose export then took 2.5 s to its first byte.
 constexpr std::int64_t kProbeLines = 2'048;
 constexpr std::int64_t kCommonInProbe = 32;
+// A tool's term listed from the trigram index keyed by tool costs what the
+// tool's own lines holding it cost, and a walk of its lines reads every one
+// of them: only a term in one of its lines in 32 is walked (one in 64,
+// 351,000 lines with 5,500 of them: 2,000 rows a second, 3 s in all; one in
+// eight, 41,000 of them, ran the list's time out). The walk of one of its
+// levels reads every line of the tool too: only one in eight of the level's.
+constexpr std::int64_t kCommonInToolsProbe = 64;
+constexpr std::int64_t kCommonInToolLevelsProbe = 256;
 constexpr std::int64_t kListMilliseconds = 400;
 // One level's lines are listed from the blocks that may hold them when these
 // are at most so many, else from the trigram index.
@@ -58,12 +66,13 @@ bool addPositions(std::vector<RowPosition>& positions, const std::optional<SqlRe
   return static_cast<std::int64_t>(positions.size()) <= most;
 }
 
-// PostgreSQL: whether the term is in at least kCommonInProbe of the range's
+// PostgreSQL: whether the term is in at least `common` of the range's
 // first (or last) kProbeLines lines of the export's tool and level, which its
 // reads walk too: a level's through its index, a tool's through the side
 // table by tool. Without parallel workers, which take longer to start than
 // such a read takes (15 ms against 58).
-bool commonAtAnEnd(SqlConnection& sql, const LogFilter& filter, std::int64_t indexedUpTo, bool last) {
+bool commonAtAnEnd(SqlConnection& sql, const LogFilter& filter, std::int64_t indexedUpTo, bool last,
+                   std::int64_t common) {
   const bool byTool = filter.scope.model.has_value();
   const bool levelFirst = !byTool && filter.level;
   const std::string k = byTool ? "b." : "t.";
@@ -79,7 +88,7 @@ bool commonAtAnEnd(SqlConnection& sql, const LogFilter& filter, std::int64_t ind
           "received_ms" + direction + ", " + k + "id" + direction +
           " LIMIT ?) AS w WHERE w.text LIKE lower(?) ESCAPE '\\'",
       first.parameters, 0, "max_parallel_workers_per_gather = 0");
-  return count && integerAt(count->rows.at(0), 0) >= kCommonInProbe;
+  return count && integerAt(count->rows.at(0), 0) >= common;
 }
 
 }  // namespace
@@ -115,7 +124,11 @@ std::optional<std::vector<RowPosition>> DashboardQueries::logMatches(const LogFi
     if (!index->keyed && toolLinesAtMost(*sql_, filter, mostToolLinesWalked_)) return std::nullopt;
     // Common among the first lines, the export finds it at once; among the
     // last only, its first lines come from the blocks that may hold it.
-    if (commonAtAnEnd(*sql_, filter, indexedUpTo, false) || commonAtAnEnd(*sql_, filter, indexedUpTo, true)) {
+    const std::int64_t common = !index->keyed || !filter.scope.model ? kCommonInProbe
+                                : filter.level                       ? kCommonInToolLevelsProbe
+                                                                     : kCommonInToolsProbe;
+    if (commonAtAnEnd(*sql_, filter, indexedUpTo, false, common) ||
+        commonAtAnEnd(*sql_, filter, indexedUpTo, true, common)) {
       return std::nullopt;
     }
     // The trigram index gives the lines of every level holding the term (a
@@ -149,18 +162,18 @@ std::optional<std::vector<RowPosition>> DashboardQueries::logMatches(const LogFi
 
 std::optional<std::vector<RowPosition>> DashboardQueries::firstSearchPositions(const LogFilter& filter,
                                                                               std::size_t limit,
-                                                                              std::size_t mostBlocks) {
+                                                                              std::size_t mostBlocks,
+                                                                              std::int64_t milliseconds) {
   const std::optional<std::string> phrase = trigramPhrase(*filter.search);
   const bool sqlite = sql_->dialect() == SqlDialect::Sqlite;
   // SQLite's blocks of a term too short for the text index reach the newest
   // line; those of a longer term know no pieces, only the index's candidates.
   if (sqlite && !phrase) return firstShortTermPositions(*sql_, filter, limit, mostBlocks);
-  if (sqlite && mostBlocks > 0) return std::nullopt;
   const std::optional<std::int64_t> indexedUpTo = textIndexedUpTo(*sql_);
   if (!indexedUpTo) return std::nullopt;
   std::optional<std::vector<RowPosition>> first =
-      sqlite ? firstIndexedPositions(*sql_, filter, *phrase, *indexedUpTo, limit)
-             : firstBlockPositions(*sql_, filter, *indexedUpTo, limit, mostBlocks);
+      sqlite ? firstIndexedPositions(*sql_, filter, *phrase, *indexedUpTo, limit, milliseconds)
+             : firstBlockPositions(*sql_, filter, *indexedUpTo, limit, phrase ? 0 : mostBlocks, milliseconds);
   if (!first) return std::nullopt;
   addPositions(*first, positionsPastMark(*sql_, filter, *indexedUpTo, limitValue(limit), true), INT64_MAX);
   std::sort(first->begin(), first->end(), earlier);

@@ -156,8 +156,8 @@ std::optional<SqlResult> blockSearch(SqlConnection& sql, const LogFilter& filter
 
 std::optional<std::vector<RowPosition>> firstBlockPositions(SqlConnection& sql, const LogFilter& filter,
                                                              std::int64_t indexedUpTo, std::size_t limit,
-                                                             std::size_t mostBlocks) {
-  return blockPositions(sql, filter, indexedUpTo, limit, false, 0, mostBlocks);
+                                                             std::size_t mostBlocks, std::int64_t milliseconds) {
+  return blockPositions(sql, filter, indexedUpTo, limit, false, milliseconds, mostBlocks);
 }
 
 }  // namespace zandle::service

@@ -55,10 +55,11 @@ std::optional<SqlResult> blockSearch(SqlConnection& sql, const LogFilter& filter
                                      std::size_t mostBlocks = 0);
 
 // The positions of a search's first `limit` lines up to line `indexedUpTo`,
-// oldest first, for an export; nothing when the blocks cannot serve it, or
-// when more than `mostBlocks` (0: any number) may hold its lines.
+// oldest first, for an export; nothing when the blocks cannot serve it, when
+// more than `mostBlocks` (0: any number) may hold its lines, or after
+// `milliseconds` (0: no limit).
 std::optional<std::vector<RowPosition>> firstBlockPositions(SqlConnection& sql, const LogFilter& filter,
                                                              std::int64_t indexedUpTo, std::size_t limit,
-                                                             std::size_t mostBlocks = 0);
+                                                             std::size_t mostBlocks = 0, std::int64_t milliseconds = 0);
 
 }  // namespace zandle::service
