@@ -44,9 +44,10 @@ SqlResult postgresIndexedSearch(SqlConnection& sql, const LogFilter& filter, con
                                 const std::vector<SearchTry>& tries);
 
 // PostgreSQL: the page of a term too short for the trigram index, from the
-// newest lines or the blocks that may hold it; nothing when they cannot serve
-// (or more than `mostBlocks`, 0: any number, may hold it).
+// newest lines (unless `newestWalked` already) or the blocks that may hold it;
+// nothing when they cannot serve (or more than `mostBlocks`, 0: any number, may hold it).
 std::optional<SqlResult> postgresShortTermSearch(SqlConnection& sql, const LogFilter& filter, std::size_t offset,
-                                                 std::size_t limit, std::size_t textChars, std::size_t mostBlocks = 0);
+                                                 std::size_t limit, std::size_t textChars, std::size_t mostBlocks = 0,
+                                                 bool newestWalked = false);
 
 }  // namespace zandle::service

@@ -128,13 +128,15 @@ SqlResult postgresIndexedSearch(SqlConnection& sql, const LogFilter& filter, con
 }
 
 std::optional<SqlResult> postgresShortTermSearch(SqlConnection& sql, const LogFilter& filter, std::size_t offset,
-                                                 std::size_t limit, std::size_t textChars, std::size_t mostBlocks) {
+                                                 std::size_t limit, std::size_t textChars, std::size_t mostBlocks,
+                                                 bool newestWalked) {
   if (limit == 0) return SqlResult{};
   const std::optional<TextIndexRead> index = textIndexFor(sql, filter.level, filter.scope.model.has_value());
   if (!index) return std::nullopt;
   const std::size_t wanted = offset + limit;
   // The newest lines find a common term at once; the trigram index serves no such term.
-  std::optional<SqlResult> rows = postgresCandidates(sql, filter, *index, wanted, textChars, {SearchWay::Walk, 20, 2'048});
+  std::optional<SqlResult> rows;
+  if (!newestWalked) rows = postgresCandidates(sql, filter, *index, wanted, textChars, {SearchWay::Walk, 20, 2'048});
   if (!rows) rows = blockSearch(sql, filter, index->indexedUpTo, wanted, textChars, 0, mostBlocks);
   if (!rows) return std::nullopt;
   addLinesPastMark(sql, *rows, filter, index->indexedUpTo, offset, wanted, textChars);

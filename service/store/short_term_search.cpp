@@ -54,9 +54,9 @@ std::optional<std::vector<RowPosition>> sqlitePositions(SqlConnection& sql, cons
 // The page from the blocks that may hold the term; nothing when they cannot
 // tell, or when more than `mostBlocks` (0: any number) may hold it.
 std::optional<SqlResult> blocksPage(SqlConnection& sql, const LogFilter& filter, std::size_t offset, std::size_t limit,
-                                    std::size_t textChars, std::size_t mostBlocks) {
+                                    std::size_t textChars, std::size_t mostBlocks, bool newestWalked = false) {
   if (sql.dialect() == SqlDialect::Postgres) {
-    return postgresShortTermSearch(sql, filter, offset, limit, textChars, mostBlocks);
+    return postgresShortTermSearch(sql, filter, offset, limit, textChars, mostBlocks, newestWalked);
   }
   if (limit == 0) return SqlResult{};
   const std::size_t wanted = offset + std::min(limit, SIZE_MAX - offset);
@@ -80,7 +80,8 @@ std::optional<SqlResult> shortTermPage(SqlConnection& sql, const LogFilter& filt
     if (auto few = blocksPage(sql, filter, offset, limit, textChars, kMostBlocksOfATool)) return few;
     if (auto walked = toolLogPage(sql, filter, offset, limit, textChars, {mostToolLinesWalked, true})) return walked;
   }
-  return blocksPage(sql, filter, offset, limit, textChars, 0);
+  // PostgreSQL has walked a tool's newest lines above.
+  return blocksPage(sql, filter, offset, limit, textChars, 0, filter.scope.model.has_value());
 }
 
 std::optional<std::vector<RowPosition>> firstShortTermPositions(SqlConnection& sql, const LogFilter& filter,
