@@ -860,6 +860,48 @@ TEST_P(LogSearchTest, APostgresSearchOfOneToolReadsOnlyItsOwnCandidates) {
   expectOwnCandidatesRead("a store from before, beside the requests");
 }
 
+// Where btree_gin cannot be created (refused here as a server without it
+// would), a new store takes the trigram index of texts alone, searches find
+// what the plain scan finds, and the list indexes' builds leave it be; once
+// btree_gin can be had, the keyed index replaces it.
+TEST_P(LogSearchTest, APostgresStoreWithoutBtreeGinKeepsItsIndexOfTextsAlone) {
+  if (GetParam() != Backend::Postgres) GTEST_SKIP() << "SQLite's text index needs no extension";
+  database_->sqlConnection()->runScript(
+      "DROP TABLE log_lines_text; DROP TABLE text_index; DROP TABLE text_blocks; DROP TABLE text_blocks_mark; "
+      "DROP EXTENSION btree_gin; "
+      "CREATE FUNCTION refuse_btree_gin() RETURNS event_trigger LANGUAGE plpgsql AS $$ BEGIN "
+      "IF EXISTS (SELECT 1 FROM pg_event_trigger_ddl_commands() WHERE object_identity = 'btree_gin') THEN "
+      "RAISE EXCEPTION 'btree_gin is not available'; END IF; END $$; "
+      "CREATE EVENT TRIGGER refuse_btree_gin ON ddl_command_end WHEN TAG IN ('CREATE EXTENSION') "
+      "EXECUTE FUNCTION refuse_btree_gin()");
+  const auto indexes = [&] {
+    std::string names;
+    for (const auto& row : database_->sqlConnection()
+                               ->run("SELECT indexname FROM pg_indexes WHERE indexname LIKE 'log_text_trgm%' "
+                                     "ORDER BY indexname")
+                               .rows) {
+      names += row.at(0).value_or("") + " ";
+    }
+    return names;
+  };
+  database_ = service::StoreLocation::parse(service_->store()).open(true);
+  EXPECT_EQ(indexes(), "log_text_trgm ");
+  writeRandom(6'000, 16);
+  indexEverything();
+  expectSearchesAsPlain("without btree_gin");
+  service::DashboardQueries queries(database_->sqlConnection());
+  EXPECT_GT(expectExportsAsPlain(queries, "without btree_gin"), 0);
+  while (service::buildListIndex(*database_->sqlConnection())) {
+  }
+  database_ = service::StoreLocation::parse(service_->store()).open(true);
+  EXPECT_EQ(indexes(), "log_text_trgm ") << "after the list indexes' builds and a start";
+
+  database_->sqlConnection()->runScript("DROP EVENT TRIGGER refuse_btree_gin");
+  database_ = service::StoreLocation::parse(service_->store()).open(true);
+  EXPECT_EQ(indexes(), "log_text_trgm_keys ") << "with btree_gin";
+  expectSearchesAsPlain("with btree_gin");
+}
+
 INSTANTIATE_TEST_SUITE_P(Stores, LogSearchTest, testing::Values(Backend::Sqlite, Backend::Postgres), backendName);
 
 }  // namespace
