@@ -19,8 +19,8 @@ struct IndexDefinition {
   const char* name;
   const char* definition;
   Stores stores = Stores::Both;
-  const char* table = nullptr;      // one the store may lack
-  const char* extension = nullptr;  // one the store may lack
+  const char* table = nullptr;       // one the store may lack
+  const char* extension = nullptr;   // one the store may lack
   const char* replacedBy = nullptr;  // retired only once this one is whole
 };
 
