@@ -13,11 +13,6 @@ namespace {
 
 using namespace query;
 
-// PostgreSQL's planner takes a level's lines to be spread evenly in time and,
-// for a page of one level, may walk the index by time through millions of
-// newer lines of another (a tool's burst of notices). Written as ANY, the
-// level is no constant of the order "level, time, id", which then only the
-// index by level and time gives without a sort.
 // Blocks of 1,024 line ids an export's first read of a tool's term too short
 // for the text index reads at most, every tool's lines in them (some 0.1 s);
 // a rare term's, where a walk of a large tool's lines looks every one of them
@@ -27,13 +22,14 @@ using namespace query;
 constexpr std::size_t kMostBlocksOfAToolsTerm = 128;
 constexpr std::int64_t kToolsFirstReadMilliseconds = 100;
 
+// PostgreSQL orders a page of one level "level, time, id" (levelLeadingOrder).
 bool levelLeadsOrder(SqlDialect dialect, const LogFilter& filter) {
   return dialect == SqlDialect::Postgres && filter.level.has_value();
 }
 
 Condition logCondition(SqlDialect dialect, const LogFilter& filter, Condition where) {
   if (levelLeadsOrder(dialect, filter)) {
-    where.add("level = ANY(ARRAY[CAST(? AS INTEGER)])", std::int64_t{*filter.level});
+    where.add(levelLeadingOrder("level"), std::int64_t{*filter.level});
   } else if (filter.level) {
     where.add("level = ?", std::int64_t{*filter.level});
   }

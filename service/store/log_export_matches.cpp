@@ -38,8 +38,6 @@ constexpr std::int64_t kListMilliseconds = 400;
 // One level's lines are listed from the blocks that may hold them when these
 // are at most so many, else from the trigram index.
 constexpr std::size_t kMostListedBlocks = 64;
-// Ids a read by id takes.
-constexpr std::size_t kIdsPerRead = 64;
 
 bool earlier(const RowPosition& a, const RowPosition& b) {
   return a.millis != b.millis ? a.millis < b.millis : a.id < b.id;
@@ -188,8 +186,8 @@ std::vector<StoredLogLine> DashboardQueries::logLinesAmong(const std::vector<Row
   auto next = std::upper_bound(matches.begin(), matches.end(), after, earlier);
   // Lines removed since they were listed are left out, and the next ones read instead.
   while (lines.size() < limit && next != matches.end()) {
-    const auto end = next + static_cast<std::ptrdiff_t>(std::min<std::size_t>(
-                                {limit - lines.size(), kIdsPerRead, static_cast<std::size_t>(matches.end() - next)}));
+    const std::size_t taken = std::min(limit - lines.size(), static_cast<std::size_t>(matches.end() - next));
+    const auto end = next + static_cast<std::ptrdiff_t>(taken);
     std::vector<std::int64_t> ids;
     for (auto it = next; it != end; ++it) ids.push_back(it->id);
     for (const Row& row : linesWithIds(*sql_, ids, std::nullopt).rows) {

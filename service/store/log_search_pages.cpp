@@ -31,23 +31,18 @@ SqlResult pageRows(SqlConnection& sql, const std::string& from, const Condition&
       parameters);
 }
 
-SqlResult linesWithIds(SqlConnection& sql, const std::vector<std::int64_t>& ids, std::optional<std::size_t> textChars,
-                       const LogFilter* filter) {
+SqlResult linesWithIds(SqlConnection& sql, const std::vector<std::int64_t>& ids, std::optional<std::size_t> textChars) {
   // One statement text, padded with ids no line has (ids start at 1).
   constexpr std::size_t kIdsPerRead = 64;
-  Condition where;
-  if (filter) where = searchCondition(*filter, {}, true);
   std::string statement = std::string("SELECT l.id, l.uin, l.level, l.model, l.version, ") +
                           (textChars ? "substr(l.text, 1, ?)" : "l.text") +
-                          ", l.received_ms, l.address FROM log_lines AS l" +
-                          (where.sql.empty() ? " WHERE " : where.sql + " AND ") + "l.id IN (";
+                          ", l.received_ms, l.address FROM log_lines AS l WHERE l.id IN (";
   for (std::size_t i = 0; i < kIdsPerRead; ++i) statement += i ? ", ?" : "?";
   statement += ")";
   SqlResult lines;
   for (std::size_t next = 0; next < ids.size(); next += kIdsPerRead) {
     std::vector<SqlValue> parameters;
     if (textChars) parameters.emplace_back(limitValue(*textChars + 1));
-    parameters.insert(parameters.end(), where.parameters.begin(), where.parameters.end());
     for (std::size_t i = next; i < next + kIdsPerRead; ++i) parameters.emplace_back(i < ids.size() ? ids[i] : 0);
     const SqlResult found = sql.run(statement, parameters);
     for (std::size_t i = next; i < std::min(next + kIdsPerRead, ids.size()); ++i) {

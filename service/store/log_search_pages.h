@@ -24,10 +24,8 @@ SqlResult pageRows(SqlConnection& sql, const std::string& from, const query::Con
 void mergeIntoPage(SqlResult& rows, const SqlResult& more, std::size_t offset, std::size_t wanted);
 
 // The lines with `ids`, in that order, their texts cut after `textChars` (and
-// one) or whole; with a filter, only those it takes. Lines removed meanwhile
-// are left out.
-SqlResult linesWithIds(SqlConnection& sql, const std::vector<std::int64_t>& ids, std::optional<std::size_t> textChars,
-                       const LogFilter* filter = nullptr);
+// one) or whole. Lines removed meanwhile are left out.
+SqlResult linesWithIds(SqlConnection& sql, const std::vector<std::int64_t>& ids, std::optional<std::size_t> textChars);
 
 // SQLite: the page of a search for `phrase` (trigramPhrase) through the index.
 SqlResult sqliteIndexedSearch(SqlConnection& sql, const LogFilter& filter, const std::string& phrase,

@@ -153,10 +153,25 @@ inline std::string containsPattern(std::string_view text) {
   return pattern + "%";
 }
 
+// PostgreSQL: `column` equal to a level, for a read ordered "level, time, id".
+// The planner takes a level's lines to be spread evenly in time and may walk
+// the index by time through millions of newer lines of another level (a
+// tool's burst of notices); written as ANY, the level is no constant of the
+// order, which then only the index by level and time gives without a sort.
+inline std::string levelLeadingOrder(const std::string& column) {
+  return column + " = ANY(ARRAY[CAST(? AS INTEGER)])";
+}
+
 // Level and search term on log_lines as l; "+ 0" (offIndexes) keeps the level
-// from leading the database to its index.
-inline void addLineConditions(Condition& where, const LogFilter& filter, bool offIndexes) {
-  if (filter.level) where.add(offIndexes ? "l.level + 0 = ?" : "l.level = ?", std::int64_t{*filter.level});
+// from leading the database to its index; levelLeads writes it for an order
+// the level leads (levelLeadingOrder).
+inline void addLineConditions(Condition& where, const LogFilter& filter, bool offIndexes, bool levelLeads = false) {
+  if (filter.level) {
+    where.add(levelLeads   ? levelLeadingOrder("l.level")
+              : offIndexes ? "l.level + 0 = ?"
+                           : "l.level = ?",
+              std::int64_t{*filter.level});
+  }
   if (filter.search && !filter.search->empty()) {
     where.add("lower(l.text) LIKE lower(?) ESCAPE '\\'", containsPattern(*filter.search));
   }
@@ -176,8 +191,8 @@ inline Condition searchCondition(const LogFilter& filter, Condition where, bool 
 // PostgreSQL: the filter's mark, range, tool and level on the side table of
 // lowered texts (log_lines_text as t), or on its lines by tool (`k` "b.").
 // fromIndex keeps time and level off their indexes ("+ 0"), for a read from
-// the trigram index; levelFirst writes the level as no constant of an order
-// "level, time, id" (ANY), which then only the index by level gives unsorted;
+// the trigram index; levelFirst writes the level for an order "level, time,
+// id" (levelLeadingOrder);
 // levelIndexed writes it as a constant, for the level's own trigram index;
 // levelKeyed as the trigram index keyed by level reads it.
 inline Condition sideTextCondition(const LogFilter& filter, std::int64_t indexedUpTo, const std::string& k,
@@ -196,7 +211,7 @@ inline Condition sideTextCondition(const LogFilter& filter, std::int64_t indexed
   } else if (filter.level) {
     where.add(fromIndex && levelKeyed ? "t.level = ?"
               : fromIndex             ? "t.level + 0 = ?"
-              : levelFirst ? "t.level = ANY(ARRAY[CAST(? AS INTEGER)])"
+              : levelFirst ? levelLeadingOrder("t.level")
                            : k + "level = ?",
               std::int64_t{*filter.level});
   }

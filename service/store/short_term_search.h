@@ -15,7 +15,8 @@
 namespace zandle::service {
 
 // The page, as logPage's other ways give it; a tool with at most
-// `mostToolLinesWalked` lines in the range is walked whole. Nothing when the blocks cannot serve the search.
+// `mostToolLinesWalked` lines in the range is walked whole. Nothing when the
+// blocks cannot serve the search.
 std::optional<SqlResult> shortTermPage(SqlConnection& sql, const LogFilter& filter, std::size_t offset,
                                        std::size_t limit, std::size_t textChars, std::int64_t mostToolLinesWalked);
 

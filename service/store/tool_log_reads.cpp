@@ -41,6 +41,15 @@ void addRange(Condition& where, const Read& read, const std::string& time, const
 
 bool searching(const Read& read) { return read.filter.search && !read.filter.search->empty(); }
 
+// The tool's side rows (as t) in the read's range, up to the mark.
+Condition sideRowsOf(const Read& read) {
+  Condition rows;
+  rows.add("t.id <= ?", read.mark);
+  rows.add("t.model = ?", *read.filter.scope.model);
+  addRange(rows, read, "t.received_ms", "t.id");
+  return rows;
+}
+
 // `walk`: the side rows taken (Side only), each line then looked up.
 SqlResult sourceRows(SqlConnection& sql, Source source, const Read& read, std::size_t wanted, std::int64_t walk = 0) {
   const bool sqlite = sql.dialect() == SqlDialect::Sqlite;
@@ -51,10 +60,7 @@ SqlResult sourceRows(SqlConnection& sql, Source source, const Read& read, std::s
   std::string from;
   if (source == Source::Side) {
     // The side table's rows in order, each line then looked up by id (CROSS JOIN keeps SQLite to that).
-    Condition walked;
-    walked.add("t.id <= ?", read.mark);
-    walked.add("t.model = ?", *read.filter.scope.model);
-    addRange(walked, read, "t.received_ms", "t.id");
+    Condition walked = sideRowsOf(read);
     walked.parameters.emplace_back(walk);
     // The level is checked on the side rows, before the line is looked up.
     const std::string order = " ORDER BY t.received_ms" + direction + ", t.id" + direction;
@@ -78,18 +84,9 @@ SqlResult sourceRows(SqlConnection& sql, Source source, const Read& read, std::s
     where.add("l.id + 0 <= ?", read.mark);
     where.add("l.model = ?", *read.filter.scope.model);
     addRange(where, read, "l.received_ms", "l.id");
-    if (levelFirst) {
-      // PostgreSQL takes a level's lines to be spread evenly in time and walked
-      // the index by time through 2.6 million newer lines of other levels (a
-      // tool's errors behind its burst of notices: 0.44 s); written as ANY, the
-      // level leads an order only its own index gives.
-      where.add("l.level = ANY(ARRAY[CAST(? AS INTEGER)])", std::int64_t{*read.filter.level});
-      LogFilter termOnly = read.filter;
-      termOnly.level.reset();
-      addLineConditions(where, termOnly, false);
-    } else {
-      addLineConditions(where, read.filter, false);
-    }
+    // A tool's errors behind its burst of 2.6 million notices took 0.44 s with
+    // the index by time walked through them.
+    addLineConditions(where, read.filter, false, levelFirst);
   } else {
     // Read by id: "+ 0" keeps them off the indexes by time and level.
     from = std::string("log_lines AS l") + (sqlite ? " NOT INDEXED" : "");
@@ -118,10 +115,7 @@ constexpr std::int64_t kSearchWalk = 2'048;
 
 // The tool's side rows in the read's range, counted up to `most` and one.
 std::int64_t sideRowsInRange(SqlConnection& sql, const Read& read, std::int64_t most) {
-  Condition walked;
-  walked.add("t.id <= ?", read.mark);
-  walked.add("t.model = ?", *read.filter.scope.model);
-  addRange(walked, read, "t.received_ms", "t.id");
+  Condition walked = sideRowsOf(read);
   walked.parameters.emplace_back(most + 1);
   return integerAt(sql.run("SELECT COUNT(*) FROM (SELECT 1 FROM log_lines_by_tool AS t" + walked.sql + " LIMIT ?) AS w",
                            walked.parameters)
@@ -149,10 +143,7 @@ SqlResult walkInChunks(SqlConnection& sql, const Read& read, std::size_t wanted)
     const SqlResult found = sourceRows(sql, Source::Side, chunk, wanted - rows.rows.size(), lines);
     rows.rows.insert(rows.rows.end(), found.rows.begin(), found.rows.end());
     // Where the chunk ended: the next starts after it.
-    Condition walked;
-    walked.add("t.id <= ?", read.mark);
-    walked.add("t.model = ?", *read.filter.scope.model);
-    addRange(walked, chunk, "t.received_ms", "t.id");
+    Condition walked = sideRowsOf(chunk);
     walked.parameters.emplace_back(lines - 1);
     const SqlResult last = sql.run("SELECT t.received_ms, t.id FROM log_lines_by_tool AS t" + walked.sql +
                                        " ORDER BY t.received_ms, t.id LIMIT 1 OFFSET ?",
